@@ -1,0 +1,82 @@
+#include "gpuprofiler/framedata/frame_record.h"
+
+namespace {
+
+struct CounterField
+{
+    uint16 nOffset;
+    uint16 nSize; // 2 or 4
+};
+
+// Every u16 and u32 field of the counter block (offsets 32 to 151) except reserved74.
+constexpr CounterField kCounterFields[] = {
+    {32, 2}, {34, 2}, {36, 4}, {40, 4},                                 // draws .. prims
+    {44, 2}, {46, 2}, {48, 2}, {50, 2}, {52, 2}, {54, 2}, {56, 2},      // clears .. fbTexUpdates
+    {58, 4}, {62, 4}, {66, 4}, {70, 4},                                 // vbUpload .. texUpload
+    {80, 4}, {84, 4}, {88, 4}, {92, 4}, {96, 4}, {100, 4},             // iaVerts .. psInvokes
+    {104, 2}, {106, 2}, {108, 2}, {110, 2}, {112, 2}, {114, 2},        // instHist
+    {116, 2}, {118, 2}, {120, 2}, {122, 2}, {124, 2}, {126, 2},
+    {128, 2}, {130, 2}, {132, 2}, {134, 2}, {136, 2}, {138, 2},        // primsPerDrawHist
+    {140, 2}, {142, 2}, {144, 2}, {146, 2}, {148, 2}, {150, 2},
+};
+
+} // namespace
+
+std::string_view SplitSamplePath(std::string_view sName, int nPart, int *pnParts)
+{
+    if (sName.empty() || sName[0] != '#') {
+        if (pnParts)
+            *pnParts = sName.empty() ? 0 : 3;
+        return sName.empty() ? kMissingPathPart : sName;
+    }
+
+    // Each part is a stretch of the name between separators, so it can be returned in place.
+    size_t partBegin[3] = {1, 0, 0};
+    size_t partLength[3] = {0, 0, 0};
+    int nCount = 0;
+    size_t i = 1;
+    for (; i < sName.size(); ++i) {
+        if (sName[i] == '/') {
+            if (++nCount == 3)
+                break;
+            partBegin[nCount] = i + 1;
+        } else {
+            ++partLength[nCount];
+        }
+    }
+    if (nCount < 3 && partLength[nCount] > 0)
+        ++nCount;
+
+    if (pnParts)
+        *pnParts = nCount;
+    if (nPart < 0 || nPart > 2 || nCount <= nPart || partLength[nPart] == 0)
+        return kMissingPathPart;
+    return sName.substr(partBegin[nPart], partLength[nPart]);
+}
+
+void AddCounters(GpuSampleRecord *pDest, const GpuSampleRecord *pSource)
+{
+    auto *pDestBytes = reinterpret_cast<uint8 *>(pDest);
+    const auto *pSourceBytes = reinterpret_cast<const uint8 *>(pSource);
+    for (const CounterField &field : kCounterFields) {
+        uint8 *d = pDestBytes + field.nOffset;
+        const uint8 *s = pSourceBytes + field.nOffset;
+        if (field.nSize == 2)
+            StoreBigEndian16(d, uint16(LoadBigEndian16(d) + LoadBigEndian16(s)));
+        else
+            StoreBigEndian32(d, LoadBigEndian32(d) + LoadBigEndian32(s));
+    }
+}
+
+void AddToTotals(GpuSampleRecord *pTotals, const GpuSampleRecord *pSample)
+{
+    pTotals->SetCpuTime(pTotals->CpuTime() + pSample->CpuTime());
+    pTotals->SetGpuTime(pTotals->GpuTime() + pSample->GpuTime());
+    AddCounters(pTotals, pSample);
+}
+
+void ZeroCounters(GpuSampleRecord *pRecord)
+{
+    std::memset(reinterpret_cast<uint8 *>(pRecord) + GpuSampleRecord::kCounterBlockOffset, 0,
+                GpuSampleRecord::kCounterBlockSize);
+}

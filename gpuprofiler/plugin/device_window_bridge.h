@@ -1,0 +1,17 @@
+#pragma once
+// The one place where connection records meet their device windows: creation, showing,
+// destruction and the hand-over of frames, lists and state changes.
+
+#include "bedrock/growable_array.h"
+#include "gpuprofiler/framedata/frame_record.h"
+
+class CQCGPUProfilerDeviceWindow;
+
+// Creates and shows the window of a newly initialised record. Returns null when no window can
+// be made; the record then drops its frames and lists.
+CQCGPUProfilerDeviceWindow *CreateDeviceWindow(const char *pszTargetName, uint32 nWindowId);
+// Shows, raises and activates an existing window.
+void RaiseDeviceWindow(CQCGPUProfilerDeviceWindow *pWindow);
+// Destroys a window at once; its destructor sends the closing commands.
+void DestroyDeviceWindow(CQCGPUProfilerDeviceWindow *pWindow);
+void DeliverTargetState(CQCGPUProfilerDeviceWindow *pWindow, int32 nState);

@@ -1,0 +1,288 @@
+// The runtime stand-in: allocator accounting, the growable array's growth and ownership rules,
+// MurmurHash2 against its published verification value, byte order and the string helpers.
+
+#include "bedrock/byte_order.h"
+#include "bedrock/growable_array.h"
+#include "bedrock/murmur_hash2.h"
+#include "bedrock/str_tools.h"
+#include "tests/support/test_support.h"
+
+#include <cstring>
+
+namespace {
+
+struct Record
+{
+    uint8 bytes[408];
+};
+
+// An element that owns storage of its own, like a connection record with its sample array.
+struct Owner
+{
+    int32 nId = 0;
+    GrowableArray<Record> records;
+};
+
+QString CapacityTrace(const QList<int> &counts)
+{
+    GrowableArray<int32> array;
+    QStringList trace;
+    for (int n : counts) {
+        array.SetCount(n);
+        trace << QString::number(array.Capacity());
+    }
+    return trace.join(' ');
+}
+
+} // namespace
+
+class TestBedrock : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void allocatorCountsLiveBlocksAndBytes()
+    {
+        AllocationSnapshot before;
+        void *a = g_pMemAlloc->Alloc(100);
+        void *b = g_pMemAlloc->Alloc(28);
+        QCOMPARE(before.LeakedBlocks(), int64(2));
+        QCOMPARE(before.LeakedBytes(), int64(128));
+        a = g_pMemAlloc->Realloc(a, 1000);
+        QVERIFY(a);
+        QCOMPARE(before.LeakedBytes(), int64(1028));
+        QCOMPARE(g_pMemAlloc->Realloc(b, 0), nullptr); // frees
+        g_pMemAlloc->Free(a);
+        g_pMemAlloc->Free(nullptr);
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
+    void allocatorLimitFailsLikeExhaustion()
+    {
+        AllocationSnapshot before;
+        g_pMemAlloc->SetAllocationLimit(1024);
+        void *small = g_pMemAlloc->Alloc(1024);
+        QVERIFY(small);
+        QCOMPARE(g_pMemAlloc->Alloc(1025), nullptr);
+        // A failed grow keeps the old block intact.
+        std::memset(small, 0x5A, 1024);
+        QCOMPARE(g_pMemAlloc->Realloc(small, 4096), nullptr);
+        QCOMPARE(static_cast<unsigned char *>(small)[1023], 0x5A);
+        QCOMPARE(g_pMemAlloc->Alloc(size_t(-1)), nullptr);
+        g_pMemAlloc->SetAllocationLimit(0);
+        QCOMPARE(g_pMemAlloc->Alloc(size_t(-1)), nullptr); // overflow of the block header
+        g_pMemAlloc->Free(small);
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
+    void arrayGrowth_data()
+    {
+        QTest::addColumn<QList<int>>("counts");
+        QTest::addColumn<QString>("capacities");
+        QTest::newRow("first allocation holds one") << QList<int>{1} << "1";
+        QTest::newRow("then doubles") << QList<int>{1, 2, 3, 5, 9} << "1 2 4 8 16";
+        QTest::newRow("first allocation as large as asked") << QList<int>{5, 6} << "5 10";
+        QTest::newRow("doubling until it fits") << QList<int>{1, 7} << "1 8";
+        QTest::newRow("shrinking keeps storage") << QList<int>{4, 0, 2} << "4 4 4";
+        QTest::newRow("negative count is zero") << QList<int>{-3} << "0";
+    }
+
+    void arrayGrowth()
+    {
+        QFETCH(QList<int>, counts);
+        QFETCH(QString, capacities);
+        QCOMPARE(CapacityTrace(counts), capacities);
+    }
+
+    void arrayEnsureCapacityIsExact()
+    {
+        GrowableArray<Record> array;
+        QVERIFY(array.EnsureCapacity(1024));
+        QCOMPARE(array.Capacity(), 1024);
+        QCOMPARE(array.Count(), 0);
+        QVERIFY(array.EnsureCapacity(10)); // never shrinks
+        QCOMPARE(array.Capacity(), 1024);
+        QVERIFY(array.SetCount(1025));
+        QCOMPARE(array.Capacity(), 2048);
+    }
+
+    void arrayGrowthKeepsContentsAndZeroesNewElements()
+    {
+        GrowableArray<int32> array;
+        for (int32 i = 0; i < 100; ++i)
+            QCOMPARE(array.AddToTail(i * 3), i);
+        array.SetCount(200);
+        for (int32 i = 0; i < 100; ++i)
+            QCOMPARE(array[i], i * 3);
+        for (int32 i = 100; i < 200; ++i)
+            QCOMPARE(array[i], 0);
+    }
+
+    void arrayRemoveKeepsOrder()
+    {
+        GrowableArray<int32> array;
+        for (int32 v : {10, 11, 12, 13})
+            array.AddToTail(v);
+        array.Remove(1);
+        array.Remove(7);  // out of range: nothing
+        array.Remove(-1); // likewise
+        QCOMPARE(array.Count(), 3);
+        QCOMPARE(QList<int>({array[0], array[1], array[2]}), QList<int>({10, 12, 13}));
+        array.Remove(2);
+        QCOMPARE(array.Count(), 2);
+        QCOMPARE(array[1], 12);
+    }
+
+    void arraySwapExchangesWithoutCopying()
+    {
+        AllocationSnapshot before;
+        {
+            GrowableArray<Record> full;
+            full.SetCount(3);
+            full[2].bytes[0] = 7;
+            const Record *pStorage = full.Base();
+            GrowableArray<Record> empty;
+            const int64 nAllocations = g_pMemAlloc->GetAllocationCount();
+            empty.Swap(full);
+            QCOMPARE(g_pMemAlloc->GetAllocationCount(), nAllocations);
+            QCOMPARE(empty.Base(), pStorage);
+            QCOMPARE(empty.Count(), 3);
+            QCOMPARE(empty.Capacity(), 3);
+            QCOMPARE(empty[2].bytes[0], uint8(7));
+            QCOMPARE(full.Count(), 0);
+            QCOMPARE(full.Capacity(), 0);
+            QCOMPARE(full.Base(), nullptr);
+        }
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
+    void arrayOfOwnersReleasesEverything()
+    {
+        AllocationSnapshot before;
+        {
+            GrowableArray<Owner> owners;
+            for (int32 i = 0; i < 9; ++i) { // forces several moves of the owners
+                const int32 n = owners.AddToTail();
+                owners[n].nId = i;
+                owners[n].records.EnsureCapacity(4 + i);
+            }
+            owners.Remove(3);
+            QCOMPARE(owners[3].nId, 4);
+            QCOMPARE(owners[3].records.Capacity(), 8);
+            owners.SetCount(5);
+        }
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
+    void arrayFailedGrowthLeavesItUnchanged()
+    {
+        GrowableArray<Record> array;
+        array.SetCount(2);
+        g_pMemAlloc->SetAllocationLimit(4 * sizeof(Record));
+        QVERIFY(!array.SetCount(100));
+        QVERIFY(!array.EnsureCapacity(5));
+        g_pMemAlloc->SetAllocationLimit(0);
+        QCOMPARE(array.Count(), 2);
+        QCOMPARE(array.Capacity(), 2);
+        QVERIFY(!array.SetCount(std::numeric_limits<int32>::max())); // 876 GB of records
+        QCOMPARE(array.Count(), 2);
+    }
+
+    // SMHasher's verification: hash keys {0}, {0,1}, ... {0..254} with seeds 256, 255, ... 1,
+    // hash the 256 results (little-endian) with seed 0.
+    void murmurHash2MatchesPublishedVerification()
+    {
+        uint8 key[256];
+        uint8 hashes[256 * 4];
+        for (int i = 0; i < 256; ++i) {
+            key[i] = uint8(i);
+            StoreLittleEndian32(hashes + 4 * i, MurmurHash2(key, i, uint32(256 - i)));
+        }
+        QCOMPARE(MurmurHash2(hashes, int(sizeof(hashes)), 0), 0x27864C1Eu);
+    }
+
+    void byteOrderRoundTripsAtOddAddresses()
+    {
+        alignas(8) uint8 buffer[32] = {};
+        uint8 *p = buffer + 3;
+        StoreBigEndian64(p, 0x0102030405060708ull);
+        QCOMPARE(QByteArray(reinterpret_cast<char *>(p), 8).toHex(), QByteArray("0102030405060708"));
+        QCOMPARE(LoadBigEndian64(p), 0x0102030405060708ull);
+        StoreBigEndianDouble(p + 9, 0.001);
+        QCOMPARE(LoadBigEndianDouble(p + 9), 0.001);
+        QCOMPARE(QByteArray(reinterpret_cast<char *>(p + 9), 8).toHex(), QByteArray("3f50624dd2f1a9fc"));
+        StoreLittleEndian32(p + 1, 0x80000009u);
+        QCOMPARE(QByteArray(reinterpret_cast<char *>(p + 1), 4).toHex(), QByteArray("09000080"));
+        QCOMPARE(LoadBigEndian32(p + 1), 0x09000080u);
+        QCOMPARE(LoadBigEndian16(p + 1), uint16(0x0900));
+        QCOMPARE(LoadLittleEndian16(p + 1), uint16(0x0009));
+    }
+
+    void strFormatAndCopyAreBounded_data()
+    {
+        QTest::addColumn<int>("capacity");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("fits") << 32 << QByteArray("<= 256 KB");
+        QTest::newRow("exact") << 10 << QByteArray("<= 256 KB");
+        QTest::newRow("cut") << 6 << QByteArray("<= 25");
+        QTest::newRow("terminator only") << 1 << QByteArray("");
+    }
+
+    void strFormatAndCopyAreBounded()
+    {
+        QFETCH(int, capacity);
+        QFETCH(QByteArray, expected);
+        char buffer[40];
+        std::memset(buffer, 'x', sizeof(buffer));
+        QCOMPARE(StrFormat(buffer, size_t(capacity), "<= %d %s", 256, "KB"), int(expected.size()));
+        QCOMPARE(QByteArray(buffer), expected);
+        QCOMPARE(buffer[capacity], 'x');
+
+        std::memset(buffer, 'x', sizeof(buffer));
+        QCOMPARE(StrCopy(buffer, size_t(capacity), "<= 256 KB"), size_t(expected.size()));
+        QCOMPARE(QByteArray(buffer), expected);
+        QCOMPARE(buffer[capacity], 'x');
+    }
+
+    void strFindCaseless_data()
+    {
+        QTest::addColumn<QByteArray>("haystack");
+        QTest::addColumn<QByteArray>("needle");
+        QTest::addColumn<int>("position");
+        QTest::newRow("middle") << QByteArray("MyVertexData") << QByteArray("VERTEX") << 2;
+        QTest::newRow("start") << QByteArray("abc") << QByteArray("A") << 0;
+        QTest::newRow("empty needle") << QByteArray("abc") << QByteArray("") << 0;
+        QTest::newRow("absent") << QByteArray("abc") << QByteArray("abcd") << -1;
+        QTest::newRow("partial overlap") << QByteArray("aaab") << QByteArray("AAB") << 1;
+        QTest::newRow("empty haystack") << QByteArray("") << QByteArray("a") << -1;
+    }
+
+    void strFindCaseless()
+    {
+        QFETCH(QByteArray, haystack);
+        QFETCH(QByteArray, needle);
+        QFETCH(int, position);
+        const char *pFound = StrFindCaseless(haystack.constData(), needle.constData());
+        QCOMPARE(pFound ? int(pFound - haystack.constData()) : -1, position);
+    }
+
+    void strAfterLastSeparator_data()
+    {
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<QByteArray>("leaf");
+        QTest::newRow("path") << QByteArray("#Main/Opaque/Draw world") << QByteArray("Draw world");
+        QTest::newRow("backslash") << QByteArray("a\\b/c\\leaf") << QByteArray("leaf");
+        QTest::newRow("none") << QByteArray("Shadow") << QByteArray("Shadow");
+        QTest::newRow("trailing") << QByteArray("a/b/") << QByteArray("");
+    }
+
+    void strAfterLastSeparator()
+    {
+        QFETCH(QByteArray, path);
+        QFETCH(QByteArray, leaf);
+        QCOMPARE(QByteArray(StrAfterLastSeparator(path.constData())), leaf);
+    }
+};
+
+GPUPROF_TEST_MAIN(TestBedrock)
+#include "tst_bedrock.moc"

@@ -1,0 +1,213 @@
+// Frame header and sample record: field positions checked against hand-placed bytes, path
+// splitting, and the modular totals arithmetic.
+
+#include "gpuprofiler/framedata/frame_record.h"
+#include "tests/support/test_support.h"
+
+#include <cstring>
+
+namespace {
+
+void PutBE(uint8 *p, uint64 v, int nBytes)
+{
+    for (int i = nBytes - 1; i >= 0; --i, v >>= 8)
+        p[i] = uint8(v);
+}
+
+QString Parts(const QByteArray &name)
+{
+    const std::string_view sName(name.constData(), size_t(name.size()));
+    int nParts = -1;
+    QStringList parts;
+    for (int k = 0; k < 3; ++k) {
+        const std::string_view part = SplitSamplePath(sName, k, &nParts);
+        parts << QString::fromLatin1(part.data(), qsizetype(part.size()));
+    }
+    return parts.join(" | ") + QStringLiteral(" (%1)").arg(nParts);
+}
+
+} // namespace
+
+class TestFrameRecord : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Bytes placed at the documented offsets by hand, read back through the accessors; the
+    // buffer starts at an odd address so that no field is aligned.
+    void sampleFieldsReadFromTheirOffsets()
+    {
+        alignas(8) uint8 storage[409] = {};
+        uint8 *raw = storage + 1;
+        PutBE(raw + 0, 0x3ff0000000000000ull, 8);  // cpuStartTime 1.0
+        PutBE(raw + 8, 0x4000000000000000ull, 8);  // cpuTime 2.0
+        PutBE(raw + 16, 0xc000000000000000ull, 8); // gpuStartTime -2.0
+        PutBE(raw + 24, 0x3fe0000000000000ull, 8); // gpuTime 0.5
+        PutBE(raw + 32, 0xfffe, 2);
+        PutBE(raw + 36, 0x01020304, 4);
+        PutBE(raw + 40, 0xa0b0c0d0, 4);
+        PutBE(raw + 56, 0x1234, 2);
+        PutBE(raw + 58, 0x11111111, 4);
+        PutBE(raw + 70, 0x77777777, 4);
+        PutBE(raw + 84, 3, 4);
+        PutBE(raw + 100, 0xdeadbeef, 4);
+        PutBE(raw + 104 + 2 * 11, 0x0b0b, 2);
+        PutBE(raw + 128, 0x0c0c, 2);
+        PutBE(raw + 150, 0x0d0d, 2);
+        std::memcpy(raw + 153, "#Main/Opaque/Draw", 18);
+
+        const auto *pSample = reinterpret_cast<const GpuSampleRecord *>(raw);
+        QCOMPARE(pSample->CpuStartTime(), 1.0);
+        QCOMPARE(pSample->CpuTime(), 2.0);
+        QCOMPARE(pSample->GpuStartTime(), -2.0);
+        QCOMPARE(pSample->GpuTime(), 0.5);
+        QCOMPARE(pSample->Draws(), uint16(0xfffe));
+        QCOMPARE(pSample->Verts(), 0x01020304u);
+        QCOMPARE(pSample->Prims(), 0xa0b0c0d0u);
+        QCOMPARE(pSample->FbTexUpdates(), uint16(0x1234));
+        QCOMPARE(pSample->VbUpload(), 0x11111111u);
+        QCOMPARE(pSample->TexUpload(), 0x77777777u);
+        QCOMPARE(pSample->IaPrims(), 3u);
+        QCOMPARE(pSample->PsInvokes(), 0xdeadbeefu);
+        QCOMPARE(pSample->InstHist(11), uint16(0x0b0b));
+        QCOMPARE(pSample->PrimsPerDrawHist(0), uint16(0x0c0c));
+        QCOMPARE(pSample->PrimsPerDrawHist(11), uint16(0x0d0d));
+        QCOMPARE(QByteArray(pSample->Name().data(), qsizetype(pSample->Name().size())), QByteArray("#Main/Opaque/Draw"));
+    }
+
+    void headerFieldsReadFromTheirOffsets()
+    {
+        alignas(8) uint8 storage[189] = {};
+        uint8 *raw = storage + 1;
+        PutBE(raw + 4, 0x1122334455667788ull, 8);
+        std::memcpy(raw + 12, "Main swap chain", 16);
+        PutBE(raw + 76, 7, 4);     // uniqueBoundVbs
+        PutBE(raw + 108, 9, 4);    // boundTexSize
+        PutBE(raw + 112, 100, 4);  // bin 0
+        PutBE(raw + 172, 115, 4);  // bin 15
+        PutBE(raw + 176, 1000, 4); // sampleCount
+        raw[184] = 1;
+
+        const auto *pHeader = reinterpret_cast<const GpuFrameHeader *>(raw);
+        QCOMPARE(pHeader->SwapChainId(), 0x1122334455667788ull);
+        QCOMPARE(QByteArray(pHeader->SwapChainName().data()), QByteArray("Main swap chain"));
+        QCOMPARE(pHeader->ResourceStat(0), 7u);
+        QCOMPARE(pHeader->ResourceStat(8), 9u);
+        QCOMPARE(pHeader->BoundTexDimHist(0), 100u);
+        QCOMPARE(pHeader->BoundTexDimHist(15), 115u);
+        QCOMPARE(pHeader->SampleCount(), 1000u);
+        QVERIFY(pHeader->HasResourceStats());
+    }
+
+    void unterminatedTextsStopAtTheFieldEnd()
+    {
+        GpuSampleRecord sample;
+        std::memset(&sample, 'A', sizeof(sample));
+        QCOMPARE(sample.Name().size(), size_t(255));
+        GpuFrameHeader header;
+        std::memset(&header, 'B', sizeof(header));
+        QCOMPARE(header.SwapChainName().size(), size_t(64));
+
+        sample.SetName(std::string(300, 'x'));
+        QCOMPARE(sample.Name().size(), size_t(254));
+    }
+
+    void splitSamplePath_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("parts");
+        QTest::newRow("full path") << QByteArray("#Main/Opaque/Draw") << "Main | Opaque | Draw (3)";
+        QTest::newRow("fourth part dropped") << QByteArray("#Main/Opaque/Draw/Extra") << "Main | Opaque | Draw (3)";
+        QTest::newRow("two parts") << QByteArray("#Main/Opaque") << "Main | Opaque | n/a (2)";
+        QTest::newRow("one part") << QByteArray("#Main") << "Main | n/a | n/a (1)";
+        QTest::newRow("empty view") << QByteArray("#/Opaque/Draw") << "n/a | Opaque | Draw (3)";
+        QTest::newRow("empty layer") << QByteArray("#Main//Draw") << "Main | n/a | Draw (3)";
+        QTest::newRow("empty name") << QByteArray("#Main/Opaque/") << "Main | Opaque | n/a (2)";
+        QTest::newRow("hash alone") << QByteArray("#") << "n/a | n/a | n/a (0)";
+        QTest::newRow("separators only") << QByteArray("#///") << "n/a | n/a | n/a (3)";
+        QTest::newRow("empty") << QByteArray("") << "n/a | n/a | n/a (0)";
+        QTest::newRow("plain") << QByteArray("Shadow Pass") << "Shadow Pass | Shadow Pass | Shadow Pass (3)";
+        QTest::newRow("plain with slashes") << QByteArray("a/b") << "a/b | a/b | a/b (3)";
+        QTest::newRow("hash later is plain") << QByteArray("x#A/B") << "x#A/B | x#A/B | x#A/B (3)";
+    }
+
+    void splitSamplePath()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, parts);
+        QCOMPARE(Parts(name), parts);
+    }
+
+    void splitSamplePathOfAFullField()
+    {
+        GpuSampleRecord sample;
+        std::memset(sample.name, 'v', sizeof(sample.name));
+        sample.name[0] = '#';
+        sample.name[200] = '/';
+        int nParts = 0;
+        QCOMPARE(SplitSamplePath(sample.Name(), SAMPLE_PATH_VIEW, &nParts).size(), size_t(199));
+        QCOMPARE(SplitSamplePath(sample.Name(), SAMPLE_PATH_LAYER).size(), size_t(54));
+        QCOMPARE(nParts, 2);
+    }
+
+    void totalsWrapAndLeaveTheRestAlone()
+    {
+        GpuSampleRecord totals;
+        std::memset(&totals, 0xEE, sizeof(totals));
+        ZeroCounters(&totals);
+        totals.SetCpuTime(0.0);
+        totals.SetGpuTime(0.0);
+        totals.SetName("#Frame Totals/Frame Totals/Frame Totals");
+
+        GpuSampleRecord a{}, b{};
+        a.SetDraws(40000);
+        b.SetDraws(30000);
+        a.SetVerts(0xFFFFFFF0u);
+        b.SetVerts(0x20u);
+        a.SetPrimsPerDrawHist(11, 65535);
+        b.SetPrimsPerDrawHist(11, 2);
+        a.SetGpuTime(0.001);
+        b.SetGpuTime(0.001);
+        a.SetCpuTime(0.25);
+        a.SetGpuStartTime(5.0);
+        std::memset(a.reserved74, 0x11, sizeof(a.reserved74));
+        AddToTotals(&totals, &a);
+        AddToTotals(&totals, &b);
+
+        QCOMPARE(totals.Draws(), uint16(4464));
+        QCOMPARE(totals.Verts(), 0x10u);
+        QCOMPARE(totals.PrimsPerDrawHist(11), uint16(1));
+        QCOMPARE(totals.GpuTime(), 0.002);
+        QCOMPARE(totals.CpuTime(), 0.25);
+        // Start times, reserved bytes and the name are not part of the sums.
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(totals.gpuStartTime), 8), QByteArray(8, char(0xEE)));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(totals.reserved74), 6), QByteArray(6, char(0)));
+        QCOMPARE(totals.reserved152, uint8(0xEE));
+        QCOMPARE(QByteArray(totals.Name().data()), QByteArray("#Frame Totals/Frame Totals/Frame Totals"));
+    }
+
+    void everyCounterTakesPartInTheSums()
+    {
+        // A record whose whole counter block is 1 (u16 and u32 alike) added twice: every counter
+        // field reads 2, the reserved stretch stays 0.
+        GpuSampleRecord ones{};
+        for (size_t offset : {32, 34, 44, 46, 48, 50, 52, 54, 56})
+            StoreBigEndian16(reinterpret_cast<uint8 *>(&ones) + offset, 1);
+        for (size_t offset = 104; offset < 152; offset += 2)
+            StoreBigEndian16(reinterpret_cast<uint8 *>(&ones) + offset, 1);
+        for (size_t offset : {36, 40, 58, 62, 66, 70, 80, 84, 88, 92, 96, 100})
+            StoreBigEndian32(reinterpret_cast<uint8 *>(&ones) + offset, 1);
+        GpuSampleRecord totals{};
+        AddCounters(&totals, &ones);
+        AddCounters(&totals, &ones);
+        GpuSampleRecord expected{};
+        for (size_t offset = 32; offset < 152; ++offset) {
+            reinterpret_cast<uint8 *>(&expected)[offset] = uint8(reinterpret_cast<uint8 *>(&ones)[offset] * 2);
+        }
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(&totals), 408).toHex(),
+                 QByteArray(reinterpret_cast<const char *>(&expected), 408).toHex());
+    }
+};
+
+GPUPROF_TEST_MAIN(TestFrameRecord)
+#include "tst_frame_record.moc"

@@ -1,0 +1,129 @@
+// Loads the built plug-in as the host does (dlopen, CreateInterface) and calls it only through
+// the interface tables it hands out, so that the binary interface itself is what is tested.
+
+#include "gpuprofiler/host/external_subtool.h"
+#include "gpuprofiler/host/module_exports.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/test_support.h"
+
+#include <QAction>
+
+#include <dlfcn.h>
+
+class TestModuleLoad : public QObject
+{
+    Q_OBJECT
+
+    void *m_pModule = nullptr;
+
+    template <typename Fn>
+    Fn Resolve(const char *pszName)
+    {
+        return reinterpret_cast<Fn>(dlsym(m_pModule, pszName));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_pModule = dlopen(GPUPROFILER_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+        QVERIFY2(m_pModule, dlerror());
+    }
+
+    void cleanupTestCase()
+    {
+        if (m_pModule)
+            QCOMPARE(dlclose(m_pModule), 0);
+    }
+
+    void exportsResolve()
+    {
+        for (const char *pszName : {CREATEINTERFACE_EXPORT_NAME, INSTALLSCHEMABINDINGS_EXPORT_NAME,
+                                    GETRESOURCEMANIFESTCOUNT_EXPORT_NAME, GETRESOURCEMANIFESTS_EXPORT_NAME,
+                                    BINARYPROPERTIES_GETVALUE_EXPORT_NAME})
+            QVERIFY2(dlsym(m_pModule, pszName), pszName);
+        // Nothing of the plug-in's insides is visible.
+        QVERIFY(!dlsym(m_pModule, "_ZN16CGPUProfilerTool3GetEv"));
+    }
+
+    void exportTableAnswers()
+    {
+        auto pGetValue = Resolve<BinaryPropertiesGetValueFn>(BINARYPROPERTIES_GETVALUE_EXPORT_NAME);
+        BinaryPropertyValue_t value{};
+        QCOMPARE(pGetValue(4, &value), 1);
+        QCOMPARE(value.m_nType, uint32(BINARY_PROPERTY_STRING));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(uintptr_t(value.m_nValue))), QByteArray("gpuprofiler_subtool"));
+        QCOMPARE(pGetValue(7, &value), 1);
+        QCOMPARE(value.m_nValue, uint64(2));
+        QCOMPARE(pGetValue(8, &value), 0);
+
+        QCOMPARE(Resolve<GetResourceManifestCountFn>(GETRESOURCEMANIFESTCOUNT_EXPORT_NAME)(), 0);
+        const void *manifests[2] = {};
+        QCOMPARE(Resolve<GetResourceManifestsFn>(GETRESOURCEMANIFESTS_EXPORT_NAME)(0, manifests, 2), 0);
+
+        auto pInstall = Resolve<InstallSchemaBindingsFn>(INSTALLSCHEMABINDINGS_EXPORT_NAME);
+        QVERIFY(!pInstall("SchemaSystem_000", nullptr));
+        QVERIFY(pInstall("SchemaSystem_001", nullptr));
+    }
+
+    void subtoolThroughItsTables()
+    {
+        auto pCreate = Resolve<CreateInterfaceExportFn>(CREATEINTERFACE_EXPORT_NAME);
+        int nCode = -1;
+        QCOMPARE(pCreate("Corvid_SubTool_001_Other", &nCode), nullptr);
+        QCOMPARE(nCode, 1);
+        void *pObject = pCreate("Corvid_SubTool_001_GPUProfilerTool", &nCode);
+        QVERIFY(pObject);
+        QCOMPARE(nCode, 0);
+
+        // The primary table is the app system's.
+        auto *pApp = static_cast<IAppSystem *>(pObject);
+        QVERIFY(pApp->Connect(pCreate));
+        QCOMPARE(pApp->Init(), INIT_OK);
+        QCOMPARE(pApp->GetTier(), APP_SYSTEM_TIER3);
+        QCOMPARE(pApp->QueryInterface("anything"), nullptr);
+        QVERIFY(pApp->IsSingleton());
+        QCOMPARE(pApp->GetBuildType(), BUILD_TYPE_RELEASE);
+
+        // The subtool table is the object's second base.
+        ICorvidSubTool *pTool = static_cast<IExternalSubTool *>(pApp);
+        CFakeCorvidHost host;
+        QAction action(QStringLiteral("GPU Profiler"));
+        CFakeCorvidConnection connection("Demo Target");
+        host.current = &connection;
+        pTool->SetHost(&host, &action);
+        pTool->OnHostReady();
+        QCOMPARE(pTool->GetDockableWidget(), nullptr);
+        QVERIFY(pTool->WantsToolbarButton());
+        QVERIFY(!pTool->WantsAutoShow());
+
+        pTool->RegisterDataTypes(&connection);
+        QCOMPARE(connection.registrations.size(), 5);
+        ICorvidDataReceived *pReceiver = connection.registrations[0].pReceiver;
+        QVERIFY(pReceiver);
+        QVERIFY(static_cast<void *>(pReceiver) != pObject); // a table of its own
+
+        connection.state = CORVID_CONNECTION_CONNECTING;
+        pTool->UpdateToolAction(&connection);
+        QVERIFY(!action.isEnabled());
+        pTool->OnConnectionStateChanged(&connection, CORVID_CONNECTION_READY);
+        QVERIFY(action.isEnabled());
+        connection.state = CORVID_CONNECTION_READY;
+        QVERIFY(pTool->ShowForCurrentConnection());
+
+        // A chunk goes through the third table and its buffer comes back to the shared
+        // allocator, which the test and the module reach through the same bedrock library.
+        AllocationSnapshot before;
+        QVERIFY(connection.Deliver(connection.registrations[0].nChunkId, QByteArray(188, 0)));
+        GPUPROF_COMPARE_NO_LEAKS(before);
+
+        pTool->OnConnectionClosed(&connection);
+        pTool->OnHostClosing();
+        pApp->Shutdown();
+        pApp->Disconnect();
+        host.current = nullptr;
+        QVERIFY(!pTool->ShowForCurrentConnection());
+    }
+};
+
+GPUPROF_TEST_MAIN(TestModuleLoad)
+#include "tst_module_load.moc"

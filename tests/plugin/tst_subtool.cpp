@@ -1,0 +1,370 @@
+// The subtool object: its three tables as the host calls them, the connection records and
+// their lifecycle, the module's export answers and the command chunks.
+
+#include "gpuprofiler/plugin/gpuprofiler_tool.h"
+#include "gpuprofiler/plugin/interface_registry.h"
+#include "gpuprofiler/plugin/module_info.h"
+#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/test_support.h"
+
+#include <QAction>
+
+#include <memory>
+
+namespace {
+
+CGPUProfilerTool &Tool()
+{
+    return CGPUProfilerTool::Get();
+}
+
+// The window ids of the table's records, in table order, relative to nBase.
+QList<int> RecordIds(uint32 nBase)
+{
+    QList<int> ids;
+    for (int32 i = 0; i < Tool().GetConnectionCount(); ++i)
+        ids << int(Tool().GetConnectionRecord(i)->windowId - nBase);
+    return ids;
+}
+
+} // namespace
+
+class TestSubTool : public QObject
+{
+    Q_OBJECT
+
+    CFakeCorvidHost host;
+    std::unique_ptr<QAction> action;
+    QList<CFakeCorvidConnection *> opened;
+    AllocationSnapshot *pSnapshot = nullptr;
+
+    CFakeCorvidConnection *Open(const char *pszName, int32 nState = CORVID_CONNECTION_READY)
+    {
+        auto *pConnection = new CFakeCorvidConnection(pszName, nState);
+        opened << pConnection;
+        host.current = pConnection;
+        return pConnection;
+    }
+
+private slots:
+    void init()
+    {
+        action = std::make_unique<QAction>(QStringLiteral("GPU Profiler"));
+        Tool().SetHost(&host, action.get());
+        host.current = nullptr;
+        pSnapshot = new AllocationSnapshot;
+    }
+
+    void cleanup()
+    {
+        for (CFakeCorvidConnection *pConnection : opened)
+            Tool().OnConnectionClosed(pConnection);
+        QCOMPARE(Tool().GetConnectionCount(), 0);
+        GPUPROF_COMPARE_NO_LEAKS(*pSnapshot);
+        delete pSnapshot;
+        qDeleteAll(opened);
+        opened.clear();
+    }
+
+    void showWithoutCurrentConnectionReportsFalse()
+    {
+        QVERIFY(!Tool().ShowForCurrentConnection());
+        QCOMPARE(Tool().GetConnectionCount(), 0);
+    }
+
+    void showIgnoresTargetsThatAreNotReady_data()
+    {
+        QTest::addColumn<int>("state");
+        for (int state : {0, 1, 2, 4, -1, 1000})
+            QTest::addRow("state %d", state) << state;
+    }
+
+    void showIgnoresTargetsThatAreNotReady()
+    {
+        QFETCH(int, state);
+        const uint32 nNextId = Tool().GetNextWindowId();
+        CFakeCorvidConnection *pConnection = Open("Target", state);
+        QVERIFY(Tool().ShowForCurrentConnection());
+        QCOMPARE(Tool().GetConnectionCount(), 0);
+        QCOMPARE(Tool().GetNextWindowId(), nNextId);
+        QCOMPARE(pConnection->nameQueries, 0);
+    }
+
+    void showMakesOneRecordPerTarget()
+    {
+        const uint32 nBase = Tool().GetNextWindowId();
+        CFakeCorvidConnection *pConnection = Open("Game");
+        QVERIFY(Tool().ShowForCurrentConnection());
+        QVERIFY(Tool().ShowForCurrentConnection());
+        QCOMPARE(RecordIds(nBase), QList<int>({0}));
+        QCOMPARE(Tool().GetNextWindowId(), nBase + 1);
+
+        const CGPUProfilerConnection *pRecord = Tool().GetConnectionRecord(0);
+        QCOMPARE(pRecord->connection, pConnection);
+        QCOMPARE(pRecord->samplesReceived, 0u);
+        QCOMPARE(pRecord->samples.Count(), 0);
+        QCOMPARE(pRecord->samples.Capacity(), 1024);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(&pRecord->frameHeader), 188), QByteArray(188, 0));
+        QCOMPARE(pConnection->nameQueries, 1); // the name is taken once, for the new window
+    }
+
+    // Records keep creation order; removal moves later ones down; ids are never reused.
+    void recordOrderAndIds()
+    {
+        const uint32 nBase = Tool().GetNextWindowId();
+        CFakeCorvidConnection *pFirst = Open("first");
+        QVERIFY(Tool().ShowForCurrentConnection());
+        CFakeCorvidConnection *pSecond = Open("second");
+        QVERIFY(Tool().ShowForCurrentConnection());
+        CFakeCorvidConnection *pThird = Open("third");
+        QVERIFY(Tool().ShowForCurrentConnection());
+        QCOMPARE(RecordIds(nBase), QList<int>({0, 1, 2}));
+
+        Tool().ForgetWindow(nBase + 1);
+        QCOMPARE(RecordIds(nBase), QList<int>({0, 2}));
+        QCOMPARE(Tool().GetConnectionRecord(0)->connection, pFirst);
+        QCOMPARE(Tool().GetConnectionRecord(1)->connection, pThird);
+
+        // The same target opened again is a new record with a new id.
+        host.current = pSecond;
+        QVERIFY(Tool().ShowForCurrentConnection());
+        QCOMPARE(RecordIds(nBase), QList<int>({0, 2, 3}));
+
+        Tool().OnConnectionClosed(pFirst);
+        QCOMPARE(RecordIds(nBase), QList<int>({2, 3}));
+        // Unknown keys change nothing.
+        Tool().ForgetWindow(nBase + 1);
+        Tool().ForgetWindow(CGPUProfilerConnection::kUnassignedWindowId);
+        Tool().OnConnectionClosed(nullptr);
+        QCOMPARE(RecordIds(nBase), QList<int>({2, 3}));
+    }
+
+    void manyRecordsGrowTheTableAndReleaseEverything()
+    {
+        const uint32 nBase = Tool().GetNextWindowId();
+        for (int i = 0; i < 40; ++i) {
+            Open("target");
+            QVERIFY(Tool().ShowForCurrentConnection());
+            Tool().GetConnectionRecord(i)->samples.SetCount(3000); // storage beyond the reserve
+        }
+        QCOMPARE(Tool().GetConnectionCount(), 40);
+        for (int i = 39; i >= 0; i -= 2)
+            Tool().ForgetWindow(nBase + uint32(i));
+        QCOMPARE(RecordIds(nBase).first(), 0);
+        QCOMPARE(RecordIds(nBase).last(), 38);
+        // cleanup() closes the rest and checks that no storage is left.
+    }
+
+    void updateToolActionFollowsState_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("ready") << 3 << true;
+        QTest::newRow("connecting") << 1 << false;
+        QTest::newRow("handshake") << 2 << false;
+        QTest::newRow("disconnected") << 0 << false;
+        QTest::newRow("unknown") << 7 << false;
+    }
+
+    void updateToolActionFollowsState()
+    {
+        QFETCH(int, state);
+        QFETCH(bool, enabled);
+        CFakeCorvidConnection *pConnection = Open("Target", state);
+        action->setEnabled(!enabled);
+        Tool().UpdateToolAction(pConnection);
+        QCOMPARE(action->isEnabled(), enabled);
+        QCOMPARE(pConnection->stateQueries, 1);
+    }
+
+    void stateChangesCountOnlyForTheCurrentConnection()
+    {
+        CFakeCorvidConnection *pOther = Open("other");
+        CFakeCorvidConnection *pCurrent = Open("current");
+        QVERIFY(host.current == pCurrent);
+
+        action->setEnabled(false);
+        Tool().OnConnectionStateChanged(pOther, CORVID_CONNECTION_READY);
+        QVERIFY(!action->isEnabled());
+        Tool().OnConnectionStateChanged(pCurrent, CORVID_CONNECTION_READY);
+        QVERIFY(action->isEnabled());
+        Tool().OnConnectionStateChanged(pOther, CORVID_CONNECTION_DISCONNECTED);
+        QVERIFY(action->isEnabled());
+        Tool().OnConnectionStateChanged(pCurrent, CORVID_CONNECTION_CONNECTING);
+        QVERIFY(!action->isEnabled());
+        // The state comes from the argument, not from asking the connection.
+        QCOMPARE(pCurrent->stateQueries, 0);
+
+        host.current = nullptr;
+        Tool().OnConnectionStateChanged(pCurrent, CORVID_CONNECTION_READY);
+        QVERIFY(!action->isEnabled());
+    }
+
+    void registerDataTypesAsksForTheFiveChunks()
+    {
+        CFakeCorvidConnection *pConnection = Open("Target");
+        Tool().RegisterDataTypes(pConnection);
+        QStringList ids;
+        for (const auto &r : pConnection->registrations) {
+            ids << QString::fromLatin1(ChunkIdText(r.nChunkId));
+            QCOMPARE(r.nVersion, uint16(1));
+            QCOMPARE(r.pReceiver, static_cast<ICorvidDataReceived *>(&Tool()));
+        }
+        QCOMPARE(ids.join(' '), QStringLiteral("GPRF GPRD GPRC GPRT GPRB"));
+        QCOMPARE(pConnection->registrations.first().nChunkId, 0x47505246u);
+    }
+
+    void commandsAreTwelveBigEndianBytes_data()
+    {
+        QTest::addColumn<uint>("code");
+        QTest::addColumn<uint>("value");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("resource request") << 4u << 0u << QByteArray("000000040000000000000000");
+        QTest::newRow("flushing on") << 1u << 1u << QByteArray("000000010000000000000001");
+        QTest::newRow("wide value") << 0x01020304u << 0xFFFFFFFFu << QByteArray("0102030400000000ffffffff");
+    }
+
+    void commandsAreTwelveBigEndianBytes()
+    {
+        QFETCH(uint, code);
+        QFETCH(uint, value);
+        QFETCH(QByteArray, bytes);
+        const uint32 nBase = Tool().GetNextWindowId();
+        CFakeCorvidConnection *pConnection = Open("Target");
+        QVERIFY(Tool().ShowForCurrentConnection());
+        pConnection->sent.clear();
+        QVERIFY(CGPUProfilerTool::SendTargetCommand(nBase, code, value));
+        QCOMPARE(pConnection->sent.size(), 1);
+        QCOMPARE(pConnection->sent[0].nChunkId, GPU_PROFILER_CHUNK_COMPRESSED);
+        QCOMPARE(pConnection->sent[0].nVersion, uint16(1));
+        QCOMPARE(pConnection->sent[0].payload.toHex(), bytes);
+
+        // The host's answer is passed back.
+        pConnection->sendResult = false;
+        QVERIFY(!CGPUProfilerTool::SendTargetCommand(nBase, code, value));
+        // No record, no command.
+        QVERIFY(!CGPUProfilerTool::SendTargetCommand(nBase + 1, code, value));
+        QCOMPARE(pConnection->sent.size(), 2);
+    }
+
+    void chunksAreFreedOnEveryPath()
+    {
+        CFakeCorvidConnection *pConnection = Open("Target");
+        QVERIFY(Tool().ShowForCurrentConnection());
+        Tool().RegisterDataTypes(pConnection);
+        CFakeCorvidConnection stranger("stranger");
+        for (uint32 nId : {GPU_PROFILER_CHUNK_FRAME, GPU_PROFILER_CHUNK_DATA, GPU_PROFILER_CHUNK_BUFFERS, 0x12345678u}) {
+            QVERIFY(pConnection->Deliver(nId, QByteArray(20, 'x'), 1, &Tool()));
+            QVERIFY(pConnection->Deliver(nId, QByteArray(), 2, &Tool()));
+            QVERIFY(stranger.Deliver(nId, QByteArray(3, 'y'), 1, &Tool()));
+        }
+        // cleanup() finds no live blocks.
+    }
+
+    void appSystemTableAnswers()
+    {
+        IAppSystem *pApp = &Tool();
+        const int32 nNesting = Tool().GetConnectNesting();
+        QVERIFY(pApp->Connect(nullptr));
+        QVERIFY(pApp->Connect(nullptr));
+        QCOMPARE(Tool().GetConnectNesting(), nNesting + 2);
+        pApp->Reconnect(nullptr, "Anything_001");
+        QCOMPARE(Tool().GetConnectNesting(), nNesting + 3);
+        pApp->Disconnect();
+        QCOMPARE(Tool().GetConnectNesting(), 0);
+        QCOMPARE(pApp->QueryInterface("Corvid_SubTool_001_GPUProfilerTool"), nullptr);
+        QCOMPARE(int(pApp->Init()), 1);
+        pApp->Shutdown();
+        pApp->PreShutdown();
+        QCOMPARE(pApp->GetDependencies(), nullptr);
+        QCOMPARE(int(pApp->GetTier()), 3);
+        QVERIFY(pApp->IsSingleton());
+        QCOMPARE(int(pApp->GetBuildType()), 2);
+
+        ICorvidSubTool *pSubTool = &Tool();
+        QCOMPARE(pSubTool->GetDockableWidget(), nullptr);
+        QVERIFY(pSubTool->WantsToolbarButton());
+        QVERIFY(!pSubTool->WantsAutoShow());
+    }
+
+    void createInterfaceServesOnlyTheSubtool()
+    {
+        int nCode = -1;
+        void *pObject = CreateModuleInterface("Corvid_SubTool_001_GPUProfilerTool", &nCode);
+        QCOMPARE(nCode, 0);
+        QCOMPARE(pObject, static_cast<void *>(static_cast<IAppSystem *>(&Tool())));
+        QCOMPARE(CreateModuleInterface("Corvid_SubTool_001_GPUProfilerTool", nullptr), pObject);
+
+        nCode = -1;
+        QCOMPARE(CreateModuleInterface("Corvid_SubTool_002_GPUProfilerTool", &nCode), nullptr);
+        QCOMPARE(nCode, 1);
+        QCOMPARE(CreateModuleInterface(nullptr, &nCode), nullptr);
+        QCOMPARE(CreateModuleInterface("", nullptr), nullptr);
+    }
+
+    void binaryProperties_data()
+    {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<int>("answered");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("0") << 0 << 1 << 0 << "Release";
+        QTest::newRow("1") << 1 << 1 << 1 << "0";
+        QTest::newRow("2") << 2 << 1 << 1 << "1";
+        QTest::newRow("3") << 3 << 1 << 0 << "gpuprofiler_subtool";
+        QTest::newRow("4") << 4 << 1 << 0 << "gpuprofiler_subtool";
+        QTest::newRow("5") << 5 << 1 << 1 << "0";
+        QTest::newRow("6") << 6 << 1 << 1 << "1";
+        QTest::newRow("7") << 7 << 1 << 1 << "2";
+        QTest::newRow("8") << 8 << 0 << -1 << "";
+        QTest::newRow("-1") << -1 << 0 << -1 << "";
+        QTest::newRow("huge") << 0x7fffffff << 0 << -1 << "";
+        QTest::newRow("most negative") << int(0x80000000) << 0 << -1 << "";
+    }
+
+    void binaryProperties()
+    {
+        QFETCH(int, id);
+        QFETCH(int, answered);
+        QFETCH(int, type);
+        QFETCH(QString, value);
+        BinaryPropertyValue_t out{0xABABABABABABABABull, 0xCDCDCDCDu};
+        QCOMPARE(GetModuleBinaryProperty(id, &out), answered);
+        if (!answered) {
+            QCOMPARE(out.m_nValue, 0xABABABABABABABABull);
+            QCOMPARE(out.m_nType, 0xCDCDCDCDu);
+            return;
+        }
+        QCOMPARE(int(out.m_nType), type);
+        const QString text = type == 0 ? QString::fromLatin1(reinterpret_cast<const char *>(uintptr_t(out.m_nValue)))
+                                       : QString::number(out.m_nValue);
+        QCOMPARE(text, value);
+    }
+
+    void resourceManifestsAreEmpty()
+    {
+        const void *manifests[4] = {this, this, this, this};
+        QCOMPARE(GetModuleResourceManifestCount(), 0);
+        QCOMPARE(GetModuleResourceManifests(0, manifests, 4), 0);
+        QCOMPARE(GetModuleResourceManifests(-5, manifests, 4), 0);
+        QCOMPARE(GetModuleResourceManifests(3, manifests, 0), 0);
+        QCOMPARE(GetModuleResourceManifests(0, nullptr, 0), 0);
+        QCOMPARE(manifests[0], static_cast<const void *>(this));
+    }
+
+    void schemaBindingsOnlyForTheSchemaSystem()
+    {
+        auto *pFirst = reinterpret_cast<ISchemaSystem *>(this);
+        auto *pSecond = reinterpret_cast<ISchemaSystem *>(&host);
+        QVERIFY(!InstallModuleSchemaBindings("SchemaSystem_002", pFirst));
+        QVERIFY(!InstallModuleSchemaBindings(nullptr, pFirst));
+        QCOMPARE(GetModuleSchemaSystem(), nullptr);
+        QVERIFY(InstallModuleSchemaBindings("SchemaSystem_001", pFirst));
+        QVERIFY(InstallModuleSchemaBindings("SchemaSystem_001", pSecond));
+        QCOMPARE(GetModuleSchemaSystem(), pFirst);
+    }
+};
+
+GPUPROF_TEST_MAIN(TestSubTool)
+#include "tst_subtool.moc"
