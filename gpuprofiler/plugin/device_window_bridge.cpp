@@ -13,3 +13,12 @@ void RaiseDeviceWindow(CQCGPUProfilerDeviceWindow * /*pWindow*/) {}
 void DestroyDeviceWindow(CQCGPUProfilerDeviceWindow * /*pWindow*/) {}
 
 void DeliverTargetState(CQCGPUProfilerDeviceWindow * /*pWindow*/, int32 /*nState*/) {}
+
+void DeliverFrame(CQCGPUProfilerDeviceWindow * /*pWindow*/, const GpuFrameHeader * /*pHeader*/,
+                  GrowableArray<GpuSampleRecord> * /*pSamples*/)
+{
+}
+
+void DeliverTextureList(CQCGPUProfilerDeviceWindow * /*pWindow*/, const void * /*pPayload*/, uint32 /*nSize*/) {}
+
+void DeliverBufferList(CQCGPUProfilerDeviceWindow * /*pWindow*/, const void * /*pPayload*/, uint32 /*nSize*/) {}

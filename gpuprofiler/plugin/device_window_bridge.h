@@ -15,3 +15,9 @@ void RaiseDeviceWindow(CQCGPUProfilerDeviceWindow *pWindow);
 // Destroys a window at once; its destructor sends the closing commands.
 void DestroyDeviceWindow(CQCGPUProfilerDeviceWindow *pWindow);
 void DeliverTargetState(CQCGPUProfilerDeviceWindow *pWindow, int32 nState);
+// A complete frame: the window copies the header and takes the samples over by exchanging
+// arrays, so pSamples may come back empty and without storage.
+void DeliverFrame(CQCGPUProfilerDeviceWindow *pWindow, const GpuFrameHeader *pHeader, GrowableArray<GpuSampleRecord> *pSamples);
+// List payloads; they stay valid only for the call.
+void DeliverTextureList(CQCGPUProfilerDeviceWindow *pWindow, const void *pPayload, uint32 nSize);
+void DeliverBufferList(CQCGPUProfilerDeviceWindow *pWindow, const void *pPayload, uint32 nSize);
