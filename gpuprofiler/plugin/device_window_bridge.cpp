@@ -1,24 +1,62 @@
 #include "gpuprofiler/plugin/device_window_bridge.h"
 
-// The device window is not part of the plug-in yet: records are made without one, and
-// everything addressed to a window is dropped as for a record whose window is gone.
+#include "gpuprofiler/devicewindow/device_window.h"
+#include "gpuprofiler/devicewindow/subtool_link.h"
+#include "gpuprofiler/plugin/gpuprofiler_tool.h"
 
-CQCGPUProfilerDeviceWindow *CreateDeviceWindow(const char * /*pszTargetName*/, uint32 /*nWindowId*/)
+CQCGPUProfilerDeviceWindow *CreateDeviceWindow(const char *pszTargetName, uint32 nWindowId)
 {
-    return nullptr;
+    // Windows reach the subtool only through these two operations.
+    SetSubToolLink({&CGPUProfilerTool::SendTargetCommand, &CGPUProfilerTool::ForgetWindow});
+    auto *pWindow = new CQCGPUProfilerDeviceWindow(pszTargetName, nWindowId);
+    pWindow->show();
+    return pWindow;
 }
 
-void RaiseDeviceWindow(CQCGPUProfilerDeviceWindow * /*pWindow*/) {}
-
-void DestroyDeviceWindow(CQCGPUProfilerDeviceWindow * /*pWindow*/) {}
-
-void DeliverTargetState(CQCGPUProfilerDeviceWindow * /*pWindow*/, int32 /*nState*/) {}
-
-void DeliverFrame(CQCGPUProfilerDeviceWindow * /*pWindow*/, const GpuFrameHeader * /*pHeader*/,
-                  GrowableArray<GpuSampleRecord> * /*pSamples*/)
+void RaiseDeviceWindow(CQCGPUProfilerDeviceWindow *pWindow)
 {
+    if (!pWindow)
+        return;
+    pWindow->show();
+    pWindow->raise();
+    pWindow->activateWindow();
 }
 
-void DeliverTextureList(CQCGPUProfilerDeviceWindow * /*pWindow*/, const void * /*pPayload*/, uint32 /*nSize*/) {}
+void DestroyDeviceWindow(CQCGPUProfilerDeviceWindow *pWindow)
+{
+    if (!pWindow)
+        return;
+    if (pWindow->IsClosingByUser()) {
+        // Inside the window's own close event: say goodbye to the target now, while the record
+        // still holds the connection, and let the toolkit delete the window when it is done
+        // with the event.
+        pWindow->SendClosingCommands();
+        pWindow->deleteLater();
+        return;
+    }
+    delete pWindow;
+}
 
-void DeliverBufferList(CQCGPUProfilerDeviceWindow * /*pWindow*/, const void * /*pPayload*/, uint32 /*nSize*/) {}
+void DeliverTargetState(CQCGPUProfilerDeviceWindow *pWindow, int32 nState)
+{
+    if (pWindow)
+        pWindow->OnTargetStateChanged(nState);
+}
+
+void DeliverFrame(CQCGPUProfilerDeviceWindow *pWindow, const GpuFrameHeader *pHeader, GrowableArray<GpuSampleRecord> *pSamples)
+{
+    if (pWindow)
+        pWindow->OnFrameReceived(pHeader, pSamples);
+}
+
+void DeliverTextureList(CQCGPUProfilerDeviceWindow *pWindow, const void *pPayload, uint32 nSize)
+{
+    if (pWindow)
+        pWindow->OnTextureListReceived(pPayload, nSize);
+}
+
+void DeliverBufferList(CQCGPUProfilerDeviceWindow *pWindow, const void *pPayload, uint32 nSize)
+{
+    if (pWindow)
+        pWindow->OnBufferListReceived(pPayload, nSize);
+}

@@ -1,0 +1,648 @@
+#include "gpuprofiler/devicewindow/device_window.h"
+
+#include "gpuprofiler/devicewindow/bar_graph_item_delegate.h"
+#include "gpuprofiler/devicewindow/csv_export.h"
+#include "gpuprofiler/devicewindow/subtool_link.h"
+#include "gpuprofiler/framedata/frame_profile_model.h"
+#include "gpuprofiler/framedata/stats_display_widget.h"
+#include "gpuprofiler/resources/gpu_buffer_list_widget.h"
+#include "gpuprofiler/resources/gpu_resource_widget.h"
+#include "gpuprofiler/resources/texture_list_widget.h"
+#include "gpuprofiler/timeline/timeline_frame.h"
+#include "gpuprofiler/timeline/timeline_view.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDockWidget>
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <cstring>
+
+namespace {
+
+// One flag for the whole process: a TimerCallback never runs inside another one, of this
+// window or of any other (a combo-box change inside a tick runs the callback again).
+bool s_bTimerCallbackRunning = false;
+
+constexpr int kHistoryColumnWidth = 16;
+constexpr int kHistoryRowHeight = 80;
+constexpr int kSampleColumnCount = 55;
+
+QString ToolImage(const char *pszFile)
+{
+    return QStringLiteral("toolimages:gpuprofilertool/") + QLatin1String(pszFile);
+}
+
+CQCGPUProfilerDeviceWindow::SaveFileNameProvider &SaveFileNameHook()
+{
+    static CQCGPUProfilerDeviceWindow::SaveFileNameProvider s_Provider;
+    return s_Provider;
+}
+
+} // namespace
+
+void CQCGPUProfilerDeviceWindow::SetSaveFileNameProvider(SaveFileNameProvider provider)
+{
+    SaveFileNameHook() = std::move(provider);
+}
+
+CQCGPUProfilerDeviceWindow::CQCGPUProfilerDeviceWindow(const char *pszTargetName, uint32 nWindowId)
+    : QMainWindow(nullptr), targetName(pszTargetName ? pszTargetName : ""), windowId(nWindowId)
+{
+    sampleModel = new CGpuFrameProfileModel(this);
+    historyModel = new QStandardItemModel(this);
+    historyModel->setRowCount(1);
+
+    setWindowIcon(QIcon(ToolImage("appicon.png")));
+    setWindowTitle(QString::asprintf("GPU Profiler - %s ", targetName.constData()));
+    resize(1500, 768);
+
+    BuildContents();
+
+    SendCommand(1, pipelineFlushing ? 1 : 0);
+    SendCommand(0, 1);
+}
+
+void CQCGPUProfilerDeviceWindow::BuildContents()
+{
+    timelineView = new CQTimelineView(&scene, QColor(20, 20, 20, 255), this);
+    timelineView->setMinimumHeight(120);
+    timelineView->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Minimum);
+    connect(timelineView, &CQTimelineView::cursorTimeChanged, this, &CQCGPUProfilerDeviceWindow::TimelineViewCursorTimeChanged);
+
+    historyTable = new QTableView(this);
+    historyTable->setMinimumHeight(100);
+    historyTable->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Minimum);
+    historyTable->setSortingEnabled(false);
+    historyTable->setModel(historyModel);
+    historyTable->setRowHeight(0, kHistoryRowHeight);
+    historyTable->horizontalHeader()->hide();
+    historyTable->verticalHeader()->hide();
+    historyTable->horizontalHeader()->setDefaultSectionSize(kHistoryColumnWidth);
+    historyTable->setItemDelegateForRow(0, new CQBarGraphItemDelegate(this, &frameHistory));
+    historyTable->setSelectionBehavior(QAbstractItemView::SelectItems);
+    historyTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    historyTable->setDragEnabled(false);
+    historyTable->setDragDropMode(QAbstractItemView::NoDragDrop);
+    connect(historyTable->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            qOverload<QModelIndex>(&CQCGPUProfilerDeviceWindow::SetSelectedFrame));
+
+    centralWidget = new QWidget(this);
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(centralWidget->sizePolicy().hasHeightForWidth());
+    centralWidget->setSizePolicy(policy);
+    centralWidget->setAutoFillBackground(false);
+    auto *pLayout = new QVBoxLayout(centralWidget);
+    auto *pSplitter = new QSplitter(Qt::Vertical, centralWidget);
+    pSplitter->setChildrenCollapsible(false);
+    pLayout->addWidget(pSplitter, 1);
+    samplesTree = new QTreeView(centralWidget);
+    samplesTree->setMinimumHeight(200);
+    samplesTree->setUniformRowHeights(true);
+    samplesTree->setAllColumnsShowFocus(true);
+    samplesTree->header()->setStretchLastSection(false);
+    pSplitter->addWidget(historyTable);
+    pSplitter->addWidget(timelineView);
+    pSplitter->addWidget(samplesTree);
+    pSplitter->setStretchFactor(0, 10);
+    pSplitter->setStretchFactor(1, 16);
+    pSplitter->setStretchFactor(2, 60);
+    setCentralWidget(centralWidget);
+
+    QMenu *pFileMenu = menuBar()->addMenu(QStringLiteral("File"));
+    QAction *pSaveCsv = pFileMenu->addAction(QStringLiteral("Save as CSV..."));
+    connect(pSaveCsv, &QAction::triggered, this, &CQCGPUProfilerDeviceWindow::SaveCurrentProfileAsCSV);
+
+    QToolBar *pToolBar = addToolBar(QStringLiteral("Profiler"));
+    pauseAction = new QAction(QIcon(ToolImage("pause.png")), QStringLiteral("Pause"), pToolBar);
+    removeBubblesAction = new QAction(QIcon(ToolImage("removebubbles.png")), QStringLiteral("Remove Timeline Bubbles"), pToolBar);
+    flushingAction = new QAction(QIcon(ToolImage("flush.png")), QStringLiteral("GPU Pipeline Flushing"), pToolBar);
+    auto *pHierarchyAction = new QAction(QIcon(ToolImage("hierarchy.png")), QStringLiteral("Hierarchy"), pToolBar);
+    auto *pExpandAllAction = new QAction(QIcon(ToolImage("expandall.png")), QStringLiteral("Expand All"), pToolBar);
+    auto *pExpandOneAction = new QAction(QIcon(ToolImage("expandone.png")), QStringLiteral("Expand One"), pToolBar);
+    auto *pCollapseAllAction = new QAction(QIcon(ToolImage("collapseall.png")), QStringLiteral("Collapse All"), pToolBar);
+    auto *pResourceAction = new QAction(QIcon(ToolImage("memorychip.png")), QStringLiteral("GPU Resource List"), pToolBar);
+
+    pauseAction->setCheckable(true);
+    pauseAction->setChecked(false);
+    connect(pauseAction, &QAction::toggled, this, &CQCGPUProfilerDeviceWindow::PauseUpdates);
+    removeBubblesAction->setCheckable(true);
+    removeBubblesAction->setChecked(removeBubbles);
+    connect(removeBubblesAction, &QAction::toggled, this, &CQCGPUProfilerDeviceWindow::DisablePipelineBubbles);
+    flushingAction->setCheckable(true);
+    flushingAction->setChecked(pipelineFlushing);
+    connect(flushingAction, &QAction::toggled, this, &CQCGPUProfilerDeviceWindow::PipelineFlushing);
+    pHierarchyAction->setCheckable(true);
+    pHierarchyAction->setChecked(hierarchical);
+    // The model rebuilds first, then the tree is configured for it, then the expansion actions
+    // follow the mode.
+    connect(pHierarchyAction, &QAction::toggled, sampleModel, &CGpuFrameProfileModel::SetHierarchicalMode);
+    connect(pHierarchyAction, &QAction::toggled, this, &CQCGPUProfilerDeviceWindow::SetHierarchicalViewEnabled);
+    connect(pHierarchyAction, &QAction::toggled, pExpandAllAction, &QAction::setEnabled);
+    connect(pHierarchyAction, &QAction::toggled, pExpandOneAction, &QAction::setEnabled);
+    connect(pHierarchyAction, &QAction::toggled, pCollapseAllAction, &QAction::setEnabled);
+    connect(pCollapseAllAction, &QAction::triggered, this, &CQCGPUProfilerDeviceWindow::ExpandTreeViewZeroDeep);
+    connect(pExpandOneAction, &QAction::triggered, this, &CQCGPUProfilerDeviceWindow::ExpandTreeViewOneDeep);
+    connect(pExpandAllAction, &QAction::triggered, this, &CQCGPUProfilerDeviceWindow::ExpandTreeViewTwoDeep);
+
+    pToolBar->addAction(pauseAction);
+    pToolBar->addAction(removeBubblesAction);
+    pToolBar->addAction(flushingAction);
+    pToolBar->addSeparator();
+    pToolBar->addAction(pHierarchyAction);
+    pToolBar->addAction(pCollapseAllAction);
+    pToolBar->addAction(pExpandOneAction);
+    pToolBar->addAction(pExpandAllAction);
+    pToolBar->addSeparator();
+    swapChainCombo = new QComboBox(pToolBar);
+    swapChainCombo->setMinimumWidth(200);
+    swapChainCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    connect(swapChainCombo, &QComboBox::currentIndexChanged, this, &CQCGPUProfilerDeviceWindow::SwapChainComboBoxIndexChanged);
+    pToolBar->addWidget(swapChainCombo);
+    pToolBar->addSeparator();
+    connect(pResourceAction, &QAction::triggered, this, &CQCGPUProfilerDeviceWindow::ShowGPUResourceWindow);
+    pToolBar->addAction(pResourceAction);
+
+    setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowNestedDocks);
+
+    auto *pStatsDock = new QDockWidget(QStringLiteral("Frame Stats"), this);
+    pStatsDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    frameStatsPanel = new CQStatsDisplayWidget(this);
+    frameStatsPanel->SetDisplayMode(1);
+    frameStatsPanel->UpdateRowVisibility();
+    pStatsDock->setWidget(frameStatsPanel);
+    addDockWidget(Qt::RightDockWidgetArea, pStatsDock);
+
+    inspectorPanel = new CQStatsDisplayWidget(this);
+    inspectorPanel->SetDisplayMode(0);
+    inspectorPanel->UpdateRowVisibility();
+    auto *pInspectorDock = new QDockWidget(QStringLiteral("Inspector"), this);
+    pInspectorDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    pInspectorDock->setWidget(inspectorPanel);
+    addDockWidget(Qt::RightDockWidgetArea, pInspectorDock, Qt::Vertical);
+
+    auto *pTimer = new QTimer(this);
+    connect(pTimer, &QTimer::timeout, this, &CQCGPUProfilerDeviceWindow::TimerCallback);
+    pTimer->start(16);
+}
+
+CQCGPUProfilerDeviceWindow::~CQCGPUProfilerDeviceWindow()
+{
+    SendClosingCommands();
+    delete timelineView;
+    timelineView = nullptr;
+    delete resourceWindow;
+    resourceWindow = nullptr;
+    // The tree's model and the history are about to go; nothing may point into them.
+    samplesTree->setModel(nullptr);
+    sampleModel->SetFrame(nullptr);
+    selectedFrame = nullptr;
+    ReleasePendingFrames();
+    pendingFrames.Purge();
+    frameHistory.Clear();
+    swapChains.Purge();
+}
+
+void CQCGPUProfilerDeviceWindow::SendCommand(uint32 nCode, uint32 nValue)
+{
+    if (const auto pfnSend = GetSubToolLink().SendTargetCommand)
+        pfnSend(windowId, nCode, nValue);
+}
+
+void CQCGPUProfilerDeviceWindow::SendClosingCommands()
+{
+    if (closingCommandsSent)
+        return;
+    closingCommandsSent = true;
+    SendCommand(1, 0);
+    SendCommand(0, 0);
+}
+
+void CQCGPUProfilerDeviceWindow::closeEvent(QCloseEvent *pEvent)
+{
+    // The subtool drops this window's record; the window itself is deleted once the toolkit has
+    // finished delivering this event. Nothing of the window is touched after the call.
+    pEvent->accept();
+    closingByUser = true;
+    if (const auto pfnForget = GetSubToolLink().ForgetWindow)
+        pfnForget(windowId);
+}
+
+void CQCGPUProfilerDeviceWindow::OnFrameReceived(const GpuFrameHeader *pHeader, GpuSampleArray *pSamples)
+{
+    if (!pHeader)
+        return;
+    if (pendingFrames.Count() >= kMaxPendingFrames)
+        pendingFrames.Remove(0);
+    const int32 nIndex = pendingFrames.AddToTail();
+    if (nIndex < 0)
+        return;
+    PendingFrame &pending = pendingFrames[nIndex];
+    pending.header = *pHeader;
+    // The samples change hands without being copied; the caller keeps an empty array.
+    if (pSamples)
+        pending.samples.Swap(*pSamples);
+}
+
+void CQCGPUProfilerDeviceWindow::OnTextureListReceived(const void *pPayload, uint32 nSize)
+{
+    if (resourceWindow)
+        resourceWindow->TextureList()->UpdateTextureList(pPayload, nSize);
+}
+
+void CQCGPUProfilerDeviceWindow::OnBufferListReceived(const void *pPayload, uint32 nSize)
+{
+    if (resourceWindow)
+        resourceWindow->BufferList()->UpdateBufferList(pPayload, nSize);
+}
+
+void CQCGPUProfilerDeviceWindow::OnTargetStateChanged(int nState)
+{
+    if (nState != 3)
+        return;
+    SendCommand(1, pipelineFlushing ? 1 : 0);
+    SendCommand(0, 1);
+}
+
+void CQCGPUProfilerDeviceWindow::ReleasePendingFrames()
+{
+    pendingFrames.RemoveAll();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Slots
+
+void CQCGPUProfilerDeviceWindow::PauseUpdates(bool bPause)
+{
+    paused = bPause;
+}
+
+void CQCGPUProfilerDeviceWindow::DisablePipelineBubbles(bool bDisable)
+{
+    removeBubbles = bDisable;
+}
+
+void CQCGPUProfilerDeviceWindow::PipelineFlushing(bool bFlushing)
+{
+    pipelineFlushing = bFlushing;
+    SendCommand(1, bFlushing ? 1 : 0);
+}
+
+void CQCGPUProfilerDeviceWindow::SamplesTreeItemCurrentItemChanged(QModelIndex current)
+{
+    // Only the user's own moves in the tree move the cursor; moves made for the timeline do not.
+    if (!samplesTree->hasFocus() || !current.model())
+        return;
+    const QModelIndex indexCell = current.model()->index(current.row(), 1, current.parent());
+    if (!indexCell.isValid())
+        return;
+    const int nSample = indexCell.data(Qt::UserRole).toInt();
+    if (!selectedFrame || nSample < 0 || nSample >= selectedFrame->frame.SampleCount())
+        return;
+    const GpuSampleRecord &sample = selectedFrame->frame.Samples()[nSample];
+    timelineView->SetCursorTime(sample.GpuStartTime() - timelineOrigin, true, false);
+}
+
+void CQCGPUProfilerDeviceWindow::UpdateInspectorPanel(QModelIndex index)
+{
+    if (inspectorPanel)
+        ShowPanelRow(inspectorPanel, index);
+}
+
+void CQCGPUProfilerDeviceWindow::TimelineViewCursorTimeChanged(double flNewTime)
+{
+    if (!paused || !timelineView->hasFocus() || !selectedFrame)
+        return;
+    const QModelIndex index = sampleModel->SampleIndexAtTime(flNewTime);
+    if (index.isValid())
+        samplesTree->setCurrentIndex(index);
+}
+
+void CQCGPUProfilerDeviceWindow::SwapChainComboBoxIndexChanged(int index)
+{
+    if (index < 0 || index >= swapChains.Count())
+        return;
+    if (swapChains[index] == selectedSwapChain)
+        return;
+    selectedSwapChain = swapChains[index];
+    frameHistory.Clear();
+    tableCount = -1; // the table no longer mirrors the ring
+    if (paused) {
+        paused = false;
+        pauseAction->setChecked(false);
+    }
+    TimerCallback();
+}
+
+void CQCGPUProfilerDeviceWindow::SaveCurrentProfileAsCSV()
+{
+    if (!selectedFrame)
+        return;
+    const QString sFileName =
+        SaveFileNameHook() ? SaveFileNameHook()(this)
+                           : QFileDialog::getSaveFileName(this, QStringLiteral("Save profile as CSV..."), QString(),
+                                                          QStringLiteral("Comma-separated Values (*.csv)"), nullptr);
+    if (sFileName.isEmpty())
+        return;
+    // While live the timer went on recording during the dialog: export what is selected now.
+    if (!selectedFrame)
+        return;
+    const QString sText = BuildFrameCsvText(&selectedFrame->frame);
+    QFile file(sFileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        QMessageBox::warning(this, QStringLiteral("GPU Profiler"), QStringLiteral("Error writing to file %1.").arg(sFileName),
+                             QMessageBox::Ok);
+        return;
+    }
+    file.write(sText.toUtf8());
+    file.close();
+}
+
+void CQCGPUProfilerDeviceWindow::SetHierarchicalViewEnabled(bool bEnable)
+{
+    hierarchical = bEnable;
+    ConfigureSamplesTree();
+}
+
+void CQCGPUProfilerDeviceWindow::TimerCallback()
+{
+    if (s_bTimerCallbackRunning)
+        return;
+    s_bTimerCallbackRunning = true;
+
+    if (!paused && pendingFrames.Count() > 0) {
+        const PendingFrame &newest = pendingFrames[pendingFrames.Count() - 1];
+        ProcessFrame(&newest.header, newest.samples.Count() > 0 ? newest.samples.Base() : nullptr, newest.samples.Count());
+    }
+    // Frames that arrive while paused, and all but the newest of a tick, are never recorded.
+    ReleasePendingFrames();
+
+    timelineView->RefreshLayout();
+
+    if (paused != pausedAtLastTick) {
+        if (paused) {
+            AttachSamplesTree();
+            ShowPanelRow(frameStatsPanel, sampleModel->frameStatsModel()->index(0, 0));
+        } else {
+            QItemSelectionModel *pSelection = samplesTree->selectionModel();
+            samplesTree->setModel(nullptr);
+            delete pSelection;
+            if (inspectorPanel)
+                ShowPanelRow(inspectorPanel, QModelIndex());
+        }
+    }
+    pausedAtLastTick = paused;
+    s_bTimerCallbackRunning = false;
+}
+
+void CQCGPUProfilerDeviceWindow::SetSelectedFrame(int nIdx)
+{
+    selectedFrame = frameHistory.EntryAt(nIdx);
+    const bool bHierarchical = paused && hierarchical;
+    sampleModel->SetFrame(selectedFrame ? &selectedFrame->frame : nullptr);
+    sampleModel->clear();
+    sampleModel->SetHierarchical(bHierarchical);
+    // Nothing looks at the rows while the tree has no model (live): they are built only if
+    // something asks for them before the next frame replaces them.
+    if (samplesTree->model() == sampleModel)
+        sampleModel->Rebuild(bHierarchical);
+    else
+        sampleModel->RebuildDeferred(bHierarchical);
+    ShowFrameOnTimeline();
+    ShowPanelRow(frameStatsPanel, sampleModel->frameStatsModel()->index(0, 0));
+    ConfigureSamplesTree();
+}
+
+void CQCGPUProfilerDeviceWindow::SetSelectedFrame(QModelIndex selectedIndex)
+{
+    SetSelectedFrame(selectedIndex.column());
+}
+
+void CQCGPUProfilerDeviceWindow::ShowGPUResourceWindow()
+{
+    if (!resourceWindow) {
+        resourceWindow = new CQGPUResourceWidget(nullptr);
+        connect(resourceWindow->TextureList(), &CQTextureListWidget::RequestTextureListUpdate, this,
+                &CQCGPUProfilerDeviceWindow::ShowGPUResourceWindow);
+        connect(resourceWindow->BufferList(), &CQGPUBufferListWidget::RequestBufferListUpdate, this,
+                &CQCGPUProfilerDeviceWindow::ShowGPUResourceWindow);
+    }
+    SendCommand(4, 0);
+    SendCommand(6, 0);
+    resourceWindow->show();
+}
+
+void CQCGPUProfilerDeviceWindow::ExpandTreeViewZeroDeep()
+{
+    expandDepth = 0;
+    samplesTree->collapseAll();
+}
+
+void CQCGPUProfilerDeviceWindow::ExpandTreeViewOneDeep()
+{
+    expandDepth = 1;
+    samplesTree->expandToDepth(0);
+}
+
+void CQCGPUProfilerDeviceWindow::ExpandTreeViewTwoDeep()
+{
+    expandDepth = 2;
+    samplesTree->expandAll();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Frame intake
+
+void CQCGPUProfilerDeviceWindow::ProcessFrame(const GpuFrameHeader *pHeader, const GpuSampleRecord *pSamples, int32 nAvailable)
+{
+    const uint64 nSwapChainId = pHeader->SwapChainId();
+    bool bKnown = false;
+    for (uint64 nKnown : swapChains) {
+        if (nKnown == nSwapChainId) {
+            bKnown = true;
+            break;
+        }
+    }
+    if (!bKnown) {
+        if (swapChains.AddToTail(nSwapChainId) < 0)
+            return;
+        const std::string_view sName = pHeader->SwapChainName();
+        // Adding the first item makes it current, which selects its swap chain right here.
+        swapChainCombo->addItem(QStringLiteral("Swapchain \"%1\" (0x%2)")
+                                    .arg(QString::fromLatin1(sName.data(), qsizetype(sName.size())))
+                                    .arg(QString::number(nSwapChainId, 16)));
+    }
+    if (selectedSwapChain == kNoSwapChain)
+        selectedSwapChain = nSwapChainId;
+    if (nSwapChainId != selectedSwapChain)
+        return;
+
+    const uint32 nSampleCount = pHeader->SampleCount();
+    const int64 nBytes = int64(nSampleCount ? nSampleCount : 1) * int64(sizeof(GpuSampleRecord));
+    if (frameHistory.Count() > 0 && frameHistory.SampleBytes() + nBytes > kMaxHistorySampleBytes) {
+        while (frameHistory.Count() > 0 && frameHistory.SampleBytes() + nBytes > kMaxHistorySampleBytes)
+            frameHistory.DropOldest();
+        tableCount = -1;
+    }
+
+    FrameHistoryEntry &entry = frameHistory.Slot(frameHistory.AddEntry());
+    entry.frame.header = *pHeader;
+    entry.frame.samples = &entry.sampleArray;
+    const bool bStored = nSampleCount > 0 && nSampleCount <= uint32(INT32_MAX) && entry.sampleArray.SetCount(int32(nSampleCount));
+    if (bStored) {
+        // Only complete frames reach the window, so the queue holds exactly sampleCount records;
+        // should it hold fewer, the rest stays zero.
+        const int32 nCopy = pSamples ? std::min<int32>(nAvailable, int32(nSampleCount)) : 0;
+        if (nCopy > 0)
+            std::memcpy(entry.sampleArray.Base(), pSamples, size_t(nCopy) * sizeof(GpuSampleRecord));
+    } else if (entry.sampleArray.SetCount(1)) {
+        // An empty frame (or one whose samples cannot be stored) is recorded with one
+        // placeholder sample, so every recorded frame has at least one.
+        entry.sampleArray[0] = GpuSampleRecord{};
+        entry.sampleArray[0].SetName("Dummy");
+    } else {
+        entry.frame.samples = nullptr;
+    }
+
+    RemoveBubblesAndTotal(entry);
+    RebuildHistoryTable();
+}
+
+void CQCGPUProfilerDeviceWindow::RemoveBubblesAndTotal(FrameHistoryEntry &entry)
+{
+    double flCpu = 0.0;
+    double flGpu = 0.0;
+    for (GpuSampleRecord &sample : entry.sampleArray) {
+        if (removeBubbles) {
+            sample.SetCpuStartTime(flCpu);
+            sample.SetGpuStartTime(flGpu);
+        }
+        flCpu += sample.CpuTime();
+        flGpu += sample.GpuTime();
+    }
+    entry.totalGpuTime = flGpu;
+}
+
+void CQCGPUProfilerDeviceWindow::FillHistoryColumn(int nColumn)
+{
+    auto *pItem = new QStandardItem;
+    pItem->setEditable(false);
+    pItem->setData(frameHistory.EntryAt(nColumn)->totalGpuTime, CQBarGraphItemDelegate::kTotalGpuTimeRole);
+    historyModel->setItem(0, nColumn, pItem);
+    historyTable->setColumnWidth(nColumn, kHistoryColumnWidth);
+}
+
+void CQCGPUProfilerDeviceWindow::RebuildHistoryTable()
+{
+    const int32 nCount = frameHistory.Count();
+    const int32 nHead = frameHistory.Head();
+    const int32 nDropped = (nHead - tableHead + FrameHistory::kSlots) % FrameHistory::kSlots;
+
+    // Recorded frames never change, so the table only needs the columns of the frames that came
+    // and went since the last recording. The selection stays on the same column numbers, as it
+    // would if every column had been refilled in place.
+    if (tableCount >= 0 && nCount > 0 && nDropped <= tableCount && nCount == tableCount - nDropped + 1) {
+        QItemSelectionModel *pSelection = historyTable->selectionModel();
+        QList<QPair<int, int>> selectedColumns;
+        if (nDropped > 0) {
+            for (const QItemSelectionRange &range : pSelection->selection())
+                selectedColumns.append({range.left(), range.right()});
+            historyModel->removeColumns(0, nDropped);
+        }
+        historyModel->setColumnCount(nCount);
+        FillHistoryColumn(nCount - 1);
+        if (nDropped > 0) {
+            QItemSelection restored;
+            for (const auto &columns : selectedColumns) {
+                const int nRight = std::min(columns.second, nCount - 1);
+                if (columns.first <= nRight)
+                    restored.select(historyModel->index(0, columns.first), historyModel->index(0, nRight));
+            }
+            pSelection->select(restored, QItemSelectionModel::ClearAndSelect);
+        }
+    } else {
+        historyModel->setColumnCount(nCount);
+        for (int32 p = 0; p < nCount; ++p)
+            FillHistoryColumn(p);
+    }
+    tableHead = nHead;
+    tableCount = nCount;
+    if (nCount == 0)
+        return;
+
+    const QModelIndex last = historyModel->index(0, nCount - 1);
+    historyTable->scrollTo(last, QAbstractItemView::EnsureVisible);
+    QItemSelectionModel *pSelection = historyTable->selectionModel();
+    const bool bAlreadyCurrent = pSelection->currentIndex() == last;
+    pSelection->setCurrentIndex(last, QItemSelectionModel::Select);
+    // No change, no signal: select the newest frame directly.
+    if (bAlreadyCurrent)
+        SetSelectedFrame(nCount - 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Showing the selected frame
+
+void CQCGPUProfilerDeviceWindow::ShowFrameOnTimeline()
+{
+    LoadFrameOnTimeline(timelineView, selectedFrame ? &selectedFrame->frame : nullptr, &timelineOrigin);
+}
+
+void CQCGPUProfilerDeviceWindow::AttachSamplesTree()
+{
+    samplesTree->setModel(sampleModel);
+    if (sampleModel->hierarchical() != hierarchical) {
+        sampleModel->SetFrame(selectedFrame ? &selectedFrame->frame : nullptr);
+        sampleModel->clear();
+        sampleModel->SetHierarchical(hierarchical);
+        sampleModel->Rebuild(hierarchical);
+    }
+    ConfigureSamplesTree();
+    connect(samplesTree->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &CQCGPUProfilerDeviceWindow::SamplesTreeItemCurrentItemChanged);
+    connect(samplesTree->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &CQCGPUProfilerDeviceWindow::UpdateInspectorPanel);
+}
+
+void CQCGPUProfilerDeviceWindow::ConfigureSamplesTree()
+{
+    samplesTree->setSortingEnabled(!hierarchical);
+    samplesTree->setItemsExpandable(hierarchical);
+    if (!hierarchical)
+        samplesTree->sortByColumn(1, Qt::AscendingOrder);
+    // Without a model (live) the tree has no columns to hide, expand or size.
+    if (samplesTree->model() != sampleModel)
+        return;
+    samplesTree->setColumnHidden(0, !hierarchical);
+    for (int c = 1; c <= 4; ++c)
+        samplesTree->setColumnHidden(c, hierarchical);
+    samplesTree->setColumnHidden(5, true);
+    for (int c = 31; c < kSampleColumnCount; ++c)
+        samplesTree->setColumnHidden(c, true);
+    ApplyExpandDepth();
+    for (int c = 0; c < kSampleColumnCount; ++c)
+        samplesTree->resizeColumnToContents(c);
+}
+
+void CQCGPUProfilerDeviceWindow::ApplyExpandDepth()
+{
+    if (expandDepth == 0)
+        samplesTree->collapseAll();
+    else if (expandDepth == 1)
+        samplesTree->expandToDepth(0);
+    else
+        samplesTree->expandAll();
+}

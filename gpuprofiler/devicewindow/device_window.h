@@ -1,0 +1,155 @@
+#pragma once
+// The profiler's main window for one target: the frame history as a bar graph, the timeline of
+// the selected frame, its samples as a tree (while paused), the "Frame Stats" and "Inspector"
+// docks, the "Profiler" toolbar, the CSV export and, on request, the GPU resource window. It
+// also sends the target its profiling commands.
+//
+// Frames are not shown as they arrive: OnFrameReceived only queues them, and the 16 ms timer
+// records the newest one and selects it.
+
+#include "gpuprofiler/devicewindow/frame_history.h"
+
+#include <QByteArray>
+#include <functional>
+#include <QGraphicsScene>
+#include <QMainWindow>
+#include <QModelIndex>
+
+class CGpuFrameProfileModel;
+class CQGPUResourceWidget;
+class CQStatsDisplayWidget;
+class CQTimelineView;
+class QAction;
+class QComboBox;
+class QStandardItemModel;
+class QTableView;
+class QTreeView;
+
+class CQCGPUProfilerDeviceWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    CQCGPUProfilerDeviceWindow(const char *pszTargetName, uint32 nWindowId);
+    ~CQCGPUProfilerDeviceWindow() override;
+
+    // Called by the subtool.
+    virtual void OnFrameReceived(const GpuFrameHeader *pHeader, GpuSampleArray *pSamples);
+    virtual void OnTextureListReceived(const void *pPayload, uint32 nSize);
+    virtual void OnBufferListReceived(const void *pPayload, uint32 nSize);
+    virtual void OnTargetStateChanged(int nState);
+
+    // Sends the window's closing commands now (they are sent once): used when the window is
+    // closed by its user and destroyed only after the toolkit has finished with the close event.
+    void SendClosingCommands();
+    // The user closed the window; it must be deleted later, not inside its own close event.
+    bool IsClosingByUser() const { return closingByUser; }
+
+    // Where "Save as CSV..." gets its file name; the file dialog unless set (tests set it).
+    using SaveFileNameProvider = std::function<QString(QWidget *pParent)>;
+    static void SetSaveFileNameProvider(SaveFileNameProvider provider);
+
+    // Read access for the tests and the benchmarks.
+    uint32 WindowId() const { return windowId; }
+    const QByteArray &TargetName() const { return targetName; }
+    FrameHistory &History() { return frameHistory; }
+    FrameHistoryEntry *SelectedFrame() const { return selectedFrame; }
+    CGpuFrameProfileModel *SampleModel() const { return sampleModel; }
+    CQTimelineView *TimelineView() const { return timelineView; }
+    QTreeView *SamplesTree() const { return samplesTree; }
+    QTableView *HistoryTable() const { return historyTable; }
+    QStandardItemModel *HistoryModel() const { return historyModel; }
+    CQStatsDisplayWidget *FrameStatsPanel() const { return frameStatsPanel; }
+    CQStatsDisplayWidget *InspectorPanel() const { return inspectorPanel; }
+    CQGPUResourceWidget *ResourceWindow() const { return resourceWindow; }
+    QComboBox *SwapChainCombo() const { return swapChainCombo; }
+    QAction *PauseAction() const { return pauseAction; }
+    QAction *FlushingAction() const { return flushingAction; }
+    QAction *RemoveBubblesAction() const { return removeBubblesAction; }
+    const GrowableArray<uint64> &SwapChains() const { return swapChains; }
+    uint64 SelectedSwapChain() const { return selectedSwapChain; }
+    int32 PendingFrameCount() const { return pendingFrames.Count(); }
+    bool IsPaused() const { return paused; }
+    double TimelineOrigin() const { return timelineOrigin; }
+    int32 ExpandDepth() const { return expandDepth; }
+
+    // The recorded frames keep at most this many bytes of samples; beyond it the oldest frames
+    // are dropped early, so that a target sending huge frames cannot make the ring hold 499 of
+    // them (499 frames of 1,000 samples take about 200 MB; of 50,000 samples they would take
+    // 10 GB).
+    static constexpr int64 kMaxHistorySampleBytes = int64(768) << 20;
+    // The pending queue holds at most this many frames, oldest first.
+    static constexpr int32 kMaxPendingFrames = 129;
+    // No swap chain chosen yet.
+    static constexpr uint64 kNoSwapChain = 0xFFFFFFFFu;
+
+public slots:
+    void PauseUpdates(bool bPause);
+    void DisablePipelineBubbles(bool bDisable);
+    void PipelineFlushing(bool bFlushing);
+    void SamplesTreeItemCurrentItemChanged(QModelIndex current);
+    void UpdateInspectorPanel(QModelIndex index);
+    void TimelineViewCursorTimeChanged(double flNewTime);
+    void SwapChainComboBoxIndexChanged(int index);
+    void SaveCurrentProfileAsCSV();
+    void SetHierarchicalViewEnabled(bool bEnable);
+    void TimerCallback();
+    void SetSelectedFrame(int nIdx);
+    void SetSelectedFrame(QModelIndex selectedFrame);
+    void ShowGPUResourceWindow();
+    void ExpandTreeViewZeroDeep();
+    void ExpandTreeViewOneDeep();
+    void ExpandTreeViewTwoDeep();
+
+protected:
+    void closeEvent(QCloseEvent *pEvent) override;
+
+private:
+    void BuildContents();
+    void SendCommand(uint32 nCode, uint32 nValue);
+    void ProcessFrame(const GpuFrameHeader *pHeader, const GpuSampleRecord *pSamples, int32 nAvailable);
+    void RemoveBubblesAndTotal(FrameHistoryEntry &entry);
+    void RebuildHistoryTable();
+    void FillHistoryColumn(int nColumn);
+    void ShowFrameOnTimeline();
+    void AttachSamplesTree();
+    void ConfigureSamplesTree();
+    void ApplyExpandDepth();
+    void ReleasePendingFrames();
+
+    QByteArray targetName;
+    uint32 windowId;
+    QGraphicsScene scene;
+    CQTimelineView *timelineView = nullptr;
+    double timelineOrigin = 0.0;
+    QWidget *centralWidget = nullptr;
+    QAction *pauseAction = nullptr;
+    QAction *removeBubblesAction = nullptr;
+    QAction *flushingAction = nullptr;
+    QComboBox *swapChainCombo = nullptr;
+    QTreeView *samplesTree = nullptr;
+    int32 expandDepth = 0;
+    CQStatsDisplayWidget *frameStatsPanel = nullptr;
+    CQStatsDisplayWidget *inspectorPanel = nullptr;
+    QTableView *historyTable = nullptr;
+    QStandardItemModel *historyModel = nullptr;
+    CQGPUResourceWidget *resourceWindow = nullptr;
+    GrowableArray<uint64> swapChains;
+    uint64 selectedSwapChain = kNoSwapChain;
+    FrameHistory frameHistory;
+    FrameHistoryEntry *selectedFrame = nullptr;
+    CGpuFrameProfileModel *sampleModel = nullptr;
+    GrowableArray<PendingFrame> pendingFrames;
+    bool paused = false;
+    bool pausedAtLastTick = false;
+    bool removeBubbles = true;
+    bool pipelineFlushing = true;
+    bool hierarchical = true;
+
+    // The ring slot of the history table's first column and the number of columns it mirrors,
+    // so that a recording only adds (and, once full, drops) one column instead of refilling all.
+    int32 tableHead = 0;
+    int32 tableCount = 0;
+    bool closingCommandsSent = false;
+    bool closingByUser = false;
+};

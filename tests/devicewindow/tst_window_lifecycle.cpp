@@ -1,0 +1,156 @@
+// Windows as the subtool makes and ends them, seen from a fake host: the commands that reach the
+// target, a window closed by its user, a closed connection, and frames and lists travelling from
+// chunks to the window.
+
+#include "gpuprofiler/devicewindow/device_window.h"
+#include "gpuprofiler/framedata/frame_profile_model.h"
+#include "gpuprofiler/plugin/gpuprofiler_tool.h"
+#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "gpuprofiler/resources/gpu_buffer_list_widget.h"
+#include "gpuprofiler/resources/gpu_resource_widget.h"
+#include "target/frame_builder.h"
+#include "target/frame_chunker.h"
+#include "target/frame_generator.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/test_support.h"
+
+#include <QAction>
+#include <QPointer>
+
+using Commands = QList<QPair<uint32, uint64>>;
+
+namespace {
+
+CGPUProfilerTool &Tool()
+{
+    return CGPUProfilerTool::Get();
+}
+
+CQCGPUProfilerDeviceWindow *WindowOf(ICorvidConnection *pConnection)
+{
+    CGPUProfilerConnection *pRecord = Tool().FindRecordByConnection(pConnection);
+    return pRecord ? pRecord->window : nullptr;
+}
+
+QByteArray Bytes(const std::vector<uint8> &bytes)
+{
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
+}
+
+} // namespace
+
+class TestWindowLifecycle : public QObject
+{
+    Q_OBJECT
+
+    CFakeCorvidHost host;
+    QAction action{QStringLiteral("GPU Profiler")};
+
+private slots:
+    void initTestCase()
+    {
+        Tool().SetHost(&host, &action);
+    }
+
+    void openingAndClosingSendTheirCommands()
+    {
+        CFakeCorvidConnection connection("Demo Target");
+        host.current = &connection;
+        QVERIFY(Tool().ShowForCurrentConnection());
+        CQCGPUProfilerDeviceWindow *pWindow = WindowOf(&connection);
+        QVERIFY(pWindow);
+        QVERIFY(pWindow->isVisible());
+        QCOMPARE(pWindow->windowTitle(), QStringLiteral("GPU Profiler - Demo Target "));
+        QCOMPARE(connection.Commands(), Commands({{1, 1}, {0, 1}}));
+
+        // Asking again raises the same window and sends nothing.
+        QVERIFY(Tool().ShowForCurrentConnection());
+        QCOMPARE(WindowOf(&connection), pWindow);
+        QCOMPARE(connection.Commands().size(), 2);
+
+        // The target comes back to state 3: the window repeats its commands.
+        Tool().OnConnectionStateChanged(&connection, CORVID_CONNECTION_DISCONNECTED);
+        Tool().OnConnectionStateChanged(&connection, CORVID_CONNECTION_READY);
+        QCOMPARE(connection.Commands().mid(2), Commands({{1, 1}, {0, 1}}));
+
+        QPointer<CQCGPUProfilerDeviceWindow> pGuard(pWindow);
+        Tool().OnConnectionClosed(&connection);
+        QVERIFY(pGuard.isNull());
+        QCOMPARE(connection.Commands().mid(4), Commands({{1, 0}, {0, 0}}));
+        QCOMPARE(Tool().GetConnectionCount(), 0);
+        host.current = nullptr;
+    }
+
+    void userCloseSaysGoodbyeAndDeletesLater()
+    {
+        CFakeCorvidConnection connection("Game");
+        host.current = &connection;
+        QVERIFY(Tool().ShowForCurrentConnection());
+        QPointer<CQCGPUProfilerDeviceWindow> pWindow(WindowOf(&connection));
+        QVERIFY(pWindow);
+        QVERIFY(pWindow->close());
+        // The commands went out while the record still knew the connection; the record is gone,
+        // the window goes once the event loop runs.
+        QCOMPARE(connection.Commands().mid(2), Commands({{1, 0}, {0, 0}}));
+        QCOMPARE(Tool().GetConnectionCount(), 0);
+        QTRY_VERIFY(pWindow.isNull());
+        QCOMPARE(connection.Commands().size(), 4);
+
+        // Opening the target again makes a new window with a new id.
+        QVERIFY(Tool().ShowForCurrentConnection());
+        QVERIFY(WindowOf(&connection));
+        Tool().OnConnectionClosed(&connection);
+        host.current = nullptr;
+    }
+
+    void framesTravelFromChunksToTheScreen()
+    {
+        AllocationSnapshot before;
+        {
+            CFakeCorvidConnection connection("Game");
+            host.current = &connection;
+            Tool().RegisterDataTypes(&connection);
+            QVERIFY(Tool().ShowForCurrentConnection());
+            CQCGPUProfilerDeviceWindow *pWindow = WindowOf(&connection);
+
+            CFrameGenerator generator(21);
+            for (SampleChunkForm form : {SampleChunkForm::Plain, SampleChunkForm::Packed}) {
+                const TargetFrame frame = generator.NextFrame();
+                CFrameChunker chunker(form);
+                std::vector<TargetChunk> chunks;
+                chunker.Split(frame, chunks);
+                QVERIFY(chunks.size() > 2);
+                for (const TargetChunk &chunk : chunks)
+                    QVERIFY(connection.Deliver(chunk.nChunkId, Bytes(chunk.payload)));
+                QCOMPARE(pWindow->PendingFrameCount(), 1);
+                pWindow->TimerCallback();
+                const FrameHistoryEntry *pEntry = pWindow->SelectedFrame();
+                QVERIFY(pEntry);
+                QCOMPARE(pEntry->frame.SampleCount(), int32(frame.samples.size()));
+                // Names and counters arrive unchanged (times are rewritten by bubble removal).
+                for (int i : {0, 500, 999})
+                    QCOMPARE(QByteArray(reinterpret_cast<const char *>(pEntry->frame.Samples()[i].name), 255),
+                             QByteArray(reinterpret_cast<const char *>(frame.samples[size_t(i)].name), 255));
+                QCOMPARE(pWindow->SampleModel()->frameTotals().Draws(), [&] {
+                    uint16 n = 0;
+                    for (const GpuSampleRecord &s : frame.samples)
+                        n = uint16(n + s.Draws());
+                    return n;
+                }());
+            }
+
+            // Lists go to the resource window once it exists.
+            const QByteArray buffers = QByteArray::fromHex("01000000" "00" "0010" "00000100" "00000080" "00001000") + "VB0" + '\0';
+            QVERIFY(connection.Deliver(GPU_PROFILER_CHUNK_BUFFERS, buffers));
+            pWindow->ShowGPUResourceWindow();
+            QVERIFY(connection.Deliver(GPU_PROFILER_CHUNK_BUFFERS, buffers));
+            QCOMPARE(pWindow->ResourceWindow()->BufferList()->findChild<QAbstractItemModel *>() != nullptr, true);
+            Tool().OnConnectionClosed(&connection);
+            host.current = nullptr;
+        }
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+};
+
+GPUPROF_TEST_MAIN(TestWindowLifecycle)
+#include "tst_window_lifecycle.moc"

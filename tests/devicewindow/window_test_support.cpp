@@ -1,0 +1,81 @@
+#include "tests/devicewindow/window_test_support.h"
+
+#include "gpuprofiler/devicewindow/subtool_link.h"
+
+QList<SentCommand> CommandRecorder::s_Sent;
+QList<uint32> CommandRecorder::s_Forgotten;
+
+namespace {
+
+bool RecordSend(uint32 nWindowId, uint32 nCode, uint32 nValue)
+{
+    CommandRecorder::s_Sent.append({nWindowId, nCode, nValue});
+    return true;
+}
+
+void RecordForget(uint32 nWindowId)
+{
+    CommandRecorder::s_Forgotten.append(nWindowId);
+}
+
+} // namespace
+
+CommandRecorder::CommandRecorder()
+{
+    s_Sent.clear();
+    s_Forgotten.clear();
+    SetSubToolLink({&RecordSend, &RecordForget});
+}
+
+CommandRecorder::~CommandRecorder()
+{
+    SetSubToolLink({nullptr, nullptr});
+}
+
+QList<QPair<uint32, uint32>> CommandRecorder::Take()
+{
+    QList<QPair<uint32, uint32>> commands;
+    for (const SentCommand &command : std::as_const(s_Sent))
+        commands.append({command.nCode, command.nValue});
+    s_Sent.clear();
+    return commands;
+}
+
+QList<uint32> CommandRecorder::TakeForgotten()
+{
+    QList<uint32> forgotten = s_Forgotten;
+    s_Forgotten.clear();
+    return forgotten;
+}
+
+void HandOver(CQCGPUProfilerDeviceWindow &window, const TargetFrame &frame)
+{
+    GpuSampleArray samples;
+    samples.SetCount(int32(frame.samples.size()));
+    if (!frame.samples.empty())
+        std::memcpy(samples.Base(), frame.samples.data(), frame.samples.size() * sizeof(GpuSampleRecord));
+    window.OnFrameReceived(&frame.header, &samples);
+}
+
+void Record(CQCGPUProfilerDeviceWindow &window, const TargetFrame &frame)
+{
+    HandOver(window, frame);
+    window.TimerCallback();
+}
+
+TargetFrame TimedFrame(uint64 nSwapChain, const QList<double> &gpuTimesMs, const QList<double> &gpuStartsMs)
+{
+    TargetFrame frame;
+    frame.header = MakeFrameHeader(nSwapChain, "Main", uint32(gpuTimesMs.size()));
+    double flStart = 0.0;
+    for (int i = 0; i < gpuTimesMs.size(); ++i) {
+        SampleTiming timing;
+        timing.gpuTime = gpuTimesMs[i] / 1000.0;
+        timing.cpuTime = timing.gpuTime / 2.0;
+        timing.gpuStartTime = i < gpuStartsMs.size() ? gpuStartsMs[i] / 1000.0 : flStart;
+        flStart = timing.gpuStartTime + timing.gpuTime;
+        frame.samples.push_back(MakeSampleRecord("s" + std::to_string(i), timing));
+    }
+    frame.SyncSampleCount();
+    return frame;
+}
