@@ -267,7 +267,8 @@ bool IsLeftAligned(int nColumn)
 // Sets everything but the raw value and the text, as MakeSampleItem does.
 void SetCellStyle(QStandardItem *pItem, int nAlignment, int nForeground, const QBrush &background)
 {
-    pItem->setTextAlignment(Qt::Alignment(nAlignment));
+    // Stored as a plain int, as the alignment flags have always been kept in this role.
+    pItem->setData(nAlignment, Qt::TextAlignmentRole);
     pItem->setEditable(false);
     pItem->setForeground(ForegroundBrush(nForeground));
     pItem->setBackground(background);
@@ -610,7 +611,7 @@ void CGpuFrameProfileModel::ComputeFrameTotals()
             row.append(new QStandardItem(CNumberTexts::Integer(m_frameHeader.BoundTexDimHist(nBin))));
         }
         for (int nColumn = kSampleColumnCount; nColumn < nColumns; ++nColumn)
-            row[nColumn]->setTextAlignment(Qt::Alignment(kRightAligned));
+            row[nColumn]->setData(kRightAligned, Qt::TextAlignmentRole);
     }
     m_frameStatsModel.setHorizontalHeaderLabels(headers);
     m_frameStatsModel.appendRow(row);
