@@ -3,6 +3,7 @@
 #include "bedrock/murmur_hash2.h"
 #include "gpuprofiler/framedata/number_texts.h"
 
+#include <QHash>
 #include <QSignalBlocker>
 
 #include <cfloat>
@@ -329,11 +330,49 @@ private:
     QStandardItem *m_pZeroUInt = nullptr;
 };
 
+// The cell factories of one build, one per row background: rows of the same leaf name and
+// parity share their prototypes. Bounded, so that a frame of all different names costs no more
+// than one factory per row.
+class CGpuFrameProfileModel::RowCellFactories
+{
+public:
+    static constexpr int kMaxFactories = 256;
+
+    RowCellFactories() = default;
+    ~RowCellFactories() { qDeleteAll(m_factories); }
+    RowCellFactories(const RowCellFactories &) = delete;
+    RowCellFactories &operator=(const RowCellFactories &) = delete;
+
+    RowCellFactory &ForBackground(const QColor &color)
+    {
+        // The full 16-bit channels, so that only identical colours share a factory.
+        const quint64 nKey = quint64(color.rgba64());
+        const auto it = m_factories.constFind(nKey);
+        if (it != m_factories.constEnd())
+            return **it;
+        if (m_factories.size() >= kMaxFactories) {
+            qDeleteAll(m_factories);
+            m_factories.clear();
+        }
+        RowCellFactory *pFactory = new RowCellFactory(QBrush(color));
+        m_factories.insert(nKey, pFactory);
+        return *pFactory;
+    }
+
+private:
+    QHash<quint64, RowCellFactory *> m_factories;
+};
+
 namespace {
+
+QColor RowBackgroundColor(const QColor &color, int nSampleIndex)
+{
+    return (nSampleIndex & 1) ? color.darker(103) : color;
+}
 
 QBrush RowBackground(const QColor &color, int nSampleIndex)
 {
-    return QBrush((nSampleIndex & 1) ? color.darker(103) : color);
+    return QBrush(RowBackgroundColor(color, nSampleIndex));
 }
 
 void InitGroupTotals(GpuSampleRecord *pTotals, const GpuSampleRecord *pFirst, const char *pszName)
@@ -459,7 +498,8 @@ void CGpuFrameProfileModel::BuildRows(bool bHierarchical)
         BuildFlatRows();
 }
 
-void CGpuFrameProfileModel::FillRow(QStandardItem **ppItems, const GpuSampleRecord *pRecord, int nSampleIndex) const
+void CGpuFrameProfileModel::FillRow(QStandardItem **ppItems, const GpuSampleRecord *pRecord, int nSampleIndex,
+                                    RowCellFactories &factories) const
 {
     const std::string_view sName = pRecord->Name();
     QString parts[3];
@@ -467,7 +507,7 @@ void CGpuFrameProfileModel::FillRow(QStandardItem **ppItems, const GpuSampleReco
     parts[SAMPLE_PATH_LAYER] = PartText(SplitSamplePath(sName, SAMPLE_PATH_LAYER));
     parts[SAMPLE_PATH_NAME] = PartText(SplitSamplePath(sName, SAMPLE_PATH_NAME));
 
-    RowCellFactory factory(RowBackground(SampleRowColor(pRecord), nSampleIndex));
+    RowCellFactory &factory = factories.ForBackground(RowBackgroundColor(SampleRowColor(pRecord), nSampleIndex));
     CellContent cell;
     for (int nColumn = 0; nColumn < kSampleColumnCount; ++nColumn) {
         cell.bZeroCounter = false;
@@ -483,9 +523,10 @@ void CGpuFrameProfileModel::BuildFlatRows()
     // takes the place of the one at its position.
     const bool bAppend = pRoot->rowCount() == 0;
     QList<QStandardItem *> row(kSampleColumnCount);
+    RowCellFactories factories;
     const int32 nCount = m_records.Count();
     for (int32 i = 0; i < nCount; ++i) {
-        FillRow(row.data(), &m_records[i], i);
+        FillRow(row.data(), &m_records[i], i, factories);
         if (bAppend) {
             pRoot->appendRow(row);
         } else {
@@ -543,6 +584,7 @@ void CGpuFrameProfileModel::BuildHierarchicalRows()
     GroupState view;
     GroupState layer;
     QList<QStandardItem *> row(kSampleColumnCount);
+    RowCellFactories factories;
 
     const int32 nCount = m_records.Count();
     int32 i = 0;
@@ -565,7 +607,7 @@ void CGpuFrameProfileModel::BuildHierarchicalRows()
             continue;
         }
 
-        FillRow(row.data(), pRecord, i);
+        FillRow(row.data(), pRecord, i, factories);
         layer.pItem->appendRow(row);
         if (i < m_sampleItems.Count())
             m_sampleItems[i] = row[0];

@@ -132,6 +132,7 @@ public slots:
 private:
     struct GroupState;
     class RowCellFactory;
+    class RowCellFactories;
 
     void EnsureRows() const
     {
@@ -145,7 +146,8 @@ private:
     void BuildRows(bool bHierarchical);
     void BuildFlatRows();
     void BuildHierarchicalRows();
-    void FillRow(QStandardItem **ppItems, const GpuSampleRecord *pRecord, int nSampleIndex) const;
+    void FillRow(QStandardItem **ppItems, const GpuSampleRecord *pRecord, int nSampleIndex,
+                 RowCellFactories &factories) const;
     void OpenGroup(GroupState &group, int nSample, int nNameColumn, const QBrush &background,
                    const char *pszTotalsName) const;
     void FinishGroupRow(GroupState &group, int nLastSample, bool bLayer, RowCellFactory &cells,
