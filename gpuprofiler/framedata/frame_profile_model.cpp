@@ -190,8 +190,8 @@ void ColumnContent(const GpuSampleRecord *pRecord, int nSampleIndex, int nColumn
     }
     case KIND_INDEX:
         pCell->value = nSampleIndex;
-        pCell->text = nSampleIndex >= 0 ? CNumberTexts::Integer(uint32(nSampleIndex))
-                                        : CNumberTexts::Locale().toString(nSampleIndex);
+        // Plain decimal, like the "[first..last]" range that replaces it on group rows.
+        pCell->text = QString::number(nSampleIndex);
         pCell->flNumber = nSampleIndex;
         return;
     case KIND_GPU_START:
@@ -959,4 +959,58 @@ QList<QStandardItem *> CGpuFrameProfileModel::takeColumn(int column)
 {
     EnsureRows();
     return QStandardItemModel::takeColumn(column);
+}
+
+QStandardItem *CGpuFrameProfileModel::takeHorizontalHeaderItem(int column)
+{
+    EnsureRows();
+    return QStandardItemModel::takeHorizontalHeaderItem(column);
+}
+
+void CGpuFrameProfileModel::setItem(int row, int column, QStandardItem *pItem)
+{
+    EnsureRows();
+    QStandardItemModel::setItem(row, column, pItem);
+}
+
+void CGpuFrameProfileModel::appendRow(const QList<QStandardItem *> &items)
+{
+    EnsureRows();
+    QStandardItemModel::appendRow(items);
+}
+
+void CGpuFrameProfileModel::insertRow(int row, const QList<QStandardItem *> &items)
+{
+    EnsureRows();
+    QStandardItemModel::insertRow(row, items);
+}
+
+void CGpuFrameProfileModel::appendColumn(const QList<QStandardItem *> &items)
+{
+    EnsureRows();
+    QStandardItemModel::appendColumn(items);
+}
+
+void CGpuFrameProfileModel::setRowCount(int rows)
+{
+    EnsureRows();
+    QStandardItemModel::setRowCount(rows);
+}
+
+void CGpuFrameProfileModel::setColumnCount(int columns)
+{
+    EnsureRows();
+    QStandardItemModel::setColumnCount(columns);
+}
+
+void CGpuFrameProfileModel::setHorizontalHeaderItem(int column, QStandardItem *pItem)
+{
+    EnsureRows();
+    QStandardItemModel::setHorizontalHeaderItem(column, pItem);
+}
+
+void CGpuFrameProfileModel::setHorizontalHeaderLabels(const QStringList &labels)
+{
+    EnsureRows();
+    QStandardItemModel::setHorizontalHeaderLabels(labels);
 }

@@ -111,8 +111,9 @@ public:
     QModelIndex buddy(const QModelIndex &index) const override;
     QSize span(const QModelIndex &index) const override;
 
-    // The item accessors of QStandardItemModel, which are not virtual; through this class they
-    // build deferred rows first as well.
+    // The item accessors and setters of QStandardItemModel, which are not virtual; through this
+    // class they build deferred rows first as well. (Called through a QStandardItemModel pointer
+    // they cannot: read the model once before changing it that way.)
     QStandardItem *item(int row, int column = 0) const;
     QStandardItem *itemFromIndex(const QModelIndex &index) const;
     QModelIndex indexFromItem(const QStandardItem *pItem) const;
@@ -124,6 +125,15 @@ public:
     QStandardItem *takeItem(int row, int column = 0);
     QList<QStandardItem *> takeRow(int row);
     QList<QStandardItem *> takeColumn(int column);
+    QStandardItem *takeHorizontalHeaderItem(int column);
+    void setItem(int row, int column, QStandardItem *pItem);
+    void appendRow(const QList<QStandardItem *> &items);
+    void insertRow(int row, const QList<QStandardItem *> &items);
+    void appendColumn(const QList<QStandardItem *> &items);
+    void setRowCount(int rows);
+    void setColumnCount(int columns);
+    void setHorizontalHeaderItem(int column, QStandardItem *pItem);
+    void setHorizontalHeaderLabels(const QStringList &labels);
 
 public slots:
     // Clears, stores the flag and rebuilds the current frame in that layout.

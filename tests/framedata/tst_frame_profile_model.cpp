@@ -167,6 +167,27 @@ private slots:
         QCOMPARE(t.model.sampleItems()[2], t.model.item(2, 0));
     }
 
+    // Indices are plain decimals, single ones as well as the ranges of group rows.
+    void indexTexts()
+    {
+        CTestFrame frame;
+        for (int i = 0; i < 1001; ++i)
+            frame.Add("#A/x/d");
+        frame.Add("#B/y/e");
+        TestedModel t;
+        t.model.SetFrame(&frame.frame);
+        for (bool bHierarchical : {true, false}) {
+            t.model.SetHierarchicalMode(bHierarchical);
+            const QStringList lines = Texts(&t.model, {kName, kIndex}).split(QLatin1Char('\n'));
+            if (bHierarchical) {
+                QCOMPARE(lines.first(), QString("A [0..1000]"));
+                QCOMPARE(lines.mid(lines.size() - 3).join(QLatin1Char('|')), QString("B 1001| y 1001|  e 1001"));
+            } else {
+                QCOMPARE(lines.last(), QString("e 1001"));
+            }
+        }
+    }
+
     void headers()
     {
         CGpuFrameProfileModel model;
@@ -591,7 +612,7 @@ private slots:
         QTest::addColumn<QString>("read");
         const char *const reads[] = {"rowCount", "columnCount", "index", "hasChildren", "headerData", "sort", "match",
                                      "item", "itemFromIndex", "invisibleRootItem", "sampleItems",
-                                     "sampleIndexAtTime", "horizontalHeaderItem", "findItems", "flags"};
+                                     "sampleIndexAtTime", "horizontalHeaderItem", "findItems", "flags", "appendRow"};
         for (const char *pszRead : reads)
             QTest::newRow(pszRead) << QString::fromLatin1(pszRead);
     }
@@ -623,9 +644,12 @@ private slots:
         else if (read == "horizontalHeaderItem") QVERIFY(model.horizontalHeaderItem(54));
         else if (read == "findItems") QCOMPARE(model.findItems("Draw").size(), 2);
         else if (read == "flags") QVERIFY(!(model.flags(model.index(0, 0)) & Qt::ItemIsEditable));
+        else if (read == "appendRow") model.appendRow({new QStandardItem("extra")});
         else QFAIL("unknown read");
         QVERIFY(!model.HasDeferredRows());
-        if (read != "sort")
+        if (read == "appendRow")
+            QCOMPARE(Texts(&model, {0}), QString("Draw\nDraw\nextra"));
+        else if (read != "sort")
             QCOMPARE(Full(&model), Eager(&frame.frame, false));
     }
 
