@@ -281,7 +281,6 @@ void SetCellStyle(QStandardItem *pItem, int nAlignment, int nForeground, const Q
 // allocation or two, so the roles that many cells share (alignment, flags, colours, and for zero
 // counters even value and text) are set once on a prototype, and each cell starts as a copy of
 // the matching prototype, which shares the prototype's role list until it is written to.
-
 class CGpuFrameProfileModel::RowCellFactory
 {
 public:
