@@ -1,0 +1,238 @@
+#include "corvid/corvid_connection.h"
+
+#include "bedrock/mem_alloc.h"
+
+#include <cstring>
+
+CCorvidConnection::CCorvidConnection(const QString &sHost, quint16 nPort, QObject *pParent)
+    : QObject(pParent), m_sHost(sHost), m_nPort(nPort)
+{
+    m_RetryTimer.setSingleShot(true);
+    connect(&m_RetryTimer, &QTimer::timeout, this, &CCorvidConnection::Reconnect);
+    connect(&m_Socket, &QTcpSocket::connected, this, &CCorvidConnection::OnSocketConnected);
+    connect(&m_Socket, &QTcpSocket::readyRead, this, &CCorvidConnection::OnSocketReadyRead);
+    connect(&m_Socket, &QTcpSocket::disconnected, this, &CCorvidConnection::OnSocketDisconnected);
+    connect(&m_Socket, &QTcpSocket::errorOccurred, this, &CCorvidConnection::OnSocketError);
+    m_Socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+}
+
+CCorvidConnection::~CCorvidConnection()
+{
+    m_bWanted = false;
+    m_Socket.disconnect(this);
+    m_Socket.abort();
+    ResetIncoming();
+}
+
+const CorvidNameHolder *CCorvidConnection::GetName()
+{
+    m_NameHolder.m_pszName = m_Name.isEmpty() ? nullptr : m_Name.constData();
+    return &m_NameHolder;
+}
+
+bool CCorvidConnection::RegisterDataType(uint32 nChunkId, uint16 /*nVersion*/, ICorvidDataReceived *pReceiver)
+{
+    if (!pReceiver)
+        return false;
+    for (Registration &r : m_Registrations) {
+        if (r.nChunkId == nChunkId) {
+            r.pReceiver = pReceiver;
+            return true;
+        }
+    }
+    m_Registrations.append({nChunkId, pReceiver});
+    return true;
+}
+
+int32 CCorvidConnection::GetState()
+{
+    return m_nState;
+}
+
+bool CCorvidConnection::SendData(uint32 nChunkId, uint16 nVersion, uint32 nSize, void *pBuffer)
+{
+    // The buffer is ours from here on, whatever happens to it.
+    bool bSent = false;
+    if (m_nState == CORVID_CONNECTION_READY && nSize <= CORVID_LINK_MAX_PAYLOAD) {
+        WriteMessage(nChunkId, nVersion, pBuffer, nSize);
+        bSent = true;
+    }
+    g_pMemAlloc->Free(pBuffer);
+    return bSent;
+}
+
+void CCorvidConnection::Open(int nRetryMs)
+{
+    m_bWanted = true;
+    m_RetryTimer.setInterval(nRetryMs);
+    Reconnect();
+}
+
+void CCorvidConnection::Close()
+{
+    m_bWanted = false;
+    m_RetryTimer.stop();
+    m_Socket.abort();
+    ResetIncoming();
+    SetState(CORVID_CONNECTION_DISCONNECTED);
+}
+
+QString CCorvidConnection::Address() const
+{
+    return QStringLiteral("%1:%2").arg(m_sHost).arg(m_nPort);
+}
+
+QString CCorvidConnection::DisplayName() const
+{
+    return m_Name.isEmpty() ? Address() : QString::fromUtf8(m_Name);
+}
+
+void CCorvidConnection::Reconnect()
+{
+    if (!m_bWanted || m_Socket.state() != QAbstractSocket::UnconnectedState)
+        return;
+    SetState(CORVID_CONNECTION_CONNECTING);
+    m_Socket.connectToHost(m_sHost, m_nPort);
+}
+
+void CCorvidConnection::OnSocketConnected()
+{
+    static const QByteArray kConsoleName = QByteArrayLiteral("corvid");
+    WriteMessage(CORVID_LINK_HELLO, CORVID_LINK_HELLO_VERSION, kConsoleName.constData(), uint32(kConsoleName.size()));
+    SetState(CORVID_CONNECTION_HANDSHAKE);
+}
+
+void CCorvidConnection::OnSocketDisconnected()
+{
+    ResetIncoming();
+    SetState(CORVID_CONNECTION_DISCONNECTED);
+    if (m_bWanted)
+        m_RetryTimer.start();
+}
+
+void CCorvidConnection::OnSocketError(QAbstractSocket::SocketError /*eError*/)
+{
+    // A refused or failed connect never reaches disconnected(); retry from here.
+    if (m_Socket.state() == QAbstractSocket::UnconnectedState) {
+        ResetIncoming();
+        SetState(CORVID_CONNECTION_DISCONNECTED);
+        if (m_bWanted && !m_RetryTimer.isActive())
+            m_RetryTimer.start();
+    }
+}
+
+void CCorvidConnection::DropLink(const QString &sReason)
+{
+    emit LogMessage(QStringLiteral("%1: %2; link closed").arg(Address(), sReason));
+    ResetIncoming();
+    m_Socket.abort(); // emits disconnected, which schedules the retry
+}
+
+void CCorvidConnection::SetState(int32 nState)
+{
+    if (m_nState == nState)
+        return;
+    m_nState = nState;
+    emit StateChanged(nState);
+}
+
+void CCorvidConnection::ResetIncoming()
+{
+    g_pMemAlloc->Free(m_pIncoming);
+    m_pIncoming = nullptr;
+    m_nHeaderBytes = 0;
+    m_nPayloadBytes = 0;
+}
+
+void CCorvidConnection::WriteMessage(uint32 nChunkId, uint16 nVersion, const void *pPayload, uint32 nSize)
+{
+    uint8 header[CORVID_LINK_HEADER_SIZE];
+    WriteCorvidLinkHeader(header, {nChunkId, nVersion, nSize});
+    m_Socket.write(reinterpret_cast<const char *>(header), CORVID_LINK_HEADER_SIZE);
+    if (nSize)
+        m_Socket.write(static_cast<const char *>(pPayload), qint64(nSize));
+}
+
+void CCorvidConnection::OnSocketReadyRead()
+{
+    // Messages are read straight into the buffer that is handed over: the 12-byte link header
+    // becomes the host data in front of the payload, so nothing is copied twice.
+    while (m_Socket.state() == QAbstractSocket::ConnectedState) {
+        if (!m_pIncoming) {
+            const qint64 nGot = m_Socket.read(reinterpret_cast<char *>(m_Header) + m_nHeaderBytes,
+                                              CORVID_LINK_HEADER_SIZE - m_nHeaderBytes);
+            if (nGot <= 0)
+                return;
+            m_nHeaderBytes += uint32(nGot);
+            if (m_nHeaderBytes < CORVID_LINK_HEADER_SIZE)
+                return;
+            m_IncomingHeader = ReadCorvidLinkHeader(m_Header);
+            if (m_IncomingHeader.nSize > CORVID_LINK_MAX_PAYLOAD) {
+                DropLink(QStringLiteral("chunk of %1 bytes announced").arg(m_IncomingHeader.nSize));
+                return;
+            }
+            m_pIncoming = static_cast<uint8 *>(g_pMemAlloc->Alloc(CORVID_LINK_HEADER_SIZE + m_IncomingHeader.nSize));
+            if (!m_pIncoming) {
+                DropLink(QStringLiteral("out of memory for a chunk of %1 bytes").arg(m_IncomingHeader.nSize));
+                return;
+            }
+            std::memcpy(m_pIncoming, m_Header, CORVID_LINK_HEADER_SIZE);
+            m_nPayloadBytes = 0;
+        }
+
+        if (m_nPayloadBytes < m_IncomingHeader.nSize) {
+            const qint64 nGot = m_Socket.read(reinterpret_cast<char *>(m_pIncoming) + CORVID_LINK_HEADER_SIZE + m_nPayloadBytes,
+                                              qint64(m_IncomingHeader.nSize - m_nPayloadBytes));
+            if (nGot <= 0)
+                return;
+            m_nPayloadBytes += uint32(nGot);
+            if (m_nPayloadBytes < m_IncomingHeader.nSize)
+                return;
+        }
+
+        uint8 *pBuffer = m_pIncoming;
+        const CorvidLinkHeader header = m_IncomingHeader;
+        m_pIncoming = nullptr;
+        m_nHeaderBytes = 0;
+        m_nPayloadBytes = 0;
+        Dispatch(pBuffer, header);
+    }
+}
+
+void CCorvidConnection::Dispatch(uint8 *pBuffer, const CorvidLinkHeader &header)
+{
+    ++m_nChunksReceived;
+    m_nBytesReceived += CORVID_LINK_HEADER_SIZE + header.nSize;
+
+    if (header.nChunkId == CORVID_LINK_HELLO) {
+        const uint32 nNameSize = header.nSize < CORVID_LINK_MAX_NAME ? header.nSize : CORVID_LINK_MAX_NAME;
+        QByteArray name(reinterpret_cast<const char *>(pBuffer + CORVID_LINK_HEADER_SIZE), qsizetype(nNameSize));
+        g_pMemAlloc->Free(pBuffer);
+        // Names are shown as window titles; keep them printable and free of terminators.
+        name.replace('\0', ' ');
+        if (name != m_Name) {
+            m_Name = name;
+            emit NameChanged();
+        }
+        if (m_nState == CORVID_CONNECTION_HANDSHAKE) {
+            emit LogMessage(QStringLiteral("%1: connected to \"%2\"").arg(Address(), DisplayName()));
+            SetState(CORVID_CONNECTION_READY);
+        }
+        return;
+    }
+
+    ICorvidDataReceived *pReceiver = nullptr;
+    if (m_nState == CORVID_CONNECTION_READY) {
+        for (const Registration &r : m_Registrations) {
+            if (r.nChunkId == header.nChunkId)
+                pReceiver = r.pReceiver;
+        }
+    }
+    if (!pReceiver) {
+        ++m_nChunksDropped;
+        g_pMemAlloc->Free(pBuffer);
+        return;
+    }
+    // The receiver owns the buffer from here on.
+    pReceiver->OnDataReceived(this, header.nChunkId, header.nVersion, header.nSize, pBuffer);
+}

@@ -1,0 +1,87 @@
+#pragma once
+// One target as the console sees it: a TCP link to the target, its state, the chunk types that
+// tools registered for it, and the traffic counters shown in the target list.
+
+#include "corvid/link_protocol.h"
+#include "gpuprofiler/host/corvid_interfaces.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QTcpSocket>
+#include <QTimer>
+
+class CCorvidConnection final : public QObject, public ICorvidConnection
+{
+    Q_OBJECT
+
+public:
+    CCorvidConnection(const QString &sHost, quint16 nPort, QObject *pParent = nullptr);
+    ~CCorvidConnection() override;
+
+    // ICorvidConnection
+    const CorvidNameHolder *GetName() override;
+    bool RegisterDataType(uint32 nChunkId, uint16 nVersion, ICorvidDataReceived *pReceiver) override;
+    int32 GetState() override;
+    bool SendData(uint32 nChunkId, uint16 nVersion, uint32 nSize, void *pBuffer) override;
+
+    // Starts connecting; a link that drops is retried every nRetryMs until Close().
+    void Open(int nRetryMs = 2000);
+    void Close();
+
+    QString Address() const;
+    // The target's own name once its hello arrived, else its address.
+    QString DisplayName() const;
+    quint64 ChunksReceived() const { return m_nChunksReceived; }
+    quint64 BytesReceived() const { return m_nBytesReceived; }
+    quint64 ChunksDropped() const { return m_nChunksDropped; }
+
+signals:
+    void StateChanged(int nState);
+    void NameChanged();
+    // Something worth a line in the console's log.
+    void LogMessage(const QString &sText);
+
+private slots:
+    void OnSocketConnected();
+    void OnSocketReadyRead();
+    void OnSocketDisconnected();
+    void OnSocketError(QAbstractSocket::SocketError eError);
+    void Reconnect();
+
+private:
+    struct Registration
+    {
+        uint32 nChunkId;
+        ICorvidDataReceived *pReceiver;
+    };
+
+    void SetState(int32 nState);
+    void ResetIncoming();
+    void DropLink(const QString &sReason);
+    void WriteMessage(uint32 nChunkId, uint16 nVersion, const void *pPayload, uint32 nSize);
+    // Hands one complete message (header and payload in a g_pMemAlloc buffer) to its receiver,
+    // or frees it when nobody asked for its chunk id.
+    void Dispatch(uint8 *pBuffer, const CorvidLinkHeader &header);
+
+    QString m_sHost;
+    quint16 m_nPort;
+    QTcpSocket m_Socket;
+    QTimer m_RetryTimer;
+    bool m_bWanted = false;
+    int32 m_nState = CORVID_CONNECTION_DISCONNECTED;
+    QByteArray m_Name;
+    CorvidNameHolder m_NameHolder{nullptr};
+    QList<Registration> m_Registrations;
+
+    // The message being read: its header, then its buffer as it fills.
+    uint8 m_Header[CORVID_LINK_HEADER_SIZE];
+    uint32 m_nHeaderBytes = 0;
+    uint8 *m_pIncoming = nullptr;
+    CorvidLinkHeader m_IncomingHeader{};
+    uint32 m_nPayloadBytes = 0;
+
+    quint64 m_nChunksReceived = 0;
+    quint64 m_nBytesReceived = 0;
+    quint64 m_nChunksDropped = 0;
+};

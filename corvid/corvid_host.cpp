@@ -1,0 +1,110 @@
+#include "corvid/corvid_host.h"
+
+#include <QIcon>
+
+CCorvidHost::CCorvidHost(QObject *pParent) : QObject(pParent)
+{
+    m_pToolAction = new QAction(QIcon(QStringLiteral("toolimages:gpuprofilertool/appicon.png")),
+                                QStringLiteral("GPU Profiler"), this);
+    m_pToolAction->setToolTip(QStringLiteral("Open the GPU profiler for the selected target"));
+    m_pToolAction->setEnabled(false);
+    connect(m_pToolAction, &QAction::triggered, this, [this] {
+        if (ICorvidSubTool *pTool = SubTool())
+            pTool->ShowForCurrentConnection();
+    });
+}
+
+CCorvidHost::~CCorvidHost()
+{
+    Shutdown();
+}
+
+ICorvidConnection *CCorvidHost::GetCurrentConnection()
+{
+    return m_pCurrent;
+}
+
+bool CCorvidHost::LoadSubTool(const QString &sPath, const char *pszInterfaceVersion, QString *pError)
+{
+    if (!m_Module.Load(sPath, pszInterfaceVersion)) {
+        if (pError)
+            *pError = m_Module.ErrorString();
+        return false;
+    }
+    ICorvidSubTool *pTool = m_Module.SubTool();
+    pTool->SetHost(this, m_pToolAction);
+    pTool->OnHostReady();
+    // Targets that were added before the tool arrived.
+    for (CCorvidConnection *pConnection : std::as_const(m_Connections)) {
+        pTool->OnConnectionOpened(pConnection);
+        pTool->RegisterDataTypes(pConnection);
+    }
+    if (m_pCurrent)
+        pTool->UpdateToolAction(m_pCurrent);
+    return true;
+}
+
+CCorvidConnection *CCorvidHost::AddTarget(const QString &sHost, quint16 nPort)
+{
+    auto *pConnection = new CCorvidConnection(sHost, nPort, this);
+    m_Connections.append(pConnection);
+    connect(pConnection, &CCorvidConnection::StateChanged, this,
+            [this, pConnection](int nState) { OnStateChanged(pConnection, nState); });
+    connect(pConnection, &CCorvidConnection::LogMessage, this, &CCorvidHost::LogMessage);
+    connect(pConnection, &CCorvidConnection::NameChanged, this, &CCorvidHost::TargetsChanged);
+    if (ICorvidSubTool *pTool = SubTool()) {
+        pTool->OnConnectionOpened(pConnection);
+        pTool->RegisterDataTypes(pConnection);
+    }
+    emit LogMessage(QStringLiteral("%1: connecting").arg(pConnection->Address()));
+    emit TargetsChanged();
+    SetCurrentConnection(pConnection);
+    pConnection->Open();
+    return pConnection;
+}
+
+void CCorvidHost::RemoveTarget(CCorvidConnection *pConnection)
+{
+    if (!m_Connections.contains(pConnection))
+        return;
+    if (m_pCurrent == pConnection)
+        SetCurrentConnection(nullptr);
+    // The tool is told while the connection still works, so its windows can say goodbye.
+    if (ICorvidSubTool *pTool = SubTool())
+        pTool->OnConnectionClosed(pConnection);
+    m_Connections.removeAll(pConnection);
+    pConnection->Close();
+    delete pConnection;
+    emit TargetsChanged();
+}
+
+void CCorvidHost::SetCurrentConnection(CCorvidConnection *pConnection)
+{
+    if (m_pCurrent == pConnection)
+        return;
+    m_pCurrent = pConnection;
+    if (ICorvidSubTool *pTool = SubTool()) {
+        pTool->OnCurrentConnectionChanged(pConnection);
+        if (pConnection)
+            pTool->UpdateToolAction(pConnection);
+        else
+            m_pToolAction->setEnabled(false);
+    }
+    emit CurrentChanged(pConnection);
+}
+
+void CCorvidHost::OnStateChanged(CCorvidConnection *pConnection, int nState)
+{
+    if (ICorvidSubTool *pTool = SubTool())
+        pTool->OnConnectionStateChanged(pConnection, nState);
+    emit TargetStateChanged(pConnection, nState);
+}
+
+void CCorvidHost::Shutdown()
+{
+    if (ICorvidSubTool *pTool = SubTool())
+        pTool->OnHostClosing();
+    while (!m_Connections.isEmpty())
+        RemoveTarget(m_Connections.last());
+    m_Module.Unload();
+}

@@ -1,0 +1,53 @@
+#pragma once
+// The console's side of the tool interfaces: the targets it is connected to, which one the user
+// selected, and the loaded subtool with its action.
+
+#include "corvid/corvid_connection.h"
+#include "corvid/subtool_module.h"
+
+#include <QAction>
+#include <QList>
+#include <QObject>
+
+class CCorvidHost final : public QObject, public ICorvidHost
+{
+    Q_OBJECT
+
+public:
+    explicit CCorvidHost(QObject *pParent = nullptr);
+    ~CCorvidHost() override;
+
+    // ICorvidHost
+    ICorvidConnection *GetCurrentConnection() override;
+
+    // Loads a subtool library and hands it this host and its action.
+    bool LoadSubTool(const QString &sPath, const char *pszInterfaceVersion, QString *pError = nullptr);
+    ICorvidSubTool *SubTool() const { return m_Module.SubTool(); }
+    QAction *ToolAction() const { return m_pToolAction; }
+
+    // Adds a target and starts connecting to it; it becomes the current one.
+    CCorvidConnection *AddTarget(const QString &sHost, quint16 nPort);
+    // Tells the tool that the connection goes away, then deletes it.
+    void RemoveTarget(CCorvidConnection *pConnection);
+    const QList<CCorvidConnection *> &Targets() const { return m_Connections; }
+
+    void SetCurrentConnection(CCorvidConnection *pConnection);
+    CCorvidConnection *CurrentConnection() const { return m_pCurrent; }
+
+    // Closes every target (and with them the tool's windows) and unloads the tool.
+    void Shutdown();
+
+signals:
+    void TargetsChanged();
+    void CurrentChanged(CCorvidConnection *pConnection);
+    void TargetStateChanged(CCorvidConnection *pConnection, int nState);
+    void LogMessage(const QString &sText);
+
+private:
+    void OnStateChanged(CCorvidConnection *pConnection, int nState);
+
+    CSubToolModule m_Module;
+    QAction *m_pToolAction;
+    QList<CCorvidConnection *> m_Connections;
+    CCorvidConnection *m_pCurrent = nullptr;
+};

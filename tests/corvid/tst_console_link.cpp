@@ -1,0 +1,251 @@
+// The console link end to end over loopback: the console's connection against the target's end
+// (and against a raw socket playing a broken target), and the console host driving the real
+// subtool library.
+
+#include "corvid/corvid_connection.h"
+#include "corvid/corvid_host.h"
+#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "target/link/target_link.h"
+#include "tests/support/test_support.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+
+namespace {
+
+struct Received
+{
+    uint32 nChunkId;
+    uint16 nVersion;
+    QByteArray hostBytes;
+    QByteArray payload;
+};
+
+class CRecordingReceiver final : public ICorvidDataReceived
+{
+public:
+    bool OnDataReceived(ICorvidConnection *, uint32 nChunkId, uint16 nVersion, uint32 nSize, void *pBuffer) override
+    {
+        const char *p = static_cast<const char *>(pBuffer);
+        chunks.append({nChunkId, nVersion, QByteArray(p, CORVID_CHUNK_HEADER_SIZE),
+                       QByteArray(p + CORVID_CHUNK_HEADER_SIZE, qsizetype(nSize))});
+        g_pMemAlloc->Free(pBuffer);
+        return true;
+    }
+    QList<Received> chunks;
+};
+
+// Runs the console's event loop and the target's poll in turns until the condition holds.
+bool PumpUntil(CTargetLink *pLink, const std::function<bool()> &condition, std::vector<ReceivedChunk> *pReceived = nullptr,
+               int nTimeoutMs = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > nTimeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (pLink)
+            pLink->Poll(1, pReceived);
+    }
+    return true;
+}
+
+QByteArray Pattern(int nSize, int nSeed)
+{
+    QByteArray bytes(nSize, Qt::Uninitialized);
+    for (int i = 0; i < nSize; ++i)
+        bytes[i] = char((i * 31 + nSeed) & 0xFF);
+    return bytes;
+}
+
+QByteArray LinkMessage(uint32 nId, uint16 nVersion, const QByteArray &payload, uint32 nAnnounced)
+{
+    QByteArray message(int(CORVID_LINK_HEADER_SIZE), 0);
+    WriteCorvidLinkHeader(message.data(), {nId, nVersion, nAnnounced});
+    return message + payload;
+}
+
+} // namespace
+
+class TestConsoleLink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void handshakeNamesTheTarget()
+    {
+        CTargetLink link("Demo Game");
+        QVERIFY(link.Listen(0, true, nullptr));
+        CCorvidConnection connection(QStringLiteral("127.0.0.1"), link.Port());
+        QSignalSpy states(&connection, &CCorvidConnection::StateChanged);
+        QCOMPARE(connection.GetName()->m_pszName, nullptr); // no name before the hello
+        connection.Open();
+        QVERIFY(PumpUntil(&link, [&] { return connection.GetState() == CORVID_CONNECTION_READY && link.IsConnected(); }));
+        QList<int> sequence;
+        for (const QList<QVariant> &args : states)
+            sequence << args.first().toInt();
+        QCOMPARE(sequence, QList<int>({1, 2, 3}));
+        QCOMPARE(QByteArray(connection.GetName()->m_pszName), QByteArray("Demo Game"));
+        QVERIFY(link.TakeNewConsole());
+        QVERIFY(!link.TakeNewConsole());
+    }
+
+    void chunksReachTheirReceiverWithoutLeaks()
+    {
+        AllocationSnapshot before;
+        CTargetLink link("target");
+        QVERIFY(link.Listen(0, true, nullptr));
+        CCorvidConnection connection(QStringLiteral("127.0.0.1"), link.Port());
+        CRecordingReceiver frames, data;
+        connection.RegisterDataType(GPU_PROFILER_CHUNK_FRAME, 1, &frames);
+        connection.RegisterDataType(GPU_PROFILER_CHUNK_DATA, 1, &data);
+        connection.Open();
+        QVERIFY(PumpUntil(&link, [&] { return link.IsConnected() && connection.GetState() == CORVID_CONNECTION_READY; }));
+
+        const QByteArray header = Pattern(188, 1);
+        const QByteArray big = Pattern(3 << 20, 2); // several socket reads per chunk
+        QVERIFY(link.Send(GPU_PROFILER_CHUNK_FRAME, 1, header.constData(), uint32(header.size())));
+        QVERIFY(link.Send(0x58585858, 1, "nobody", 6));
+        QVERIFY(link.Send(GPU_PROFILER_CHUNK_DATA, 2, big.constData(), uint32(big.size())));
+        QVERIFY(link.Send(GPU_PROFILER_CHUNK_DATA, 1, nullptr, 0));
+        QVERIFY(PumpUntil(&link, [&] { return data.chunks.size() == 2; }));
+
+        QCOMPARE(frames.chunks.size(), 1);
+        QCOMPARE(frames.chunks[0].payload, header);
+        // The host data in front of the payload is the link header itself.
+        QCOMPARE(frames.chunks[0].hostBytes.toHex(), QByteArray("47505246000100000000" "00bc"));
+        QCOMPARE(data.chunks[0].nVersion, uint16(2)); // versions are passed on, not judged
+        QVERIFY(data.chunks[0].payload == big);
+        QCOMPARE(data.chunks[1].payload.size(), 0);
+        QCOMPARE(connection.ChunksDropped(), quint64(1));
+        connection.Close();
+        link.Poll(0, nullptr);
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
+    void sendDataFramesTheChunkAndTakesTheBuffer()
+    {
+        AllocationSnapshot before;
+        CTargetLink link("target");
+        QVERIFY(link.Listen(0, true, nullptr));
+        CCorvidConnection connection(QStringLiteral("127.0.0.1"), link.Port());
+
+        // Not ready yet: refused, but the buffer is still taken.
+        void *pEarly = g_pMemAlloc->Alloc(12);
+        QVERIFY(!connection.SendData(GPU_PROFILER_CHUNK_COMPRESSED, 1, 12, pEarly));
+
+        connection.Open();
+        QVERIFY(PumpUntil(&link, [&] { return link.IsConnected() && connection.GetState() == CORVID_CONNECTION_READY; }));
+        auto *pCommand = static_cast<uint8 *>(g_pMemAlloc->Alloc(12));
+        std::memcpy(pCommand, "\0\0\0\x04\0\0\0\0\0\0\0\0", 12);
+        QVERIFY(connection.SendData(GPU_PROFILER_CHUNK_COMPRESSED, 1, 12, pCommand));
+        std::vector<ReceivedChunk> received;
+        QVERIFY(PumpUntil(&link, [&] { return !received.empty(); }, &received));
+        QCOMPARE(received[0].nChunkId, GPU_PROFILER_CHUNK_COMPRESSED);
+        QCOMPARE(received[0].nVersion, uint16(1));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(received[0].payload.data()), 12).toHex(),
+                 QByteArray("000000040000000000000000"));
+        connection.Close();
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
+    // A raw socket plays a broken or hostile target.
+    void brokenTargetsAreCutOff_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("delivered");
+        const QByteArray hello = LinkMessage(CORVID_LINK_HELLO, 1, "evil", 4);
+        QTest::newRow("huge announced chunk")
+            << hello + LinkMessage(GPU_PROFILER_CHUNK_DATA, 1, "x", CORVID_LINK_MAX_PAYLOAD + 1) << false;
+        QTest::newRow("largest announced chunk, never sent") << hello + LinkMessage(GPU_PROFILER_CHUNK_DATA, 1, "x", 0xFFFFFFFFu)
+                                                           << false;
+        QTest::newRow("chunk before hello") << LinkMessage(GPU_PROFILER_CHUNK_DATA, 1, "abcd", 4) + hello << false;
+        QTest::newRow("header cut short") << hello + QByteArray("\x47\x50\x52", 3) << false;
+        QTest::newRow("payload cut short") << hello + LinkMessage(GPU_PROFILER_CHUNK_DATA, 1, Pattern(1000, 3), 5000) << false;
+        QTest::newRow("well formed") << hello + LinkMessage(GPU_PROFILER_CHUNK_DATA, 1, "abcd", 4) << true;
+    }
+
+    void brokenTargetsAreCutOff()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, delivered);
+        AllocationSnapshot before;
+        {
+            QTcpServer server;
+            QVERIFY(server.listen(QHostAddress::LocalHost));
+            CCorvidConnection connection(QStringLiteral("127.0.0.1"), server.serverPort());
+            CRecordingReceiver data;
+            connection.RegisterDataType(GPU_PROFILER_CHUNK_DATA, 1, &data);
+            connection.Open(60000);
+            QVERIFY(server.waitForNewConnection(5000));
+            QTcpSocket *pTarget = server.nextPendingConnection();
+            pTarget->write(bytes);
+            pTarget->flush();
+            QVERIFY(PumpUntil(nullptr, [&] { return connection.ChunksReceived() >= 1; }));
+            QTest::qWait(50);
+            pTarget->disconnectFromHost();
+            QVERIFY(PumpUntil(nullptr, [&] { return connection.GetState() == CORVID_CONNECTION_DISCONNECTED; }));
+            QCOMPARE(data.chunks.size(), delivered ? 1 : 0);
+            connection.Close();
+        }
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
+    void aRestartedTargetIsFoundAgain()
+    {
+        auto pLink = std::make_unique<CTargetLink>("first run");
+        QVERIFY(pLink->Listen(0, true, nullptr));
+        const uint16 nPort = pLink->Port();
+        CCorvidConnection connection(QStringLiteral("127.0.0.1"), nPort);
+        connection.Open(50);
+        QVERIFY(PumpUntil(pLink.get(), [&] { return connection.GetState() == CORVID_CONNECTION_READY; }));
+        pLink.reset();
+        QVERIFY(PumpUntil(nullptr, [&] { return connection.GetState() != CORVID_CONNECTION_READY; }));
+        pLink = std::make_unique<CTargetLink>("second run");
+        QVERIFY(pLink->Listen(nPort, true, nullptr));
+        QVERIFY(PumpUntil(pLink.get(), [&] { return connection.GetState() == CORVID_CONNECTION_READY; }));
+        QCOMPARE(QByteArray(connection.GetName()->m_pszName), QByteArray("second run"));
+    }
+
+    void hostDrivesTheRealSubtool()
+    {
+        CCorvidHost host;
+        QString sError;
+        QVERIFY(!host.LoadSubTool(QStringLiteral("/nonexistent/libnothing.so"), "Corvid_SubTool_001_GPUProfilerTool", &sError));
+        QVERIFY(!sError.isEmpty());
+        QVERIFY(!host.LoadSubTool(QStringLiteral(GPUPROFILER_MODULE_PATH), "Corvid_SubTool_001_Other", &sError));
+        QVERIFY2(host.LoadSubTool(QStringLiteral(GPUPROFILER_MODULE_PATH), "Corvid_SubTool_001_GPUProfilerTool", &sError),
+                 qPrintable(sError));
+        QVERIFY(!host.ToolAction()->isEnabled());
+
+        auto pLink = std::make_unique<CTargetLink>("Demo Game");
+        QVERIFY(pLink->Listen(0, true, nullptr));
+        CCorvidConnection *pTarget = host.AddTarget(QStringLiteral("127.0.0.1"), pLink->Port());
+        QCOMPARE(host.GetCurrentConnection(), pTarget);
+        QVERIFY(PumpUntil(pLink.get(), [&] { return host.ToolAction()->isEnabled(); }));
+        host.ToolAction()->trigger();
+
+        // Another target selected: the action follows that one's state.
+        CCorvidConnection *pOther = host.AddTarget(QStringLiteral("127.0.0.1"), 1);
+        QVERIFY(!host.ToolAction()->isEnabled());
+        host.SetCurrentConnection(pTarget);
+        QVERIFY(host.ToolAction()->isEnabled());
+        host.RemoveTarget(pOther);
+
+        // The target goes away: the action is disabled.
+        pLink.reset();
+        QVERIFY(PumpUntil(nullptr, [&] { return !host.ToolAction()->isEnabled(); }));
+        host.Shutdown();
+        QVERIFY(host.Targets().isEmpty());
+    }
+};
+
+GPUPROF_TEST_MAIN(TestConsoleLink)
+#include "tst_console_link.moc"

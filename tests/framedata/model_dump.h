@@ -1,0 +1,83 @@
+#pragma once
+// Compact text dumps of item models, so that tests compare whole model contents at once.
+
+#include <QAbstractItemModel>
+#include <QBrush>
+#include <QColor>
+#include <QStringList>
+
+namespace model_dump {
+
+inline QString VariantText(const QVariant &value)
+{
+    if (!value.isValid())
+        return QStringLiteral("-");
+    switch (value.typeId()) {
+    case QMetaType::Double:
+        return QStringLiteral("d:") + QString::number(value.toDouble(), 'g', 17);
+    case QMetaType::Float:
+        return QStringLiteral("f:") + QString::number(double(value.toFloat()), 'g', 9);
+    case QMetaType::Int:
+        return QStringLiteral("i:") + QString::number(value.toInt());
+    case QMetaType::UInt:
+        return QStringLiteral("u:") + QString::number(value.toUInt());
+    case QMetaType::QString:
+        return QStringLiteral("s:") + value.toString();
+    case QMetaType::QBrush: {
+        const QBrush brush = value.value<QBrush>();
+        return QStringLiteral("%1/%2").arg(brush.color().name(QColor::HexArgb)).arg(int(brush.style()));
+    }
+    default:
+        return QStringLiteral("%1:%2").arg(QString::fromLatin1(value.typeName()), value.toString());
+    }
+}
+
+// Every role a cell of the sample model carries, in one line.
+inline QString CellText(const QModelIndex &index)
+{
+    return QStringList{index.data(Qt::DisplayRole).toString(), VariantText(index.data(Qt::UserRole)),
+                       VariantText(index.data(Qt::TextAlignmentRole)), VariantText(index.data(Qt::ForegroundRole)),
+                       VariantText(index.data(Qt::BackgroundRole)), QString::number(int(index.flags()))}
+        .join(QLatin1Char(' '));
+}
+
+// The whole model: header texts, then every row depth-first, indented by depth, every cell in
+// full.
+inline QString Full(const QAbstractItemModel *pModel)
+{
+    QStringList lines;
+    QStringList headers;
+    for (int c = 0; c < pModel->columnCount(); ++c)
+        headers << pModel->headerData(c, Qt::Horizontal).toString();
+    lines << headers.join(QLatin1Char(','));
+    std::function<void(const QModelIndex &, int)> walk = [&](const QModelIndex &parent, int nDepth) {
+        for (int r = 0; r < pModel->rowCount(parent); ++r) {
+            QStringList cells;
+            for (int c = 0; c < pModel->columnCount(parent); ++c)
+                cells << CellText(pModel->index(r, c, parent));
+            lines << QString(nDepth, QLatin1Char(' ')) + cells.join(QStringLiteral(" | "));
+            walk(pModel->index(r, 0, parent), nDepth + 1);
+        }
+    };
+    walk(QModelIndex(), 0);
+    return lines.join(QLatin1Char('\n'));
+}
+
+// The display texts of the given columns, one row a line, indented by depth.
+inline QString Texts(const QAbstractItemModel *pModel, const QList<int> &columns)
+{
+    QStringList lines;
+    std::function<void(const QModelIndex &, int)> walk = [&](const QModelIndex &parent, int nDepth) {
+        for (int r = 0; r < pModel->rowCount(parent); ++r) {
+            QStringList cells;
+            for (int c : columns)
+                cells << pModel->index(r, c, parent).data().toString();
+            lines << QString(nDepth, QLatin1Char(' ')) + cells.join(QLatin1Char(' '));
+            walk(pModel->index(r, 0, parent), nDepth + 1);
+        }
+    };
+    walk(QModelIndex(), 0);
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace model_dump
