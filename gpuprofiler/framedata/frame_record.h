@@ -44,11 +44,30 @@ struct GpuFrameHeader
     {
         return {swapChainName, strnlen(swapChainName, sizeof(swapChainName))};
     }
+    // Copies at most 63 characters and terminates; the rest of the field is zeroed.
+    void SetSwapChainName(std::string_view text)
+    {
+        const size_t n = text.size() < sizeof(swapChainName) - 1 ? text.size() : sizeof(swapChainName) - 1;
+        std::memset(swapChainName, 0, sizeof(swapChainName));
+        if (n) // an empty view may carry no data pointer at all
+            std::memcpy(swapChainName, text.data(), n);
+    }
+
+    uint32 UniqueBoundVbs() const { return LoadBigEndian32(uniqueBoundVbs); }
+    uint32 BoundVbSize() const { return LoadBigEndian32(boundVbSize); }
+    uint32 UniqueBoundIbs() const { return LoadBigEndian32(uniqueBoundIbs); }
+    uint32 BoundIbSize() const { return LoadBigEndian32(boundIbSize); }
+    uint32 UniqueBoundCbs() const { return LoadBigEndian32(uniqueBoundCbs); }
+    uint32 BoundCbSize() const { return LoadBigEndian32(boundCbSize); }
+    uint32 FbTexPool() const { return LoadBigEndian32(fbTexPool); }
+    uint32 UniqueBoundTexs() const { return LoadBigEndian32(uniqueBoundTexs); }
+    uint32 BoundTexSize() const { return LoadBigEndian32(boundTexSize); }
 
     uint32 SampleCount() const { return LoadBigEndian32(sampleCount); }
     void SetSampleCount(uint32 v) { StoreBigEndian32(sampleCount, v); }
 
     bool HasResourceStats() const { return hasResourceStats != 0; }
+    void SetHasResourceStats(bool bValid) { hasResourceStats = bValid ? 1 : 0; }
 
     // The nine resource statistics from uniqueBoundVbs (0) to boundTexSize (8), in field order.
     // The nine fields are consecutive, so the index is an offset from the first one.
@@ -174,7 +193,8 @@ struct GpuSampleRecord
     {
         const size_t n = text.size() < sizeof(name) - 1 ? text.size() : sizeof(name) - 1;
         std::memset(name, 0, sizeof(name));
-        std::memcpy(name, text.data(), n);
+        if (n) // an empty view may carry no data pointer at all
+            std::memcpy(name, text.data(), n);
     }
 };
 

@@ -15,6 +15,13 @@ struct CGPUProfilerConnection
 {
     static constexpr uint32 kUnassignedWindowId = 0xFFFFFFFFu;
     static constexpr int32 kInitialSampleCapacity = 1024;
+    // The most samples a frame may announce and still be assembled. A header announcing more
+    // is kept, but every sample chunk of that frame is dropped, so it is never completed and
+    // a target cannot make a record hold more than this many records (about 26.7 MB; the
+    // doubling growth of the array may reserve up to twice that). Real frames stay far below:
+    // a thousand samples is a big frame, and every completed frame is copied again into the
+    // window's history.
+    static constexpr uint32 kMaxFrameSamples = 65536;
 
     uint32 windowId = kUnassignedWindowId;
     ICorvidConnection *connection = nullptr;  // not owned; the key of host callbacks
@@ -55,6 +62,11 @@ public:
     // ICorvidDataReceived
     bool OnDataReceived(ICorvidConnection *pConnection, uint32 nChunkId, uint16 nVersion, uint32 nSize,
                         void *pBuffer) override;
+
+    // Frame assembly for one record: a GPRF payload starts a frame, GPRD and GPRC payloads add
+    // its sample records, and the frame goes to the record's window once all have arrived.
+    static void OnFrameHeader(CGPUProfilerConnection *pRecord, uint32 nSize, const void *pPayload);
+    static void OnFrameSamples(CGPUProfilerConnection *pRecord, uint32 nSize, const void *pPayload, bool bCompressed);
 
     // What a device window asks of the subtool; both reach the one subtool object.
     static bool SendTargetCommand(uint32 nWindowId, uint32 nCode, uint32 nValue);

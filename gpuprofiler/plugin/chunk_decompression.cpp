@@ -1,0 +1,115 @@
+#include "gpuprofiler/plugin/chunk_decompression.h"
+
+#include "bedrock/byte_order.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr uint32 kSizeWordBytes = 4;
+constexpr uint32 kFlagWordBytes = 2;
+constexpr uint32 kTokenBytes = 2;
+constexpr uint32 kFlagBits = 16;
+
+// A reference copies at most 18 bytes. With this much room left before the end of the data the
+// copy may be done in three fixed 8-byte moves: the bytes written beyond the reference's own
+// length lie inside the data and are overwritten by the tokens that follow.
+constexpr ptrdiff_t kWideCopyBytes = 24;
+constexpr size_t kWideCopyMinDistance = 8;
+
+} // namespace
+
+uint32 ChunkDataSize(const void *pSource, uint32 nSourceLength)
+{
+    if (!pSource || nSourceLength < kSizeWordBytes)
+        return 0;
+    return LoadLittleEndian32(pSource) & CHUNK_DATA_SIZE_MASK;
+}
+
+uint32 DecompressChunk(const void *pSource, uint32 nSourceLength, void *pDest, uint32 nDestCapacity)
+{
+    if (!pSource || nSourceLength < kSizeWordBytes)
+        return 0;
+    const auto *pSrc = static_cast<const uint8 *>(pSource);
+    const uint32 nSizeWord = LoadLittleEndian32(pSrc);
+    const uint32 nDataSize = nSizeWord & CHUNK_DATA_SIZE_MASK;
+    if (nDestCapacity < nDataSize || (nDataSize != 0 && !pDest))
+        return 0;
+    auto *pDst = static_cast<uint8 *>(pDest);
+
+    if (nSizeWord & CHUNK_STORED_FLAG) {
+        if (nSourceLength - kSizeWordBytes < nDataSize)
+            return 0;
+        if (nDataSize != 0)
+            std::memcpy(pDst, pSrc + kSizeWordBytes, nDataSize);
+        return nDataSize;
+    }
+
+    if (nSourceLength < kSizeWordBytes + kFlagWordBytes || nDataSize == 0)
+        return 0;
+
+    const uint8 *pIn = pSrc + kSizeWordBytes + kFlagWordBytes;
+    const uint8 *const pInEnd = pSrc + nSourceLength;
+    uint8 *pOut = pDst;
+    uint8 *const pOutEnd = pDst + nDataSize;
+    uint32 nFlags = LoadLittleEndian16(pSrc + kSizeWordBytes);
+    uint32 nFlagsLeft = kFlagBits;
+
+    // Distances are compared as byte counts (pOut - pDst, pOutEnd - pOut), never by forming a
+    // pointer outside the buffers.
+    for (;;) {
+        if (nFlagsLeft == 0) {
+            if (pInEnd - pIn < ptrdiff_t(kFlagWordBytes))
+                return 0;
+            nFlags = LoadLittleEndian16(pIn);
+            pIn += kFlagWordBytes;
+            nFlagsLeft = kFlagBits;
+            // Sixteen literals in a row, typical of data that does not repeat: one block move.
+            if (nFlags == 0 && pInEnd - pIn >= ptrdiff_t(kFlagBits) && pOutEnd - pOut >= ptrdiff_t(kFlagBits)) {
+                std::memcpy(pOut, pIn, kFlagBits);
+                pIn += kFlagBits;
+                pOut += kFlagBits;
+                nFlagsLeft = 0;
+                if (pOut == pOutEnd)
+                    return nDataSize;
+                continue;
+            }
+        }
+
+        if (nFlags & 1) {
+            if (pInEnd - pIn < ptrdiff_t(kTokenBytes))
+                return 0;
+            const uint32 nToken = LoadLittleEndian16(pIn);
+            pIn += kTokenBytes;
+            const size_t nDistance = size_t(nToken >> 4) + 1;
+            const size_t nLength = size_t(nToken & 15) + 3;
+            if (nDistance > size_t(pOut - pDst) || nLength > size_t(pOutEnd - pOut))
+                return 0;
+            const uint8 *pFrom = pOut - nDistance;
+            if (nDistance >= kWideCopyMinDistance && pOutEnd - pOut >= kWideCopyBytes) {
+                // Each 8-byte move reads only bytes that are already final: the distance is at
+                // least 8, so a move never reads what it writes itself.
+                std::memcpy(pOut, pFrom, 8);
+                std::memcpy(pOut + 8, pFrom + 8, 8);
+                std::memcpy(pOut + 16, pFrom + 16, 8);
+            } else if (nDistance == 1) {
+                std::memset(pOut, pOut[-1], nLength);
+            } else {
+                // Front to back, one byte at a time: an overlapping reference repeats the last
+                // nDistance bytes.
+                for (size_t i = 0; i < nLength; ++i)
+                    pOut[i] = pFrom[i];
+            }
+            pOut += nLength;
+        } else {
+            if (pIn == pInEnd)
+                return 0;
+            *pOut++ = *pIn++;
+        }
+
+        nFlags >>= 1;
+        --nFlagsLeft;
+        if (pOut == pOutEnd)
+            return nDataSize;
+    }
+}

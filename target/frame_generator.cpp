@@ -1,0 +1,243 @@
+#include "target/frame_generator.h"
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+// What a frame is made of, in submission order. Each pass gets a share of the frame's samples
+// by its weight; a pass may open with a clear or close with a resolve.
+struct PassDesc
+{
+    const char *pszView;
+    const char *pszLayer;
+    uint32 nWeight;
+    const char *pszFirst; // a clear that opens the pass, or null
+    const char *pszLast;  // a resolve that closes it, or null
+};
+
+constexpr PassDesc kPasses[] = {
+    {"Shadow", "Cascade 0", 6, "Clear Depth", nullptr},
+    {"Shadow", "Cascade 1", 5, "Clear Depth", nullptr},
+    {"Shadow", "Cascade 2", 4, "Clear Depth", nullptr},
+    {"Shadow", "Cascade 3", 3, "Clear Depth", nullptr},
+    {"Main", "Depth Prepass", 8, "Clear Depth", nullptr},
+    {"Main", "GBuffer", 14, "Clear GBuffer", nullptr},
+    {"Main", "Opaque", 22, nullptr, "Resolve MSAA"},
+    {"Main", "Decals", 4, nullptr, nullptr},
+    {"Main", "Sky", 1, nullptr, nullptr},
+    {"Main", "Translucent", 8, nullptr, nullptr},
+    {"Main", "PostFX", 4, nullptr, "Resolve HDR"},
+    {"Reflection", "Opaque", 6, "Clear Color", nullptr},
+    {"Reflection", "Sky", 1, nullptr, nullptr},
+    {"UI", "HUD", 3, nullptr, nullptr},
+    {"UI", "Menus", 2, nullptr, nullptr},
+};
+
+constexpr const char *kMeshes[] = {
+    "Terrain",        "Terrain_Detail", "Rock_01",         "Rock_02",        "Rock_03",
+    "Tree_Oak",       "Tree_Pine",      "Grass_Patch",     "Building_A",     "Building_B",
+    "Building_C",     "Road",           "Bridge",          "Water",          "Character_Hero",
+    "Character_NPC",  "Weapon_Rifle",   "Vehicle_Truck",   "Vehicle_Car",    "Lamp_Post",
+    "Fence",          "Crate",          "Barrel",          "Particles_Smoke", "Particles_Fire",
+    "Fullscreen_Quad", "Text_Glyphs",   "Icon_Atlas",      "Skydome",        "Cloud_Layer",
+};
+constexpr uint32 kMeshCount = uint32(sizeof(kMeshes) / sizeof(kMeshes[0]));
+
+// The plain names that stand outside view and layer; the last sample of every frame.
+constexpr const char *kFrameEnd = "Present";
+
+constexpr const char *kSwapChainNames[] = {"Main Swap Chain", "Editor Viewport", "Debug Overlay", "Capture Target"};
+
+// Primitive count per draw -> bin of the primitives-per-draw histogram.
+int PrimsPerDrawBin(uint32 nPrims)
+{
+    static constexpr uint32 kUpper[] = {16, 128, 256, 512, 1024, 2048, 4096, 8192, 16384, 65536, 262144};
+    for (int i = 0; i < 11; ++i) {
+        if (nPrims <= kUpper[i])
+            return i;
+    }
+    return 11;
+}
+
+} // namespace
+
+CFrameGenerator::CFrameGenerator(uint64 nSeed, const FrameGeneratorOptions &options)
+    : m_options(options), m_nState(nSeed * 0x9E3779B97F4A7C15ull + 0x632BE59BD9B4E5Full)
+{
+    if (m_options.nSwapChains < 1)
+        m_options.nSwapChains = 1;
+    if (m_nState == 0)
+        m_nState = 1;
+}
+
+uint64 CFrameGenerator::NextRandom()
+{
+    // xorshift64*: small, fast and the same on every platform.
+    m_nState ^= m_nState >> 12;
+    m_nState ^= m_nState << 25;
+    m_nState ^= m_nState >> 27;
+    return m_nState * 0x2545F4914F6CDD1Dull;
+}
+
+uint32 CFrameGenerator::Uniform(uint32 nLow, uint32 nHigh)
+{
+    const uint64 nSpan = uint64(nHigh) - nLow + 1;
+    return nLow + uint32((NextRandom() >> 11) % nSpan);
+}
+
+double CFrameGenerator::UniformReal(double flLow, double flHigh)
+{
+    const double flUnit = double(NextRandom() >> 11) * (1.0 / 9007199254740992.0);
+    return flLow + (flHigh - flLow) * flUnit;
+}
+
+TargetFrame CFrameGenerator::NextFrame()
+{
+    TargetFrame frame;
+    NextFrame(frame);
+    return frame;
+}
+
+void CFrameGenerator::FillHeader(GpuFrameHeader &header, int nSwapChain)
+{
+    const int nNames = int(sizeof(kSwapChainNames) / sizeof(kSwapChainNames[0]));
+    header = MakeFrameHeader(0x00007FF6A3C01230ull + 0x1A40ull * uint64(nSwapChain),
+                             kSwapChainNames[nSwapChain % nNames], 0);
+    if (!m_options.bResourceStats)
+        return;
+    header.SetHasResourceStats(true);
+    const uint32 nVbs = Uniform(180, 420);
+    const uint32 nIbs = nVbs - Uniform(20, 120);
+    const uint32 nCbs = Uniform(40, 90);
+    const uint32 nTexs = Uniform(300, 900);
+    header.SetResourceStat(0, nVbs);
+    header.SetResourceStat(1, nVbs * Uniform(24, 96) * 1024);
+    header.SetResourceStat(2, nIbs);
+    header.SetResourceStat(3, nIbs * Uniform(8, 48) * 1024);
+    header.SetResourceStat(4, nCbs);
+    header.SetResourceStat(5, nCbs * 256 * Uniform(1, 16));
+    header.SetResourceStat(6, Uniform(96, 320) << 20);
+    header.SetResourceStat(7, nTexs);
+    header.SetResourceStat(8, nTexs * Uniform(200, 900) * 1024);
+    // Mostly textures of 64 to 2048 texels on a side, a few small and a few huge.
+    uint32 nLeft = nTexs;
+    for (int nBin = 15; nBin >= 0; --nBin) {
+        uint32 nCount = 0;
+        if (nBin >= 6 && nBin <= 11)
+            nCount = std::min(nLeft, Uniform(nTexs / 12, nTexs / 5));
+        else if (nBin >= 2 && nBin <= 13)
+            nCount = std::min(nLeft, Uniform(0, nTexs / 40 + 1));
+        if (nBin == 0)
+            nCount = nLeft;
+        nLeft -= nCount;
+        header.SetBoundTexDimHist(nBin, nCount);
+    }
+}
+
+void CFrameGenerator::FillDraw(GpuSampleRecord &sample)
+{
+    // Most samples are a single draw; batches and instanced draws come now and then.
+    const uint16 nDraws = uint16(Chance(85) ? 1 : Uniform(2, 48));
+    const uint32 nPrimsPerDraw = Chance(30) ? Uniform(2, 200) : Uniform(200, 30000);
+    const uint32 nPrims = nPrimsPerDraw * nDraws;
+    const uint32 nVerts = nPrims + Uniform(2, nPrims / 2 + 2);
+    sample.SetDraws(nDraws);
+    sample.SetVerts(nVerts);
+    sample.SetPrims(nPrims);
+    sample.SetIaVerts(nVerts);
+    sample.SetIaPrims(nPrims);
+    sample.SetVsInvokes(nVerts - nVerts / Uniform(3, 8));
+    sample.SetCInvokes(nPrims);
+    sample.SetCPrims(nPrims - nPrims / Uniform(2, 5));
+    sample.SetPsInvokes(Chance(10) ? 0 : Uniform(64, 400000));
+    if (Chance(20)) {
+        const uint16 nUpdates = uint16(Uniform(1, 4));
+        sample.SetCbUpdates(nUpdates);
+        sample.SetCbUpload(uint32(nUpdates) * 256);
+    }
+    if (Chance(2)) {
+        sample.SetVbUpdates(1);
+        sample.SetVbUpload(Uniform(1, 64) * 1024);
+    }
+    if (Chance(1)) {
+        sample.SetTexUpdates(1);
+        sample.SetTexUpload(Uniform(16, 4096) * 1024);
+    }
+    const int nInstanceBin = Chance(90) ? 1 : int(Uniform(2, 11));
+    sample.SetInstHist(nInstanceBin, nDraws);
+    sample.SetPrimsPerDrawHist(PrimsPerDrawBin(nPrimsPerDraw), nDraws);
+}
+
+void CFrameGenerator::NextFrame(TargetFrame &frame)
+{
+    const uint32 nCount = m_options.nSampleCount;
+    const int nSwapChain = int(m_nFrameIndex % uint64(m_options.nSwapChains));
+    FillHeader(frame.header, nSwapChain);
+    frame.samples.assign(nCount, GpuSampleRecord{});
+
+    // The target's clocks: the CPU records a frame ahead of the GPU.
+    const double flFrameStart = 1234.5 + double(m_nFrameIndex) * m_options.flFrameInterval;
+    double flGpuTime = flFrameStart + m_options.flFrameInterval;
+    double flCpuTime = flFrameStart;
+
+    // Every sample but the last is spread over the passes by weight, the first passes taking
+    // what rounding leaves over.
+    const uint32 nPathSamples = nCount > 0 ? nCount - 1 : 0;
+    constexpr size_t kPassCount = sizeof(kPasses) / sizeof(kPasses[0]);
+    uint32 nTotalWeight = 0;
+    for (const PassDesc &pass : kPasses)
+        nTotalWeight += pass.nWeight;
+    uint32 nShare[kPassCount];
+    uint32 nGiven = 0;
+    for (size_t i = 0; i < kPassCount; ++i) {
+        nShare[i] = uint32(uint64(nPathSamples) * kPasses[i].nWeight / nTotalWeight);
+        nGiven += nShare[i];
+    }
+    for (size_t i = 0; nGiven < nPathSamples; i = (i + 1) % kPassCount, ++nGiven)
+        ++nShare[i];
+
+    std::string name;
+    uint32 nIndex = 0;
+    auto timeSample = [&](GpuSampleRecord &sample, double flGpuLow, double flGpuHigh) {
+        // A sample's GPU time is mostly short; a log-like spread gives the odd long one.
+        const double flGpu = flGpuLow * std::max(1.0, UniformReal(0.0, 1.0) * UniformReal(0.0, 1.0) * flGpuHigh / flGpuLow);
+        const double flCpu = UniformReal(0.5e-6, 12e-6);
+        sample.SetGpuStartTime(flGpuTime);
+        sample.SetGpuTime(flGpu);
+        sample.SetCpuStartTime(flCpuTime);
+        sample.SetCpuTime(flCpu);
+        flGpuTime += flGpu + (Chance(30) ? UniformReal(0.1e-6, 3e-6) : 0.0);
+        flCpuTime += flCpu + UniformReal(0.2e-6, 2e-6);
+    };
+
+    for (size_t nPass = 0; nPass < kPassCount; ++nPass) {
+        const PassDesc &pass = kPasses[nPass];
+        const std::string prefix = std::string("#") + pass.pszView + "/" + pass.pszLayer + "/";
+        for (uint32 i = 0; i < nShare[nPass]; ++i, ++nIndex) {
+            GpuSampleRecord &sample = frame.samples[nIndex];
+            const bool bFirst = i == 0 && pass.pszFirst;
+            const bool bLast = i + 1 == nShare[nPass] && pass.pszLast && nShare[nPass] > 1;
+            if (bFirst || bLast) {
+                name = prefix + (bFirst ? pass.pszFirst : pass.pszLast);
+                if (bFirst)
+                    sample.SetClears(1);
+                else
+                    sample.SetResolves(1);
+                timeSample(sample, 4e-6, 60e-6);
+            } else {
+                name = prefix + "Draw " + kMeshes[Uniform(0, kMeshCount - 1)];
+                FillDraw(sample);
+                timeSample(sample, 2e-6, 400e-6);
+            }
+            sample.SetName(name);
+        }
+    }
+    if (nCount > 0) {
+        GpuSampleRecord &sample = frame.samples[nCount - 1];
+        sample.SetName(kFrameEnd);
+        timeSample(sample, 10e-6, 80e-6);
+    }
+    frame.SyncSampleCount();
+    ++m_nFrameIndex;
+}

@@ -1,0 +1,53 @@
+#pragma once
+// Realistic frames for the demo target, the tests and the benchmarks: what a game engine's
+// profiler would report for one frame. Samples are grouped by view and layer in submission
+// order ("#Main/Opaque/Draw Rock_02", "#Shadow/Cascade 1/Draw Terrain"), a few plain names
+// stand outside the paths ("Present"), GPU work follows itself with small gaps, most counters
+// are zero and the names repeat from frame to frame: the data that chunk compression sees.
+//
+// The sequence depends only on the seed and the options, on every platform: the generator has
+// its own random source rather than the standard library's distributions.
+
+#include "target/frame_builder.h"
+
+struct FrameGeneratorOptions
+{
+    uint32 nSampleCount = 1000;
+    // Frames take turns on this many swap chains (at least 1); the first is the main window's.
+    int nSwapChains = 1;
+    // Whether headers carry resource statistics.
+    bool bResourceStats = true;
+    // Seconds from one frame's start to the next on the target's clock.
+    double flFrameInterval = 1.0 / 60.0;
+};
+
+class CFrameGenerator
+{
+public:
+    explicit CFrameGenerator(uint64 nSeed = 1, const FrameGeneratorOptions &options = FrameGeneratorOptions());
+
+    // The next frame, into frame (its storage is reused, so a streaming target does not
+    // allocate per frame).
+    void NextFrame(TargetFrame &frame);
+    TargetFrame NextFrame();
+
+    const FrameGeneratorOptions &Options() const { return m_options; }
+    void SetSampleCount(uint32 nSampleCount) { m_options.nSampleCount = nSampleCount; }
+    // Frames made so far.
+    uint64 FrameIndex() const { return m_nFrameIndex; }
+
+private:
+    uint64 NextRandom();
+    // Uniform in [nLow, nHigh].
+    uint32 Uniform(uint32 nLow, uint32 nHigh);
+    // Uniform in [flLow, flHigh).
+    double UniformReal(double flLow, double flHigh);
+    bool Chance(uint32 nPercent) { return Uniform(0, 99) < nPercent; }
+
+    void FillHeader(GpuFrameHeader &header, int nSwapChain);
+    void FillDraw(GpuSampleRecord &sample);
+
+    FrameGeneratorOptions m_options;
+    uint64 m_nState;
+    uint64 m_nFrameIndex = 0;
+};

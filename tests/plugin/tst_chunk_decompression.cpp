@@ -1,0 +1,462 @@
+// Unpacking of compressed sample chunks: worked payloads byte by byte, every way a payload can
+// be inconsistent, random token streams held against a plain reference unpacker, and round
+// trips through the target's packer on runs, overlapping references, the window edge,
+// incompressible and realistic data.
+
+#include "gpuprofiler/plugin/chunk_decompression.h"
+#include "target/chunk_compressor.h"
+#include "target/frame_generator.h"
+#include "tests/plugin/reference_unpacker.h"
+#include "tests/support/test_support.h"
+
+#include <random>
+
+namespace {
+
+struct UnpackResult
+{
+    uint32 nReturned = 0;
+    QByteArray output; // the destination after the call, capacity bytes
+    bool bGuardIntact = true;
+};
+
+constexpr int kGuardBytes = 64;
+
+// Unpacks into a destination of nCapacity bytes, pre-filled with 0xEE so that writes that
+// should not happen show, and followed by guard bytes that no call may touch.
+UnpackResult Unpack(const QByteArray &payload, uint32 nCapacity)
+{
+    QByteArray buffer(int(nCapacity) + kGuardBytes, char(0xEE));
+    UnpackResult result;
+    result.nReturned = DecompressChunk(payload.constData(), uint32(payload.size()), buffer.data(), nCapacity);
+    result.output = buffer.left(int(nCapacity));
+    result.bGuardIntact = buffer.mid(int(nCapacity)) == QByteArray(kGuardBytes, char(0xEE));
+    return result;
+}
+
+// Writes a packed stream token by token, independently of the target's packer.
+class CStreamWriter
+{
+public:
+    explicit CStreamWriter(uint32 nSizeWord) { m_bytes.resize(4), StoreLittleEndian32(m_bytes.data(), nSizeWord); }
+
+    void Literal(uint8 nByte)
+    {
+        Start();
+        m_bytes.push_back(nByte);
+        ++m_nTokens;
+    }
+    void Reference(uint32 nDistance, uint32 nLength)
+    {
+        Start();
+        StoreLittleEndian16(m_bytes.data() + m_nFlagPos, uint16(LoadLittleEndian16(m_bytes.data() + m_nFlagPos) | (1u << m_nTokens)));
+        const uint16 nToken = uint16(((nDistance - 1) << 4) | (nLength - 3));
+        m_bytes.push_back(uint8(nToken));
+        m_bytes.push_back(uint8(nToken >> 8));
+        ++m_nTokens;
+    }
+    void SetSizeWord(uint32 nSizeWord) { StoreLittleEndian32(m_bytes.data(), nSizeWord); }
+    QByteArray Bytes() const { return QByteArray(reinterpret_cast<const char *>(m_bytes.data()), qsizetype(m_bytes.size())); }
+
+private:
+    void Start()
+    {
+        if (m_nTokens == 16 || m_bytes.size() == 4) {
+            m_nFlagPos = m_bytes.size();
+            m_bytes.push_back(0);
+            m_bytes.push_back(0);
+            m_nTokens = 0;
+        }
+    }
+
+    std::vector<uint8> m_bytes;
+    size_t m_nFlagPos = 0;
+    unsigned m_nTokens = 0;
+};
+
+QByteArray Compress(const QByteArray &data, CChunkCompressor::Form form)
+{
+    CChunkCompressor compressor;
+    std::vector<uint8> out;
+    if (!compressor.Compress(data.constData(), size_t(data.size()), out, form))
+        return QByteArray();
+    return QByteArray(reinterpret_cast<const char *>(out.data()), qsizetype(out.size()));
+}
+
+QByteArray RandomBytes(std::mt19937 &rng, int nSize)
+{
+    QByteArray bytes(nSize, 0);
+    for (char &c : bytes)
+        c = char(rng());
+    return bytes;
+}
+
+QByteArray RealisticRecords(uint32 nSamples, uint64 nSeed)
+{
+    FrameGeneratorOptions options;
+    options.nSampleCount = nSamples;
+    CFrameGenerator generator(nSeed, options);
+    const TargetFrame frame = generator.NextFrame();
+    return QByteArray(reinterpret_cast<const char *>(frame.samples.data()), qsizetype(frame.samples.size() * sizeof(GpuSampleRecord)));
+}
+
+enum class DataKind
+{
+    Empty,
+    OneByte,
+    ZeroRun,
+    ByteRun,
+    ShortPeriods,
+    WindowEdgeMatch,
+    BeyondWindow,
+    Incompressible,
+    Text,
+    Realistic,
+    RealisticLarge,
+};
+
+QByteArray MakeData(DataKind kind)
+{
+    std::mt19937 rng(12345);
+    switch (kind) {
+    case DataKind::Empty:
+        return QByteArray();
+    case DataKind::OneByte:
+        return QByteArray("x");
+    case DataKind::ZeroRun:
+        return QByteArray(100000, 0);
+    case DataKind::ByteRun:
+        return QByteArray("ab") + QByteArray(1000, 'c') + QByteArray("d");
+    case DataKind::ShortPeriods: {
+        // Periods 2 to 7 make references overlap their own output.
+        QByteArray data;
+        for (int nPeriod = 2; nPeriod <= 7; ++nPeriod) {
+            const QByteArray unit = RandomBytes(rng, nPeriod);
+            for (int i = 0; i < 40; ++i)
+                data += unit;
+        }
+        return data;
+    }
+    case DataKind::WindowEdgeMatch: {
+        const QByteArray block = RandomBytes(rng, 300);
+        return block + RandomBytes(rng, 4096 - 300) + block;
+    }
+    case DataKind::BeyondWindow: {
+        const QByteArray block = RandomBytes(rng, 300);
+        return block + RandomBytes(rng, 4097 - 300) + block;
+    }
+    case DataKind::Incompressible:
+        return RandomBytes(rng, 50000);
+    case DataKind::Text: {
+        QByteArray data;
+        for (int i = 0; i < 500; ++i)
+            data += "#Main/Opaque/Draw Rock_0" + QByteArray::number(i % 7) + '\n';
+        return data;
+    }
+    case DataKind::Realistic:
+        return RealisticRecords(100, 3);
+    case DataKind::RealisticLarge:
+        return RealisticRecords(5000, 4);
+    }
+    return QByteArray();
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(DataKind)
+Q_DECLARE_METATYPE(CChunkCompressor::Form)
+
+class TestChunkDecompression : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Payloads written out by hand; "fail" means the call returns 0.
+    void workedPayloads_data()
+    {
+        QTest::addColumn<QByteArray>("payloadHex");
+        QTest::addColumn<int>("capacityDelta"); // capacity = data size + delta
+        QTest::addColumn<QByteArray>("expected");
+
+        QTest::newRow("three literals and an overlapping reference")
+            << QByteArray("090000000800616263230000") << 0 << QByteArray("abcabcabc");
+        QTest::newRow("run of one byte") << QByteArray("050000000200610100") << 0 << QByteArray("aaaaa");
+        QTest::newRow("stored, trailing byte ignored") << QByteArray("0300008061626364") << 0 << QByteArray("abc");
+        QTest::newRow("stored, short") << QByteArray("030000806162") << 0 << QByteArray("fail");
+        QTest::newRow("stored into a larger destination") << QByteArray("03000080616263") << 5 << QByteArray("abc");
+        QTest::newRow("stored, empty") << QByteArray("00000080") << 0 << QByteArray("fail");
+        QTest::newRow("reference first") << QByteArray("0300000001000000") << 0 << QByteArray("fail");
+        QTest::newRow("tokens end before the data") << QByteArray("0a00000008006162632300") << 0 << QByteArray("fail");
+        QTest::newRow("capacity one below") << QByteArray("090000000800616263230000") << -1 << QByteArray("fail");
+        QTest::newRow("capacity one above") << QByteArray("090000000800616263230000") << 1 << QByteArray("abcabcabc");
+        QTest::newRow("shorter than a size word") << QByteArray("090000") << 0 << QByteArray("fail");
+        QTest::newRow("empty") << QByteArray("") << 0 << QByteArray("fail");
+        QTest::newRow("packed without a flag word") << QByteArray("0100000061") << 0 << QByteArray("fail");
+        QTest::newRow("packed, size 0") << QByteArray("000000000000") << 0 << QByteArray("fail");
+        QTest::newRow("literal due, input ended") << QByteArray("020000000000") << 0 << QByteArray("fail");
+        QTest::newRow("token due, one byte left") << QByteArray("05000000020061" "01") << 0 << QByteArray("fail");
+        // Distance 2 from two bytes of output reaches the very first byte: allowed.
+        QTest::newRow("reference to the first byte") << QByteArray("05000000040061621000") << 0 << QByteArray("ababa");
+        QTest::newRow("reference one before the start") << QByteArray("05000000040061622000") << 0 << QByteArray("fail");
+        // Length 4 where only 3 bytes of data remain.
+        QTest::newRow("reference past the data size") << QByteArray("04000000020061010000") << 0 << QByteArray("fail");
+        // Input after the last needed token is ignored, also a whole unused flag word.
+        QTest::newRow("trailing input ignored") << QByteArray("0100000000006199ffff") << 0 << QByteArray("a");
+        // The size word's bit 31 alone decides the form; bits 0 to 30 are the size.
+        QTest::newRow("huge announced size")
+            << QByteArray("ffffff7f0000") << 0 << QByteArray("fail");
+    }
+
+    void workedPayloads()
+    {
+        QFETCH(QByteArray, payloadHex);
+        QFETCH(int, capacityDelta);
+        QFETCH(QByteArray, expected);
+        const QByteArray payload = QByteArray::fromHex(payloadHex);
+        const uint32 nDataSize = ChunkDataSize(payload.constData(), uint32(payload.size()));
+        // A 2 GiB announcement is tested against a small destination: it must fail on the
+        // capacity before touching it.
+        const uint32 nCapacity = nDataSize > 1024 ? 16 : uint32(int(nDataSize) + capacityDelta);
+        const UnpackResult result = Unpack(payload, nCapacity);
+        QVERIFY(result.bGuardIntact);
+        if (expected == "fail") {
+            QCOMPARE(result.nReturned, 0u);
+        } else {
+            QCOMPARE(result.nReturned, uint32(expected.size()));
+            QCOMPARE(result.output.left(expected.size()), expected);
+            // Nothing is written beyond the data size, even with room for it.
+            QCOMPARE(result.output.mid(expected.size()), QByteArray(int(nCapacity) - expected.size(), char(0xEE)));
+        }
+    }
+
+    // The capacity test comes before any output, for both forms.
+    void tooSmallDestinationIsNotTouched_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::newRow("packed") << Compress(MakeData(DataKind::Text), CChunkCompressor::Form::Packed);
+        QTest::newRow("stored") << Compress(MakeData(DataKind::Text), CChunkCompressor::Form::Stored);
+    }
+
+    void tooSmallDestinationIsNotTouched()
+    {
+        QFETCH(QByteArray, payload);
+        const uint32 nDataSize = ChunkDataSize(payload.constData(), uint32(payload.size()));
+        const UnpackResult result = Unpack(payload, nDataSize - 1);
+        QCOMPARE(result.nReturned, 0u);
+        QCOMPARE(result.output, QByteArray(int(nDataSize) - 1, char(0xEE)));
+        QCOMPARE(DecompressChunk(payload.constData(), uint32(payload.size()), nullptr, nDataSize), 0u);
+    }
+
+    // Sixteen tokens fill a flag word exactly; the next flag word is needed only for a
+    // seventeenth token, and then it must be there. The stream holds the given number of flag
+    // words and ends where the next one would be due.
+    void flagWordsAreReadOnlyWhenNeeded_data()
+    {
+        QTest::addColumn<int>("literals");
+        QTest::addColumn<int>("flagWords");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("16 tokens, one flag word") << 16 << 1 << true;
+        QTest::newRow("17 tokens, second flag word missing") << 17 << 1 << false;
+        QTest::newRow("17 tokens") << 17 << 2 << true;
+        QTest::newRow("32 tokens") << 32 << 2 << true;
+        QTest::newRow("33 tokens, third flag word missing") << 33 << 2 << false;
+        QTest::newRow("33 tokens") << 33 << 3 << true;
+    }
+
+    void flagWordsAreReadOnlyWhenNeeded()
+    {
+        QFETCH(int, literals);
+        QFETCH(int, flagWords);
+        QFETCH(bool, ok);
+        QByteArray payload(4, 0);
+        StoreLittleEndian32(payload.data(), uint32(literals));
+        QByteArray expected;
+        for (int i = 0; i < literals; ++i) {
+            if (i % 16 == 0) {
+                if (i / 16 == flagWords)
+                    break;
+                payload += QByteArray(2, 0);
+            }
+            payload += char('A' + i % 26);
+            expected += char('A' + i % 26);
+        }
+        const UnpackResult result = Unpack(payload, uint32(literals));
+        QCOMPARE(result.nReturned, ok ? uint32(literals) : 0u);
+        if (ok)
+            QCOMPARE(result.output, expected);
+    }
+
+    // Random token streams, some consistent and some not, must give exactly what the plain
+    // reference gives: same success, same bytes.
+    void randomStreamsMatchTheReference()
+    {
+        std::mt19937 rng(2024);
+        int nSucceeded = 0;
+        const int nCases = 20000;
+        for (int nCase = 0; nCase < nCases; ++nCase) {
+            CStreamWriter writer(0);
+            uint32 nProduced = 0;
+            const int nTokens = int(rng() % 400);
+            const uint32 nLiteralBias = rng() % 100;
+            // One case in eight has a single reference that reaches before the start.
+            const int nBadToken = rng() % 8 == 0 && nTokens > 0 ? int(rng() % uint32(nTokens)) : -1;
+            for (int t = 0; t < nTokens; ++t) {
+                if (nProduced == 0 || rng() % 100 < nLiteralBias) {
+                    writer.Literal(uint8(rng() % 4)); // few symbols, so references matter
+                    ++nProduced;
+                    continue;
+                }
+                uint32 nDistance;
+                switch (rng() % 4) {
+                case 0: nDistance = 1 + rng() % 8; break;
+                case 1: nDistance = 1 + rng() % 4096; break;
+                case 2: nDistance = nProduced; break;
+                default: nDistance = 1 + rng() % (nProduced < 64 ? nProduced : 64); break;
+                }
+                nDistance = nDistance > nProduced ? nProduced : nDistance;
+                if (t == nBadToken)
+                    nDistance = nProduced + 1;
+                nDistance = nDistance < 1 ? 1 : (nDistance > 4096 ? 4096 : nDistance);
+                const uint32 nLength = 3 + rng() % 16;
+                writer.Reference(nDistance, nLength);
+                nProduced += nLength;
+            }
+            uint32 nDataSize = nProduced;
+            switch (rng() % 10) {
+            case 0: nDataSize += 1 + rng() % 20; break;        // tokens run out
+            case 1: nDataSize -= nDataSize ? rng() % (nDataSize < 20 ? nDataSize : 20) : 0; break;
+            default: break;
+            }
+            writer.SetSizeWord(nDataSize);
+            QByteArray payload = writer.Bytes();
+            if (rng() % 10 == 0)
+                payload.truncate(int(rng() % (payload.size() + 1)));
+
+            std::vector<uint8> expected;
+            const bool bExpected = ReferenceUnpack(reinterpret_cast<const uint8 *>(payload.constData()),
+                                                   size_t(payload.size()), nDataSize, expected);
+            const UnpackResult result = Unpack(payload, nDataSize);
+            QVERIFY(result.bGuardIntact);
+            if (bExpected != (result.nReturned != 0))
+                QFAIL(qPrintable(QStringLiteral("case %1: reference %2, DecompressChunk %3 for %4")
+                                     .arg(nCase).arg(bExpected).arg(result.nReturned).arg(QString::fromLatin1(payload.toHex()))));
+            if (bExpected) {
+                QCOMPARE(result.nReturned, nDataSize);
+                QCOMPARE(result.output, QByteArray(reinterpret_cast<const char *>(expected.data()), qsizetype(expected.size())));
+                ++nSucceeded;
+            }
+        }
+        // Both outcomes must be well represented, or the comparison proves little.
+        QVERIFY2(nSucceeded > nCases / 4 && nSucceeded < nCases * 3 / 4, qPrintable(QString::number(nSucceeded)));
+    }
+
+    void roundTrip_data()
+    {
+        QTest::addColumn<DataKind>("kind");
+        QTest::addColumn<CChunkCompressor::Form>("form");
+        const QList<QPair<const char *, DataKind>> kinds = {
+            {"one byte", DataKind::OneByte},
+            {"zero run", DataKind::ZeroRun},
+            {"byte run", DataKind::ByteRun},
+            {"short periods", DataKind::ShortPeriods},
+            {"match at 4096", DataKind::WindowEdgeMatch},
+            {"repeat at 4097", DataKind::BeyondWindow},
+            {"incompressible", DataKind::Incompressible},
+            {"text", DataKind::Text},
+            {"realistic", DataKind::Realistic},
+            {"realistic large", DataKind::RealisticLarge},
+        };
+        for (const auto &kind : kinds) {
+            QTest::addRow("%s, auto", kind.first) << kind.second << CChunkCompressor::Form::Auto;
+            QTest::addRow("%s, packed", kind.first) << kind.second << CChunkCompressor::Form::Packed;
+            QTest::addRow("%s, stored", kind.first) << kind.second << CChunkCompressor::Form::Stored;
+        }
+    }
+
+    void roundTrip()
+    {
+        QFETCH(DataKind, kind);
+        QFETCH(CChunkCompressor::Form, form);
+        const QByteArray data = MakeData(kind);
+        const QByteArray payload = Compress(data, form);
+        QVERIFY(!payload.isEmpty());
+        QCOMPARE(ChunkDataSize(payload.constData(), uint32(payload.size())), uint32(data.size()));
+        const bool bStored = (LoadLittleEndian32(payload.constData()) & CHUNK_STORED_FLAG) != 0;
+        QCOMPARE(bStored, form == CChunkCompressor::Form::Stored ||
+                              (form == CChunkCompressor::Form::Auto && payload.size() == data.size() + 4));
+        // Auto never makes a payload larger than storing would.
+        if (form == CChunkCompressor::Form::Auto)
+            QVERIFY(payload.size() <= data.size() + 4);
+
+        const UnpackResult result = Unpack(payload, uint32(data.size()));
+        QVERIFY(result.bGuardIntact);
+        QCOMPARE(result.nReturned, uint32(data.size()));
+        QVERIFY(result.output == data);
+
+        // Every packed stream is also one the reference reads the same way.
+        std::vector<uint8> reference;
+        QVERIFY(ReferenceUnpack(reinterpret_cast<const uint8 *>(payload.constData()), size_t(payload.size()),
+                                size_t(data.size()), reference));
+        QVERIFY(QByteArray(reinterpret_cast<const char *>(reference.data()), qsizetype(reference.size())) == data);
+
+        // The packer leaves no slack: a payload cut short anywhere fails, and is never read
+        // past its end.
+        for (qsizetype nCut : {qsizetype(1), qsizetype(2), qsizetype(5), payload.size() / 2}) {
+            if (nCut >= 1 && nCut <= payload.size())
+                QCOMPARE(Unpack(payload.left(payload.size() - nCut), uint32(data.size())).nReturned, 0u);
+        }
+    }
+
+    // What the packer achieves: no gain on noise, repeats found up to 4096 bytes back and not
+    // beyond, realistic sample records packed to a fraction.
+    void packingPays_data()
+    {
+        QTest::addColumn<DataKind>("kind");
+        QTest::addColumn<double>("minRatio");
+        QTest::addColumn<double>("maxRatio");
+        QTest::newRow("incompressible") << DataKind::Incompressible << 0.0 << 1.0;
+        QTest::newRow("zero run") << DataKind::ZeroRun << 8.0 << 8.5;
+        QTest::newRow("realistic") << DataKind::Realistic << 3.0 << 8.5;
+        QTest::newRow("realistic large") << DataKind::RealisticLarge << 3.0 << 8.5;
+    }
+
+    void packingPays()
+    {
+        QFETCH(DataKind, kind);
+        QFETCH(double, minRatio);
+        QFETCH(double, maxRatio);
+        const QByteArray data = MakeData(kind);
+        const QByteArray packed = Compress(data, CChunkCompressor::Form::Packed);
+        const double flRatio = double(data.size()) / double(packed.size());
+        qInfo("%s: %lld -> %lld bytes, ratio %.2f", QTest::currentDataTag(), qlonglong(data.size()),
+              qlonglong(packed.size()), flRatio);
+        QVERIFY2(flRatio >= minRatio && flRatio <= maxRatio, qPrintable(QString::number(flRatio)));
+    }
+
+    void windowEdge()
+    {
+        // The 300-byte block repeats at distance 4096: about 17 references instead of 300
+        // literals. At 4097 nothing can be found.
+        const int nAt4096 = Compress(MakeData(DataKind::WindowEdgeMatch), CChunkCompressor::Form::Packed).size();
+        const int nAt4097 = Compress(MakeData(DataKind::BeyondWindow), CChunkCompressor::Form::Packed).size();
+        const int nLiteralStream = 4 + 4396 + 2 * ((4396 + 15) / 16);
+        QVERIFY2(nAt4096 < nLiteralStream - 250, qPrintable(QString::number(nAt4096)));
+        QVERIFY2(nAt4097 >= nLiteralStream + 1 - 10, qPrintable(QString::number(nAt4097)));
+    }
+
+    void compressorRefusesWhatTheSizeWordCannotHold()
+    {
+        CChunkCompressor compressor;
+        std::vector<uint8> out(3, 7);
+        const uint8 byte = 0;
+        QVERIFY(!compressor.Compress(&byte, size_t(0x80000000u), out));
+        QVERIFY(!compressor.Compress(nullptr, 5, out));
+        QCOMPARE(out, std::vector<uint8>(3, 7));
+        // Empty data is stored: a size word and nothing else, appended after what is there.
+        QVERIFY(compressor.Compress(nullptr, 0, out));
+        QCOMPARE(out, (std::vector<uint8>{7, 7, 7, 0, 0, 0, 0x80}));
+    }
+};
+
+GPUPROF_TEST_MAIN(TestChunkDecompression)
+#include "tst_chunk_decompression.moc"

@@ -1,0 +1,463 @@
+// Chunks from a target into the subtool: frame assembly from header and sample chunks (plain,
+// packed, stored), everything that must be dropped, the bounds on what a target can make the
+// plug-in allocate, and long random chunk sequences that must leave no buffer behind.
+//
+// Records are made without a window for now, so a finished frame stays in the record; the tests
+// read the record's header, its received count and its sample array.
+
+#include "gpuprofiler/plugin/chunk_decompression.h"
+#include "gpuprofiler/plugin/gpuprofiler_tool.h"
+#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "target/chunk_compressor.h"
+#include "target/frame_builder.h"
+#include "target/frame_chunker.h"
+#include "target/frame_generator.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/test_support.h"
+
+#include <memory>
+#include <random>
+
+namespace {
+
+CGPUProfilerTool &Tool()
+{
+    return CGPUProfilerTool::Get();
+}
+
+QByteArray Bytes(const void *pData, size_t nSize)
+{
+    return QByteArray(static_cast<const char *>(pData), qsizetype(nSize));
+}
+
+QByteArray Bytes(const std::vector<uint8> &data)
+{
+    return Bytes(data.data(), data.size());
+}
+
+// "received/announced name name ...": the record's state after a script.
+QString Dump(const CGPUProfilerConnection *pRecord)
+{
+    QStringList parts;
+    parts << QStringLiteral("%1/%2").arg(pRecord->samplesReceived).arg(pRecord->frameHeader.SampleCount());
+    for (const GpuSampleRecord &sample : pRecord->samples)
+        parts << QString::fromLatin1(sample.Name().data(), qsizetype(sample.Name().size()));
+    return parts.join(' ');
+}
+
+// Plays a target: frames whose samples are named "f<frame>.<index>", sent as scripted chunks.
+//
+//   F<n>     header of a new frame announcing n samples        F!<size>  header payload of <size> bytes
+//   D<n>     GPRD with the frame's next n samples              R<bytes>  GPRD of the next samples cut to <bytes>
+//   C<n>     GPRC, next n samples packed                      S<n>      GPRC, next n samples stored
+//   X<n>     GPRC, next n samples packed, last byte missing    Z<hex>    GPRC with exactly these bytes
+//   T B ?    texture list, buffer list, unknown id
+//   v2:<op>  the chunk with version 2                          u:<op>    the chunk from an unknown connection
+class CTargetScript
+{
+public:
+    CTargetScript(CFakeCorvidConnection *pConnection, CFakeCorvidConnection *pStranger)
+        : m_pConnection(pConnection), m_pStranger(pStranger)
+    {
+    }
+
+    void Run(const QString &script)
+    {
+        for (const QString &op : script.split(' ', Qt::SkipEmptyParts))
+            Step(op);
+    }
+
+    void Step(QString op)
+    {
+        uint16 nVersion = 1;
+        CFakeCorvidConnection *pFrom = m_pConnection;
+        if (op.startsWith(QLatin1String("v2:")))
+            nVersion = 2, op = op.mid(3);
+        if (op.startsWith(QLatin1String("u:")))
+            pFrom = m_pStranger, op = op.mid(2);
+        const QChar kind = op.at(0);
+        const QString arg = op.mid(1);
+        uint32 nId = GPU_PROFILER_CHUNK_COMPRESSED;
+        QByteArray payload;
+        if (kind == 'F') {
+            ++m_nFrame;
+            m_nCursor = 0;
+            if (arg.startsWith('!')) {
+                payload = QByteArray(arg.mid(1).toInt(), char(0x11));
+            } else {
+                const GpuFrameHeader header = MakeFrameHeader(0x1234, "Main", arg.toUInt());
+                payload = Bytes(&header, sizeof(header));
+            }
+            nId = GPU_PROFILER_CHUNK_FRAME;
+        } else if (kind == 'D') {
+            nId = GPU_PROFILER_CHUNK_DATA;
+            payload = NextRecords(arg.toInt());
+        } else if (kind == 'R') {
+            nId = GPU_PROFILER_CHUNK_DATA;
+            const int nBytes = arg.toInt();
+            payload = NextRecords((nBytes + 407) / 408);
+            payload.resize(nBytes, '\0');
+        } else if (kind == 'C' || kind == 'S' || kind == 'X') {
+            const QByteArray records = NextRecords(arg.toInt());
+            std::vector<uint8> packed;
+            m_compressor.Compress(records.constData(), size_t(records.size()), packed,
+                                  kind == 'S' ? CChunkCompressor::Form::Stored : CChunkCompressor::Form::Packed);
+            payload = Bytes(packed);
+            if (kind == 'X')
+                payload.chop(1);
+        } else if (kind == 'Z') {
+            payload = QByteArray::fromHex(arg.toLatin1());
+        } else if (kind == 'T') {
+            nId = GPU_PROFILER_CHUNK_TEXTURES;
+            payload = QByteArray(40, 'T');
+        } else if (kind == 'B') {
+            nId = GPU_PROFILER_CHUNK_BUFFERS;
+            payload = QByteArray(40, 'B');
+        } else {
+            nId = 0x47505258; // GPRX
+            payload = QByteArray(408, 'x');
+        }
+        pFrom->Deliver(nId, payload, nVersion, &Tool());
+    }
+
+    QByteArray NextRecords(int nCount)
+    {
+        QByteArray records;
+        for (int i = 0; i < nCount; ++i, ++m_nCursor) {
+            const GpuSampleRecord sample =
+                MakeSampleRecord(QStringLiteral("f%1.%2").arg(m_nFrame).arg(m_nCursor).toStdString(), SampleTiming{});
+            records += Bytes(&sample, sizeof(sample));
+        }
+        return records;
+    }
+
+private:
+    CFakeCorvidConnection *m_pConnection;
+    CFakeCorvidConnection *m_pStranger;
+    CChunkCompressor m_compressor;
+    int m_nFrame = 0;
+    int m_nCursor = 0;
+};
+
+QString Names(int nFrame, int nFirst, int nEnd)
+{
+    QStringList names;
+    for (int i = nFirst; i < nEnd; ++i)
+        names << QStringLiteral("f%1.%2").arg(nFrame).arg(i);
+    return names.join(' ');
+}
+
+} // namespace
+
+class TestChunkProtocol : public QObject
+{
+    Q_OBJECT
+
+    CFakeCorvidHost host;
+    std::unique_ptr<CFakeCorvidConnection> target;
+    std::unique_ptr<CFakeCorvidConnection> stranger;
+    std::unique_ptr<AllocationSnapshot> snapshot;
+
+    CGPUProfilerConnection *Record() { return Tool().FindRecordByConnection(target.get()); }
+
+    // Sends a chunk and returns how many allocations it caused besides the host's buffer.
+    int64 AllocationsFor(uint32 nId, const QByteArray &payload)
+    {
+        const int64 nBefore = g_pMemAlloc->GetAllocationCount();
+        target->Deliver(nId, payload, 1, &Tool());
+        return g_pMemAlloc->GetAllocationCount() - nBefore - 1;
+    }
+
+private slots:
+    void init()
+    {
+        snapshot = std::make_unique<AllocationSnapshot>();
+        Tool().SetHost(&host, nullptr);
+        target = std::make_unique<CFakeCorvidConnection>("Game");
+        stranger = std::make_unique<CFakeCorvidConnection>("Stranger");
+        host.current = target.get();
+        QVERIFY(Tool().ShowForCurrentConnection());
+        Tool().RegisterDataTypes(target.get());
+        Tool().RegisterDataTypes(stranger.get());
+        QVERIFY(Record());
+    }
+
+    void cleanup()
+    {
+        g_pMemAlloc->SetAllocationLimit(0);
+        Tool().OnConnectionClosed(target.get());
+        QCOMPARE(Tool().GetConnectionCount(), 0);
+        target.reset();
+        stranger.reset();
+        GPUPROF_COMPARE_NO_LEAKS(*snapshot);
+    }
+
+    void assembly_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("fresh record") << "" << "0/0";
+        QTest::newRow("zero-sample frame") << "F0" << "0/0";
+        QTest::newRow("sample chunk after a zero-sample frame") << "F0 D1 C1" << "0/0";
+        QTest::newRow("split into 2 and 3") << "F5 D2 D3" << "5/5 " + Names(1, 0, 5);
+        QTest::newRow("chunk after completion") << "F5 D2 D3 D1 C1" << "5/5 " + Names(1, 0, 5);
+        QTest::newRow("empty chunks after completion") << "F2 D2 R0 Z" << "2/2 " + Names(1, 0, 2);
+        QTest::newRow("empty chunk while collecting") << "F2 R0 D2" << "2/2 " + Names(1, 0, 2);
+        QTest::newRow("one record at a time") << "F3 D1 D1 D1" << "3/3 " + Names(1, 0, 3);
+        QTest::newRow("409 bytes") << "F5 R409" << "0/5";
+        QTest::newRow("816 bytes") << "F5 R816" << "2/5 " + Names(1, 0, 2);
+        QTest::newRow("407 bytes") << "F5 R407" << "0/5";
+        QTest::newRow("new header mid-frame") << "F5 D3 F2 D2" << "2/2 " + Names(2, 0, 2);
+        QTest::newRow("new header drops partial samples") << "F5 D3 F4" << "0/4";
+        QTest::newRow("excess records in one chunk") << "F3 D4" << "0/3";
+        QTest::newRow("excess records at the end") << "F3 D2 D2" << "2/3 " + Names(1, 0, 2);
+        QTest::newRow("excess dropped, a fitting chunk still taken") << "F3 D2 D2 D1" << "3/3 f1.0 f1.1 f1.4";
+        QTest::newRow("wrong version header") << "F2 D1 v2:F7" << "1/2 f1.0";
+        QTest::newRow("wrong version samples") << "F2 v2:D2 v2:C2" << "0/2";
+        QTest::newRow("unknown connection") << "F2 u:D2 u:F9 u:C1" << "0/2";
+        QTest::newRow("packed") << "F5 C2 C3" << "5/5 " + Names(1, 0, 5);
+        QTest::newRow("stored") << "F3 S3" << "3/3 " + Names(1, 0, 3);
+        QTest::newRow("plain, packed and stored mixed") << "F6 D1 C2 S3" << "6/6 " + Names(1, 0, 6);
+        QTest::newRow("packed chunk cut short") << "F3 X1 D2" << "2/3 f1.1 f1.2";
+        QTest::newRow("packed data beyond the frame") << "F2 C3" << "0/2";
+        QTest::newRow("stored data beyond the frame") << "F2 D1 S2" << "1/2 f1.0";
+        // Stored, announcing 408 bytes, carrying 407.
+        QTest::newRow("stored data shorter than announced") << "F2 Z98010080" + QString(407 * 2, '0') << "0/2";
+        QTest::newRow("stored data size not whole records") << "F2 Z0a00008000000000000000000000" << "0/2";
+        QTest::newRow("size word cut short") << "F2 Z980100" << "0/2";
+        QTest::newRow("size word of zero") << "F2 Z00000000 Z00000080" << "0/2";
+        QTest::newRow("header one byte short") << "F3 D1 F!187" << "0/0";
+        QTest::newRow("header one byte long") << "F3 D1 F!189 D1" << "0/0";
+        QTest::newRow("empty header") << "F!0" << "0/0";
+        QTest::newRow("lists and unknown ids change nothing") << "F3 D1 T B ? D2" << "3/3 " + Names(1, 0, 3);
+        QTest::newRow("frames back to back") << "F2 D2 F1 C1 F3 S1 D2" << "3/3 " + Names(3, 0, 3);
+        QTest::newRow("frame above the bound") << "F65537 D1 S1 C1" << "0/65537";
+        QTest::newRow("frame of 2^32 - 1 samples") << "F4294967295 D1 C1" << "0/4294967295";
+    }
+
+    void assembly()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, expected);
+        CTargetScript(target.get(), stranger.get()).Run(script);
+        QCOMPARE(Dump(Record()), expected);
+        QCOMPARE(uint32(Record()->samples.Count()), Record()->samplesReceived);
+    }
+
+    // Chunks reach the record of the connection they came from, whatever the interleaving.
+    void recordsAssembleIndependently()
+    {
+        CFakeCorvidConnection other("Other");
+        host.current = &other;
+        QVERIFY(Tool().ShowForCurrentConnection());
+        Tool().RegisterDataTypes(&other);
+        CTargetScript first(target.get(), stranger.get());
+        CTargetScript second(&other, stranger.get());
+        first.Run("F4 D1");
+        second.Run("F3 F2 C1");
+        first.Run("C2 D1");
+        second.Run("D1 D1");
+        QCOMPARE(Dump(Record()), "4/4 " + Names(1, 0, 4));
+        QCOMPARE(Dump(Tool().FindRecordByConnection(&other)), "2/2 " + Names(2, 0, 2));
+        Tool().OnConnectionClosed(&other);
+    }
+
+    // A frame may be as large as the bound, in chunks of any size.
+    void frameAtTheBoundIsAssembled()
+    {
+        const uint32 nCount = CGPUProfilerConnection::kMaxFrameSamples;
+        TargetFrame frame = MakeNumberedFrame(7, "s", nCount);
+        CFrameChunker chunker(SampleChunkForm::Packed, 1 << 20);
+        std::vector<TargetChunk> chunks;
+        chunker.Split(frame, chunks);
+        for (const TargetChunk &chunk : chunks)
+            target->Deliver(chunk.nChunkId, Bytes(chunk.payload), 1, &Tool());
+        QCOMPARE(Record()->samplesReceived, nCount);
+        QCOMPARE(Record()->samples.Count(), int32(nCount));
+        QVERIFY(std::memcmp(Record()->samples.Base(), frame.samples.data(), nCount * sizeof(GpuSampleRecord)) == 0);
+    }
+
+    // Announced sizes are checked against what the frame still expects before anything is
+    // allocated for them.
+    void announcedSizesAreCheckedBeforeAllocating_data()
+    {
+        QTest::addColumn<QByteArray>("sizeWordHex");
+        QTest::addColumn<int>("allocations");
+        QTest::newRow("2 GiB packed") << QByteArray("ffffff7f") << 0;
+        QTest::newRow("2 GiB stored") << QByteArray("ffffffff") << 0;
+        QTest::newRow("one record more than expected") << QByteArray("90090000") << 0; // 2448 = 6 * 408
+        QTest::newRow("not whole records") << QByteArray("99010000") << 0;
+        QTest::newRow("exactly what is expected") << QByteArray("f8070000") << 1;          // 2040 = 5 * 408
+        QTest::newRow("stored, exactly what is expected") << QByteArray("f8070080") << 0; // taken from the payload
+    }
+
+    void announcedSizesAreCheckedBeforeAllocating()
+    {
+        QFETCH(QByteArray, sizeWordHex);
+        QFETCH(int, allocations);
+        CTargetScript(target.get(), stranger.get()).Run("F5");
+        // The record's array has room for the frame already, so only unpacking could allocate.
+        QByteArray payload = QByteArray::fromHex(sizeWordHex) + QByteArray(64, '\0');
+        QCOMPARE(AllocationsFor(GPU_PROFILER_CHUNK_COMPRESSED, payload), int64(allocations));
+        QCOMPARE(Dump(Record()), QStringLiteral("0/5"));
+    }
+
+    // When memory runs out the chunk is dropped, nothing leaks, and the frame can still be
+    // finished once memory is back.
+    void allocationFailureDropsTheChunk()
+    {
+        const TargetFrame frame = MakeNumberedFrame(7, "s", 3000);
+        const GpuSampleRecord *pRecords = frame.samples.data();
+        CFrameChunker packed(SampleChunkForm::Packed, 100 * 408 + 4);
+        CFrameChunker plain(SampleChunkForm::Plain, 50 * 408);
+        auto send = [this](const std::vector<TargetChunk> &chunks) {
+            for (const TargetChunk &chunk : chunks)
+                target->Deliver(chunk.nChunkId, Bytes(chunk.payload), 1, &Tool());
+        };
+
+        // Room for the host's buffers (at most 50 records) and for the 1024 records reserved
+        // with the record, but neither for unpacking 100 records nor for growing the array.
+        g_pMemAlloc->SetAllocationLimit(100 * 408 - 1);
+        std::vector<TargetChunk> chunks;
+        chunks.push_back({GPU_PROFILER_CHUNK_FRAME, FrameHeaderPayload(frame.header)});
+        packed.SplitSamples(pRecords, 100, chunks);
+        QVERIFY(chunks.back().payload.size() < 50 * 408);
+        send(chunks);
+        QCOMPARE(Record()->samplesReceived, 0u);
+
+        chunks.clear();
+        plain.SplitSamples(pRecords, 1050, chunks);
+        send(chunks);
+        QCOMPARE(Record()->samplesReceived, 1000u);
+        QCOMPARE(Record()->samples.Capacity(), 1024);
+
+        g_pMemAlloc->SetAllocationLimit(0);
+        chunks.clear();
+        plain.SplitSamples(pRecords + 1000, 50, chunks);
+        packed.SplitSamples(pRecords + 1050, 1950, chunks);
+        send(chunks);
+        QCOMPARE(Record()->samplesReceived, 3000u);
+        QVERIFY(std::memcmp(Record()->samples.Base(), pRecords, 3000 * sizeof(GpuSampleRecord)) == 0);
+    }
+
+    // Long random sequences of valid, damaged and hostile chunks. After every chunk the record
+    // is consistent, no block is live beyond the record's own storage, and its storage stays
+    // within the bound.
+    void randomChunkSequencesLeaveNothingBehind_data()
+    {
+        QTest::addColumn<uint>("seed");
+        for (uint seed : {1u, 2u, 3u, 4u})
+            QTest::addRow("seed %u", seed) << seed;
+    }
+
+    void randomChunkSequencesLeaveNothingBehind()
+    {
+        QFETCH(uint, seed);
+        std::mt19937 rng(seed);
+        CChunkCompressor compressor;
+        FrameGeneratorOptions options;
+        options.nSampleCount = 64;
+        CFrameGenerator generator(seed, options);
+        const TargetFrame pool = generator.NextFrame();
+        const int64 nBaseBlocks = g_pMemAlloc->GetLiveAllocationCount();
+        const int64 nMaxRecordBytes = 2 * int64(CGPUProfilerConnection::kMaxFrameSamples) * 408;
+        int nCompleted = 0;
+
+        for (int nStep = 0; nStep < 20000; ++nStep) {
+            QByteArray payload;
+            uint32 nId = GPU_PROFILER_CHUNK_COMPRESSED;
+            const uint32 nKind = rng() % 100;
+            const uint32 nRecords = rng() % 4 == 0 ? rng() % 64 : rng() % 6;
+            const QByteArray records = Bytes(pool.samples.data(), nRecords * sizeof(GpuSampleRecord));
+            if (nKind < 12) {
+                GpuFrameHeader header = pool.header;
+                const uint32 nRoll = rng() % 20;
+                header.SetSampleCount(nRoll == 0 ? rng() : nRoll == 1 ? CGPUProfilerConnection::kMaxFrameSamples + rng() % 3 : rng() % 12);
+                payload = Bytes(&header, sizeof(header));
+                if (rng() % 10 == 0)
+                    payload.resize(int(rng() % 400));
+                nId = GPU_PROFILER_CHUNK_FRAME;
+            } else if (nKind < 40) {
+                nId = GPU_PROFILER_CHUNK_DATA;
+                payload = records;
+                if (rng() % 5 == 0)
+                    payload.resize(int(rng() % 2000));
+            } else if (nKind < 80) {
+                std::vector<uint8> packed;
+                compressor.Compress(records.constData(), size_t(records.size()), packed,
+                                    rng() % 3 ? CChunkCompressor::Form::Packed : CChunkCompressor::Form::Stored);
+                payload = Bytes(packed);
+                // Damage: flipped bits, a cut, a changed size word.
+                const uint32 nDamage = rng() % 6;
+                if (nDamage == 0 && !payload.isEmpty())
+                    payload[int(rng() % uint32(payload.size()))] ^= char(1u << (rng() % 8));
+                else if (nDamage == 1)
+                    payload.truncate(int(rng() % uint32(payload.size() + 1)));
+                else if (nDamage == 2 && payload.size() >= 4)
+                    StoreLittleEndian32(payload.data(), uint32(rng()));
+            } else if (nKind < 90) {
+                payload = QByteArray(int(rng() % 3000), '\0');
+                for (char &c : payload)
+                    c = char(rng());
+                nId = (rng() % 2) ? GPU_PROFILER_CHUNK_COMPRESSED : GPU_PROFILER_CHUNK_DATA;
+            } else {
+                const uint32 kOthers[] = {GPU_PROFILER_CHUNK_TEXTURES, GPU_PROFILER_CHUNK_BUFFERS, 0, 0xFFFFFFFFu};
+                nId = kOthers[rng() % 4];
+                payload = records;
+            }
+            const uint16 nVersion = rng() % 30 == 0 ? uint16(rng() % 4) : 1;
+            CFakeCorvidConnection *pFrom = rng() % 30 == 0 ? stranger.get() : target.get();
+            const uint32 nBefore = Record()->samplesReceived;
+            pFrom->Deliver(nId, payload, nVersion, &Tool());
+
+            const CGPUProfilerConnection *pRecord = Record();
+            QCOMPARE(g_pMemAlloc->GetLiveAllocationCount(), nBaseBlocks);
+            QCOMPARE(uint32(pRecord->samples.Count()), pRecord->samplesReceived);
+            QVERIFY(pRecord->samplesReceived <= pRecord->frameHeader.SampleCount());
+            QVERIFY(pRecord->samplesReceived <= CGPUProfilerConnection::kMaxFrameSamples);
+            QVERIFY(int64(pRecord->samples.Capacity()) * 408 <= nMaxRecordBytes);
+            if (pRecord->samplesReceived != nBefore && pRecord->samplesReceived == pRecord->frameHeader.SampleCount())
+                ++nCompleted;
+        }
+        // The sequences must reach completed frames often, or they test little.
+        QVERIFY2(nCompleted > 100, qPrintable(QString::number(nCompleted)));
+    }
+
+    // A realistic stream: many frames of a generated game, split by the target's chunker in
+    // both forms; each frame arrives whole and unchanged.
+    void realisticStream_data()
+    {
+        QTest::addColumn<int>("form");
+        QTest::addColumn<int>("maxChunk");
+        QTest::newRow("plain, 16 KiB") << int(SampleChunkForm::Plain) << 16 * 1024;
+        QTest::newRow("packed, 64 KiB") << int(SampleChunkForm::Packed) << 64 * 1024;
+        QTest::newRow("packed, one record per chunk") << int(SampleChunkForm::Packed) << 1;
+    }
+
+    void realisticStream()
+    {
+        QFETCH(int, form);
+        QFETCH(int, maxChunk);
+        FrameGeneratorOptions options;
+        options.nSampleCount = 700;
+        options.nSwapChains = 2;
+        CFrameGenerator generator(99, options);
+        CFrameChunker chunker{SampleChunkForm(form), size_t(maxChunk)};
+        for (int nFrame = 0; nFrame < 12; ++nFrame) {
+            generator.SetSampleCount(uint32(nFrame * 97 % 700));
+            const TargetFrame frame = generator.NextFrame();
+            std::vector<TargetChunk> chunks;
+            chunker.Split(frame, chunks);
+            for (const TargetChunk &chunk : chunks)
+                target->Deliver(chunk.nChunkId, Bytes(chunk.payload), 1, &Tool());
+            QCOMPARE(Record()->samplesReceived, uint32(frame.samples.size()));
+            QVERIFY(std::memcmp(&Record()->frameHeader, &frame.header, sizeof(GpuFrameHeader)) == 0);
+            QVERIFY(frame.samples.empty() ||
+                    std::memcmp(Record()->samples.Base(), frame.samples.data(), frame.samples.size() * sizeof(GpuSampleRecord)) == 0);
+        }
+    }
+};
+
+GPUPROF_TEST_MAIN(TestChunkProtocol)
+#include "tst_chunk_protocol.moc"

@@ -1,0 +1,274 @@
+// The target side of the wire: records built in wire order (checked against hand-placed bytes,
+// not against the readers that share their code), realistic frames, the split of a frame into
+// chunks under a size limit, and the command chunks.
+
+#include "gpuprofiler/plugin/chunk_decompression.h"
+#include "target/frame_chunker.h"
+#include "target/frame_generator.h"
+#include "target/target_command.h"
+#include "tests/support/test_support.h"
+
+#include <set>
+
+namespace {
+
+QByteArray Bytes(const void *pData, size_t nSize)
+{
+    return QByteArray(static_cast<const char *>(pData), qsizetype(nSize));
+}
+
+QByteArray Hex(const void *pRecord, int nOffset, int nSize)
+{
+    return Bytes(static_cast<const char *>(pRecord) + nOffset, size_t(nSize)).toHex();
+}
+
+// The records a list of sample chunks carries, unpacked.
+QByteArray RecordsOf(const std::vector<TargetChunk> &chunks, size_t nFirst)
+{
+    QByteArray records;
+    for (size_t i = nFirst; i < chunks.size(); ++i) {
+        const std::vector<uint8> &payload = chunks[i].payload;
+        if (chunks[i].nChunkId == GPU_PROFILER_CHUNK_DATA) {
+            records += Bytes(payload.data(), payload.size());
+            continue;
+        }
+        const uint32 nSize = ChunkDataSize(payload.data(), uint32(payload.size()));
+        QByteArray data(int(nSize), '\0');
+        if (DecompressChunk(payload.data(), uint32(payload.size()), data.data(), nSize) != nSize)
+            return QByteArray("unpack failed");
+        records += data;
+    }
+    return records;
+}
+
+} // namespace
+
+class TestTargetFrames : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void samplesAreBuiltInWireOrder()
+    {
+        GpuSampleRecord sample = MakeSampleRecord("#Main/Opaque/Draw", SampleTiming{1.0, 2.0, -2.0, 0.5});
+        sample.SetVerts(0x01020304);
+        sample.SetVbUpload(0xA1B2C3D4); // offset 58: not a multiple of four
+        sample.SetTexUpload(0x11223344);
+        sample.SetInstHist(11, 0xBEEF);
+        QCOMPARE(Hex(&sample, 0, 32), QByteArray("3ff0000000000000" "4000000000000000" "c000000000000000" "3fe0000000000000"));
+        QCOMPARE(Hex(&sample, 36, 4), QByteArray("01020304"));
+        QCOMPARE(Hex(&sample, 58, 4), QByteArray("a1b2c3d4"));
+        QCOMPARE(Hex(&sample, 70, 4), QByteArray("11223344"));
+        QCOMPARE(Hex(&sample, 126, 2), QByteArray("beef"));
+        QCOMPARE(Bytes(sample.name, 18), QByteArray("#Main/Opaque/Draw", 18));
+        // Everything not set is zero, the terminator and the rest of the name included.
+        QCOMPARE(Hex(&sample, 74, 30), QByteArray(60, '0'));
+        QCOMPARE(Bytes(sample.name + 17, 238), QByteArray(238, '\0'));
+    }
+
+    void headersAreBuiltInWireOrder()
+    {
+        GpuFrameHeader header = MakeFrameHeader(0x1122334455667788ull, "Main Swap Chain", 1000);
+        QCOMPARE(Hex(&header, 0, 12), QByteArray("00000000" "1122334455667788"));
+        QCOMPARE(Bytes(header.swapChainName, 16), QByteArray("Main Swap Chain", 16));
+        QCOMPARE(Hex(&header, 176, 4), QByteArray("000003e8"));
+        QCOMPARE(header.hasResourceStats, uint8(0));
+        header.SetHasResourceStats(true);
+        QCOMPARE(Hex(&header, 184, 4), QByteArray("01000000"));
+        QCOMPARE(FrameHeaderPayload(header).size(), size_t(188));
+
+        // A long name is cut to 63 characters and stays terminated.
+        header.SetSwapChainName(std::string(100, 'n'));
+        QCOMPARE(header.SwapChainName().size(), size_t(63));
+        QCOMPARE(header.swapChainName[63], '\0');
+    }
+
+    // The nine resource statistics each read their own four bytes, from offset 76 up.
+    void resourceStatisticsHaveNamedReaders()
+    {
+        GpuFrameHeader header{};
+        for (int i = 0; i < GpuFrameHeader::kResourceStatCount; ++i)
+            StoreBigEndian32(reinterpret_cast<uint8 *>(&header) + 76 + 4 * i, 0x01000000u * uint32(i + 1) + uint32(i));
+        const uint32 values[] = {header.UniqueBoundVbs(), header.BoundVbSize(),     header.UniqueBoundIbs(),
+                                 header.BoundIbSize(),    header.UniqueBoundCbs(),  header.BoundCbSize(),
+                                 header.FbTexPool(),      header.UniqueBoundTexs(), header.BoundTexSize()};
+        for (int i = 0; i < GpuFrameHeader::kResourceStatCount; ++i) {
+            QCOMPARE(values[i], 0x01000000u * uint32(i + 1) + uint32(i));
+            QCOMPARE(header.ResourceStat(i), values[i]);
+        }
+    }
+
+    void generatorIsDeterministic()
+    {
+        FrameGeneratorOptions options;
+        options.nSampleCount = 300;
+        CFrameGenerator first(5, options), second(5, options), other(6, options);
+        for (int i = 0; i < 3; ++i) {
+            const TargetFrame a = first.NextFrame();
+            const TargetFrame b = second.NextFrame();
+            const TargetFrame c = other.NextFrame();
+            QVERIFY(std::memcmp(&a.header, &b.header, sizeof(a.header)) == 0);
+            QVERIFY(std::memcmp(a.samples.data(), b.samples.data(), a.samples.size() * sizeof(GpuSampleRecord)) == 0);
+            QVERIFY(std::memcmp(a.samples.data(), c.samples.data(), a.samples.size() * sizeof(GpuSampleRecord)) != 0);
+        }
+        QCOMPARE(first.FrameIndex(), uint64(3));
+    }
+
+    void generatorSampleCounts_data()
+    {
+        QTest::addColumn<uint>("count");
+        for (uint count : {0u, 1u, 2u, 5u, 16u, 1000u, 5000u})
+            QTest::addRow("%u", count) << count;
+    }
+
+    // Any count gives that many samples, announced in the header, each with a name, "Present"
+    // last, and GPU work that never runs backwards.
+    void generatorSampleCounts()
+    {
+        QFETCH(uint, count);
+        FrameGeneratorOptions options;
+        options.nSampleCount = count;
+        const TargetFrame frame = CFrameGenerator(1, options).NextFrame();
+        QCOMPARE(frame.samples.size(), size_t(count));
+        QCOMPARE(frame.header.SampleCount(), uint32(count));
+        double flLastEnd = 0.0;
+        for (size_t i = 0; i < frame.samples.size(); ++i) {
+            const GpuSampleRecord &sample = frame.samples[i];
+            QVERIFY(!sample.Name().empty());
+            QVERIFY(sample.GpuTime() > 0.0 && sample.CpuTime() > 0.0);
+            QVERIFY(sample.GpuStartTime() >= flLastEnd);
+            flLastEnd = sample.GpuStartTime() + sample.GpuTime();
+        }
+        if (count > 0)
+            QCOMPARE(QByteArray(frame.samples.back().Name().data()), QByteArray("Present"));
+    }
+
+    // What makes the frames realistic for the viewer and for packing: path names over several
+    // views and layers, names that repeat, mostly zero counters, resource statistics, and
+    // swap chains taking turns.
+    void generatedFramesLookLikeAGame()
+    {
+        FrameGeneratorOptions options;
+        options.nSwapChains = 2;
+        CFrameGenerator generator(3, options);
+        const TargetFrame frame = generator.NextFrame();
+        const TargetFrame next = generator.NextFrame();
+        const TargetFrame third = generator.NextFrame();
+        QVERIFY(frame.header.SwapChainId() != next.header.SwapChainId());
+        QCOMPARE(frame.header.SwapChainId(), third.header.SwapChainId());
+        QCOMPARE(QByteArray(frame.header.SwapChainName().data(), 15), QByteArray("Main Swap Chain"));
+        QVERIFY(frame.header.HasResourceStats());
+        QVERIFY(frame.header.UniqueBoundTexs() > 0);
+        uint32 nHistogram = 0;
+        for (int nBin = 0; nBin < GpuFrameHeader::kTexDimHistBins; ++nBin)
+            nHistogram += frame.header.BoundTexDimHist(nBin);
+        QCOMPARE(nHistogram, frame.header.UniqueBoundTexs());
+
+        std::set<std::string> views, layers, names;
+        size_t nZeroCounterBytes = 0;
+        int nDraws = 0;
+        for (const GpuSampleRecord &sample : frame.samples) {
+            const std::string_view name = sample.Name();
+            names.insert(std::string(name));
+            if (name[0] == '#') {
+                const size_t nSlash = name.find('/');
+                views.insert(std::string(name.substr(1, nSlash - 1)));
+                layers.insert(std::string(name.substr(nSlash + 1, name.find('/', nSlash + 1) - nSlash - 1)));
+            }
+            for (size_t i = 0; i < GpuSampleRecord::kCounterBlockSize; ++i)
+                nZeroCounterBytes += reinterpret_cast<const uint8 *>(&sample)[GpuSampleRecord::kCounterBlockOffset + i] == 0;
+            nDraws += sample.Draws();
+        }
+        QCOMPARE(views, (std::set<std::string>{"Main", "Reflection", "Shadow", "UI"}));
+        QVERIFY(layers.size() >= 10);
+        QVERIFY2(names.size() < 400, qPrintable(QString::number(names.size())));
+        QVERIFY(nZeroCounterBytes > frame.samples.size() * GpuSampleRecord::kCounterBlockSize / 2);
+        QVERIFY(nDraws > 1000);
+    }
+
+    void chunking_data()
+    {
+        QTest::addColumn<int>("form");
+        QTest::addColumn<int>("maxChunk");
+        QTest::addColumn<uint>("samples");
+        QTest::addColumn<int>("perChunk");
+        QTest::newRow("plain, default size") << int(SampleChunkForm::Plain) << 65536 << 1000u << 160;
+        QTest::newRow("packed, default size") << int(SampleChunkForm::Packed) << 65536 << 1000u << 160;
+        QTest::newRow("plain, exactly two records") << int(SampleChunkForm::Plain) << 816 << 5u << 2;
+        QTest::newRow("packed, two records and a size word") << int(SampleChunkForm::Packed) << 820 << 5u << 2;
+        QTest::newRow("packed, one byte short of two") << int(SampleChunkForm::Packed) << 819 << 5u << 1;
+        QTest::newRow("smaller than a record") << int(SampleChunkForm::Plain) << 100 << 3u << 1;
+        QTest::newRow("no samples") << int(SampleChunkForm::Packed) << 65536 << 0u << 160;
+        QTest::newRow("one sample") << int(SampleChunkForm::Packed) << 65536 << 1u << 160;
+    }
+
+    void chunking()
+    {
+        QFETCH(int, form);
+        QFETCH(int, maxChunk);
+        QFETCH(uint, samples);
+        QFETCH(int, perChunk);
+        FrameGeneratorOptions options;
+        options.nSampleCount = samples;
+        const TargetFrame frame = CFrameGenerator(8, options).NextFrame();
+        CFrameChunker chunker{SampleChunkForm(form), size_t(maxChunk)};
+        QCOMPARE(chunker.RecordsPerChunk(), size_t(perChunk));
+        std::vector<TargetChunk> chunks;
+        chunker.Split(frame, chunks);
+
+        QCOMPARE(chunks.size(), size_t(1 + (samples + uint(perChunk) - 1) / uint(perChunk)));
+        QCOMPARE(chunks[0].nChunkId, GPU_PROFILER_CHUNK_FRAME);
+        QVERIFY(Bytes(chunks[0].payload.data(), chunks[0].payload.size()) == Bytes(&frame.header, 188));
+        const uint32 nSampleId = form == int(SampleChunkForm::Plain) ? GPU_PROFILER_CHUNK_DATA : GPU_PROFILER_CHUNK_COMPRESSED;
+        for (size_t i = 1; i < chunks.size(); ++i) {
+            QCOMPARE(chunks[i].nChunkId, nSampleId);
+            QVERIFY(chunks[i].payload.size() <= std::max<size_t>(size_t(maxChunk), 408));
+        }
+        QVERIFY(RecordsOf(chunks, 1) == Bytes(frame.samples.data(), frame.samples.size() * sizeof(GpuSampleRecord)));
+        QCOMPARE(chunker.RecordBytes(), uint64(samples) * 408);
+        if (form == int(SampleChunkForm::Packed) && samples >= 100)
+            QVERIFY(chunker.SampleChunkBytes() * 3 < chunker.RecordBytes());
+    }
+
+    void commands_data()
+    {
+        QTest::addColumn<QByteArray>("payloadHex");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<uint>("code");
+        QTest::addColumn<qulonglong>("value");
+        QTest::newRow("resource request") << QByteArray("000000040000000000000000") << true << 4u << 0ull;
+        QTest::newRow("flushing on") << QByteArray("000000010000000000000001") << true << 1u << 1ull;
+        QTest::newRow("window closed") << QByteArray("000000000000000000000000") << true << 0u << 0ull;
+        QTest::newRow("wide value") << QByteArray("fffffffe0102030405060708") << true << 0xfffffffeu << 0x0102030405060708ull;
+        QTest::newRow("11 bytes") << QByteArray("0000000400000000000000") << false << 0u << 0ull;
+        QTest::newRow("13 bytes") << QByteArray("00000004000000000000000000") << false << 0u << 0ull;
+        QTest::newRow("empty") << QByteArray("") << false << 0u << 0ull;
+    }
+
+    void commands()
+    {
+        QFETCH(QByteArray, payloadHex);
+        QFETCH(bool, valid);
+        QFETCH(uint, code);
+        QFETCH(qulonglong, value);
+        const QByteArray payload = QByteArray::fromHex(payloadHex);
+        TargetCommand command{77, 77};
+        QCOMPARE(DecodeTargetCommand(payload.constData(), size_t(payload.size()), &command), valid);
+        QCOMPARE(command.nCode, valid ? code : 77u);
+        QCOMPARE(command.nValue, valid ? value : 77ull);
+        if (valid) {
+            const std::vector<uint8> encoded = EncodeTargetCommand(code, value);
+            QCOMPARE(Bytes(encoded.data(), encoded.size()).toHex(), payloadHex);
+        }
+    }
+
+    void commandNames()
+    {
+        QCOMPARE(QByteArray(TargetCommandName(GPU_PROFILER_COMMAND_WINDOW_OPEN)), QByteArray("window open"));
+        QCOMPARE(QByteArray(TargetCommandName(GPU_PROFILER_COMMAND_BUFFER_LIST)), QByteArray("buffer list"));
+        QCOMPARE(QByteArray(TargetCommandName(5)), QByteArray("unknown"));
+    }
+};
+
+GPUPROF_TEST_MAIN(TestTargetFrames)
+#include "tst_target_frames.moc"
