@@ -1,0 +1,19 @@
+#pragma once
+// Loading a frame onto the timeline: the work of the device window's ShowFrameOnTimeline.
+
+#include "bedrock/bedrock_api.h"
+
+#include <string_view>
+
+class CQTimelineView;
+struct GpuFrame;
+
+// Replaces the view's bars with the samples of pFrame (none when pFrame is null or has no
+// samples). Sample times are put relative to the gpuStartTime of sample 0, which is stored in
+// *pflTimelineOrigin (when given); samples that start before it become one-unit hairlines at the origin.
+// Without samples the origin, the view's range, band and scene rectangle stay as they were.
+void LoadFrameOnTimeline(CQTimelineView *pView, const GpuFrame *pFrame, double *pflTimelineOrigin);
+
+// The stable colour of a sample name: MurmurHash2 (seed 1) of its bytes spread over 55..255
+// per channel; alpha 255.
+void TimelineColourOfName(std::string_view sName, uint8 colour[4]);

@@ -1,0 +1,28 @@
+#include "gpuprofiler/timeline/timeline_item.h"
+
+#include "gpuprofiler/timeline/timeline_view.h"
+
+#include <QPainter>
+
+CQTimelineItem::CQTimelineItem(CQTimelineView *pView, int32 nIndex)
+    : view(pView), sampleIndex(nIndex)
+{
+}
+
+CQTimelineItem::~CQTimelineItem()
+{
+    if (view)
+        view->ForgetItem(this);
+}
+
+void CQTimelineItem::paint(QPainter *pPainter, const QStyleOptionGraphicsItem *pOption, QWidget *pWidget)
+{
+    if (view) {
+        QPoint origin;
+        if (const QImage *pImage = view->BarImage(this, pPainter, &origin)) {
+            pPainter->drawImage(origin, *pImage);
+            return;
+        }
+    }
+    QGraphicsRectItem::paint(pPainter, pOption, pWidget);
+}

@@ -1,0 +1,167 @@
+#pragma once
+// The timeline: the selected frame's samples as bars on a horizontal millisecond axis, with a
+// red cursor line that the user places by clicking or dragging.
+//
+// The view shows a scene that it does not own. The axis (labels and lines), the background
+// band and the cursor line are added once and stay in the scene for the view's whole life; the
+// bar items belong to the view.
+//
+// Scene coordinates: x is the time in seconds times `scale`, time 0 at x = 0; y grows downwards,
+// the labels sit above y = 0 and the bars and lines between 0 and `viewHeight`.
+
+#include "bedrock/bedrock_api.h"
+#include "bedrock/growable_array.h"
+#include "gpuprofiler/timeline/timeline_sample.h"
+
+#include <QBrush>
+#include <QCache>
+#include <QColor>
+#include <QGraphicsView>
+#include <QHash>
+#include <QImage>
+#include <QPen>
+#include <QPointer>
+
+class CQTimelineItem;
+class QGraphicsLineItem;
+class QGraphicsRectItem;
+class QGraphicsScene;
+class QGraphicsTextItem;
+
+class CQTimelineView : public QGraphicsView
+{
+    Q_OBJECT
+
+public:
+    // Zoom limits of the mouse wheel.
+    static constexpr float kMinZoom = 0.01f;
+    static constexpr float kMaxZoom = 100.0f;
+    // The axis always covers 0 to this many milliseconds, whatever the frame's length.
+    static constexpr int32 kTickCount = 150;
+    // Hidden bar items kept for the next frames beyond the ones the current frame uses. Making
+    // and deleting items is what a frame load would otherwise spend its time on; the bound
+    // keeps one huge frame from pinning its items for the window's whole life.
+    static constexpr int32 kMaxSpareBars = 4096;
+    // Every scene coordinate derived from a target's times is clamped to this magnitude, so
+    // that infinite, huge or NaN times give far-away bars instead of integer overflow.
+    static constexpr int32 kMaxSceneCoordinate = 1000000000;
+
+    CQTimelineView(QGraphicsScene *pScene, const QColor &outlineColour, QWidget *pParent = nullptr);
+    ~CQTimelineView() override;
+
+    // Hides every bar and empties the samples.
+    void ClearSamples();
+    // Appends one sample (start, length, colour and text filled by the caller; its item is
+    // ignored). Returns false, and drops the sample, when its storage cannot be had.
+    bool AddSample(const TimelineSample &sample);
+    // Room for nCount samples ahead of a run of AddSample calls; false when it cannot be had.
+    bool ReserveSamples(int32 nCount);
+    // Gives every sample its bar and fits the scene rectangle to the frame.
+    void BuildSampleItems();
+    // Moves the cursor line to flTime (seconds); a negative time hides it. A time equal to the
+    // current one does nothing at all, and NaN is ignored.
+    void SetCursorTime(double flTime, bool bEnsureVisible, bool bNotify);
+    // Called at every timer tick: re-lays out the drawing when the height changed since the
+    // previous tick.
+    void RefreshLayout();
+    // Sets the zoom factor (scene units per second = 27000 x zoom), keeping the time under the
+    // view's centre where it is.
+    void SetZoom(float flZoom);
+
+    // Bar rectangle of a sample with start flStart and length flLength (seconds) for the
+    // current scale and height: integer edges, at least one unit wide.
+    QRectF BarRect(double flStart, double flLength) const;
+
+    const QColor &OutlineColour() const { return outlineColour; }
+    float Zoom() const { return zoom; }
+    float Scale() const { return scale; }
+    float ViewHeight() const { return viewHeight; }
+    double CursorTime() const { return cursorTime; }
+    int32 SampleCount() const { return samples.Count(); }
+    const TimelineSample &Sample(int32 nIdx) const { return samples[nIdx]; }
+    QGraphicsRectItem *BackgroundBand() const { return backgroundBand; }
+    QGraphicsLineItem *CursorLine() const { return cursorLine; }
+    int32 TickLabelCount() const { return tickLabels.Count(); }
+    QGraphicsTextItem *TickLabel(int32 nIdx) const { return tickLabels[nIdx]; }
+    int32 TickLineCount() const { return tickLines.Count(); }
+    QGraphicsLineItem *TickLine(int32 nIdx) const { return tickLines[nIdx]; }
+
+    // Range of the loaded frame in seconds, written while a frame is loaded.
+    double minStart = 0.0;
+    double maxEnd = 0.0;
+
+signals:
+    void cursorTimeChanged(double flTime);
+
+protected:
+    void mousePressEvent(QMouseEvent *pEvent) override;
+    void mouseReleaseEvent(QMouseEvent *pEvent) override;
+    void mouseMoveEvent(QMouseEvent *pEvent) override;
+    void wheelEvent(QWheelEvent *pEvent) override;
+    void resizeEvent(QResizeEvent *pEvent) override;
+
+private:
+    friend class CQTimelineItem;
+
+    void LayoutSamples();
+    void LayoutAxis();
+    void UpdateSceneRect();
+    void BuildAxis();
+    void PlaceCursorLine();
+    void ShowCursorAt(double flTime);
+    void SetBackgroundBand();
+    const QBrush &BarBrush(const uint8 colour[4]);
+    CQTimelineItem *TakeBarItem(int32 nIdx);
+    void TrimSpareBars(int32 nKeep);
+    void ForgetItem(CQTimelineItem *pItem);
+    const QImage *BarImage(const CQTimelineItem *pItem, const QPainter *pPainter, QPoint *pOrigin);
+    struct BarPicture;
+    const BarPicture *MakeBarPicture(const CQTimelineItem *pItem, int nWidth, int nHeight, quint64 nKey);
+
+    // Null once the scene is gone; every operation then leaves the scene alone.
+    QPointer<QGraphicsScene> timelineScene;
+    float viewHeight = 200.0f;
+    float lastHeight = -1.0f;
+    QColor outlineColour;
+    QPen outlinePen;
+    float zoom = 1.0f;
+    float baseScale = 27000.0f;
+    float scale = 27000.0f;
+    GrowableArray<TimelineSample> samples;
+    QGraphicsRectItem *backgroundBand = nullptr;
+    GrowableArray<QGraphicsTextItem *> tickLabels;
+    GrowableArray<QGraphicsLineItem *> tickLines;
+    int32 tickCount = kTickCount;
+    QGraphicsLineItem *cursorLine = nullptr;
+    double cursorTime = 0.0;
+    bool scrolledOnce = false;
+
+    // Bar items by sample index: the first samples.Count() show the current frame, the rest
+    // are hidden and wait for the next one. An item keeps its index for its whole life, so
+    // items stack in index order and later bars are drawn over earlier ones (only a bar made
+    // again after someone else deleted it stacks on top).
+    GrowableArray<CQTimelineItem *> barItems;
+    // Items of barItems that are shown (or were given a sample) since the last ClearSamples.
+    int32 activeBars = 0;
+    // Gradient brush per base colour (RGB): names repeat within and across frames, and items
+    // that share a brush compare equal at once when they are given it again.
+    QHash<uint32, QBrush> barBrushes;
+    static constexpr int32 kMaxCachedBrushes = 4096;
+
+    // Bars of one colour and size look the same wherever they are, so each kind is drawn once
+    // into an image that the items then copy (CQTimelineItem::paint). A gradient fill of more
+    // than about a hundred rows is split by the toolkit over its painting thread pool, and the
+    // hand-over costs more than the fill itself; a copy of an image is a plain blit. Keyed by
+    // colour, width and height; cost in KiB.
+    struct BarPicture
+    {
+        QImage image;
+        QPoint offset; // of the image's top left corner from the bar's
+    };
+    QCache<quint64, BarPicture> barImages;
+    static constexpr int kBarImageBudgetKiB = 16 * 1024;
+    // Larger bars are few and are drawn directly.
+    static constexpr int kMaxBarImageSide = 1024;
+    // Room around the rectangle for its outline.
+    static constexpr int kBarImageMargin = 2;
+};
