@@ -1,5 +1,6 @@
 #include "gpuprofiler/resources/buffer_list_sort_filter_proxy_model.h"
 
+#include "gpuprofiler/resources/resource_list_item.h"
 #include "gpuprofiler/resources/resource_list_roles.h"
 
 CQBufferListSortFilterProxyModel::CQBufferListSortFilterProxyModel(QObject *pParent)
@@ -20,4 +21,11 @@ bool CQBufferListSortFilterProxyModel::filterAcceptsRow(int nSourceRow, const QM
 bool CQBufferListSortFilterProxyModel::filterAcceptsColumn(int, const QModelIndex &) const
 {
     return true;
+}
+
+bool CQBufferListSortFilterProxyModel::lessThan(const QModelIndex &left, const QModelIndex &right) const
+{
+    bool bHandled = false;
+    const bool bLess = ResourceListLessThan(sourceModel(), left, right, sortCaseSensitivity(), isSortLocaleAware(), &bHandled);
+    return bHandled ? bLess : QSortFilterProxyModel::lessThan(left, right);
 }

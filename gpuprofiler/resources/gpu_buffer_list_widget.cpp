@@ -3,6 +3,7 @@
 #include "bedrock/str_tools.h"
 #include "gpuprofiler/resources/buffer_list_sort_filter_proxy_model.h"
 #include "gpuprofiler/resources/resource_list_format.h"
+#include "gpuprofiler/resources/resource_list_item.h"
 #include "gpuprofiler/resources/resource_list_roles.h"
 
 #include <QAction>
@@ -41,15 +42,7 @@ const QLocale &SizeLocale()
     return s_Locale;
 }
 
-QStandardItem *MakeItem(const QString &text, const QVariant &sortValue, bool bRightAligned)
-{
-    auto *pItem = new QStandardItem(text);
-    pItem->setData(sortValue, SortRole);
-    pItem->setEditable(false);
-    if (bRightAligned)
-        pItem->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return pItem;
-}
+constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
 
 } // namespace
 
@@ -167,27 +160,27 @@ void CQGPUBufferListWidget::UpdateBufferList(const void *pPayload, uint32 nSize)
     m_nTotalBufferBytes = list.totalBytes;
 
     // Rows are made whole before they enter the model, and enter it while nothing watches it.
-    m_pModel->setRowCount(nRows);
+    QList<QStandardItem *> row(kColCount);
     for (int32 nRow = 0; nRow < nRows; ++nRow) {
         const BufferListEntry &entry = list.entries[nRow];
         const GpuBufferRecord &rec = entry.record;
-        const QString name = ResourceDisplayName(list.Name(entry), entry.nameLength);
-        const QString type = rec.bufferType == 0 ? QStringLiteral("VB") : QStringLiteral("IB");
         const uint32 nSizeBytes = rec.SizeBytes();
         const uint32 nCapacity = rec.Capacity();
         const uint32 nElemCount = rec.ElemCount();
+        // Capacity 0 makes this infinite or not a number; it is shown and sorted as such.
         const float flUsage = float(nElemCount) / float(nCapacity) * 100.0f;
 
-        QStandardItem *pName = MakeItem(name, name, false);
+        auto *pName = new CQResourceListItem(ResourceDisplayName(list.Name(entry), entry.nameLength));
         // The kind filter's bit: 1 for vertex buffers, 2 for type 1; other types match no box.
-        pName->setData(uint(1u << (rec.bufferType % 32)), TypeBitsRole);
-        m_pModel->setItem(nRow, kColName, pName);
-        m_pModel->setItem(nRow, kColType, MakeItem(type, type, false));
-        m_pModel->setItem(nRow, kColSize, MakeItem(FormatKilobytes(locale, nSizeBytes), uint(nSizeBytes), true));
-        m_pModel->setItem(nRow, kColCapacity, MakeItem(QString::number(nCapacity), uint(nCapacity), true));
-        m_pModel->setItem(nRow, kColElemSize, MakeItem(QString::number(rec.ElemSize()), int(rec.ElemSize()), true));
-        m_pModel->setItem(nRow, kColElemCount, MakeItem(QString::number(nElemCount), uint(nElemCount), true));
-        m_pModel->setItem(nRow, kColUsage, MakeItem(QStringLiteral("%1%").arg(double(flUsage), 0, 'f', 1), flUsage, true));
+        pName->SetTypeBits(1u << (rec.bufferType % 32));
+        row[kColName] = pName;
+        row[kColType] = new CQResourceListItem(rec.bufferType == 0 ? QStringLiteral("VB") : QStringLiteral("IB"));
+        row[kColSize] = new CQResourceListItem(FormatKilobytes(locale, nSizeBytes), uint(nSizeBytes), kRight);
+        row[kColCapacity] = new CQResourceListItem(QString::number(nCapacity), uint(nCapacity), kRight);
+        row[kColElemSize] = new CQResourceListItem(QString::number(rec.ElemSize()), int(rec.ElemSize()), kRight);
+        row[kColElemCount] = new CQResourceListItem(QString::number(nElemCount), uint(nElemCount), kRight);
+        row[kColUsage] = new CQResourceListItem(QStringLiteral("%1%").arg(double(flUsage), 0, 'f', 1), flUsage, kRight);
+        m_pModel->appendRow(row);
     }
 
     m_pProxy->setSourceModel(m_pModel);
@@ -215,8 +208,13 @@ void CQGPUBufferListWidget::UpdateStatusBar()
         return;
     const int nVisible = m_pProxy->rowCount();
     uint64 nVisibleBytes = 0;
-    for (int nRow = 0; nRow < nVisible; ++nRow)
-        nVisibleBytes += m_pProxy->index(nRow, kColSize).data(SortRole).toULongLong();
+    for (int nRow = 0; nRow < nVisible; ++nRow) {
+        const int nSourceRow = m_pProxy->mapToSource(m_pProxy->index(nRow, 0)).row();
+        if (const CQResourceListItem *pItem = ResourceListItemAt(m_pModel, nSourceRow, kColSize))
+            nVisibleBytes += pItem->SortNumber();
+        else
+            nVisibleBytes += m_pProxy->index(nRow, kColSize).data(SortRole).toULongLong();
+    }
 
     m_pStatusLabel->setText(tr("%1/%2 Buffers, %3/%4 MB Buffer Data")
                                 .arg(nVisible)

@@ -1,5 +1,6 @@
 #include "gpuprofiler/resources/texture_list_sort_filter_proxy_model.h"
 
+#include "gpuprofiler/resources/resource_list_item.h"
 #include "gpuprofiler/resources/resource_list_roles.h"
 
 CQTextureListSortFilterProxyModel::CQTextureListSortFilterProxyModel(QObject *pParent)
@@ -20,4 +21,11 @@ bool CQTextureListSortFilterProxyModel::filterAcceptsRow(int nSourceRow, const Q
 bool CQTextureListSortFilterProxyModel::filterAcceptsColumn(int, const QModelIndex &) const
 {
     return true;
+}
+
+bool CQTextureListSortFilterProxyModel::lessThan(const QModelIndex &left, const QModelIndex &right) const
+{
+    bool bHandled = false;
+    const bool bLess = ResourceListLessThan(sourceModel(), left, right, sortCaseSensitivity(), isSortLocaleAware(), &bHandled);
+    return bHandled ? bLess : QSortFilterProxyModel::lessThan(left, right);
 }

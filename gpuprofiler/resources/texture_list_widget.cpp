@@ -2,6 +2,7 @@
 
 #include "gpuprofiler/resources/image_format_info.h"
 #include "gpuprofiler/resources/resource_list_format.h"
+#include "gpuprofiler/resources/resource_list_item.h"
 #include "gpuprofiler/resources/resource_list_roles.h"
 #include "gpuprofiler/resources/texture_list_payload.h"
 #include "gpuprofiler/resources/texture_list_sort_filter_proxy_model.h"
@@ -45,29 +46,8 @@ const QLocale &SizeLocale()
     return s_Locale;
 }
 
-enum ItemAlignment
-{
-    kAlignDefault,
-    kAlignRight,
-    kAlignCentre,
-};
-
-QStandardItem *MakeItem(const QString &text, const QVariant &sortValue, ItemAlignment alignment)
-{
-    auto *pItem = new QStandardItem(text);
-    pItem->setData(sortValue, SortRole);
-    pItem->setEditable(false);
-    if (alignment == kAlignRight)
-        pItem->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    else if (alignment == kAlignCentre)
-        pItem->setTextAlignment(Qt::AlignCenter);
-    return pItem;
-}
-
-QStandardItem *MakeTextItem(const QString &text, ItemAlignment alignment)
-{
-    return MakeItem(text, text, alignment);
-}
+constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
+constexpr Qt::Alignment kCentre = Qt::AlignCenter;
 
 QString FlagMark(uint32 nFlags, uint32 nFlag)
 {
@@ -253,30 +233,28 @@ void CQTextureListWidget::UpdateTextureList(const void *pPayload, uint32 nSize)
     m_nTotalDiskBytes = list.totalDiskBytes;
     m_nTotalResidentBytes = list.totalResBytes;
 
-    m_pModel->setRowCount(nRows);
+    // Rows are made whole before they enter the model, and enter it while nothing watches it.
+    QList<QStandardItem *> row(kColCount);
     for (int32 nRow = 0; nRow < nRows; ++nRow) {
         const TextureListEntry &entry = list.entries[nRow];
         const GpuTextureRecord &rec = entry.record;
         const uint32 nFlags = rec.Flags();
 
-        QStandardItem *pName = MakeTextItem(ResourceDisplayName(list.Name(entry), entry.nameLength), kAlignDefault);
-        pName->setData(uint(nFlags), TypeBitsRole);
-        m_pModel->setItem(nRow, kColName, pName);
-        m_pModel->setItem(nRow, kColFormat, MakeTextItem(FormatText(rec.Format()), kAlignDefault));
-        m_pModel->setItem(nRow, kColType, MakeTextItem(KindText(nFlags), kAlignDefault));
-        m_pModel->setItem(nRow, kColDiskDim,
-                          MakeTextItem(DimensionText(rec.DiskWidth(), rec.DiskHeight(), rec.DiskDepth()), kAlignCentre));
-        m_pModel->setItem(nRow, kColDiskMips, MakeItem(QString::number(rec.diskMips), int(rec.diskMips), kAlignRight));
-        m_pModel->setItem(nRow, kColDiskSize,
-                          MakeItem(FormatKilobytes(locale, entry.diskBytes), qulonglong(entry.diskBytes), kAlignRight));
-        m_pModel->setItem(nRow, kColResDim,
-                          MakeTextItem(DimensionText(rec.ResWidth(), rec.ResHeight(), rec.ResDepth()), kAlignCentre));
-        m_pModel->setItem(nRow, kColResMips, MakeItem(QString::number(rec.resMips), int(rec.resMips), kAlignRight));
-        m_pModel->setItem(nRow, kColResSize,
-                          MakeItem(FormatKilobytes(locale, entry.resBytes), qulonglong(entry.resBytes), kAlignRight));
-        m_pModel->setItem(nRow, kColFallback, MakeTextItem(FlagMark(nFlags, kTextureFlagFallback), kAlignCentre));
-        m_pModel->setItem(nRow, kColRenderTarget, MakeTextItem(FlagMark(nFlags, kTextureFlagRenderTarget), kAlignCentre));
-        m_pModel->setItem(nRow, kColPinned, MakeTextItem(FlagMark(nFlags, kTextureFlagPinned), kAlignCentre));
+        auto *pName = new CQResourceListItem(ResourceDisplayName(list.Name(entry), entry.nameLength));
+        pName->SetTypeBits(nFlags);
+        row[kColName] = pName;
+        row[kColFormat] = new CQResourceListItem(FormatText(rec.Format()));
+        row[kColType] = new CQResourceListItem(KindText(nFlags));
+        row[kColDiskDim] = new CQResourceListItem(DimensionText(rec.DiskWidth(), rec.DiskHeight(), rec.DiskDepth()), kCentre);
+        row[kColDiskMips] = new CQResourceListItem(QString::number(rec.diskMips), int(rec.diskMips), kRight);
+        row[kColDiskSize] = new CQResourceListItem(FormatKilobytes(locale, entry.diskBytes), qulonglong(entry.diskBytes), kRight);
+        row[kColResDim] = new CQResourceListItem(DimensionText(rec.ResWidth(), rec.ResHeight(), rec.ResDepth()), kCentre);
+        row[kColResMips] = new CQResourceListItem(QString::number(rec.resMips), int(rec.resMips), kRight);
+        row[kColResSize] = new CQResourceListItem(FormatKilobytes(locale, entry.resBytes), qulonglong(entry.resBytes), kRight);
+        row[kColFallback] = new CQResourceListItem(FlagMark(nFlags, kTextureFlagFallback), kCentre);
+        row[kColRenderTarget] = new CQResourceListItem(FlagMark(nFlags, kTextureFlagRenderTarget), kCentre);
+        row[kColPinned] = new CQResourceListItem(FlagMark(nFlags, kTextureFlagPinned), kCentre);
+        m_pModel->appendRow(row);
     }
 
     m_pProxy->setSourceModel(m_pModel);
@@ -300,8 +278,14 @@ void CQTextureListWidget::UpdateStatusBar()
     uint64 nVisibleDisk = 0;
     uint64 nVisibleResident = 0;
     for (int nRow = 0; nRow < nVisible; ++nRow) {
-        nVisibleDisk += m_pProxy->index(nRow, kColDiskSize).data(SortRole).toULongLong();
-        nVisibleResident += m_pProxy->index(nRow, kColResSize).data(SortRole).toULongLong();
+        // List cells give their sizes directly; the sort values are the fallback for any
+        // other cell.
+        const int nSourceRow = m_pProxy->mapToSource(m_pProxy->index(nRow, 0)).row();
+        const CQResourceListItem *pDisk = ResourceListItemAt(m_pModel, nSourceRow, kColDiskSize);
+        const CQResourceListItem *pResident = ResourceListItemAt(m_pModel, nSourceRow, kColResSize);
+        nVisibleDisk += pDisk ? pDisk->SortNumber() : m_pProxy->index(nRow, kColDiskSize).data(SortRole).toULongLong();
+        nVisibleResident +=
+            pResident ? pResident->SortNumber() : m_pProxy->index(nRow, kColResSize).data(SortRole).toULongLong();
     }
     m_pStatusLabel->setText(tr("%1/%2 Textures, %3/%4 MB Disk Texture Data, %5/%6 MB GPU-Resident Texture Data")
                                 .arg(nVisible)
