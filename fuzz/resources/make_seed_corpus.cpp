@@ -51,7 +51,7 @@ int main(int argc, char **argv)
     bOk &= WriteSeed(buffers, "empty", PayloadBuilder().Count(0));
     bOk &= WriteSeed(buffers, "cut", PayloadBuilder(twoBuffers).Truncate(30));
     bOk &= WriteSeed(buffers, "long-name", PayloadBuilder::Buffers({{0, 4, 1, 1, 4, std::string(1500, 'n')}, {1, 2, 2, 2, 4, "x"}}));
-    bOk &= WriteSeed(buffers, "forged", PayloadBuilder().Count(0x7fffffff).Big(0, 16));
+    bOk &= WriteSeed(buffers, "forged", PayloadBuilder().Count(0x7fffffff).Zeros(16));
     bOk &= WriteSeed(buffers, "negative", PayloadBuilder().Count(-2).Buffer({0, 1, 1, 1, 1, "a"}));
     bOk &= WriteSeed(buffers, "odd-types", PayloadBuilder::Buffers({{7, 0, 0, 0, 0xffffffffu, ""}, {33, 1, 0, 9, 256, "u"}}));
 
@@ -65,7 +65,7 @@ int main(int argc, char **argv)
     bOk &= WriteSeed(textures, "empty", PayloadBuilder().Count(0));
     bOk &= WriteSeed(textures, "cut", PayloadBuilder(someTextures).Truncate(40));
     bOk &= WriteSeed(textures, "long-name", PayloadBuilder::Textures({Texture(1, 1, 1, 2, 0, 0, std::string(1100, 't').c_str())}));
-    bOk &= WriteSeed(textures, "forged", PayloadBuilder().Count(0x7fffffff).Big(0, 16));
+    bOk &= WriteSeed(textures, "forged", PayloadBuilder().Count(0x7fffffff).Zeros(16));
     bOk &= WriteSeed(textures, "extremes",
                      PayloadBuilder::Textures({Texture(65535, 65535, 65535, 0xffff, 0, 29, "huge"),
                                                Texture(0, 0, 0, 0, 255, -128, "bad-format"), Texture(7, 3, 1, 1, 100, 91, "odd")}));

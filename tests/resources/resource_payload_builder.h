@@ -38,10 +38,16 @@ public:
             m_Bytes.push_back(uint8(v >> (8 * i)));
         return *this;
     }
+    // nBytes from 1 to 8.
     PayloadBuilder &Big(uint64 v, int nBytes)
     {
         for (int i = nBytes - 1; i >= 0; --i)
             m_Bytes.push_back(uint8(v >> (8 * i)));
+        return *this;
+    }
+    PayloadBuilder &Zeros(size_t nBytes)
+    {
+        m_Bytes.insert(m_Bytes.end(), nBytes, 0);
         return *this;
     }
     PayloadBuilder &Name(const std::string &name, bool bTerminate = true)
