@@ -28,7 +28,7 @@ constexpr int kEntries = 20000;
 
 PayloadBuilder MakeBuffers(int nCount)
 {
-    std::vector<BufferSpec> buffers;
+    std::vector<BufferDesc> buffers;
     buffers.reserve(size_t(nCount));
     for (int i = 0; i < nCount; ++i) {
         const uint32 nElemSize = 4u << (i % 5);
@@ -43,10 +43,10 @@ PayloadBuilder MakeTextures(int nCount)
 {
     static const uint16 s_Flags[] = {0x0002, 0x0002, 0x0022, 0x0042, 0x0008, 0x0018, 0x0004, 0x0102, 0x0202, 0x0402};
     static const int8 s_Formats[] = {0, 12, 13, 15, 24, 29, 85, 86, -1, 57};
-    std::vector<TextureSpec> textures;
+    std::vector<TextureDesc> textures;
     textures.reserve(size_t(nCount));
     for (int i = 0; i < nCount; ++i) {
-        TextureSpec t;
+        TextureDesc t;
         t.diskWidth = uint16(16 << (i % 8));
         t.diskHeight = uint16(16 << ((i / 8) % 8));
         t.diskDepth = (i % 50 == 0) ? 16 : 1;

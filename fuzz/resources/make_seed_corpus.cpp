@@ -20,9 +20,9 @@ bool WriteSeed(const std::string &dir, const char *pszName, const PayloadBuilder
     return std::fclose(pFile) == 0 && bOk;
 }
 
-TextureSpec Texture(uint16 nWidth, uint16 nHeight, uint16 nDepth, uint16 nFlags, uint8 nMips, int8 nFormat, const char *pszName)
+TextureDesc Texture(uint16 nWidth, uint16 nHeight, uint16 nDepth, uint16 nFlags, uint8 nMips, int8 nFormat, const char *pszName)
 {
-    TextureSpec t;
+    TextureDesc t;
     t.diskWidth = t.resWidth = nWidth;
     t.diskHeight = t.resHeight = nHeight;
     t.diskDepth = t.resDepth = nDepth;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-struct BufferSpec
+struct BufferDesc
 {
     uint8 type = 0;
     uint16 elemSize = 0;
@@ -18,7 +18,7 @@ struct BufferSpec
     std::string name;
 };
 
-struct TextureSpec
+struct TextureDesc
 {
     uint16 diskWidth = 0, diskHeight = 0, diskDepth = 1;
     uint16 resWidth = 0, resHeight = 0, resDepth = 1;
@@ -57,12 +57,12 @@ public:
             m_Bytes.push_back(0);
         return *this;
     }
-    PayloadBuilder &Buffer(const BufferSpec &b)
+    PayloadBuilder &Buffer(const BufferDesc &b)
     {
         Big(b.type, 1).Big(b.elemSize, 2).Big(b.capacity, 4).Big(b.elemCount, 4).Big(b.sizeBytes, 4);
         return Name(b.name);
     }
-    PayloadBuilder &Texture(const TextureSpec &t)
+    PayloadBuilder &Texture(const TextureDesc &t)
     {
         Big(t.diskWidth, 2).Big(t.diskHeight, 2).Big(t.diskDepth, 2);
         Big(t.resWidth, 2).Big(t.resHeight, 2).Big(t.resDepth, 2);
@@ -81,19 +81,19 @@ public:
     uint32 Size() const { return uint32(m_Bytes.size()); }
     const std::vector<uint8> &Bytes() const { return m_Bytes; }
 
-    static PayloadBuilder Buffers(const std::vector<BufferSpec> &buffers)
+    static PayloadBuilder Buffers(const std::vector<BufferDesc> &buffers)
     {
         PayloadBuilder builder;
         builder.Count(int32(buffers.size()));
-        for (const BufferSpec &b : buffers)
+        for (const BufferDesc &b : buffers)
             builder.Buffer(b);
         return builder;
     }
-    static PayloadBuilder Textures(const std::vector<TextureSpec> &textures)
+    static PayloadBuilder Textures(const std::vector<TextureDesc> &textures)
     {
         PayloadBuilder builder;
         builder.Count(int32(textures.size()));
-        for (const TextureSpec &t : textures)
+        for (const TextureDesc &t : textures)
             builder.Texture(t);
         return builder;
     }

@@ -138,7 +138,7 @@ private slots:
     {
         Fixture f;
         // 10 buffers, 4 MB in all; the 3 named "show" hold exactly 1 MB.
-        std::vector<BufferSpec> buffers = {{0, 1, 1, 1, 524288, "show"}, {0, 1, 1, 1, 262144, "show"},
+        std::vector<BufferDesc> buffers = {{0, 1, 1, 1, 524288, "show"}, {0, 1, 1, 1, 262144, "show"},
                                            {1, 1, 1, 1, 262144, "show"}, {1, 1, 1, 1, 3145728, "hide"}};
         for (int i = 0; i < 6; ++i)
             buffers.push_back({1, 1, 1, 1, 0, "hide"});
@@ -240,7 +240,7 @@ private slots:
         f.widget.resize(700, 500);
         f.widget.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.widget));
-        std::vector<BufferSpec> buffers;
+        std::vector<BufferDesc> buffers;
         for (int i = 0; i < 300; ++i)
             buffers.push_back({uint8(i % 2), 1, 1, 1, uint32(i * 1000), "buffer " + std::to_string(i)});
         Update(f.widget, PayloadBuilder::Buffers(buffers));
@@ -326,7 +326,7 @@ private slots:
     {
         Fixture f;
         Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 1, "kept"}}));
-        const PayloadBuilder next = PayloadBuilder::Buffers(std::vector<BufferSpec>(100, BufferSpec{1, 1, 1, 1, 1, "new"}));
+        const PayloadBuilder next = PayloadBuilder::Buffers(std::vector<BufferDesc>(100, BufferDesc{1, 1, 1, 1, 1, "new"}));
         g_pMemAlloc->SetAllocationLimit(32);
         f.widget.UpdateBufferList(next.Data(), next.Size());
         g_pMemAlloc->SetAllocationLimit(0);
@@ -351,7 +351,7 @@ private slots:
         {
             CQGPUBufferListWidget widget;
             for (int i = 0; i < 3; ++i)
-                Update(widget, PayloadBuilder::Buffers(std::vector<BufferSpec>(50 * (i + 1), BufferSpec{0, 1, 1, 1, 1, "n"})));
+                Update(widget, PayloadBuilder::Buffers(std::vector<BufferDesc>(50 * (i + 1), BufferDesc{0, 1, 1, 1, 1, "n"})));
         }
         GPUPROF_COMPARE_NO_LEAKS(snapshot);
     }

@@ -272,9 +272,9 @@ private slots:
         QCOMPARE(QByteArray(bufferList.Name(bufferList.entries[1]), bufferList.entries[1].nameLength), QByteArray("next"));
         QCOMPARE(bufferList.entries[1].record.SizeBytes(), 2u);
 
-        TextureSpec first;
+        TextureDesc first;
         first.name = longName;
-        TextureSpec second;
+        TextureDesc second;
         second.diskWidth = 7;
         second.name = "after";
         const PayloadBuilder textures = PayloadBuilder::Textures({first, second});
@@ -326,7 +326,7 @@ private slots:
 
     void parsersReportExhaustedMemory()
     {
-        const PayloadBuilder payload = PayloadBuilder::Buffers(std::vector<BufferSpec>(200, BufferSpec{0, 1, 1, 1, 1, "name"}));
+        const PayloadBuilder payload = PayloadBuilder::Buffers(std::vector<BufferDesc>(200, BufferDesc{0, 1, 1, 1, 1, "name"}));
         AllocationSnapshot snapshot;
         {
             BufferList list;
@@ -337,7 +337,7 @@ private slots:
             QCOMPARE(list.entries.Count(), 0);
 
             TextureList textures;
-            const PayloadBuilder texturePayload = PayloadBuilder::Textures(std::vector<TextureSpec>(200, TextureSpec{}));
+            const PayloadBuilder texturePayload = PayloadBuilder::Textures(std::vector<TextureDesc>(200, TextureDesc{}));
             g_pMemAlloc->SetAllocationLimit(64);
             const bool bTexturesParsed = ParseTextureList(texturePayload.Data(), texturePayload.Size(), &textures);
             g_pMemAlloc->SetAllocationLimit(0);
@@ -349,7 +349,7 @@ private slots:
 
     void textureListDecodes()
     {
-        TextureSpec t;
+        TextureDesc t;
         t.diskWidth = 256;
         t.diskHeight = 128;
         t.diskDepth = 1;
@@ -361,7 +361,7 @@ private slots:
         t.resMips = 2;
         t.format = 12;
         t.name = "tex";
-        TextureSpec volume;
+        TextureDesc volume;
         volume.diskWidth = volume.resWidth = 4;
         volume.diskHeight = volume.resHeight = 4;
         volume.diskDepth = volume.resDepth = 8;
@@ -384,7 +384,7 @@ private slots:
 
     void truncatedTexturesAreBlank()
     {
-        TextureSpec t;
+        TextureDesc t;
         t.diskWidth = 16;
         t.diskHeight = 16;
         t.format = 13;

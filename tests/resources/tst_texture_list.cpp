@@ -26,9 +26,9 @@
 
 namespace {
 
-TextureSpec Texture(const char *pszName, uint16 nFlags, uint16 nWidth = 4, uint16 nHeight = 4, int8 nFormat = 0)
+TextureDesc Texture(const char *pszName, uint16 nFlags, uint16 nWidth = 4, uint16 nHeight = 4, int8 nFormat = 0)
 {
-    TextureSpec t;
+    TextureDesc t;
     t.name = pszName;
     t.flags = nFlags;
     t.diskWidth = t.resWidth = nWidth;
@@ -126,7 +126,7 @@ private slots:
         QFETCH(int, format);
         QFETCH(QString, row);
         Fixture f;
-        TextureSpec t = Texture("t", 0x0002, uint16(width), uint16(height), int8(format));
+        TextureDesc t = Texture("t", 0x0002, uint16(width), uint16(height), int8(format));
         t.diskDepth = t.resDepth = uint16(depth);
         t.diskMips = t.resMips = uint8(mips);
         Update(f.widget, PayloadBuilder::Textures({t}));
@@ -136,7 +136,7 @@ private slots:
     void rowsShowTheirRecords()
     {
         Fixture f;
-        TextureSpec t = Texture("", 0x0472, 512, 256, 15);
+        TextureDesc t = Texture("", 0x0472, 512, 256, 15);
         t.diskDepth = 1;
         t.resWidth = 128;
         t.resHeight = 64;
@@ -313,9 +313,9 @@ private slots:
     {
         Fixture f;
         // 1024x512 RGBA8888 single level: 2 MB on disk; resident 512x512: 1 MB.
-        TextureSpec big = Texture("big", 0x0002, 1024, 512, 0);
+        TextureDesc big = Texture("big", 0x0002, 1024, 512, 0);
         big.resWidth = 512;
-        TextureSpec cube = Texture("cube", 0x0008, 512, 512, 0);
+        TextureDesc cube = Texture("cube", 0x0008, 512, 512, 0);
         Update(f.widget, PayloadBuilder::Textures({big, cube, Texture("1d", 0x0001, 256, 1024, 0)}));
         QCOMPARE(f.widget.StatusLabel()->text(),
                  QStringLiteral("2/3 Textures, 3.00/4.00 MB Disk Texture Data, 2.00/3.00 MB GPU-Resident Texture Data"));
@@ -331,7 +331,7 @@ private slots:
         f.widget.resize(600, 400);
         f.widget.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.widget));
-        std::vector<TextureSpec> textures;
+        std::vector<TextureDesc> textures;
         for (int i = 0; i < 200; ++i)
             textures.push_back(Texture(("tex " + std::to_string(i)).c_str(), 0x0002, uint16(4 + i), 4));
         Update(f.widget, PayloadBuilder::Textures(textures));
