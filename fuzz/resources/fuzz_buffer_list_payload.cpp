@@ -1,0 +1,51 @@
+// libFuzzer target: the buffer-list decoder that the "GPU Buffers" tab runs on every GPRB
+// payload. Besides the sanitizers' checks it asserts what the widget relies on: the row count
+// is bounded by the payload, every name lies inside the name pool and fits a list cell, the
+// histogram counts cover every row once, and nothing stays allocated afterwards.
+
+#include "bedrock/mem_alloc.h"
+#include "gpuprofiler/resources/buffer_list_payload.h"
+#include "gpuprofiler/resources/list_count_bound.h"
+#include "gpuprofiler/resources/payload_reader.h"
+
+#include <cstddef>
+#include <cstdint>
+
+#define FUZZ_CHECK(condition)                                                                                          \
+    do {                                                                                                               \
+        if (!(condition))                                                                                              \
+            __builtin_trap();                                                                                          \
+    } while (0)
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
+{
+    if (nSize > 0xffffffffu)
+        return 0;
+    const int64 nLiveBefore = g_pMemAlloc->GetLiveAllocationCount();
+    {
+        BufferList list;
+        const bool bParsed = ParseBufferList(pData, uint32(nSize), &list);
+        FUZZ_CHECK(bParsed);
+        const int64 nMaxRows = int64(nSize > 4 ? (nSize - 4) / kMinBufferRecordBytes : 0) + kMaxRowsPastPayload;
+        FUZZ_CHECK(list.entries.Count() <= nMaxRows);
+        FUZZ_CHECK(list.names.Count() <= int64(nSize));
+
+        int64 nCounted = 0;
+        for (const auto &row : list.classCounts)
+            for (int32 nCount : row)
+                nCounted += nCount;
+        FUZZ_CHECK(nCounted == list.entries.Count());
+
+        uint64 nBytes = 0;
+        for (const BufferListEntry &entry : list.entries) {
+            FUZZ_CHECK(entry.nameLength >= 0 && uint32(entry.nameLength) < kResourceNameCapacity);
+            FUZZ_CHECK(entry.nameOffset >= 0 && int64(entry.nameOffset) + entry.nameLength <= list.names.Count());
+            for (int32 i = 0; i < entry.nameLength; ++i)
+                FUZZ_CHECK(list.Name(entry)[i] != '\0');
+            nBytes += entry.record.SizeBytes();
+        }
+        FUZZ_CHECK(nBytes == list.totalBytes);
+    }
+    FUZZ_CHECK(g_pMemAlloc->GetLiveAllocationCount() == nLiveBefore);
+    return 0;
+}

@@ -1,0 +1,53 @@
+// libFuzzer target: the texture-list decoder that the "Textures" tab runs on every GPRT
+// payload, with the memory arithmetic of every record. Besides the sanitizers' checks it
+// asserts the bounded row count, names inside the pool, sizes that add up to the totals
+// without wrapping, and that nothing stays allocated afterwards.
+
+#include "bedrock/mem_alloc.h"
+#include "gpuprofiler/resources/image_format_info.h"
+#include "gpuprofiler/resources/list_count_bound.h"
+#include "gpuprofiler/resources/payload_reader.h"
+#include "gpuprofiler/resources/texture_list_payload.h"
+
+#include <cstddef>
+#include <cstdint>
+
+#define FUZZ_CHECK(condition)                                                                                          \
+    do {                                                                                                               \
+        if (!(condition))                                                                                              \
+            __builtin_trap();                                                                                          \
+    } while (0)
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
+{
+    if (nSize > 0xffffffffu)
+        return 0;
+    const int64 nLiveBefore = g_pMemAlloc->GetLiveAllocationCount();
+    {
+        TextureList list;
+        const bool bParsed = ParseTextureList(pData, uint32(nSize), &list);
+        FUZZ_CHECK(bParsed);
+        const int64 nMaxRows = int64(nSize > 4 ? (nSize - 4) / kMinTextureRecordBytes : 0) + kMaxRowsPastPayload;
+        FUZZ_CHECK(list.entries.Count() <= nMaxRows);
+        FUZZ_CHECK(list.names.Count() <= int64(nSize));
+
+        uint64 nDisk = 0;
+        uint64 nResident = 0;
+        for (const TextureListEntry &entry : list.entries) {
+            FUZZ_CHECK(entry.nameLength >= 0 && uint32(entry.nameLength) < kResourceNameCapacity);
+            FUZZ_CHECK(entry.nameOffset >= 0 && int64(entry.nameOffset) + entry.nameLength <= list.names.Count());
+            const GpuTextureRecord &rec = entry.record;
+            // The largest texture there can be: 65535 x 65535 x 65535 at 16 bytes a pixel,
+            // with its whole mip chain (less than 4/3 of the first level).
+            constexpr uint64 kLargest = 16ull * 65535 * 65535 * 65535 / 3 * 4 + 16ull * 65535 * 32;
+            FUZZ_CHECK(entry.diskBytes <= kLargest && entry.resBytes <= kLargest);
+            FUZZ_CHECK(entry.diskBytes == TextureBytes(rec.DiskWidth(), rec.DiskHeight(), rec.DiskDepth(), rec.diskMips, rec.Format()));
+            FUZZ_CHECK((FindImageFormatInfo(rec.Format()) != nullptr) == (rec.Format() >= -1 && rec.Format() <= 91));
+            nDisk += entry.diskBytes;
+            nResident += entry.resBytes;
+        }
+        FUZZ_CHECK(nDisk == list.totalDiskBytes && nResident == list.totalResBytes);
+    }
+    FUZZ_CHECK(g_pMemAlloc->GetLiveAllocationCount() == nLiveBefore);
+    return 0;
+}

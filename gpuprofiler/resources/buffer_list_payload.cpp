@@ -1,0 +1,78 @@
+#include "gpuprofiler/resources/buffer_list_payload.h"
+
+#include "bedrock/str_tools.h"
+#include "gpuprofiler/resources/list_count_bound.h"
+#include "gpuprofiler/resources/payload_reader.h"
+
+#include <cstring>
+
+const uint64 g_BufferSizeClassLimits[kBufferSizeClassCount] = {
+    256,     1024,     4096,     8192,      16384,     32768,     65536,
+    131072, 262144, 524288, 1048576, 2097152, 4194304, uint64(1) << 32,
+};
+
+int BufferSizeClass(uint32 nSizeBytes)
+{
+    for (int i = 0; i < kBufferSizeClassCount; ++i) {
+        if (g_BufferSizeClassLimits[i] >= nSizeBytes)
+            return i;
+    }
+    return kBufferSizeClassCount - 1; // unreachable: the last limit is above every 32-bit size
+}
+
+int FormatSizeClassLabel(uint64 nLimit, char *pDest, size_t nDestSize)
+{
+    static const char *const s_Units[] = {"B", "KB", "MB", "GB"};
+    constexpr int kLastUnit = int(sizeof(s_Units) / sizeof(s_Units[0])) - 1;
+    int nUnit = 0;
+    // Stops at gigabytes: there is no larger unit to name, so larger limits stay in GB.
+    while (nUnit < kLastUnit && (nLimit >> 10) >= 1) {
+        nLimit >>= 10;
+        ++nUnit;
+    }
+    return StrFormat(pDest, nDestSize, "<= %d %s", int(nLimit), s_Units[nUnit]);
+}
+
+bool ParseBufferList(const void *pPayload, uint32 nSize, BufferList *pList)
+{
+    pList->entries.RemoveAll();
+    pList->names.RemoveAll();
+    pList->totalBytes = 0;
+    std::memset(pList->classCounts, 0, sizeof(pList->classCounts));
+
+    PayloadReader reader(pPayload, nSize);
+    const int32 nRows = BoundedRecordCount(reader.ReadInt32(), reader.Size(), kMinBufferRecordBytes);
+    // Both arrays are sized once: the rows by the bounded count, the names by the bytes left,
+    // which their bytes can never exceed.
+    if (!pList->entries.EnsureCapacity(nRows) || !pList->names.EnsureCapacity(ClampToInt32(reader.Remaining()))) {
+        pList->entries.Purge();
+        pList->names.Purge();
+        return false;
+    }
+
+    char szName[kResourceNameCapacity];
+    for (int32 nRow = 0; nRow < nRows; ++nRow) {
+        BufferListEntry entry = {};
+        // A record past the end of the payload stays all zeros and its name empty.
+        reader.ReadBytes(&entry.record, sizeof(entry.record));
+        const uint32 nNameLength = reader.ReadString(szName, sizeof(szName));
+
+        entry.nameOffset = pList->names.Count();
+        entry.nameLength = int32(nNameLength);
+        if (nNameLength) {
+            if (!pList->names.SetCount(entry.nameOffset + int32(nNameLength))) {
+                pList->entries.Purge();
+                pList->names.Purge();
+                return false;
+            }
+            std::memcpy(pList->names.Base() + entry.nameOffset, szName, nNameLength);
+        }
+        pList->entries.AddToTail(entry); // within the capacity reserved above
+
+        const uint32 nBytes = entry.record.SizeBytes();
+        pList->totalBytes += nBytes;
+        const int nKind = entry.record.bufferType == 0 ? kBufferKindVertex : kBufferKindIndex;
+        ++pList->classCounts[BufferSizeClass(nBytes)][nKind];
+    }
+    return true;
+}

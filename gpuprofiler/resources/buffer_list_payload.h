@@ -1,0 +1,74 @@
+#pragma once
+// The buffer-list payload (GPRB) and its decoding into plain rows, kept apart from the widget so
+// that the same code can be tested and fuzzed without a display.
+//
+// Payload: a signed 32-bit little-endian record count, then per record one 15-byte
+// GpuBufferRecord (big-endian fields) immediately followed by the buffer's NUL-terminated name.
+
+#include "bedrock/bedrock_api.h"
+#include "bedrock/byte_order.h"
+#include "bedrock/growable_array.h"
+
+struct GpuBufferRecord
+{
+    uint8 bufferType; // 0 vertex buffer, anything else index buffer
+    uint8 elemSize[2];
+    uint8 capacity[4];
+    uint8 elemCount[4];
+    uint8 sizeBytes[4];
+
+    uint16 ElemSize() const { return LoadBigEndian16(elemSize); }
+    uint32 Capacity() const { return LoadBigEndian32(capacity); }
+    uint32 ElemCount() const { return LoadBigEndian32(elemCount); }
+    uint32 SizeBytes() const { return LoadBigEndian32(sizeBytes); }
+};
+static_assert(sizeof(GpuBufferRecord) == 15);
+static_assert(alignof(GpuBufferRecord) == 1);
+
+// Histogram size classes: upper limits in bytes, inclusive, ascending.
+inline constexpr int kBufferSizeClassCount = 14;
+extern const uint64 g_BufferSizeClassLimits[kBufferSizeClassCount];
+
+// Index of the first size class whose limit is at least nSizeBytes. Every 32-bit size has one.
+int BufferSizeClass(uint32 nSizeBytes);
+// "<= %d %s": the limit divided by 1024 while the quotient stays at least 1, with the unit
+// "B", "KB", "MB" or "GB" by the number of divisions. Returns the characters written.
+int FormatSizeClassLabel(uint64 nLimit, char *pDest, size_t nDestSize);
+
+// Kinds counted by the histogram.
+enum BufferKind : int
+{
+    kBufferKindVertex = 0,
+    kBufferKindIndex = 1,
+    kBufferKindCount = 2,
+};
+
+struct BufferListEntry
+{
+    GpuBufferRecord record;
+    // The name's bytes in the list's name pool (at most kResourceNameCapacity - 1 of them).
+    int32 nameOffset;
+    int32 nameLength;
+};
+
+struct BufferList
+{
+    // Rows to show; their number is the payload's count, bounded as ParseBufferList explains.
+    GrowableArray<BufferListEntry> entries;
+    // Every name's bytes back to back, without terminators.
+    GrowableArray<char> names;
+    uint64 totalBytes = 0;
+    // Buffers per size class and kind, over all rows.
+    int32 classCounts[kBufferSizeClassCount][kBufferKindCount] = {};
+
+    const char *Name(const BufferListEntry &entry) const { return names.Base() + entry.nameOffset; }
+};
+
+// The smallest number of bytes a well-formed record can take: the fixed part and an empty name's
+// terminator.
+inline constexpr uint32 kMinBufferRecordBytes = sizeof(GpuBufferRecord) + 1;
+
+// Decodes a payload into pList (which is emptied first). Returns false only when memory ran out;
+// pList is then left empty. Malformed payloads are not failures: they decode as described at
+// the definition.
+bool ParseBufferList(const void *pPayload, uint32 nSize, BufferList *pList);

@@ -1,0 +1,27 @@
+#pragma once
+// Texts that both resource lists show.
+
+#include "bedrock/bedrock_api.h"
+
+#include <QLocale>
+#include <QString>
+
+// "%1 KB": whole kilobytes, truncated, with the locale's digit grouping.
+inline QString FormatKilobytes(const QLocale &locale, uint64 nBytes)
+{
+    return QStringLiteral("%1 KB").arg(locale.toString(qulonglong(nBytes >> 10)));
+}
+
+// Megabytes as the status lines show them: the byte count as a single-precision float times
+// 2^-20, with two decimals.
+inline QString FormatStatusMegabytes(uint64 nBytes)
+{
+    const float flMegabytes = float(nBytes) * 9.536743e-7f;
+    return QString::number(double(flMegabytes), 'f', 2);
+}
+
+// A name as the lists show it: 8-bit text, "<unnamed>" when empty.
+inline QString ResourceDisplayName(const char *pName, int32 nLength)
+{
+    return nLength > 0 ? QString::fromLatin1(pName, nLength) : QStringLiteral("<unnamed>");
+}

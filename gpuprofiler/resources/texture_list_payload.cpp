@@ -1,0 +1,56 @@
+#include "gpuprofiler/resources/texture_list_payload.h"
+
+#include "gpuprofiler/resources/image_format_info.h"
+#include "gpuprofiler/resources/list_count_bound.h"
+#include "gpuprofiler/resources/payload_reader.h"
+
+#include <cstring>
+
+uint64 TextureBytes(uint16 nWidth, uint16 nHeight, uint16 nDepth, uint8 nMips, int nFormat)
+{
+    // The product is formed in 64 bits: a texture of 2 GB or more is shown with its real size,
+    // not wrapped or sign-extended into a nonsense figure.
+    return TextureMipChainSize(nWidth, nHeight, nMips, nFormat) * nDepth;
+}
+
+bool ParseTextureList(const void *pPayload, uint32 nSize, TextureList *pList)
+{
+    pList->entries.RemoveAll();
+    pList->names.RemoveAll();
+    pList->totalDiskBytes = 0;
+    pList->totalResBytes = 0;
+
+    PayloadReader reader(pPayload, nSize);
+    const int32 nRows = BoundedRecordCount(reader.ReadInt32(), reader.Size(), kMinTextureRecordBytes);
+    if (!pList->entries.EnsureCapacity(nRows) || !pList->names.EnsureCapacity(ClampToInt32(reader.Remaining()))) {
+        pList->entries.Purge();
+        pList->names.Purge();
+        return false;
+    }
+
+    char szName[kResourceNameCapacity];
+    for (int32 nRow = 0; nRow < nRows; ++nRow) {
+        TextureListEntry entry = {};
+        reader.ReadBytes(&entry.record, sizeof(entry.record));
+        const uint32 nNameLength = reader.ReadString(szName, sizeof(szName));
+
+        entry.nameOffset = pList->names.Count();
+        entry.nameLength = int32(nNameLength);
+        if (nNameLength) {
+            if (!pList->names.SetCount(entry.nameOffset + int32(nNameLength))) {
+                pList->entries.Purge();
+                pList->names.Purge();
+                return false;
+            }
+            std::memcpy(pList->names.Base() + entry.nameOffset, szName, nNameLength);
+        }
+
+        const GpuTextureRecord &rec = entry.record;
+        entry.diskBytes = TextureBytes(rec.DiskWidth(), rec.DiskHeight(), rec.DiskDepth(), rec.diskMips, rec.Format());
+        entry.resBytes = TextureBytes(rec.ResWidth(), rec.ResHeight(), rec.ResDepth(), rec.resMips, rec.Format());
+        pList->totalDiskBytes += entry.diskBytes;
+        pList->totalResBytes += entry.resBytes;
+        pList->entries.AddToTail(entry); // within the capacity reserved above
+    }
+    return true;
+}

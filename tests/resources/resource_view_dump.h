@@ -1,0 +1,35 @@
+#pragma once
+// Compact text dumps of what a resource list shows, in view order.
+
+#include <QAbstractItemModel>
+#include <QStringList>
+
+// Display texts of every visible row, cells joined by ";", rows by " | ".
+inline QString DumpRows(const QAbstractItemModel *pModel, int nFirstColumns = -1)
+{
+    QStringList rows;
+    const int nColumns = nFirstColumns < 0 ? pModel->columnCount() : nFirstColumns;
+    for (int nRow = 0; nRow < pModel->rowCount(); ++nRow) {
+        QStringList cells;
+        for (int nCol = 0; nCol < nColumns; ++nCol)
+            cells << pModel->index(nRow, nCol).data().toString();
+        rows << cells.join(QLatin1Char(';'));
+    }
+    return rows.join(QStringLiteral(" | "));
+}
+
+inline QString DumpColumn(const QAbstractItemModel *pModel, int nColumn)
+{
+    QStringList cells;
+    for (int nRow = 0; nRow < pModel->rowCount(); ++nRow)
+        cells << pModel->index(nRow, nColumn).data().toString();
+    return cells.join(QLatin1Char(','));
+}
+
+inline QString DumpHeader(const QAbstractItemModel *pModel)
+{
+    QStringList cells;
+    for (int nCol = 0; nCol < pModel->columnCount(); ++nCol)
+        cells << pModel->headerData(nCol, Qt::Horizontal).toString();
+    return cells.join(QLatin1Char(';'));
+}

@@ -1,0 +1,377 @@
+// The "GPU Buffers" tab and the resource window around it: rows and their texts, sort values,
+// the name and kind filters, status texts, the size histogram, the user's view across a
+// refresh, and forged or cut payloads.
+
+#include "gpuprofiler/resources/buffer_list_sort_filter_proxy_model.h"
+#include "gpuprofiler/resources/gpu_buffer_list_widget.h"
+#include "gpuprofiler/resources/gpu_resource_widget.h"
+#include "gpuprofiler/resources/list_count_bound.h"
+#include "gpuprofiler/resources/resource_list_roles.h"
+#include "gpuprofiler/resources/texture_list_widget.h"
+#include "tests/resources/resource_payload_builder.h"
+#include "tests/resources/resource_view_dump.h"
+#include "tests/support/test_support.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QStandardItemModel>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QTreeView>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+void Update(CQGPUBufferListWidget &widget, const PayloadBuilder &payload)
+{
+    widget.UpdateBufferList(payload.Data(), payload.Size());
+}
+
+QString Status(const CQGPUBufferListWidget &widget)
+{
+    return widget.StatusLabel()->text();
+}
+
+// The histogram's values as "class:VB/IB" for every class with a non-zero value.
+QString DumpHistogram(const CQGPUBufferListWidget &widget)
+{
+    QStringList parts;
+    for (int i = 0; i < kBufferSizeClassCount; ++i) {
+        const BucketHandle_t hBucket = widget.SizeBucket(i);
+        int32 nValues[2] = {};
+        for (const HistogramEntry &entry : hBucket->entries)
+            nValues[entry.category == widget.VertexBufferCategory() ? 0 : 1] = entry.value;
+        if (nValues[0] || nValues[1])
+            parts << QStringLiteral("%1:%2/%3").arg(i).arg(nValues[0]).arg(nValues[1]);
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+// A fresh widget with a model tester watching its proxy from before the first list.
+struct Fixture
+{
+    CQGPUBufferListWidget widget;
+    QAbstractItemModelTester tester{widget.Proxy(), QAbstractItemModelTester::FailureReportingMode::QtTest};
+
+    Fixture() { widget.View()->sortByColumn(0, Qt::AscendingOrder); }
+};
+
+} // namespace
+
+class TestBufferList : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void emptyListAtStart()
+    {
+        Fixture f;
+        QCOMPARE(DumpHeader(f.widget.Proxy()), QStringLiteral("Name;Type;Size;Capacity;Elem Size;Elem Count;Usage"));
+        QCOMPARE(Status(f.widget), QStringLiteral("0/0 Buffers, 0.00/0.00 MB Buffer Data"));
+        QCOMPARE(f.widget.Histogram()->BucketCount(), 14);
+        QCOMPARE(f.widget.Histogram()->CategoryCount(), 2);
+        QCOMPARE(QByteArray(f.widget.SizeBucket(13)->name), QByteArray("<= 4 GB"));
+        QCOMPARE(QByteArray(f.widget.SizeBucket(13)->description), QByteArray("<= 4 GB"));
+        QCOMPARE(QByteArray(f.widget.VertexBufferCategory()->description), QByteArray("Vertex Buffers"));
+        QCOMPARE(f.widget.VertexBufferCategory()->color, CQHistogramWidget::CategoryColor(0));
+        QCOMPARE(f.widget.Proxy()->TypeMask(), 3);
+        QVERIFY(!f.widget.View()->header()->stretchLastSection());
+        QVERIFY(f.widget.View()->uniformRowHeights());
+    }
+
+    void rowsShowTheirRecords()
+    {
+        Fixture f;
+        Update(f.widget, PayloadBuilder::Buffers({
+                             {0, 32, 1000, 250, 1048576 * 3 + 5, "Terrain VB"},
+                             {1, 2, 6000, 6000, 1023, ""},
+                             {1, 4, 0, 5, 4096, "no capacity"},
+                             {0, 4, 0, 0, 4096, "empty"},
+                         }));
+        QCOMPARE(DumpRows(f.widget.Proxy()), QStringLiteral("<unnamed>;IB;0 KB;6000;2;6000;100.0% | "
+                                                            "Terrain VB;VB;3,072 KB;1000;32;250;25.0% | "
+                                                            "empty;VB;4 KB;0;4;0;nan% | "
+                                                            "no capacity;IB;4 KB;0;4;5;inf%"));
+        const QStandardItemModel *pModel = f.widget.Model();
+        const QStandardItem *pTerrain = pModel->item(0, 0);
+        QCOMPARE(pTerrain->data(TypeBitsRole).toUInt(), 1u);
+        QCOMPARE(pModel->item(1, 0)->data(TypeBitsRole).toUInt(), 2u);
+        // Sort values keep their types: numbers sort as numbers.
+        QCOMPARE(pModel->item(0, 2)->data(SortRole), QVariant(uint(1048576 * 3 + 5)));
+        QCOMPARE(pModel->item(0, 4)->data(SortRole), QVariant(int(32)));
+        QCOMPARE(pModel->item(0, 6)->data(SortRole).typeId(), int(QMetaType::Float));
+        QCOMPARE(pModel->item(0, 6)->data(SortRole).toFloat(), 25.0f);
+        QCOMPARE(pModel->item(1, 0)->data(SortRole).toString(), QStringLiteral("<unnamed>"));
+        for (int nCol = 0; nCol < 7; ++nCol) {
+            QVERIFY(!(pModel->item(0, nCol)->flags() & Qt::ItemIsEditable));
+            const QVariant alignment = pModel->item(0, nCol)->data(Qt::TextAlignmentRole);
+            if (nCol < 2)
+                QVERIFY(!alignment.isValid());
+            else
+                QCOMPARE(alignment.toInt(), int(Qt::AlignRight | Qt::AlignVCenter));
+        }
+    }
+
+    void numericColumnsSortByValue()
+    {
+        Fixture f;
+        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 9 * 1024, "a"},
+                                                  {0, 1, 1, 1, 10 * 1024, "b"},
+                                                  {0, 1, 100, 5, 100 * 1024, "c"},
+                                                  {0, 1, 0, 0, 0, "d"}}));
+        f.widget.View()->sortByColumn(2, Qt::AscendingOrder);
+        QCOMPARE(DumpColumn(f.widget.Proxy(), 2), QStringLiteral("0 KB,9 KB,10 KB,100 KB"));
+        // The not-a-number usage sorts without harm wherever it lands.
+        f.widget.View()->sortByColumn(6, Qt::DescendingOrder);
+        QCOMPARE(f.widget.Proxy()->rowCount(), 4);
+        QVERIFY(DumpColumn(f.widget.Proxy(), 6).contains(QStringLiteral("100.0%,5.0%")));
+    }
+
+    void statusTexts()
+    {
+        Fixture f;
+        // 10 buffers, 4 MB in all; the 3 named "show" hold exactly 1 MB.
+        std::vector<BufferDesc> buffers = {{0, 1, 1, 1, 524288, "show"}, {0, 1, 1, 1, 262144, "show"},
+                                           {1, 1, 1, 1, 262144, "show"}, {1, 1, 1, 1, 3145728, "hide"}};
+        for (int i = 0; i < 6; ++i)
+            buffers.push_back({1, 1, 1, 1, 0, "hide"});
+        Update(f.widget, PayloadBuilder::Buffers(buffers));
+        QCOMPARE(Status(f.widget), QStringLiteral("10/10 Buffers, 4.00/4.00 MB Buffer Data"));
+        f.widget.FilterEdit()->setText(QStringLiteral("show"));
+        QCOMPARE(Status(f.widget), QStringLiteral("3/10 Buffers, 1.00/4.00 MB Buffer Data"));
+        f.widget.FilterEdit()->setText(QStringLiteral("nothing like it"));
+        QCOMPARE(Status(f.widget), QStringLiteral("0/10 Buffers, 0.00/4.00 MB Buffer Data"));
+        // The clear action empties the filter.
+        const auto actions = f.widget.findChild<QToolBar *>()->actions();
+        auto clear = std::find_if(actions.begin(), actions.end(), [](QAction *a) { return a->text() == "Clear"; });
+        QVERIFY(clear != actions.end());
+        (*clear)->trigger();
+        QCOMPARE(f.widget.FilterEdit()->text(), QString());
+        QCOMPARE(Status(f.widget), QStringLiteral("10/10 Buffers, 4.00/4.00 MB Buffer Data"));
+    }
+
+    void statusMegabytesAreSinglePrecision()
+    {
+        Fixture f;
+        // 4 GB - 1 byte per buffer; as a float the sum rounds, as the line has always shown.
+        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 0xffffffffu, "a"}, {0, 1, 1, 1, 0xffffffffu, "b"}}));
+        QCOMPARE(f.widget.TotalBufferBytes(), uint64(0xffffffffu) * 2);
+        QCOMPARE(Status(f.widget), QStringLiteral("2/2 Buffers, 8192.00/8192.00 MB Buffer Data"));
+        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 1500000, "a"}}));
+        QCOMPARE(Status(f.widget), QStringLiteral("1/1 Buffers, 1.43/1.43 MB Buffer Data"));
+    }
+
+    void filters_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("vbs");
+        QTest::addColumn<bool>("ibs");
+        QTest::addColumn<QString>("names");
+        QTest::newRow("nothing") << QString() << false << false << "<unnamed>,IndexData,MyVertexData,other";
+        QTest::newRow("both boxes") << QString() << true << true << "<unnamed>,IndexData,MyVertexData,other";
+        QTest::newRow("VBs") << QString() << true << false << "<unnamed>,MyVertexData";
+        QTest::newRow("IBs") << QString() << false << true << "IndexData,other";
+        QTest::newRow("case-insensitive") << "VERTEX" << false << false << "MyVertexData";
+        QTest::newRow("matches <unnamed>") << "unnamed" << false << false << "<unnamed>";
+        QTest::newRow("text and kind") << "data" << false << true << "IndexData";
+        QTest::newRow("only the name column") << "VB" << false << false << "";
+    }
+
+    void filters()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, vbs);
+        QFETCH(bool, ibs);
+        QFETCH(QString, names);
+        Fixture f;
+        // Type 33 filters like type 1 (its bit is 1 << (33 % 32)); type 5 shows "IB" but no
+        // box selects it, so it never shows.
+        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 1, "MyVertexData"},
+                                                  {1, 1, 1, 1, 1, "IndexData"},
+                                                  {0, 1, 1, 1, 1, ""},
+                                                  {33, 1, 1, 1, 1, "other"},
+                                                  {5, 1, 1, 1, 1, "never"}}));
+        f.widget.FilterEdit()->setText(text);
+        f.widget.VertexBuffersBox()->setChecked(vbs);
+        f.widget.IndexBuffersBox()->setChecked(ibs);
+        QCOMPARE(DumpColumn(f.widget.Proxy(), 0), names);
+        // The histogram counts every buffer whatever the filter.
+        QCOMPARE(DumpHistogram(f.widget), QStringLiteral("0:2/3"));
+    }
+
+    void filterControlsPersistAcrossUpdates()
+    {
+        Fixture f;
+        f.widget.IndexBuffersBox()->setChecked(true);
+        f.widget.FilterEdit()->setText(QStringLiteral("b"));
+        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 1, "vb"}, {1, 1, 1, 1, 1, "ib"}, {1, 1, 1, 1, 1, "x"}}));
+        QCOMPARE(DumpColumn(f.widget.Proxy(), 0), QStringLiteral("ib"));
+        QCOMPARE(Status(f.widget), QStringLiteral("1/3 Buffers, 0.00/0.00 MB Buffer Data"));
+    }
+
+    void histogramCountsPerClassAndKind()
+    {
+        Fixture f;
+        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 300, "v"}, {1, 1, 1, 1, 300, "i"}}));
+        QCOMPARE(DumpHistogram(f.widget), QStringLiteral("1:1/1"));
+        // All 28 values are set, zeros included, vertex buffers first in every bucket.
+        for (int i = 0; i < kBufferSizeClassCount; ++i) {
+            QCOMPARE(f.widget.SizeBucket(i)->entries.Count(), 2);
+            QCOMPARE(f.widget.SizeBucket(i)->entries[0].category, f.widget.VertexBufferCategory());
+        }
+        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 256, "a"}, {0, 1, 1, 1, 257, "b"}, {1, 1, 1, 1, 4194305, "c"},
+                                                  {1, 1, 1, 1, 0xffffffffu, "d"}, {0, 1, 1, 1, 4194304, "e"}}));
+        QCOMPARE(DumpHistogram(f.widget), QStringLiteral("0:1/0 1:1/0 12:1/0 13:0/2"));
+        QCOMPARE(f.widget.SizeBucket(1)->total, 1);
+        Update(f.widget, PayloadBuilder());
+        QCOMPARE(DumpHistogram(f.widget), QString());
+    }
+
+    void viewStateSurvivesRefresh()
+    {
+        Fixture f;
+        f.widget.resize(700, 500);
+        f.widget.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.widget));
+        std::vector<BufferDesc> buffers;
+        for (int i = 0; i < 300; ++i)
+            buffers.push_back({uint8(i % 2), 1, 1, 1, uint32(i * 1000), "buffer " + std::to_string(i)});
+        Update(f.widget, PayloadBuilder::Buffers(buffers));
+
+        QTreeView *pView = f.widget.View();
+        pView->sortByColumn(2, Qt::DescendingOrder);
+        pView->header()->resizeSection(0, 333);
+        pView->header()->resizeSection(1, 250);
+        QCoreApplication::processEvents();
+        pView->verticalScrollBar()->setValue(120);
+        pView->horizontalScrollBar()->setValue(40);
+        QCOMPARE(pView->verticalScrollBar()->value(), 120);
+        QCOMPARE(pView->horizontalScrollBar()->value(), 40);
+
+        buffers.push_back({0, 1, 1, 1, 5, "late"});
+        Update(f.widget, PayloadBuilder::Buffers(buffers));
+        QCOMPARE(pView->header()->sortIndicatorSection(), 2);
+        QCOMPARE(pView->header()->sortIndicatorOrder(), Qt::DescendingOrder);
+        QCOMPARE(pView->header()->sectionSize(0), 333);
+        QCOMPARE(pView->header()->sectionSize(1), 250);
+        QCOMPARE(f.widget.Proxy()->index(0, 0).data().toString(), QStringLiteral("buffer 299"));
+        QCOMPARE(f.widget.Proxy()->index(299, 0).data().toString(), QStringLiteral("late"));
+        QCOMPARE(pView->verticalScrollBar()->value(), 120);
+        QCOMPARE(pView->horizontalScrollBar()->value(), 40);
+
+        // An empty list in between forgets nothing of the sort order.
+        Update(f.widget, PayloadBuilder());
+        Update(f.widget, PayloadBuilder::Buffers(buffers));
+        QCOMPARE(pView->header()->sortIndicatorSection(), 2);
+        QCOMPARE(f.widget.Proxy()->index(0, 0).data().toString(), QStringLiteral("buffer 299"));
+    }
+
+    void longNamesAreCut()
+    {
+        Fixture f;
+        const std::string name = std::string(1500, 'N') + "tail";
+        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 1, name}, {1, 1, 1, 1, 2048, "after"}}));
+        QCOMPARE(f.widget.Proxy()->index(0, 0).data().toString(), QString(1023, QLatin1Char('N')));
+        QCOMPARE(DumpRows(f.widget.Proxy()).mid(1023), QStringLiteral(";VB;0 KB;1;1;1;100.0% | after;IB;2 KB;1;1;1;100.0%"));
+    }
+
+    void cutAndForgedPayloads_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("status");
+        const PayloadBuilder one = PayloadBuilder::Buffers({{1, 1, 1, 1, 1048576, "one"}});
+        auto bytes = [](const PayloadBuilder &b) { return QByteArray(reinterpret_cast<const char *>(b.Data()), b.Size()); };
+        QTest::newRow("two bytes") << QByteArray("\x05\x00", 2) << 0 << "0/0 Buffers, 0.00/0.00 MB Buffer Data";
+        QTest::newRow("negative count") << bytes(PayloadBuilder(one).Truncate(0).Count(-3).Buffer({1, 1, 1, 1, 5, "x"})) << 0
+                                        << "0/0 Buffers, 0.00/0.00 MB Buffer Data";
+        QTest::newRow("count past the end") << bytes(PayloadBuilder(one).Truncate(0).Count(3).Buffer({1, 1, 1, 1, 1048576, "x"}))
+                                            << 3 << "3/3 Buffers, 1.00/1.00 MB Buffer Data";
+        QByteArray forged(20, '\0');
+        const int32 nCount = 0x7fffffff;
+        std::memcpy(forged.data(), &nCount, 4);
+        QTest::newRow("2^31-1 in 20 bytes") << forged << 1 + kMaxRowsPastPayload
+                                            << QStringLiteral("%1/%1 Buffers, 0.00/0.00 MB Buffer Data").arg(1 + kMaxRowsPastPayload);
+    }
+
+    void cutAndForgedPayloads()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(int, rows);
+        QFETCH(QString, status);
+        AllocationSnapshot snapshot;
+        {
+            Fixture f;
+            Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 1, "previous"}}));
+            f.widget.UpdateBufferList(payload.constData(), uint32(payload.size()));
+            QCOMPARE(f.widget.Proxy()->rowCount(), rows);
+            QCOMPARE(Status(f.widget), status);
+            if (rows > 1) {
+                // Rows past the end are blank vertex-buffer rows.
+                QCOMPARE(DumpRows(f.widget.Model()).section(QStringLiteral(" | "), 1, 1),
+                         QStringLiteral("<unnamed>;VB;0 KB;0;0;0;nan%"));
+            }
+        }
+        GPUPROF_COMPARE_NO_LEAKS(snapshot);
+    }
+
+    void exhaustedMemoryKeepsTheShownList()
+    {
+        Fixture f;
+        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 1, "kept"}}));
+        const PayloadBuilder next = PayloadBuilder::Buffers(std::vector<BufferDesc>(100, BufferDesc{1, 1, 1, 1, 1, "new"}));
+        g_pMemAlloc->SetAllocationLimit(32);
+        f.widget.UpdateBufferList(next.Data(), next.Size());
+        g_pMemAlloc->SetAllocationLimit(0);
+        QCOMPARE(DumpColumn(f.widget.Proxy(), 0), QStringLiteral("kept"));
+        QCOMPARE(Status(f.widget), QStringLiteral("1/1 Buffers, 0.00/0.00 MB Buffer Data"));
+    }
+
+    void refreshRequestsTheList()
+    {
+        CQGPUBufferListWidget widget;
+        int nRequests = 0;
+        connect(&widget, &CQGPUBufferListWidget::RequestBufferListUpdate, this, [&] { ++nRequests; });
+        const auto actions = widget.findChild<QToolBar *>()->actions();
+        QCOMPARE(actions.first()->text(), QStringLiteral("Refresh"));
+        actions.first()->trigger();
+        QCOMPARE(nRequests, 1);
+    }
+
+    void updatesLeaveNoPlainMemoryBehind()
+    {
+        AllocationSnapshot snapshot;
+        {
+            CQGPUBufferListWidget widget;
+            for (int i = 0; i < 3; ++i)
+                Update(widget, PayloadBuilder::Buffers(std::vector<BufferDesc>(50 * (i + 1), BufferDesc{0, 1, 1, 1, 1, "n"})));
+        }
+        GPUPROF_COMPARE_NO_LEAKS(snapshot);
+    }
+
+    void resourceWindowHoldsBothLists()
+    {
+        CQGPUResourceWidget window;
+        QCOMPARE(window.windowTitle(), QStringLiteral("GPU Resources"));
+        QCOMPARE(window.size(), QSize(1000, 1000));
+        QCOMPARE(window.Tabs()->count(), 2);
+        QCOMPARE(window.Tabs()->tabText(0), QStringLiteral("Textures"));
+        QCOMPARE(window.Tabs()->tabText(1), QStringLiteral("GPU Buffers"));
+        QCOMPARE(window.Tabs()->widget(0), static_cast<QWidget *>(window.TextureList()));
+        QCOMPARE(window.Tabs()->widget(1), static_cast<QWidget *>(window.BufferList()));
+        QVERIFY(window.isWindow());
+        const PayloadBuilder payload = PayloadBuilder::Buffers({{0, 1, 1, 1, 1, "fed"}});
+        window.BufferList()->UpdateBufferList(payload.Data(), payload.Size());
+        QCOMPARE(window.BufferList()->Proxy()->rowCount(), 1);
+    }
+};
+
+GPUPROF_TEST_MAIN(TestBufferList)
+#include "tst_buffer_list.moc"

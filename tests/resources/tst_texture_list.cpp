@@ -1,0 +1,408 @@
+// The "Textures" tab: rows with their computed sizes and texts, the kind and flag filters with
+// the tri-state cycle and the masks it produces, status texts, the user's view across a
+// refresh, and cut or forged payloads.
+
+#include "gpuprofiler/resources/list_count_bound.h"
+#include "gpuprofiler/resources/resource_list_roles.h"
+#include "gpuprofiler/resources/texture_list_sort_filter_proxy_model.h"
+#include "gpuprofiler/resources/texture_list_widget.h"
+#include "gpuprofiler/resources/tri_state_check_box.h"
+#include "tests/resources/resource_payload_builder.h"
+#include "tests/resources/resource_view_dump.h"
+#include "tests/support/test_support.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QStandardItemModel>
+#include <QToolBar>
+#include <QTreeView>
+
+#include <cstring>
+
+namespace {
+
+TextureDesc Texture(const char *pszName, uint16 nFlags, uint16 nWidth = 4, uint16 nHeight = 4, int8 nFormat = 0)
+{
+    TextureDesc t;
+    t.name = pszName;
+    t.flags = nFlags;
+    t.diskWidth = t.resWidth = nWidth;
+    t.diskHeight = t.resHeight = nHeight;
+    t.diskMips = t.resMips = 1;
+    t.format = nFormat;
+    return t;
+}
+
+void Update(CQTextureListWidget &widget, const PayloadBuilder &payload)
+{
+    widget.UpdateTextureList(payload.Data(), payload.Size());
+}
+
+struct Fixture
+{
+    CQTextureListWidget widget;
+    QAbstractItemModelTester tester{widget.Proxy(), QAbstractItemModelTester::FailureReportingMode::QtTest};
+
+    Fixture() { widget.View()->sortByColumn(0, Qt::AscendingOrder); }
+};
+
+// A set of textures, one per interesting flag combination, named after their flags.
+PayloadBuilder FlagZoo()
+{
+    return PayloadBuilder::Textures({
+        Texture("1d", 0x0001),
+        Texture("2d", 0x0002),
+        Texture("vol", 0x0004),
+        Texture("cube", 0x0008),
+        Texture("2d+cube", 0x000a),
+        Texture("cube-array", 0x0018),
+        Texture("2d-array", 0x0012),
+        Texture("2d-fb", 0x0022),
+        Texture("2d-rt", 0x0042),
+        Texture("cube-rt", 0x0048),
+        Texture("2d-nolod", 0x0102),
+        Texture("2d-automip", 0x0202),
+        Texture("2d-pinned", 0x0402),
+        Texture("none", 0x0000),
+    });
+}
+
+} // namespace
+
+class TestTextureList : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsEmptyWithItsControls()
+    {
+        Fixture f;
+        QCOMPARE(DumpHeader(f.widget.Proxy()),
+                 QStringLiteral("Name;Format;Type;Disk Dim;Disk Mips;Disk Size;Res Dim;Res Mips;Res Size;FB;RT;Pinned"));
+        QCOMPARE(f.widget.StatusLabel()->text(),
+                 QStringLiteral("0/0 Textures, 0.00/0.00 MB Disk Texture Data, 0.00/0.00 MB GPU-Resident Texture Data"));
+        for (CQTriStateCheckBox *pBox : {f.widget.TextureArrayBox(), f.widget.FallbackBox(), f.widget.RenderTargetBox(),
+                                         f.widget.NoLodBox(), f.widget.AutoGenMipsBox()}) {
+            QVERIFY(pBox->isTristate());
+            QCOMPARE(pBox->checkState(), Qt::PartiallyChecked);
+        }
+        QVERIFY(!f.widget.TwoDBox()->isChecked());
+        QCOMPARE(f.widget.Proxy()->TypeMask(), 0x000e);
+        QCOMPARE(f.widget.Proxy()->RequiredFlags(), 0);
+        QCOMPARE(f.widget.Proxy()->ExcludedFlags(), 0);
+        QCOMPARE(f.widget.TextureArrayBox()->text(), QStringLiteral("Texture Array"));
+        QCOMPARE(f.widget.AutoGenMipsBox()->text(), QStringLiteral("Auto-gen Mipmaps"));
+    }
+
+    void workedSizes_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("depth");
+        QTest::addColumn<int>("mips");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("row");
+        QTest::newRow("BGRA8888 256 full chain") << 256 << 256 << 1 << 0 << 12
+                                                 << "BGRA8888;2D;256x256;0;341 KB;256x256;0;341 KB";
+        QTest::newRow("DXT1 256 one level") << 256 << 256 << 1 << 1 << 13 << "DXT1;2D;256x256;1;32 KB;256x256;1;32 KB";
+        QTest::newRow("4x4x8 volume") << 4 << 4 << 8 << 1 << 0 << "RGBA8888;2D;4x4x8;1;0 KB;4x4x8;1;0 KB";
+        QTest::newRow("depth 0") << 64 << 64 << 0 << 1 << 0 << "RGBA8888;2D;64x64;1;0 KB;64x64;1;0 KB";
+        QTest::newRow("no table entry") << 64 << 64 << 1 << 1 << 100 << "UNKNOWN (100);2D;64x64;1;0 KB;64x64;1;0 KB";
+        QTest::newRow("4 GB and more") << 16384 << 16384 << 2 << 1 << 29
+                                       << "RGBA32323232F;2D;16384x16384x2;1;8,388,608 KB;16384x16384x2;1;8,388,608 KB";
+    }
+
+    void workedSizes()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(int, depth);
+        QFETCH(int, mips);
+        QFETCH(int, format);
+        QFETCH(QString, row);
+        Fixture f;
+        TextureDesc t = Texture("t", 0x0002, uint16(width), uint16(height), int8(format));
+        t.diskDepth = t.resDepth = uint16(depth);
+        t.diskMips = t.resMips = uint8(mips);
+        Update(f.widget, PayloadBuilder::Textures({t}));
+        QCOMPARE(DumpRows(f.widget.Proxy(), 9).section(QLatin1Char(';'), 1), row);
+    }
+
+    void rowsShowTheirRecords()
+    {
+        Fixture f;
+        TextureDesc t = Texture("", 0x0472, 512, 256, 15);
+        t.diskDepth = 1;
+        t.resWidth = 128;
+        t.resHeight = 64;
+        t.resDepth = 0;
+        t.diskMips = 10;
+        t.resMips = 8;
+        Update(f.widget, PayloadBuilder::Textures({t, Texture("plain", 0x0002, 8, 8, -1)}));
+        QCOMPARE(DumpRows(f.widget.Proxy()),
+                 QStringLiteral("<unnamed>;DXT5;2D ARRAY;512x256;10;170 KB;128x64;8;0 KB;X;X;X | "
+                                "plain;UNKNOWN;2D;8x8;1;0 KB;8x8;1;0 KB;;;"));
+        const QStandardItemModel *pModel = f.widget.Model();
+        QCOMPARE(pModel->item(0, 0)->data(TypeBitsRole).toUInt(), 0x0472u);
+        // 512x256 DXT5, 10 levels: 128*64 + 64*32 + ... + 1*1 blocks, 16 bytes each.
+        const qulonglong nBlocks = 8192 + 2048 + 512 + 128 + 32 + 8 + 2 + 1 + 1 + 1;
+        QCOMPARE(pModel->item(0, 5)->data(SortRole), QVariant(nBlocks * 16));
+        QCOMPARE(pModel->item(0, 4)->data(SortRole), QVariant(int(10)));
+        QCOMPARE(pModel->item(0, 3)->data(SortRole), QVariant(QStringLiteral("512x256")));
+        const int centred[] = {3, 6, 9, 10, 11};
+        const int right[] = {4, 5, 7, 8};
+        for (int nCol : centred)
+            QCOMPARE(pModel->item(0, nCol)->data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+        for (int nCol : right)
+            QCOMPARE(pModel->item(0, nCol)->data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignRight | Qt::AlignVCenter));
+        for (int nCol = 0; nCol < 12; ++nCol)
+            QVERIFY(!(pModel->item(0, nCol)->flags() & Qt::ItemIsEditable));
+    }
+
+    void kindTexts_data()
+    {
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("none") << 0x0000 << "";
+        QTest::newRow("1D") << 0x0001 << "1D";
+        QTest::newRow("2D") << 0x0002 << "2D";
+        QTest::newRow("volume") << 0x0004 << "VOLUME";
+        QTest::newRow("2D and cube") << 0x000a << "CUBEMAP";
+        QTest::newRow("cube array") << 0x0018 << "CUBEMAP ARRAY";
+        QTest::newRow("array alone") << 0x0010 << " ARRAY";
+        QTest::newRow("1D and volume") << 0x0005 << "VOLUME";
+        QTest::newRow("other bits") << 0xf8e0 << "";
+    }
+
+    void kindTexts()
+    {
+        QFETCH(int, flags);
+        QFETCH(QString, text);
+        QCOMPARE(CQTextureListWidget::KindText(uint32(flags)), text);
+    }
+
+    void dimensionsSortAsText()
+    {
+        Fixture f;
+        Update(f.widget, PayloadBuilder::Textures({Texture("a", 2, 16, 16), Texture("b", 2, 128, 128), Texture("c", 2, 2, 2)}));
+        f.widget.View()->sortByColumn(3, Qt::AscendingOrder);
+        QCOMPARE(DumpColumn(f.widget.Proxy(), 3), QStringLiteral("128x128,16x16,2x2"));
+        f.widget.View()->sortByColumn(5, Qt::AscendingOrder);
+        QCOMPARE(DumpColumn(f.widget.Proxy(), 0), QStringLiteral("c,a,b"));
+    }
+
+    void filters_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("kinds");      // bit 0 "2D", bit 1 "Volume", bit 2 "Cubemap"
+        QTest::addColumn<QString>("triStates"); // per box (array, fallback, RT, no lod, auto-gen): p, c, u
+        QTest::addColumn<QString>("names");
+        const QString all = "2d,2d+cube,2d-array,2d-automip,2d-fb,2d-nolod,2d-pinned,2d-rt,cube,cube-array,cube-rt,vol";
+        QTest::newRow("everything shown but 1D and kindless") << "" << 0 << "ppppp" << all;
+        QTest::newRow("all kind boxes") << "" << 7 << "ppppp" << all;
+        QTest::newRow("cubemap alone") << "" << 4 << "ppppp" << "2d+cube,cube,cube-array,cube-rt";
+        QTest::newRow("volume alone") << "" << 2 << "ppppp" << "vol";
+        QTest::newRow("2D") << "" << 1 << "ppppp" << "2d,2d+cube,2d-array,2d-automip,2d-fb,2d-nolod,2d-pinned,2d-rt";
+        QTest::newRow("render target checked") << "" << 0 << "ppcpp" << "2d-rt,cube-rt";
+        QTest::newRow("render target unchecked") << "" << 0 << "ppupp"
+                                                 << "2d,2d+cube,2d-array,2d-automip,2d-fb,2d-nolod,2d-pinned,cube,cube-array,vol";
+        QTest::newRow("array required") << "" << 0 << "cpppp" << "2d-array,cube-array";
+        QTest::newRow("fallback required") << "" << 0 << "pcppp" << "2d-fb";
+        QTest::newRow("no lod required") << "" << 0 << "pppcp" << "2d-nolod";
+        QTest::newRow("auto-gen required") << "" << 0 << "ppppc" << "2d-automip";
+        QTest::newRow("all excluded") << "" << 0 << "uuuuu" << "2d,2d+cube,2d-pinned,cube,vol";
+        QTest::newRow("contradiction") << "" << 0 << "ccccc" << "";
+        QTest::newRow("text, case-insensitive") << "CUBE" << 0 << "ppppp" << "2d+cube,cube,cube-array,cube-rt";
+        QTest::newRow("text and flags") << "cube" << 1 << "ppcpp" << "";
+        QTest::newRow("text matches <unnamed>") << "<UN" << 0 << "ppppp" << "";
+    }
+
+    void filters()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, kinds);
+        QFETCH(QString, triStates);
+        QFETCH(QString, names);
+        Fixture f;
+        Update(f.widget, FlagZoo());
+        f.widget.FilterEdit()->setText(text);
+        f.widget.TwoDBox()->setChecked(kinds & 1);
+        f.widget.VolumeBox()->setChecked(kinds & 2);
+        f.widget.CubemapBox()->setChecked(kinds & 4);
+        CQTriStateCheckBox *boxes[] = {f.widget.TextureArrayBox(), f.widget.FallbackBox(), f.widget.RenderTargetBox(),
+                                       f.widget.NoLodBox(), f.widget.AutoGenMipsBox()};
+        for (int i = 0; i < 5; ++i) {
+            const QChar state = triStates.at(i);
+            boxes[i]->setCheckState(state == 'c' ? Qt::Checked : state == 'u' ? Qt::Unchecked : Qt::PartiallyChecked);
+        }
+        QCOMPARE(DumpColumn(f.widget.Proxy(), 0), names);
+        QCOMPARE(f.widget.StatusLabel()->text().section(QLatin1Char(' '), 0, 0),
+                 QStringLiteral("%1/14").arg(names.isEmpty() ? 0 : names.count(QLatin1Char(',')) + 1));
+    }
+
+    void unnamedTexturesMatchTheirShownName()
+    {
+        Fixture f;
+        Update(f.widget, PayloadBuilder::Textures({Texture("", 2), Texture("named", 2)}));
+        f.widget.FilterEdit()->setText(QStringLiteral("<UN"));
+        QCOMPARE(DumpColumn(f.widget.Proxy(), 0), QStringLiteral("<unnamed>"));
+    }
+
+    // Clicks cycle partially checked -> checked -> unchecked -> partially checked, and each
+    // state moves the box's bit between the required and the excluded flags.
+    void triStateCycleAndMasks_data()
+    {
+        QTest::addColumn<int>("box");
+        QTest::addColumn<int>("bit");
+        QTest::newRow("Texture Array") << 0 << 0x0010;
+        QTest::newRow("Fallback Texture") << 1 << 0x0020;
+        QTest::newRow("Render Target") << 2 << 0x0040;
+        QTest::newRow("No Lod") << 3 << 0x0100;
+        QTest::newRow("Auto-gen Mipmaps") << 4 << 0x0200;
+    }
+
+    void triStateCycleAndMasks()
+    {
+        QFETCH(int, box);
+        QFETCH(int, bit);
+        Fixture f;
+        f.widget.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.widget));
+        CQTriStateCheckBox *boxes[] = {f.widget.TextureArrayBox(), f.widget.FallbackBox(), f.widget.RenderTargetBox(),
+                                       f.widget.NoLodBox(), f.widget.AutoGenMipsBox()};
+        CQTriStateCheckBox *pBox = boxes[box];
+        int nChanges = 0;
+        connect(pBox, &QCheckBox::stateChanged, this, [&] { ++nChanges; });
+
+        const struct
+        {
+            Qt::CheckState state;
+            int required;
+            int excluded;
+        } steps[] = {{Qt::Checked, bit, 0}, {Qt::Unchecked, 0, bit}, {Qt::PartiallyChecked, 0, 0}, {Qt::Checked, bit, 0}};
+        for (const auto &step : steps) {
+            QTest::mouseClick(pBox, Qt::LeftButton, {}, pBox->rect().center());
+            QCOMPARE(pBox->checkState(), step.state);
+            QCOMPARE(f.widget.Proxy()->RequiredFlags(), step.required);
+            QCOMPARE(f.widget.Proxy()->ExcludedFlags(), step.excluded);
+        }
+        QCOMPARE(nChanges, 4);
+    }
+
+    void kindBoxMasks()
+    {
+        Fixture f;
+        f.widget.VolumeBox()->setChecked(true);
+        QCOMPARE(f.widget.Proxy()->TypeMask(), 0x0004);
+        f.widget.CubemapBox()->setChecked(true);
+        QCOMPARE(f.widget.Proxy()->TypeMask(), 0x000c);
+        f.widget.TwoDBox()->setChecked(true);
+        QCOMPARE(f.widget.Proxy()->TypeMask(), 0x000e);
+        f.widget.VolumeBox()->setChecked(false);
+        f.widget.CubemapBox()->setChecked(false);
+        f.widget.TwoDBox()->setChecked(false);
+        QCOMPARE(f.widget.Proxy()->TypeMask(), 0x000e);
+    }
+
+    void statusTexts()
+    {
+        Fixture f;
+        // 1024x512 RGBA8888 single level: 2 MB on disk; resident 512x512: 1 MB.
+        TextureDesc big = Texture("big", 0x0002, 1024, 512, 0);
+        big.resWidth = 512;
+        TextureDesc cube = Texture("cube", 0x0008, 512, 512, 0);
+        Update(f.widget, PayloadBuilder::Textures({big, cube, Texture("1d", 0x0001, 256, 1024, 0)}));
+        QCOMPARE(f.widget.StatusLabel()->text(),
+                 QStringLiteral("2/3 Textures, 3.00/4.00 MB Disk Texture Data, 2.00/3.00 MB GPU-Resident Texture Data"));
+        f.widget.CubemapBox()->setChecked(true);
+        QCOMPARE(f.widget.StatusLabel()->text(),
+                 QStringLiteral("1/3 Textures, 1.00/4.00 MB Disk Texture Data, 1.00/3.00 MB GPU-Resident Texture Data"));
+        QCOMPARE(f.widget.TotalTextureCount(), int64(3));
+    }
+
+    void viewStateSurvivesRefresh()
+    {
+        Fixture f;
+        f.widget.resize(600, 400);
+        f.widget.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.widget));
+        std::vector<TextureDesc> textures;
+        for (int i = 0; i < 200; ++i)
+            textures.push_back(Texture(("tex " + std::to_string(i)).c_str(), 0x0002, uint16(4 + i), 4));
+        Update(f.widget, PayloadBuilder::Textures(textures));
+        QTreeView *pView = f.widget.View();
+        pView->sortByColumn(5, Qt::DescendingOrder);
+        pView->header()->resizeSection(0, 301);
+        QCoreApplication::processEvents();
+        pView->verticalScrollBar()->setValue(77);
+        pView->horizontalScrollBar()->setValue(25);
+
+        textures.push_back(Texture("small", 0x0002, 1, 1));
+        Update(f.widget, PayloadBuilder::Textures(textures));
+        QCOMPARE(pView->header()->sortIndicatorSection(), 5);
+        QCOMPARE(pView->header()->sortIndicatorOrder(), Qt::DescendingOrder);
+        QCOMPARE(pView->header()->sectionSize(0), 301);
+        QCOMPARE(f.widget.Proxy()->index(0, 0).data().toString(), QStringLiteral("tex 199"));
+        QCOMPARE(f.widget.Proxy()->index(200, 0).data().toString(), QStringLiteral("small"));
+        QCOMPARE(pView->verticalScrollBar()->value(), 77);
+        QCOMPARE(pView->horizontalScrollBar()->value(), 25);
+    }
+
+    void cutAndForgedPayloads()
+    {
+        AllocationSnapshot snapshot;
+        {
+            Fixture f;
+            // Cut inside the second record: it and the third stay blank, shown as RGBA8888
+            // without a kind, so no kind filter lets them through.
+            PayloadBuilder cut = PayloadBuilder::Textures({Texture("first", 2), Texture("second", 2)});
+            cut.Truncate(4 + 18 + 6 + 10);
+            PayloadBuilder withCount;
+            withCount.Count(3);
+            for (size_t i = 4; i < cut.Bytes().size(); ++i)
+                withCount.Big(cut.Bytes()[i], 1);
+            Update(f.widget, withCount);
+            QCOMPARE(f.widget.Model()->rowCount(), 3);
+            QCOMPARE(DumpColumn(f.widget.Proxy(), 0), QStringLiteral("first"));
+            QCOMPARE(DumpRows(f.widget.Model()).section(QStringLiteral(" | "), 1, 1),
+                     QStringLiteral("<unnamed>;RGBA8888;;0x0;0;0 KB;0x0;0;0 KB;;;"));
+            QCOMPARE(f.widget.StatusLabel()->text().section(QLatin1Char(' '), 0, 0), QStringLiteral("1/3"));
+
+            QByteArray forged(20, '\x02');
+            const int32 nCount = 0x7fffffff;
+            std::memcpy(forged.data(), &nCount, 4);
+            f.widget.UpdateTextureList(forged.constData(), uint32(forged.size()));
+            QCOMPARE(f.widget.Model()->rowCount(), 0 + kMaxRowsPastPayload);
+            QCOMPARE(f.widget.TotalTextureCount(), int64(kMaxRowsPastPayload));
+
+            f.widget.UpdateTextureList(nullptr, 0);
+            QCOMPARE(f.widget.Model()->rowCount(), 0);
+            QCOMPARE(f.widget.StatusLabel()->text(),
+                     QStringLiteral("0/0 Textures, 0.00/0.00 MB Disk Texture Data, 0.00/0.00 MB GPU-Resident Texture Data"));
+
+            const std::string longName = std::string(2000, 'x');
+            Update(f.widget, PayloadBuilder::Textures({Texture(longName.c_str(), 2), Texture("y", 2)}));
+            QCOMPARE(DumpColumn(f.widget.Proxy(), 0), QString(1023, QLatin1Char('x')) + QStringLiteral(",y"));
+        }
+        GPUPROF_COMPARE_NO_LEAKS(snapshot);
+    }
+
+    void refreshRequestsTheList()
+    {
+        CQTextureListWidget widget;
+        int nRequests = 0;
+        connect(&widget, &CQTextureListWidget::RequestTextureListUpdate, this, [&] { ++nRequests; });
+        const auto actions = widget.findChild<QToolBar *>()->actions();
+        QCOMPARE(actions.first()->text(), QStringLiteral("Refresh"));
+        actions.first()->trigger();
+        QCOMPARE(nRequests, 1);
+    }
+};
+
+GPUPROF_TEST_MAIN(TestTextureList)
+#include "tst_texture_list.moc"
