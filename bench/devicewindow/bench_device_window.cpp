@@ -30,7 +30,8 @@ std::vector<TargetFrame> MakeFrames(uint32 nSamples, int nCount)
     FrameGeneratorOptions options;
     options.nSampleCount = nSamples;
     CFrameGenerator generator(7, options);
-    std::vector<TargetFrame> frames(size_t(nCount));
+    std::vector<TargetFrame> frames;
+    frames.resize(size_t(nCount));
     for (TargetFrame &frame : frames)
         generator.NextFrame(frame);
     return frames;

@@ -91,6 +91,8 @@ void CQCGPUProfilerDeviceWindow::BuildContents()
     historyTable->setRowHeight(0, kHistoryRowHeight);
     historyTable->horizontalHeader()->hide();
     historyTable->verticalHeader()->hide();
+    // Columns are narrower than the style's usual minimum section.
+    historyTable->horizontalHeader()->setMinimumSectionSize(1);
     historyTable->horizontalHeader()->setDefaultSectionSize(kHistoryColumnWidth);
     historyTable->setItemDelegateForRow(0, new CQBarGraphItemDelegate(this, &frameHistory));
     historyTable->setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -536,12 +538,15 @@ void CQCGPUProfilerDeviceWindow::RemoveBubblesAndTotal(FrameHistoryEntry &entry)
     entry.totalGpuTime = flGpu;
 }
 
-void CQCGPUProfilerDeviceWindow::FillHistoryColumn(int nColumn)
+void CQCGPUProfilerDeviceWindow::AppendHistoryColumn()
 {
+    // Appending a column of items only announces the new column; putting an item into an
+    // existing cell would make every view re-lay out all of its cells.
+    const int nColumn = historyModel->columnCount();
     auto *pItem = new QStandardItem;
     pItem->setEditable(false);
     pItem->setData(frameHistory.EntryAt(nColumn)->totalGpuTime, CQBarGraphItemDelegate::kTotalGpuTimeRole);
-    historyModel->setItem(0, nColumn, pItem);
+    historyModel->appendColumn({pItem});
     historyTable->setColumnWidth(nColumn, kHistoryColumnWidth);
 }
 
@@ -554,16 +559,15 @@ void CQCGPUProfilerDeviceWindow::RebuildHistoryTable()
     // Recorded frames never change, so the table only needs the columns of the frames that came
     // and went since the last recording. The selection stays on the same column numbers, as it
     // would if every column had been refilled in place.
+    QItemSelectionModel *pSelection = historyTable->selectionModel();
     if (tableCount >= 0 && nCount > 0 && nDropped <= tableCount && nCount == tableCount - nDropped + 1) {
-        QItemSelectionModel *pSelection = historyTable->selectionModel();
         QList<QPair<int, int>> selectedColumns;
         if (nDropped > 0) {
             for (const QItemSelectionRange &range : pSelection->selection())
                 selectedColumns.append({range.left(), range.right()});
             historyModel->removeColumns(0, nDropped);
         }
-        historyModel->setColumnCount(nCount);
-        FillHistoryColumn(nCount - 1);
+        AppendHistoryColumn();
         if (nDropped > 0) {
             QItemSelection restored;
             for (const auto &columns : selectedColumns) {
@@ -574,9 +578,9 @@ void CQCGPUProfilerDeviceWindow::RebuildHistoryTable()
             pSelection->select(restored, QItemSelectionModel::ClearAndSelect);
         }
     } else {
-        historyModel->setColumnCount(nCount);
+        historyModel->removeColumns(0, historyModel->columnCount());
         for (int32 p = 0; p < nCount; ++p)
-            FillHistoryColumn(p);
+            AppendHistoryColumn();
     }
     tableHead = nHead;
     tableCount = nCount;
@@ -585,7 +589,6 @@ void CQCGPUProfilerDeviceWindow::RebuildHistoryTable()
 
     const QModelIndex last = historyModel->index(0, nCount - 1);
     historyTable->scrollTo(last, QAbstractItemView::EnsureVisible);
-    QItemSelectionModel *pSelection = historyTable->selectionModel();
     const bool bAlreadyCurrent = pSelection->currentIndex() == last;
     pSelection->setCurrentIndex(last, QItemSelectionModel::Select);
     // No change, no signal: select the newest frame directly.

@@ -110,7 +110,7 @@ private:
     void ProcessFrame(const GpuFrameHeader *pHeader, const GpuSampleRecord *pSamples, int32 nAvailable);
     void RemoveBubblesAndTotal(FrameHistoryEntry &entry);
     void RebuildHistoryTable();
-    void FillHistoryColumn(int nColumn);
+    void AppendHistoryColumn();
     void ShowFrameOnTimeline();
     void AttachSamplesTree();
     void ConfigureSamplesTree();

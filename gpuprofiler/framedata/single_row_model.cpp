@@ -6,8 +6,19 @@ CSingleRowModel::~CSingleRowModel() = default;
 
 void CSingleRowModel::SetSourceRow(const QModelIndex &sourceRow)
 {
+    const int nRows = sourceRow.isValid() ? sourceRow.model()->columnCount(QModelIndex()) : 0;
+    if (nRows > 0 && nRows == m_nAnnouncedRows) {
+        // The same rows with new values (the next frame's statistics): views are told that every
+        // label and value changed, which shows exactly what a reset would, but they keep their
+        // row heights and hidden rows instead of rebuilding them.
+        m_sourceRow = sourceRow;
+        emit headerDataChanged(Qt::Vertical, 0, nRows - 1);
+        emit dataChanged(index(0, 0), index(nRows - 1, 0));
+        return;
+    }
     beginResetModel();
     m_sourceRow = sourceRow;
+    m_nAnnouncedRows = nRows;
     endResetModel();
 }
 

@@ -17,7 +17,8 @@ public:
     // The shown row (any column of it); invalid shows nothing. The model follows no signal of its
     // source: a new row, or a rebuilt source, is shown only by setting the row again.
     const QPersistentModelIndex &sourceRow() const { return m_sourceRow; }
-    // Points the model at a row and resets it.
+    // Points the model at a row and resets it; a row with as many columns as the one shown
+    // before is announced as changed data instead, which views show the same way.
     void SetSourceRow(const QModelIndex &sourceRow);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -27,4 +28,6 @@ public:
 
 private:
     QPersistentModelIndex m_sourceRow;
+    // Rows announced to views at the last reset; the source may have changed since.
+    int m_nAnnouncedRows = 0;
 };

@@ -3,6 +3,8 @@
 #include "gpuprofiler/framedata/single_row_model.h"
 
 #include <QHeaderView>
+
+#include <algorithm>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -39,11 +41,37 @@ void CQStatsDisplayWidget::UpdateRowVisibility()
         m_pTableView->setRowHidden(nRow, bHideSampleRows);
 }
 
+void CQStatsDisplayWidget::ResizeRowsToContents()
+{
+    const int nRows = m_pModel->rowCount();
+    const int nWidth = m_pTableView->columnWidth(0);
+    int nLongestText = 0;
+    size_t nLabels = size_t(nRows);
+    for (int nRow = 0; nRow < nRows; ++nRow) {
+        nLongestText = std::max(nLongestText, int(m_pModel->index(nRow, 0).data().toString().size()));
+        nLabels = nLabels * 31 + qHash(m_pModel->headerData(nRow, Qt::Vertical).toString());
+    }
+    if (nRows == m_nSizedRows && nWidth == m_nSizedWidth && nLabels == m_nSizedLabels && m_bSizedSingleLine &&
+        nLongestText <= m_nSizedLongestText)
+        return;
+
+    m_pTableView->resizeRowsToContents();
+    m_nSizedRows = nRows;
+    m_nSizedWidth = nWidth;
+    m_nSizedLabels = nLabels;
+    m_nSizedLongestText = nLongestText;
+    // One line everywhere when no row is taller than its label alone.
+    QHeaderView *pLabels = m_pTableView->verticalHeader();
+    m_bSizedSingleLine = true;
+    for (int nRow = 0; nRow < nRows && m_bSizedSingleLine; ++nRow)
+        m_bSizedSingleLine = pLabels->sectionSize(nRow) <= pLabels->sectionSizeHint(nRow);
+}
+
 void ShowPanelRow(CQStatsDisplayWidget *pPanel, const QModelIndex &index)
 {
     if (!pPanel)
         return;
     pPanel->model()->SetSourceRow(index);
-    pPanel->tableView()->resizeRowsToContents();
+    pPanel->ResizeRowsToContents();
     pPanel->UpdateRowVisibility();
 }

@@ -34,10 +34,22 @@ public:
     // forgets hidden rows, so this follows every change of the shown row.
     void UpdateRowVisibility();
 
+    // Sizes the rows to their contents. Measuring every row is the dearest part of showing a new
+    // frame's statistics, so it is skipped when no height can have changed: same rows and labels,
+    // same column width, every row on one line at the last sizing and no value text longer now.
+    void ResizeRowsToContents();
+
 private:
     int m_nDisplayMode = kInspectorMode;
     QTableView *m_pTableView = nullptr;
     CSingleRowModel *m_pModel = nullptr;
+
+    // What the rows were last sized for.
+    int m_nSizedRows = -1;
+    int m_nSizedWidth = -1;
+    int m_nSizedLongestText = 0;
+    size_t m_nSizedLabels = 0;
+    bool m_bSizedSingleLine = false;
 };
 
 class QModelIndex;

@@ -218,16 +218,16 @@ private slots:
         QVERIFY(pWindow->SampleModel()->hierarchical());
         // Hierarchical: the top rows are views, the tree shows column 0 and not 1 to 4.
         QCOMPARE(VisibleColumns(pWindow->SamplesTree()).mid(0, 2), QList<int>({0, 6}));
-        QCOMPARE(pWindow->FrameStatsPanel()->TableView()->model()->rowCount(), pWindow->SampleModel()->frameStatsModel()->columnCount());
+        QCOMPARE(pWindow->FrameStatsPanel()->tableView()->model()->rowCount(), pWindow->SampleModel()->frameStatsModel()->columnCount());
 
         // Paused, a row of the tree fills the inspector; going live empties it at the next tick.
         pWindow->SamplesTree()->setCurrentIndex(pWindow->SampleModel()->index(0, 0));
-        QVERIFY(pWindow->InspectorPanel()->TableView()->model()->rowCount() > 0);
+        QVERIFY(pWindow->InspectorPanel()->tableView()->model()->rowCount() > 0);
         pWindow->PauseAction()->setChecked(false);
         QCOMPARE(pWindow->SamplesTree()->model(), pWindow->SampleModel());
         pWindow->TimerCallback();
         QVERIFY(pWindow->SamplesTree()->model() != pWindow->SampleModel());
-        QCOMPARE(pWindow->InspectorPanel()->TableView()->model()->rowCount(), 0);
+        QCOMPARE(pWindow->InspectorPanel()->tableView()->model()->rowCount(), 0);
     }
 
     void hierarchyToggleReconfiguresTheTree()
@@ -296,7 +296,7 @@ private slots:
         QCOMPARE(pTree->currentIndex().row(), 1);
         QCOMPARE(pWindow->SampleModel()->data(pTree->currentIndex().siblingAtColumn(1), Qt::UserRole).toInt(), 1);
         // The inspector shows the row: its "GPU Time [ms]" line reads 2.000.
-        QCOMPARE(pWindow->InspectorPanel()->TableView()->model()->index(6, 0).data().toString(), QStringLiteral("2.000"));
+        QCOMPARE(pWindow->InspectorPanel()->tableView()->model()->index(6, 0).data().toString(), QStringLiteral("2.000"));
         // The tree's own reaction needs its focus, so the cursor did not move back.
         QCOMPARE(pTimeline->CursorTime(), 0.0);
 
@@ -304,7 +304,7 @@ private slots:
         QTRY_VERIFY(pTree->hasFocus());
         pTree->setCurrentIndex(pWindow->SampleModel()->index(2, 0));
         QCOMPARE(pTimeline->CursorTime(), 0.003);
-        QCOMPARE(pWindow->InspectorPanel()->TableView()->model()->index(6, 0).data().toString(), QStringLiteral("3.000"));
+        QCOMPARE(pWindow->InspectorPanel()->tableView()->model()->index(6, 0).data().toString(), QStringLiteral("3.000"));
 
         // Without the tree's focus a row change leaves the cursor alone.
         pTimeline->setFocus();

@@ -11,6 +11,7 @@
 #include "tests/support/test_support.h"
 
 #include <QItemSelectionModel>
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <QPainter>
 #include <QStandardItemModel>

@@ -2,6 +2,9 @@
 
 #include "gpuprofiler/devicewindow/subtool_link.h"
 
+#include <cstdio>
+#include <cstring>
+
 QList<SentCommand> CommandRecorder::s_Sent;
 QList<uint32> CommandRecorder::s_Forgotten;
 
@@ -74,7 +77,9 @@ TargetFrame TimedFrame(uint64 nSwapChain, const QList<double> &gpuTimesMs, const
         timing.cpuTime = timing.gpuTime / 2.0;
         timing.gpuStartTime = i < gpuStartsMs.size() ? gpuStartsMs[i] / 1000.0 : flStart;
         flStart = timing.gpuStartTime + timing.gpuTime;
-        frame.samples.push_back(MakeSampleRecord("s" + std::to_string(i), timing));
+        char name[16];
+        std::snprintf(name, sizeof(name), "s%d", i);
+        frame.samples.push_back(MakeSampleRecord(name, timing));
     }
     frame.SyncSampleCount();
     return frame;

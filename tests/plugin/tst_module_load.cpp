@@ -108,15 +108,18 @@ private slots:
         pTool->OnConnectionStateChanged(&connection, CORVID_CONNECTION_READY);
         QVERIFY(action.isEnabled());
         connection.state = CORVID_CONNECTION_READY;
-        QVERIFY(pTool->ShowForCurrentConnection());
 
-        // A chunk goes through the third table and its buffer comes back to the shared
+        // A window opens for the target, chunks go through the third table, and when the
+        // connection closes every buffer and the window's storage are back in the shared
         // allocator, which the test and the module reach through the same bedrock library.
         AllocationSnapshot before;
+        QVERIFY(pTool->ShowForCurrentConnection());
+        QCOMPARE(connection.Commands(), (QList<QPair<uint32, uint64>>{{1, 1}, {0, 1}}));
         QVERIFY(connection.Deliver(connection.registrations[0].nChunkId, QByteArray(188, 0)));
+        pTool->OnConnectionClosed(&connection);
+        QCOMPARE(connection.Commands().mid(2), (QList<QPair<uint32, uint64>>{{1, 0}, {0, 0}}));
         GPUPROF_COMPARE_NO_LEAKS(before);
 
-        pTool->OnConnectionClosed(&connection);
         pTool->OnHostClosing();
         pApp->Shutdown();
         pApp->Disconnect();
