@@ -2,7 +2,9 @@
 //   LoadFrame       - what the window's ShowFrameOnTimeline does for one frame;
 //   RepaintAfterLoad - the scene's update pass and the viewport paint that the load causes;
 //   ZoomStep        - one wheel step's SetZoom with every bar laid out again;
-//   ZoomStepAndRepaint - the same followed by its paint.
+//   ZoomStepAndRepaint - the same followed by its paint;
+//   FirstLoad, FirstRepaint - the same work in a new view, before any item or bar picture
+//                     exists to be reused (the second argument: number of distinct names).
 // Every iteration switches between two frames (or two zoom factors), so that each one really
 // changes every bar. Run it with
 //   QT_QPA_PLATFORM=offscreen build/release/bench/timeline/bench_timeline
@@ -25,12 +27,12 @@ namespace {
 // samples of 8 to 32 us, one longer pass every 50 samples, and 97 different names so that the
 // colours repeat as they do in real frames. nVariant shifts the timing so that two variants
 // differ in every bar.
-void MakeFrame(TestFrame &frame, int32 nCount, int nVariant)
+void MakeFrame(TestFrame &frame, int32 nCount, int nVariant, int nNames = 97)
 {
     const double flStep = 16e-3 / nCount;
     char name[64];
     for (int32 i = 0; i < nCount; ++i) {
-        std::snprintf(name, sizeof(name), "#Main/%s/Draw%d", (i % 3) ? "Opaque" : "Shadow", int(i % 97));
+        std::snprintf(name, sizeof(name), "#Main/%s/Draw%d", (i % 3) ? "Opaque" : "Shadow", int(i % nNames));
         const double flLength = (i % 50 == 0) ? 10 * flStep : flStep * (0.5 + 0.1 * ((i + nVariant) % 5));
         frame.Add(name, 2.0 + i * flStep + nVariant * 1e-6, flLength);
     }
@@ -49,16 +51,17 @@ struct Fixture
     TestFrame frames[2];
     double flOrigin = 0.0;
 
-    Fixture(int32 nCount, float flZoom)
+    Fixture(int32 nCount, float flZoom, int nNames = 97, bool bLoad = true)
     {
-        MakeFrame(frames[0], nCount, 0);
-        MakeFrame(frames[1], nCount, 3);
+        MakeFrame(frames[0], nCount, 0, nNames);
+        MakeFrame(frames[1], nCount, 3, nNames);
         view.resize(1500, 200);
         view.show();
         DrainEvents();
         view.RefreshLayout();
         view.SetZoom(flZoom);
-        LoadFrameOnTimeline(&view, &frames[1].frame, &flOrigin);
+        if (bLoad)
+            LoadFrameOnTimeline(&view, &frames[1].frame, &flOrigin);
         DrainEvents();
     }
 };
@@ -125,12 +128,44 @@ void BM_ZoomStepAndRepaint(benchmark::State &state)
     }
 }
 
+void BM_FirstLoad(benchmark::State &state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto *pFixture = new Fixture(int32(state.range(0)), 1.0f, int(state.range(1)), false);
+        state.ResumeTiming();
+        LoadFrameOnTimeline(&pFixture->view, &pFixture->frames[0].frame, &pFixture->flOrigin);
+        state.PauseTiming();
+        delete pFixture;
+        DrainEvents();
+        state.ResumeTiming();
+    }
+}
+
+void BM_FirstRepaint(benchmark::State &state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto *pFixture = new Fixture(int32(state.range(0)), 1.0f, int(state.range(1)), false);
+        LoadFrameOnTimeline(&pFixture->view, &pFixture->frames[0].frame, &pFixture->flOrigin);
+        state.ResumeTiming();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+        pFixture->view.viewport()->repaint();
+        state.PauseTiming();
+        delete pFixture;
+        DrainEvents();
+        state.ResumeTiming();
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_LoadFrame)->Args({1000, 10})->Args({1000, 34})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RepaintAfterLoad)->Args({1000, 10})->Args({1000, 34})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ZoomStep)->Args({10000, 10})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ZoomStepAndRepaint)->Args({10000, 10})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FirstLoad)->Args({1000, 97})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FirstRepaint)->Args({1000, 97})->Args({1000, 1000})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char **argv)
 {

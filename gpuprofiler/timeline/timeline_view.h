@@ -4,7 +4,9 @@
 //
 // The view shows a scene that it does not own. The axis (labels and lines), the background
 // band and the cursor line are added once and stay in the scene for the view's whole life; the
-// bar items belong to the view.
+// bar items belong to the view, which keeps them between frames (hidden when unused) and
+// deletes them itself. The view switches the scene to NoIndex: its items move with every zoom
+// step and frame, which a BSP tree would have to follow item by item.
 //
 // Scene coordinates: x is the time in seconds times `scale`, time 0 at x = 0; y grows downwards,
 // the labels sit above y = 0 and the bars and lines between 0 and `viewHeight`.
@@ -58,8 +60,9 @@ public:
     bool ReserveSamples(int32 nCount);
     // Gives every sample its bar and fits the scene rectangle to the frame.
     void BuildSampleItems();
-    // Moves the cursor line to flTime (seconds); a negative time hides it. A time equal to the
-    // current one does nothing at all, and NaN is ignored.
+    // Moves the cursor line to flTime (seconds); a negative time hides it and keeps the old
+    // time. With bNotify the time is reported through cursorTimeChanged, negative or not. A
+    // time equal to the current one does nothing at all, and NaN is ignored.
     void SetCursorTime(double flTime, bool bEnsureVisible, bool bNotify);
     // Called at every timer tick: re-lays out the drawing when the height changed since the
     // previous tick.
