@@ -628,33 +628,35 @@ void CGpuFrameProfileModel::ComputeFrameTotals()
     m_frameTotals.SetCpuTime(0.0);
     m_frameTotals.SetGpuStartTime(0.0);
     m_frameTotals.SetGpuTime(0.0);
-    for (const GpuSampleRecord &record : m_records)
-        AddToTotals(&m_frameTotals, &record);
+    AddRecordsToTotals(&m_frameTotals, m_records.Base(), m_records.Count());
 
     m_frameStatsModel.clear();
     const bool bResources = m_frameHeader.HasResourceStats();
     const int nColumns = bResources ? int(kFrameStatsColumnCount) : int(kSampleColumnCount);
-    QStringList headers;
-    headers.reserve(nColumns);
+    // The labels never change; they are made once (all 80, the first 55 used without statistics).
+    static const QStringList s_headers = [] {
+        QStringList headers;
+        for (int nColumn = 0; nColumn < kSampleColumnCount; ++nColumn)
+            headers.append(SampleColumnHeader(nColumn));
+        for (int nStat = 0; nStat < GpuFrameHeader::kResourceStatCount; ++nStat)
+            headers.append(QString::fromLatin1(kResourceStatHeaders[nStat]));
+        for (int nBin = 0; nBin < GpuFrameHeader::kTexDimHistBins; ++nBin)
+            headers.append(QStringLiteral("Bound TEX Dim Hist (%1)").arg(1u << nBin));
+        return headers;
+    }();
     QList<QStandardItem *> row;
     row.reserve(nColumns);
-    for (int nColumn = 0; nColumn < kSampleColumnCount; ++nColumn) {
-        headers.append(SampleColumnHeader(nColumn));
+    for (int nColumn = 0; nColumn < kSampleColumnCount; ++nColumn)
         row.append(MakeSampleItem(new QStandardItem, &m_frameTotals, 0, nColumn));
-    }
     if (bResources) {
-        for (int nStat = 0; nStat < GpuFrameHeader::kResourceStatCount; ++nStat) {
-            headers.append(QString::fromLatin1(kResourceStatHeaders[nStat]));
+        for (int nStat = 0; nStat < GpuFrameHeader::kResourceStatCount; ++nStat)
             row.append(new QStandardItem(CNumberTexts::Integer(m_frameHeader.ResourceStat(nStat))));
-        }
-        for (int nBin = 0; nBin < GpuFrameHeader::kTexDimHistBins; ++nBin) {
-            headers.append(QStringLiteral("Bound TEX Dim Hist (%1)").arg(1u << nBin));
+        for (int nBin = 0; nBin < GpuFrameHeader::kTexDimHistBins; ++nBin)
             row.append(new QStandardItem(CNumberTexts::Integer(m_frameHeader.BoundTexDimHist(nBin))));
-        }
         for (int nColumn = kSampleColumnCount; nColumn < nColumns; ++nColumn)
             row[nColumn]->setData(kRightAligned, Qt::TextAlignmentRole);
     }
-    m_frameStatsModel.setHorizontalHeaderLabels(headers);
+    m_frameStatsModel.setHorizontalHeaderLabels(s_headers.mid(0, nColumns));
     m_frameStatsModel.appendRow(row);
 }
 

@@ -75,6 +75,44 @@ void AddToTotals(GpuSampleRecord *pTotals, const GpuSampleRecord *pSample)
     AddCounters(pTotals, pSample);
 }
 
+void AddRecordsToTotals(GpuSampleRecord *pTotals, const GpuSampleRecord *pSamples, int32 nCount)
+{
+    if (nCount <= 0)
+        return;
+    constexpr size_t kFields = sizeof(kCounterFields) / sizeof(kCounterFields[0]);
+    auto *pTotalBytes = reinterpret_cast<uint8 *>(pTotals);
+    // Sums in host order; u16 counters are cut to 16 bits at the end, which gives the same
+    // result as wrapping after every addition.
+    uint32 sums[kFields];
+    for (size_t f = 0; f < kFields; ++f) {
+        const uint8 *p = pTotalBytes + kCounterFields[f].nOffset;
+        sums[f] = kCounterFields[f].nSize == 2 ? LoadBigEndian16(p) : LoadBigEndian32(p);
+    }
+    // The times are added one sample after the other, as AddToTotals does, so the rounding is
+    // the same.
+    double flCpu = pTotals->CpuTime();
+    double flGpu = pTotals->GpuTime();
+    for (int32 i = 0; i < nCount; ++i) {
+        const GpuSampleRecord &sample = pSamples[i];
+        flCpu += sample.CpuTime();
+        flGpu += sample.GpuTime();
+        const auto *pBytes = reinterpret_cast<const uint8 *>(&sample);
+        for (size_t f = 0; f < kFields; ++f) {
+            const uint8 *p = pBytes + kCounterFields[f].nOffset;
+            sums[f] += kCounterFields[f].nSize == 2 ? LoadBigEndian16(p) : LoadBigEndian32(p);
+        }
+    }
+    pTotals->SetCpuTime(flCpu);
+    pTotals->SetGpuTime(flGpu);
+    for (size_t f = 0; f < kFields; ++f) {
+        uint8 *p = pTotalBytes + kCounterFields[f].nOffset;
+        if (kCounterFields[f].nSize == 2)
+            StoreBigEndian16(p, uint16(sums[f]));
+        else
+            StoreBigEndian32(p, sums[f]);
+    }
+}
+
 void ZeroCounters(GpuSampleRecord *pRecord)
 {
     std::memset(reinterpret_cast<uint8 *>(pRecord) + GpuSampleRecord::kCounterBlockOffset, 0,

@@ -234,5 +234,9 @@ void AddCounters(GpuSampleRecord *pDest, const GpuSampleRecord *pSource);
 // Start times, name and reserved bytes of the totals stay as they are.
 void AddToTotals(GpuSampleRecord *pTotals, const GpuSampleRecord *pSample);
 
+// Adds nCount samples into a totals record, in order: the same result, bit for bit, as calling
+// AddToTotals for each of them, without storing the sums back after every sample.
+void AddRecordsToTotals(GpuSampleRecord *pTotals, const GpuSampleRecord *pSamples, int32 nCount);
+
 // Zeroes the counter block (offsets 32 to 151, reserved bytes included).
 void ZeroCounters(GpuSampleRecord *pRecord);

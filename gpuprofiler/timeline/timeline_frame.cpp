@@ -5,13 +5,63 @@
 #include "gpuprofiler/framedata/gpu_frame.h"
 #include "gpuprofiler/timeline/timeline_view.h"
 
+#include <charconv>
+#include <cstring>
+
 namespace {
 
 // 1e25 and 1e-7 as the single precision values they have always been.
 constexpr double kRangeStart = 9.999999562023526e+24;
 constexpr double kHairlineLength = 1.0000000116860974e-07;
 
+// Appends text to the bounded buffer; the tooltip keeps what fits.
+struct BoundedText
+{
+    char *pText;
+    size_t nCapacity; // including the terminator
+    size_t nLength = 0;
+
+    void Append(const char *p, size_t n)
+    {
+        const size_t nRoom = nCapacity - 1 - nLength;
+        const size_t nCopy = n < nRoom ? n : nRoom;
+        std::memcpy(pText + nLength, p, nCopy);
+        nLength += nCopy;
+    }
+    void Append(std::string_view s) { Append(s.data(), s.size()); }
+    void AppendMilliseconds(double flValue)
+    {
+        // Fixed notation with three decimals, exactly as printf's "%3.3f" writes it (the width
+        // never pads: the shortest such text, "0.000", is already longer).
+        char number[400];
+        const auto result = std::to_chars(number, number + sizeof(number), flValue, std::chars_format::fixed, 3);
+        Append(number, size_t(result.ptr - number));
+    }
+};
+
 } // namespace
+
+void FormatTimelineSampleText(char *pText, size_t nCapacity, uint32 nIndex, std::string_view sName, double flStartMs,
+                              double flLengthMs)
+{
+    if (!pText || nCapacity == 0)
+        return;
+    // Runs once per sample of every frame shown; printf would be the dearest part of loading a
+    // frame, so the text is put together piece by piece.
+    BoundedText text{pText, nCapacity};
+    char index[16];
+    const auto indexEnd = std::to_chars(index, index + sizeof(index), nIndex).ptr;
+    text.Append("[", 1);
+    text.Append(index, size_t(indexEnd - index));
+    text.Append("], \"");
+    text.Append(sName);
+    text.Append("\", Start: ");
+    text.AppendMilliseconds(flStartMs);
+    text.Append("ms, Len: ");
+    text.AppendMilliseconds(flLengthMs);
+    text.Append("ms");
+    pText[text.nLength] = '\0';
+}
 
 void TimelineColourOfName(std::string_view sName, uint8 colour[4])
 {
@@ -24,12 +74,14 @@ void TimelineColourOfName(std::string_view sName, uint8 colour[4])
 
 void LoadFrameOnTimeline(CQTimelineView *pView, const GpuFrame *pFrame, double *pflTimelineOrigin)
 {
-    pView->ClearSamples();
     const int32 nCount = pFrame ? pFrame->SampleCount() : 0;
-    if (nCount <= 0)
+    if (nCount <= 0) {
+        pView->ClearSamples();
         return;
-
-    pView->ClearSamples();
+    }
+    // The bars are replaced right away, so the ones shown now stay up until the build reuses or
+    // hides them (hiding and showing a thousand items again costs more than the rest of a load).
+    pView->ClearSamplesForReload();
     pView->minStart = kRangeStart;
     pView->maxEnd = -kRangeStart;
 
@@ -51,8 +103,8 @@ void LoadFrameOnTimeline(CQTimelineView *pView, const GpuFrame *pFrame, double *
         const double flGpuTime = record.GpuTime();
 
         TimelineColourOfName(sName, sample.colour);
-        StrFormat(sample.text, sizeof(sample.text), "[%u], \"%.*s\", Start: %3.3fms, Len: %3.3fms", uint32(i),
-                  int(sName.size()), sName.data(), (flGpuStart - flOrigin) * 1000.0, flGpuTime * 1000.0);
+        FormatTimelineSampleText(sample.text, sizeof(sample.text), uint32(i), sName, (flGpuStart - flOrigin) * 1000.0,
+                                 flGpuTime * 1000.0);
 
         // A sample that starts before the first one (or at no time at all, NaN) is drawn as a
         // hairline at the origin; its text keeps the true values.

@@ -164,11 +164,19 @@ QRectF CQTimelineView::BarRect(double flStart, double flLength) const
 void CQTimelineView::ClearSamples()
 {
     if (timelineScene) {
-        for (int32 i = 0; i < activeBars && i < barItems.Count(); ++i) {
+        for (int32 i = 0; i < std::max(activeBars, staleBars) && i < barItems.Count(); ++i) {
             if (barItems[i])
                 barItems[i]->hide();
         }
     }
+    activeBars = 0;
+    staleBars = 0;
+    samples.RemoveAll();
+}
+
+void CQTimelineView::ClearSamplesForReload()
+{
+    staleBars = std::max(staleBars, activeBars);
     activeBars = 0;
     samples.RemoveAll();
 }
@@ -262,11 +270,12 @@ void CQTimelineView::BuildSampleItems()
     for (int32 i = nBuilt; i < nCount; ++i)
         samples[i].item = nullptr;
     // Bars of an earlier build that this one did not reuse.
-    for (int32 i = nBuilt; i < activeBars && i < barItems.Count(); ++i) {
+    for (int32 i = nBuilt; i < std::max(activeBars, staleBars) && i < barItems.Count(); ++i) {
         if (barItems[i])
             barItems[i]->hide();
     }
     activeBars = nBuilt;
+    staleBars = 0;
     TrimSpareBars(nCount > std::numeric_limits<int32>::max() - kMaxSpareBars ? nCount : nCount + kMaxSpareBars);
     UpdateSceneRect();
 }

@@ -53,6 +53,9 @@ public:
 
     // Hides every bar and empties the samples.
     void ClearSamples();
+    // Empties the samples but leaves their bars up, for a BuildSampleItems that follows at once
+    // and hides whatever bars it does not reuse.
+    void ClearSamplesForReload();
     // Appends one sample (start, length, colour and text filled by the caller; its item is
     // ignored). Returns false, and drops the sample, when its storage cannot be had.
     bool AddSample(const TimelineSample &sample);
@@ -146,6 +149,8 @@ private:
     GrowableArray<CQTimelineItem *> barItems;
     // Items of barItems that are shown (or were given a sample) since the last ClearSamples.
     int32 activeBars = 0;
+    // Bars left up by ClearSamplesForReload until the next build.
+    int32 staleBars = 0;
     // Gradient brush per base colour (RGB): names repeat within and across frames, and items
     // that share a brush compare equal at once when they are given it again.
     QHash<uint32, QBrush> barBrushes;

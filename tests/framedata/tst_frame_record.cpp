@@ -4,7 +4,10 @@
 #include "gpuprofiler/framedata/frame_record.h"
 #include "tests/support/test_support.h"
 
+#include <QRandomGenerator>
+
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -184,6 +187,32 @@ private slots:
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(totals.reserved74), 6), QByteArray(6, char(0)));
         QCOMPARE(totals.reserved152, uint8(0xEE));
         QCOMPARE(QByteArray(totals.Name().data()), QByteArray("#Frame Totals/Frame Totals/Frame Totals"));
+    }
+
+    // The frame total sums many samples at once; it must equal adding them one by one, bit for
+    // bit, for any bytes a target can send (wrapping counters, NaN and infinite times included).
+    void summingManyEqualsAddingOneByOne()
+    {
+        QRandomGenerator random(42);
+        for (int nRound = 0; nRound < 20; ++nRound) {
+            const int nCount = int(random.bounded(1, 300));
+            std::vector<GpuSampleRecord> samples(static_cast<size_t>(nCount));
+            random.fillRange(reinterpret_cast<quint32 *>(samples.data()), samples.size() * sizeof(GpuSampleRecord) / 4);
+            if (nRound % 2) {
+                for (GpuSampleRecord &sample : samples) {
+                    sample.SetCpuTime(random.generateDouble() * 1e-3);
+                    sample.SetGpuTime(random.generateDouble() * 1e-3);
+                }
+            }
+            GpuSampleRecord one, many;
+            random.fillRange(reinterpret_cast<quint32 *>(&one), sizeof(one) / 4);
+            std::memcpy(&many, &one, sizeof(one));
+            for (const GpuSampleRecord &sample : samples)
+                AddToTotals(&one, &sample);
+            AddRecordsToTotals(&many, samples.data(), nCount);
+            QCOMPARE(QByteArray(reinterpret_cast<const char *>(&many), 408).toHex(),
+                     QByteArray(reinterpret_cast<const char *>(&one), 408).toHex());
+        }
     }
 
     void everyCounterTakesPartInTheSums()

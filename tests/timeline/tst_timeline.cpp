@@ -5,6 +5,7 @@
 #include "gpuprofiler/timeline/timeline_frame.h"
 #include "gpuprofiler/timeline/timeline_item.h"
 #include "gpuprofiler/timeline/timeline_view.h"
+#include "bedrock/str_tools.h"
 #include "tests/support/test_support.h"
 #include "tests/timeline/timeline_frames.h"
 
@@ -106,6 +107,31 @@ class TestTimeline : public QObject
     Q_OBJECT
 
 private slots:
+    // The tooltip text is put together without printf; it must read exactly as the printf
+    // format writes it, for every value a target can send and with the same cut at 95.
+    void tooltipTextMatchesItsFormat()
+    {
+        QRandomGenerator random(7);
+        const double special[] = {0.0, -0.0, 0.0005, 0.0015, 0.0025, 1.25, 0.5, 999.9995, -1.0005, 1e-300, 1e15, 1e300,
+                                  -1e300, std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::quiet_NaN(),
+                                  std::numeric_limits<double>::denorm_min()};
+        const std::string names[] = {"Shadow", "", std::string(80, 'x'), std::string(300, 'y'), "#Main/Opaque/Draw 12"};
+        for (int n = 0; n < 5000; ++n) {
+            const double flStart = n < 18 * 18 ? special[n % 18] : (random.generateDouble() - 0.3) * std::pow(10.0, random.bounded(-8, 12));
+            const double flLength = n < 18 * 18 ? special[n / 18] : random.generateDouble() * std::pow(10.0, random.bounded(-8, 6));
+            const std::string &sName = names[size_t(n) % 5];
+            const uint32 nIndex = n % 3 ? uint32(n) : 4294967295u;
+            char expected[96];
+            StrFormat(expected, sizeof(expected), "[%u], \"%.*s\", Start: %3.3fms, Len: %3.3fms", nIndex, int(sName.size()),
+                      sName.data(), flStart, flLength);
+            char actual[96];
+            std::memset(actual, 'Z', sizeof(actual));
+            FormatTimelineSampleText(actual, sizeof(actual), nIndex, sName, flStart, flLength);
+            QCOMPARE(QByteArray(actual), QByteArray(expected));
+        }
+    }
+
     // Tick m: label "m ms" and a solid line at x = m x 0.001 x scale, dotted lines at the three
     // quarters. Aliased one-pixel lines light column floor(x); dotted ones every third pixel.
     void axis_data()
