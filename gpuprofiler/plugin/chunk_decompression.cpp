@@ -12,9 +12,10 @@ constexpr uint32 kFlagWordBytes = 2;
 constexpr uint32 kTokenBytes = 2;
 constexpr uint32 kFlagBits = 16;
 
-// A reference copies at most 18 bytes. With this much room left before the end of the data the
-// copy may be done in three fixed 8-byte moves: the bytes written beyond the reference's own
-// length lie inside the data and are overwritten by the tokens that follow.
+// A reference copies at most 18 bytes and a run of literals at most 16. With this much room
+// left before the end of the data either may be done in fixed moves of 8 or 16 bytes: the bytes
+// written beyond the token's own length lie inside the data and are overwritten by the tokens
+// that follow.
 constexpr ptrdiff_t kWideCopyBytes = 24;
 constexpr size_t kWideCopyMinDistance = 8;
 
