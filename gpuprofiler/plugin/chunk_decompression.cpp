@@ -2,6 +2,7 @@
 
 #include "bedrock/byte_order.h"
 
+#include <bit>
 #include <cstring>
 
 namespace {
@@ -11,9 +12,10 @@ constexpr uint32 kFlagWordBytes = 2;
 constexpr uint32 kTokenBytes = 2;
 constexpr uint32 kFlagBits = 16;
 
-// A reference copies at most 18 bytes. With this much room left before the end of the data the
-// copy may be done in three fixed 8-byte moves: the bytes written beyond the reference's own
-// length lie inside the data and are overwritten by the tokens that follow.
+// A reference copies at most 18 bytes and a run of literals at most 16. With this much room
+// left before the end of the data either may be done in fixed moves of 8 or 16 bytes: the bytes
+// written beyond the token's own length lie inside the data and are overwritten by the tokens
+// that follow.
 constexpr ptrdiff_t kWideCopyBytes = 24;
 constexpr size_t kWideCopyMinDistance = 8;
 
@@ -64,16 +66,6 @@ uint32 DecompressChunk(const void *pSource, uint32 nSourceLength, void *pDest, u
             nFlags = LoadLittleEndian16(pIn);
             pIn += kFlagWordBytes;
             nFlagsLeft = kFlagBits;
-            // Sixteen literals in a row, typical of data that does not repeat: one block move.
-            if (nFlags == 0 && pInEnd - pIn >= ptrdiff_t(kFlagBits) && pOutEnd - pOut >= ptrdiff_t(kFlagBits)) {
-                std::memcpy(pOut, pIn, kFlagBits);
-                pIn += kFlagBits;
-                pOut += kFlagBits;
-                nFlagsLeft = 0;
-                if (pOut == pOutEnd)
-                    return nDataSize;
-                continue;
-            }
         }
 
         if (nFlags & 1) {
@@ -93,7 +85,15 @@ uint32 DecompressChunk(const void *pSource, uint32 nSourceLength, void *pDest, u
                 std::memcpy(pOut + 8, pFrom + 8, 8);
                 std::memcpy(pOut + 16, pFrom + 16, 8);
             } else if (nDistance == 1) {
-                std::memset(pOut, pOut[-1], nLength);
+                // A run of the previous byte, typical of zero padding.
+                if (pOutEnd - pOut >= kWideCopyBytes) {
+                    const uint64 nPattern = uint64(pOut[-1]) * 0x0101010101010101ull;
+                    std::memcpy(pOut, &nPattern, 8);
+                    std::memcpy(pOut + 8, &nPattern, 8);
+                    std::memcpy(pOut + 16, &nPattern, 8);
+                } else {
+                    std::memset(pOut, pOut[-1], nLength);
+                }
             } else {
                 // Front to back, one byte at a time: an overlapping reference repeats the last
                 // nDistance bytes.
@@ -102,9 +102,26 @@ uint32 DecompressChunk(const void *pSource, uint32 nSourceLength, void *pDest, u
             }
             pOut += nLength;
         } else {
-            if (pIn == pInEnd)
+            // A run of literals: every clear flag bit up to the next reference or the end of
+            // the flag word (bits above the remaining ones are already clear). Output that is
+            // full ends the run early; input that ends within it is a failure, as it would be
+            // one literal later.
+            size_t nRun = nFlags == 0 ? nFlagsLeft : size_t(std::countr_zero(nFlags));
+            if (nRun > size_t(pOutEnd - pOut))
+                nRun = size_t(pOutEnd - pOut);
+            if (size_t(pInEnd - pIn) < nRun)
                 return 0;
-            *pOut++ = *pIn++;
+            if (pInEnd - pIn >= ptrdiff_t(kFlagBits) && pOutEnd - pOut >= ptrdiff_t(kFlagBits))
+                std::memcpy(pOut, pIn, kFlagBits); // the bytes beyond the run are rewritten later
+            else
+                std::memcpy(pOut, pIn, nRun);
+            pIn += nRun;
+            pOut += nRun;
+            nFlags >>= nRun;
+            nFlagsLeft -= uint32(nRun);
+            if (pOut == pOutEnd)
+                return nDataSize;
+            continue;
         }
 
         nFlags >>= 1;

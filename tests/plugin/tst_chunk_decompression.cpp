@@ -110,6 +110,7 @@ enum class DataKind
     WindowEdgeMatch,
     BeyondWindow,
     Incompressible,
+    RandomRepeats,
     Text,
     Realistic,
     RealisticLarge,
@@ -147,6 +148,22 @@ QByteArray MakeData(DataKind kind)
     }
     case DataKind::Incompressible:
         return RandomBytes(rng, 50000);
+    case DataKind::RandomRepeats: {
+        // Random stretches and copies of earlier stretches from up to 6000 bytes back, some of
+        // them overlapping themselves: matches of every length and distance, some out of reach.
+        QByteArray data = RandomBytes(rng, 64);
+        while (data.size() < 200000) {
+            const int nLength = 1 + int(rng() % 40);
+            if (rng() % 3 == 0) {
+                data += RandomBytes(rng, nLength);
+                continue;
+            }
+            const int nDistance = 1 + int(rng() % uint32(std::min<qsizetype>(data.size(), 6000)));
+            for (int i = 0; i < nLength; ++i)
+                data += data[data.size() - nDistance];
+        }
+        return data;
+    }
     case DataKind::Text: {
         QByteArray data;
         for (int i = 0; i < 500; ++i)
@@ -362,6 +379,7 @@ private slots:
             {"match at 4096", DataKind::WindowEdgeMatch},
             {"repeat at 4097", DataKind::BeyondWindow},
             {"incompressible", DataKind::Incompressible},
+            {"random with repeats", DataKind::RandomRepeats},
             {"text", DataKind::Text},
             {"realistic", DataKind::Realistic},
             {"realistic large", DataKind::RealisticLarge},

@@ -1,0 +1,55 @@
+// The target's packer and the plug-in's unpacker together: whatever the data, packing and
+// unpacking gives it back byte for byte, in every form, and the automatic choice never makes
+// a payload larger than storing the data would. The first input byte picks the packer's chain
+// length, so that short and long searches both get exercised; the rest is the data.
+
+#include "gpuprofiler/plugin/chunk_decompression.h"
+#include "target/chunk_compressor.h"
+#include "tests/plugin/reference_unpacker.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+void Check(bool bHolds)
+{
+    if (!bHolds)
+        std::abort();
+}
+
+void RoundTrip(CChunkCompressor &compressor, const uint8 *pData, size_t nSize, CChunkCompressor::Form form)
+{
+    std::vector<uint8> payload;
+    Check(compressor.Compress(pData, nSize, payload, form));
+    Check(ChunkDataSize(payload.data(), uint32(payload.size())) == nSize);
+    if (form == CChunkCompressor::Form::Auto)
+        Check(payload.size() <= CChunkCompressor::MaxPayloadSize(nSize));
+
+    std::vector<uint8> output(nSize);
+    const uint32 nResult = DecompressChunk(payload.data(), uint32(payload.size()), output.data(), uint32(nSize));
+    // An empty chunk counts as a failure; everything else must come back.
+    Check(nResult == nSize);
+    Check(nSize == 0 || std::memcmp(output.data(), pData, nSize) == 0);
+
+    std::vector<uint8> reference;
+    Check(ReferenceUnpack(payload.data(), payload.size(), nSize, reference) == (nSize != 0));
+    Check(reference.size() == nSize && (nSize == 0 || std::memcmp(reference.data(), pData, nSize) == 0));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
+{
+    if (nSize == 0)
+        return 0;
+    static CChunkCompressor s_compressors[] = {CChunkCompressor(1), CChunkCompressor(4),
+                                               CChunkCompressor(CChunkCompressor::kDefaultChainLength),
+                                               CChunkCompressor(4096)};
+    CChunkCompressor &compressor = s_compressors[pData[0] % 4];
+    for (CChunkCompressor::Form form :
+         {CChunkCompressor::Form::Auto, CChunkCompressor::Form::Packed, CChunkCompressor::Form::Stored})
+        RoundTrip(compressor, pData + 1, nSize - 1, form);
+    return 0;
+}

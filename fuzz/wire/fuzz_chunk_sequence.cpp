@@ -1,0 +1,206 @@
+// Sequences of chunks from a target into the subtool's OnDataReceived, as a host delivers them:
+// each in a g_pMemAlloc buffer behind 12 bytes of host data. Each input opens a record, plays
+// its script (chunk_script.h) and closes the record again.
+//
+// Besides what the sanitizers find, the run stops on a broken invariant: a record that holds
+// other than the samples it counts, counts more than its frame announced or than a record
+// assembles, or any g_pMemAlloc block that outlives the input.
+
+#include "fuzz/wire/chunk_script.h"
+#include "gpuprofiler/plugin/gpuprofiler_tool.h"
+#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "target/chunk_compressor.h"
+#include "target/frame_generator.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+class CScriptConnection final : public ICorvidConnection
+{
+public:
+    const CorvidNameHolder *GetName() override { return &m_name; }
+    bool RegisterDataType(uint32, uint16, ICorvidDataReceived *) override { return true; }
+    int32 GetState() override { return CORVID_CONNECTION_READY; }
+    bool SendData(uint32, uint16, uint32, void *pBuffer) override
+    {
+        // Commands from a window go nowhere; the buffer is the host's to free.
+        g_pMemAlloc->Free(pBuffer);
+        return true;
+    }
+
+    // A host's delivery: the plug-in owns the buffer from the call on.
+    void Deliver(uint32 nChunkId, uint16 nVersion, const uint8 *pPayload, size_t nSize)
+    {
+        auto *pBuffer = static_cast<uint8 *>(g_pMemAlloc->Alloc(CORVID_CHUNK_HEADER_SIZE + nSize));
+        if (!pBuffer)
+            return;
+        std::memset(pBuffer, 0xCD, CORVID_CHUNK_HEADER_SIZE);
+        if (nSize)
+            std::memcpy(pBuffer + CORVID_CHUNK_HEADER_SIZE, pPayload, nSize);
+        CGPUProfilerTool::Get().OnDataReceived(this, nChunkId, nVersion, uint32(nSize), pBuffer);
+    }
+
+private:
+    CorvidNameHolder m_name{"Fuzzed target"};
+};
+
+class CScriptHost final : public ICorvidHost
+{
+public:
+    ICorvidConnection *GetCurrentConnection() override { return pCurrent; }
+    ICorvidConnection *pCurrent = nullptr;
+};
+
+class CScriptReader
+{
+public:
+    CScriptReader(const uint8 *pData, size_t nSize) : m_pData(pData), m_nSize(nSize) {}
+    bool AtEnd() const { return m_nPos >= m_nSize; }
+    uint8 Byte() { return m_nPos < m_nSize ? m_pData[m_nPos++] : 0; }
+    uint16 Word()
+    {
+        const uint8 nLow = Byte();
+        return uint16(nLow | (Byte() << 8));
+    }
+    // Up to nLength bytes of the input, in place.
+    const uint8 *Bytes(size_t nLength, size_t *pnGot)
+    {
+        const size_t nLeft = m_nSize - std::min(m_nPos, m_nSize);
+        *pnGot = std::min(nLength, nLeft);
+        const uint8 *p = m_pData + std::min(m_nPos, m_nSize);
+        m_nPos += *pnGot;
+        return p;
+    }
+
+private:
+    const uint8 *m_pData;
+    size_t m_nSize;
+    size_t m_nPos = 0;
+};
+
+CScriptHost s_host;
+CScriptConnection s_target;
+CScriptConnection s_stranger;
+std::vector<GpuSampleRecord> s_pool;
+// The first n pool records packed ([n][0]) and stored ([n][1]), made once: packing under the
+// sanitizers costs more than everything else an input does.
+std::vector<uint8> s_packedPool[CHUNK_SCRIPT_POOL_SIZE][2];
+std::vector<uint8> s_packed;
+
+void Check(bool bHolds)
+{
+    if (!bHolds)
+        std::abort();
+}
+
+void PlayStep(CScriptReader &reader)
+{
+    const uint8 nOp = reader.Byte();
+    const auto kind = ChunkScriptKind(nOp & 7);
+    const uint8 nArgument = uint8(nOp >> 5);
+    const uint16 nVersion = (nOp & CHUNK_SCRIPT_VERSION_2) ? 2 : GPU_PROFILER_CHUNK_VERSION;
+    CScriptConnection &from = (nOp & CHUNK_SCRIPT_STRANGER) ? s_stranger : s_target;
+    const auto *pPool = reinterpret_cast<const uint8 *>(s_pool.data());
+
+    switch (kind) {
+    case CHUNK_SCRIPT_FRAME: {
+        const uint8 nCount = reader.Byte();
+        GpuFrameHeader header = MakeFrameHeader(0x1234, "Fuzz", nCount);
+        if (nArgument == 5)
+            header.SetSampleCount(CGPUProfilerConnection::kMaxFrameSamples);
+        else if (nArgument == 6)
+            header.SetSampleCount(CGPUProfilerConnection::kMaxFrameSamples + 1);
+        else if (nArgument == 7)
+            header.SetSampleCount(0xFFFFFFFFu - nCount);
+        from.Deliver(GPU_PROFILER_CHUNK_FRAME, nVersion, reinterpret_cast<const uint8 *>(&header), sizeof(header));
+        break;
+    }
+    case CHUNK_SCRIPT_RECORDS: {
+        const size_t nRecords = reader.Byte() % CHUNK_SCRIPT_POOL_SIZE;
+        from.Deliver(GPU_PROFILER_CHUNK_DATA, nVersion, pPool, nRecords * sizeof(GpuSampleRecord));
+        break;
+    }
+    case CHUNK_SCRIPT_PACKED: {
+        const size_t nRecords = reader.Byte() % CHUNK_SCRIPT_POOL_SIZE;
+        s_packed = s_packedPool[nRecords][nArgument & 1];
+        if (nArgument & 6) {
+            const uint16 nPosition = reader.Word();
+            const uint8 nMask = reader.Byte();
+            if (!s_packed.empty())
+                s_packed[nPosition % s_packed.size()] ^= nMask;
+        }
+        from.Deliver(GPU_PROFILER_CHUNK_COMPRESSED, nVersion, s_packed.data(), s_packed.size());
+        break;
+    }
+    default: {
+        const uint16 nLength = reader.Word();
+        size_t nGot = 0;
+        const uint8 *pBytes = reader.Bytes(nLength, &nGot);
+        uint32 nId = 0;
+        switch (kind) {
+        case CHUNK_SCRIPT_RAW_DATA: nId = GPU_PROFILER_CHUNK_DATA; break;
+        case CHUNK_SCRIPT_RAW_PACKED: nId = GPU_PROFILER_CHUNK_COMPRESSED; break;
+        case CHUNK_SCRIPT_RAW_FRAME: nId = GPU_PROFILER_CHUNK_FRAME; break;
+        case CHUNK_SCRIPT_LIST: nId = (nArgument & 1) ? GPU_PROFILER_CHUNK_BUFFERS : GPU_PROFILER_CHUNK_TEXTURES; break;
+        default: nId = MakeChunkId('G', 'P', 'R', char('a' + nArgument)); break;
+        }
+        from.Deliver(nId, nVersion, pBytes, nGot);
+        break;
+    }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    // Records get device windows once those exist; they need an application object.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int s_argc = 1;
+    static char s_name[] = "fuzz_chunk_sequence";
+    static char *s_argv[] = {s_name, nullptr};
+    static QApplication *s_pApplication = new QApplication(s_argc, s_argv);
+    (void)s_pApplication;
+
+    FrameGeneratorOptions options;
+    options.nSampleCount = CHUNK_SCRIPT_POOL_SIZE;
+    s_pool = CFrameGenerator(1, options).NextFrame().samples;
+    CChunkCompressor compressor;
+    for (size_t n = 0; n < CHUNK_SCRIPT_POOL_SIZE; ++n) {
+        compressor.Compress(s_pool.data(), n * sizeof(GpuSampleRecord), s_packedPool[n][0], CChunkCompressor::Form::Packed);
+        compressor.Compress(s_pool.data(), n * sizeof(GpuSampleRecord), s_packedPool[n][1], CChunkCompressor::Form::Stored);
+    }
+    s_host.pCurrent = &s_target;
+    CGPUProfilerTool::Get().SetHost(&s_host, nullptr);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
+{
+    CGPUProfilerTool &tool = CGPUProfilerTool::Get();
+    const int64 nLiveBlocks = g_pMemAlloc->GetLiveAllocationCount();
+    tool.ShowForCurrentConnection();
+    tool.RegisterDataTypes(&s_target);
+    CGPUProfilerConnection *pRecord = tool.FindRecordByConnection(&s_target);
+    Check(pRecord != nullptr);
+
+    CScriptReader reader(pData, nSize);
+    while (!reader.AtEnd()) {
+        PlayStep(reader);
+        pRecord = tool.FindRecordByConnection(&s_target);
+        Check(pRecord != nullptr);
+        Check(uint32(pRecord->samples.Count()) == pRecord->samplesReceived);
+        Check(pRecord->samplesReceived <= pRecord->frameHeader.SampleCount());
+        Check(pRecord->samplesReceived <= CGPUProfilerConnection::kMaxFrameSamples);
+    }
+
+    tool.OnConnectionClosed(&s_target);
+    Check(tool.GetConnectionCount() == 0);
+    Check(g_pMemAlloc->GetLiveAllocationCount() == nLiveBlocks);
+    return 0;
+}

@@ -1,0 +1,154 @@
+// Writes the seed corpora of the wire fuzzers, made with the target library:
+//   <dir>/decompress_chunk   packed and stored payloads of realistic records, and hand-made ones
+//   <dir>/chunk_round_trip   realistic records, runs, text and noise, behind a chain-length byte
+//   <dir>/chunk_sequence     chunk scripts: whole frames in every form, and hostile variants
+// Usage: make_wire_corpus <dir>
+
+#include "fuzz/wire/chunk_script.h"
+#include "target/chunk_compressor.h"
+#include "target/frame_generator.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8>;
+
+bool Write(const std::filesystem::path &dir, const std::string &name, const Bytes &bytes)
+{
+    std::ofstream file(dir / name, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+    return bool(file);
+}
+
+Bytes Records(uint32 nCount, uint64 nSeed)
+{
+    FrameGeneratorOptions options;
+    options.nSampleCount = nCount;
+    const TargetFrame frame = CFrameGenerator(nSeed, options).NextFrame();
+    const auto *p = reinterpret_cast<const uint8 *>(frame.samples.data());
+    return Bytes(p, p + frame.samples.size() * sizeof(GpuSampleRecord));
+}
+
+Bytes Hex(const char *pszHex)
+{
+    Bytes bytes;
+    for (const char *p = pszHex; p[0] && p[1]; p += 2)
+        bytes.push_back(uint8(std::stoi(std::string(p, 2), nullptr, 16)));
+    return bytes;
+}
+
+Bytes Pack(const Bytes &data, CChunkCompressor::Form form)
+{
+    CChunkCompressor compressor;
+    Bytes out;
+    compressor.Compress(data.data(), data.size(), out, form);
+    return out;
+}
+
+void Append(Bytes &script, std::initializer_list<uint8> bytes)
+{
+    script.insert(script.end(), bytes);
+}
+
+void AppendRaw(Bytes &script, uint8 nOp, const Bytes &payload)
+{
+    Append(script, {nOp, uint8(payload.size()), uint8(payload.size() >> 8)});
+    script.insert(script.end(), payload.begin(), payload.end());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <corpus dir>\n", argv[0]);
+        return 2;
+    }
+    const std::filesystem::path root(argv[1]);
+    const std::filesystem::path unpack = root / "decompress_chunk";
+    const std::filesystem::path roundTrip = root / "chunk_round_trip";
+    const std::filesystem::path sequence = root / "chunk_sequence";
+    for (const auto &dir : {unpack, roundTrip, sequence})
+        std::filesystem::create_directories(dir);
+    bool bOk = true;
+
+    // Unpacker: realistic payloads of a few sizes, both forms, and the hand-made cases.
+    for (uint32 nCount : {1u, 2u, 10u, 40u}) {
+        const Bytes records = Records(nCount, nCount);
+        bOk &= Write(unpack, "packed_" + std::to_string(nCount), Pack(records, CChunkCompressor::Form::Packed));
+        bOk &= Write(unpack, "stored_" + std::to_string(nCount), Pack(records, CChunkCompressor::Form::Stored));
+    }
+    bOk &= Write(unpack, "abcabcabc", Hex("090000000800616263230000"));
+    bOk &= Write(unpack, "aaaaa", Hex("050000000200610100"));
+    bOk &= Write(unpack, "stored_abc", Hex("0300008061626364"));
+    bOk &= Write(unpack, "reference_first", Hex("0300000001000000"));
+    bOk &= Write(unpack, "huge_size", Hex("ffffff7f0000"));
+    Bytes periods;
+    for (int nPeriod = 1; nPeriod <= 9; ++nPeriod)
+        for (int i = 0; i < 30; ++i)
+            periods.push_back(uint8('a' + i % nPeriod));
+    bOk &= Write(unpack, "short_periods", Pack(periods, CChunkCompressor::Form::Packed));
+
+    // Round trip: a chain-length byte, then the data.
+    auto withChain = [](uint8 nChain, Bytes data) {
+        data.insert(data.begin(), nChain);
+        return data;
+    };
+    bOk &= Write(roundTrip, "records_10", withChain(2, Records(10, 5)));
+    bOk &= Write(roundTrip, "records_3_short_chain", withChain(0, Records(3, 6)));
+    bOk &= Write(roundTrip, "periods", withChain(1, periods));
+    bOk &= Write(roundTrip, "zeros", withChain(3, Bytes(5000, 0)));
+    Bytes noise(3000);
+    uint32 nState = 12345;
+    for (uint8 &b : noise)
+        b = uint8((nState = nState * 1103515245u + 12345u) >> 24);
+    bOk &= Write(roundTrip, "noise", withChain(2, noise));
+
+    // Chunk scripts.
+    Bytes script;
+    Append(script, {ChunkScriptOp(CHUNK_SCRIPT_FRAME), 5, ChunkScriptOp(CHUNK_SCRIPT_RECORDS), 2,
+                    ChunkScriptOp(CHUNK_SCRIPT_RECORDS), 3});
+    bOk &= Write(sequence, "plain_frame", script);
+    script.clear();
+    Append(script, {ChunkScriptOp(CHUNK_SCRIPT_FRAME), 6, ChunkScriptOp(CHUNK_SCRIPT_PACKED), 4,
+                    ChunkScriptOp(CHUNK_SCRIPT_PACKED, 1), 2, ChunkScriptOp(CHUNK_SCRIPT_RECORDS), 1});
+    bOk &= Write(sequence, "packed_and_stored_frame", script);
+    script.clear();
+    Append(script, {ChunkScriptOp(CHUNK_SCRIPT_FRAME), 0, ChunkScriptOp(CHUNK_SCRIPT_FRAME), 3,
+                    ChunkScriptOp(CHUNK_SCRIPT_RECORDS), 2, ChunkScriptOp(CHUNK_SCRIPT_FRAME), 2,
+                    ChunkScriptOp(CHUNK_SCRIPT_RECORDS), 3, ChunkScriptOp(CHUNK_SCRIPT_RECORDS), 2,
+                    ChunkScriptOp(CHUNK_SCRIPT_RECORDS), 1});
+    bOk &= Write(sequence, "restarts_and_excess", script);
+    script.clear();
+    Append(script, {ChunkScriptOp(CHUNK_SCRIPT_FRAME), 9, ChunkScriptOp(CHUNK_SCRIPT_PACKED, 2), 4, 0x30, 0x00, 0xFF,
+                    ChunkScriptOp(CHUNK_SCRIPT_PACKED, 4), 5, 0x02, 0x00, 0x80,
+                    ChunkScriptOp(CHUNK_SCRIPT_RECORDS, 0, CHUNK_SCRIPT_VERSION_2), 3,
+                    ChunkScriptOp(CHUNK_SCRIPT_RECORDS, 0, CHUNK_SCRIPT_STRANGER), 3});
+    bOk &= Write(sequence, "damaged_and_misaddressed", script);
+    script.clear();
+    Append(script, {ChunkScriptOp(CHUNK_SCRIPT_FRAME, 6), 0, ChunkScriptOp(CHUNK_SCRIPT_RECORDS), 1,
+                    ChunkScriptOp(CHUNK_SCRIPT_FRAME, 7), 0, ChunkScriptOp(CHUNK_SCRIPT_PACKED), 1,
+                    ChunkScriptOp(CHUNK_SCRIPT_FRAME, 5), 0, ChunkScriptOp(CHUNK_SCRIPT_PACKED), 63});
+    bOk &= Write(sequence, "huge_frames", script);
+    script.clear();
+    Append(script, {ChunkScriptOp(CHUNK_SCRIPT_FRAME), 4});
+    AppendRaw(script, ChunkScriptOp(CHUNK_SCRIPT_RAW_PACKED), Hex("ffffff7f00000000"));
+    AppendRaw(script, ChunkScriptOp(CHUNK_SCRIPT_RAW_PACKED), Hex("300600000000"));
+    AppendRaw(script, ChunkScriptOp(CHUNK_SCRIPT_RAW_DATA), Bytes(409, 0));
+    AppendRaw(script, ChunkScriptOp(CHUNK_SCRIPT_RAW_FRAME), Bytes(187, 1));
+    AppendRaw(script, ChunkScriptOp(CHUNK_SCRIPT_LIST), Bytes(16, 2));
+    AppendRaw(script, ChunkScriptOp(CHUNK_SCRIPT_LIST, 1), Bytes(16, 3));
+    AppendRaw(script, ChunkScriptOp(CHUNK_SCRIPT_OTHER, 3), Bytes(8, 4));
+    bOk &= Write(sequence, "raw_payloads", script);
+
+    if (!bOk) {
+        std::fprintf(stderr, "could not write the corpus under %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}
