@@ -7,6 +7,7 @@
 // assembles, or any g_pMemAlloc block that outlives the input.
 
 #include "fuzz/wire/chunk_script.h"
+#include "gpuprofiler/devicewindow/device_window.h"
 #include "gpuprofiler/plugin/gpuprofiler_tool.h"
 #include "gpuprofiler/plugin/profiler_protocol.h"
 #include "target/chunk_compressor.h"
@@ -159,7 +160,7 @@ void PlayStep(CScriptReader &reader)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    // Records get device windows once those exist; they need an application object.
+    // Records get device windows, which need an application object.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static int s_argc = 1;
     static char s_name[] = "fuzz_chunk_sequence";
@@ -194,9 +195,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
         PlayStep(reader);
         pRecord = tool.FindRecordByConnection(&s_target);
         Check(pRecord != nullptr);
-        Check(uint32(pRecord->samples.Count()) == pRecord->samplesReceived);
+        // A finished frame has gone to the window with the record's array, which is then empty.
+        const bool bHandedOver = pRecord->window && pRecord->samplesReceived == pRecord->frameHeader.SampleCount() &&
+                                 pRecord->samples.Count() == 0;
+        Check(uint32(pRecord->samples.Count()) == pRecord->samplesReceived || bHandedOver);
         Check(pRecord->samplesReceived <= pRecord->frameHeader.SampleCount());
         Check(pRecord->samplesReceived <= CGPUProfilerConnection::kMaxFrameSamples);
+        // The window records what arrived, as its timer would: hostile frames go all the way
+        // through the history, the sample model and the timeline.
+        if (pRecord->window)
+            pRecord->window->TimerCallback();
     }
 
     tool.OnConnectionClosed(&s_target);

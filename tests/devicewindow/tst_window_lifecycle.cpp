@@ -103,6 +103,69 @@ private slots:
         host.current = nullptr;
     }
 
+    // A finished frame goes to the window once, with the samples it was built from; chunks that
+    // come after it, empty ones included, hand nothing over again.
+    void finishedFramesAreHandedOverOnce_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QList<int>>("handedOver");
+        QTest::newRow("zero-sample frame") << "F0" << QList<int>({0});
+        QTest::newRow("split frame") << "F5 D2 D3" << QList<int>({5});
+        QTest::newRow("chunks after completion") << "F5 D2 D3 D1 E" << QList<int>({5});
+        QTest::newRow("empty chunk after completion") << "F2 D2 E E" << QList<int>({2});
+        QTest::newRow("new header mid-frame") << "F5 D3 F2 D2" << QList<int>({2});
+        QTest::newRow("frames back to back") << "F1 D1 F0 F3 D3" << QList<int>({1, 0, 3});
+        QTest::newRow("unfinished") << "F4 D3" << QList<int>();
+    }
+
+    void finishedFramesAreHandedOverOnce()
+    {
+        QFETCH(QString, script);
+        QFETCH(QList<int>, handedOver);
+        AllocationSnapshot before;
+        {
+            CFakeCorvidConnection connection("Game");
+            host.current = &connection;
+            Tool().RegisterDataTypes(&connection);
+            QVERIFY(Tool().ShowForCurrentConnection());
+            CQCGPUProfilerDeviceWindow *pWindow = WindowOf(&connection);
+            const TargetFrame frame = MakeNumberedFrame(1, "s", 8);
+            CFrameChunker chunker(SampleChunkForm::Plain);
+            int nNext = 0;
+            QList<int> counts;
+            for (const QString &step : script.split(' ')) {
+                std::vector<TargetChunk> chunks;
+                const int n = step.mid(1).toInt();
+                if (step[0] == 'F') {
+                    GpuFrameHeader header = frame.header;
+                    header.SetSampleCount(uint32(n));
+                    chunks.push_back({GPU_PROFILER_CHUNK_FRAME, FrameHeaderPayload(header)});
+                    nNext = 0;
+                } else if (step[0] == 'D') {
+                    chunker.SplitSamples(frame.samples.data() + nNext, size_t(n), chunks);
+                    nNext += n;
+                } else {
+                    chunks.push_back({GPU_PROFILER_CHUNK_DATA, {}});
+                }
+                for (const TargetChunk &chunk : chunks)
+                    QVERIFY(connection.Deliver(chunk.nChunkId, Bytes(chunk.payload)));
+                // Each tick records the newest frame handed over since the last one.
+                const int32 nBefore = pWindow->History().Count();
+                const int32 nPending = pWindow->PendingFrameCount();
+                pWindow->TimerCallback();
+                if (nPending > 0) {
+                    QCOMPARE(nPending, 1);
+                    QCOMPARE(pWindow->History().Count(), nBefore + 1);
+                    counts << int(pWindow->SelectedFrame()->frame.header.SampleCount());
+                }
+            }
+            QCOMPARE(counts, handedOver);
+            Tool().OnConnectionClosed(&connection);
+            host.current = nullptr;
+        }
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
     void framesTravelFromChunksToTheScreen()
     {
         AllocationSnapshot before;

@@ -2,9 +2,11 @@
 // packed, stored), everything that must be dropped, the bounds on what a target can make the
 // plug-in allocate, and long random chunk sequences that must leave no buffer behind.
 //
-// Records are made without a window for now, so a finished frame stays in the record; the tests
-// read the record's header, its received count and its sample array.
+// The record's window is taken away first: a record without a window keeps what it assembled, so
+// the tests read the record's header, its received count and its sample array. How finished
+// frames reach a window is tested with the window.
 
+#include "gpuprofiler/devicewindow/device_window.h"
 #include "gpuprofiler/plugin/chunk_decompression.h"
 #include "gpuprofiler/plugin/gpuprofiler_tool.h"
 #include "gpuprofiler/plugin/profiler_protocol.h"
@@ -17,6 +19,7 @@
 
 #include <memory>
 #include <random>
+#include <utility>
 
 namespace {
 
@@ -180,6 +183,12 @@ private slots:
         Tool().RegisterDataTypes(target.get());
         Tool().RegisterDataTypes(stranger.get());
         QVERIFY(Record());
+        DetachWindow(Record());
+    }
+
+    static void DetachWindow(CGPUProfilerConnection *pRecord)
+    {
+        delete std::exchange(pRecord->window, nullptr);
     }
 
     void cleanup()
@@ -251,6 +260,7 @@ private slots:
         CFakeCorvidConnection other("Other");
         host.current = &other;
         QVERIFY(Tool().ShowForCurrentConnection());
+        DetachWindow(Tool().FindRecordByConnection(&other));
         Tool().RegisterDataTypes(&other);
         CTargetScript first(target.get(), stranger.get());
         CTargetScript second(&other, stranger.get());
