@@ -238,6 +238,20 @@ void CFrameGenerator::NextFrame(TargetFrame &frame)
         sample.SetName(kFrameEnd);
         timeSample(sample, 10e-6, 80e-6);
     }
+    if (m_options.flGpuFrameTime > 0.0 && nCount > 0) {
+        // Durations and the gaps between them shrink or grow together, so samples still
+        // follow each other as before, only on a frame of the wanted length.
+        const double flGpuStart = flFrameStart + m_options.flFrameInterval;
+        const double flRawLength = flGpuTime - flGpuStart;
+        double flWanted = m_options.flGpuFrameTime * UniformReal(0.7, 1.15);
+        if (Chance(4))
+            flWanted *= UniformReal(1.5, 3.0);
+        const double flFactor = flRawLength > 0.0 ? flWanted / flRawLength : 1.0;
+        for (GpuSampleRecord &sample : frame.samples) {
+            sample.SetGpuStartTime(flGpuStart + (sample.GpuStartTime() - flGpuStart) * flFactor);
+            sample.SetGpuTime(sample.GpuTime() * flFactor);
+        }
+    }
     frame.SyncSampleCount();
     ++m_nFrameIndex;
 }

@@ -19,6 +19,10 @@ struct FrameGeneratorOptions
     bool bResourceStats = true;
     // Seconds from one frame's start to the next on the target's clock.
     double flFrameInterval = 1.0 / 60.0;
+    // The GPU time a frame takes in all, in seconds, whatever its sample count: frames vary
+    // around it and now and then take two or three times as long, as frames of a game do.
+    // 0 keeps the samples' own times (their sum then grows with the sample count).
+    double flGpuFrameTime = 0.0;
 };
 
 class CFrameGenerator

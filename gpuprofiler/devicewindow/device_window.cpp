@@ -195,6 +195,8 @@ void CQCGPUProfilerDeviceWindow::BuildContents()
     pInspectorDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
     pInspectorDock->setWidget(inspectorPanel);
     addDockWidget(Qt::RightDockWidgetArea, pInspectorDock, Qt::Vertical);
+    // Wide enough for the longest label and a value beside it.
+    resizeDocks({pStatsDock, pInspectorDock}, {380, 380}, Qt::Horizontal);
 
     auto *pTimer = new QTimer(this);
     connect(pTimer, &QTimer::timeout, this, &CQCGPUProfilerDeviceWindow::TimerCallback);

@@ -1,7 +1,7 @@
 // A demo target: a stand-in for a game that streams the profiler realistic GPU frames while a
 // profiler window is open for it, and answers the resource-list requests.
 //
-//   gpuprofiler-demo-target [--port 29100] [--name "Demo Game"] [--fps 60] [--samples 1000]
+//   gpuprofiler-demo-target [--port 29100] [--name "Demo Game"] [--fps 60] [--gpu-ms 14] [--samples 1000]
 //                           [--swapchains 1] [--plain] [--max-chunk 65536] [--textures 800]
 //                           [--buffers 1500] [--run-for seconds] [--loopback] [--quiet]
 
@@ -34,6 +34,7 @@ struct Options
     uint16 nPort = 29100;
     std::string sName = "Demo Game";
     double flFps = 60.0;
+    double flGpuMs = 14.0;
     uint32 nSamples = 1000;
     int nSwapChains = 1;
     bool bPlain = false;
@@ -48,7 +49,7 @@ struct Options
 void Usage()
 {
     std::fprintf(stderr,
-                 "usage: gpuprofiler-demo-target [--port N] [--name TEXT] [--fps N] [--samples N] [--swapchains N]\n"
+                 "usage: gpuprofiler-demo-target [--port N] [--name TEXT] [--fps N] [--gpu-ms N] [--samples N] [--swapchains N]\n"
                  "                               [--plain] [--max-chunk BYTES] [--textures N] [--buffers N]\n"
                  "                               [--run-for SECONDS] [--loopback] [--quiet]\n");
 }
@@ -73,6 +74,8 @@ bool ParseOptions(int argc, char **argv, Options &options)
             options.sName = pszValue;
         else if (sArg == "--fps")
             options.flFps = std::max(0.1, std::atof(pszValue));
+        else if (sArg == "--gpu-ms")
+            options.flGpuMs = std::max(0.0, std::atof(pszValue));
         else if (sArg == "--samples")
             options.nSamples = uint32(std::max(0, std::atoi(pszValue)));
         else if (sArg == "--swapchains")
@@ -116,6 +119,8 @@ int main(int argc, char **argv)
     generatorOptions.nSampleCount = options.nSamples;
     generatorOptions.nSwapChains = options.nSwapChains;
     generatorOptions.flFrameInterval = 1.0 / options.flFps;
+    // A game at about 70 frames per second on the GPU, with the odd slow frame.
+    generatorOptions.flGpuFrameTime = options.flGpuMs / 1000.0;
     CFrameGenerator generator(1, generatorOptions);
     CFrameChunker chunker(options.bPlain ? SampleChunkForm::Plain : SampleChunkForm::Packed, options.nMaxChunk);
     const std::vector<uint8> textureList = EncodeTextureList(MakeDemoTextures(options.nTextures, 17));
