@@ -108,7 +108,7 @@ void PausedClick(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(LiveTick)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(LiveTick)->Arg(100)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);
 BENCHMARK(LiveRepaint)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(PausedClick)->Arg(1000)->Unit(benchmark::kMillisecond);
 

@@ -251,6 +251,16 @@ void CQCGPUProfilerDeviceWindow::OnFrameReceived(const GpuFrameHeader *pHeader, 
         return;
     if (pendingFrames.Count() >= kMaxPendingFrames)
         pendingFrames.Remove(0);
+    // Only the newest waiting frame is ever recorded, so older ones holding more than the byte
+    // bound are let go at once rather than at the next tick.
+    const int64 nIncoming = pSamples ? int64(pSamples->Capacity()) * int64(sizeof(GpuSampleRecord)) : 0;
+    int64 nWaiting = 0;
+    for (const PendingFrame &pending : pendingFrames)
+        nWaiting += int64(pending.samples.Capacity()) * int64(sizeof(GpuSampleRecord));
+    while (pendingFrames.Count() > 0 && nWaiting + nIncoming > kMaxPendingSampleBytes) {
+        nWaiting -= int64(pendingFrames[0].samples.Capacity()) * int64(sizeof(GpuSampleRecord));
+        pendingFrames.Remove(0);
+    }
     const int32 nIndex = pendingFrames.AddToTail();
     if (nIndex < 0)
         return;

@@ -78,8 +78,10 @@ public:
     // them (499 frames of 1,000 samples take about 200 MB; of 50,000 samples they would take
     // 10 GB).
     static constexpr int64 kMaxHistorySampleBytes = int64(768) << 20;
-    // The pending queue holds at most this many frames, oldest first.
+    // The pending queue holds at most this many frames, oldest first, and waiting frames other
+    // than the newest hold at most this many bytes of samples.
     static constexpr int32 kMaxPendingFrames = 129;
+    static constexpr int64 kMaxPendingSampleBytes = int64(64) << 20;
     // No swap chain chosen yet.
     static constexpr uint64 kNoSwapChain = 0xFFFFFFFFu;
 

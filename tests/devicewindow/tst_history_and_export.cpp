@@ -137,6 +137,26 @@ private slots:
         GPUPROF_COMPARE_NO_LEAKS(before);
     }
 
+    void bigWaitingFramesAreLetGoEarly()
+    {
+        CommandRecorder recorder;
+        AllocationSnapshot before;
+        {
+            auto pWindow = MakeWindow();
+            const TargetFrame big = MakeNumberedFrame(1, "s", 50000); // 20 MB of samples
+            for (int i = 0; i < 10; ++i)
+                HandOver(*pWindow, big);
+            // At most the byte bound waits besides the newest frame.
+            QVERIFY(pWindow->PendingFrameCount() <= 4);
+            QVERIFY(pWindow->PendingFrameCount() >= 3);
+            HandOver(*pWindow, TimedFrame(1, {2.0}));
+            pWindow->TimerCallback();
+            QCOMPARE(pWindow->History().Count(), 1);
+            QCOMPARE(pWindow->History().EntryAt(0)->frame.SampleCount(), 1); // the newest, small one
+        }
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
     void ringWrapsAt499WithTheNewestSelected()
     {
         CommandRecorder recorder;
