@@ -504,7 +504,12 @@ void CQCGPUProfilerDeviceWindow::ProcessFrame(const GpuFrameHeader *pHeader, con
     if (nSwapChainId != selectedSwapChain)
         return;
 
-    const uint32 nSampleCount = pHeader->SampleCount();
+    // The subtool hands over only complete frames, whose arrays hold exactly the announced
+    // count; a header that claims more than came with it is held to what came.
+    uint32 nSampleCount = pHeader->SampleCount();
+    const uint32 nArrived = pSamples && nAvailable > 0 ? uint32(nAvailable) : 0;
+    if (nSampleCount > nArrived)
+        nSampleCount = nArrived;
     const int64 nBytes = int64(nSampleCount ? nSampleCount : 1) * int64(sizeof(GpuSampleRecord));
     if (frameHistory.Count() > 0 && frameHistory.SampleBytes() + nBytes > kMaxHistorySampleBytes) {
         while (frameHistory.Count() > 0 && frameHistory.SampleBytes() + nBytes > kMaxHistorySampleBytes)
@@ -515,13 +520,8 @@ void CQCGPUProfilerDeviceWindow::ProcessFrame(const GpuFrameHeader *pHeader, con
     FrameHistoryEntry &entry = frameHistory.Slot(frameHistory.AddEntry());
     entry.frame.header = *pHeader;
     entry.frame.samples = &entry.sampleArray;
-    const bool bStored = nSampleCount > 0 && nSampleCount <= uint32(INT32_MAX) && entry.sampleArray.SetCount(int32(nSampleCount));
-    if (bStored) {
-        // Only complete frames reach the window, so the queue holds exactly sampleCount records;
-        // should it hold fewer, the rest stays zero.
-        const int32 nCopy = pSamples ? std::min<int32>(nAvailable, int32(nSampleCount)) : 0;
-        if (nCopy > 0)
-            std::memcpy(entry.sampleArray.Base(), pSamples, size_t(nCopy) * sizeof(GpuSampleRecord));
+    if (nSampleCount > 0 && entry.sampleArray.SetCount(int32(nSampleCount))) {
+        std::memcpy(entry.sampleArray.Base(), pSamples, size_t(nSampleCount) * sizeof(GpuSampleRecord));
     } else if (entry.sampleArray.SetCount(1)) {
         // An empty frame (or one whose samples cannot be stored) is recorded with one
         // placeholder sample, so every recorded frame has at least one.

@@ -1,0 +1,121 @@
+// Hostile frames through a device window: arbitrary header and sample bytes handed over and
+// recorded, with pausing, layout changes, swap-chain picks, history clicks and cursor moves in
+// between. The window's history, sample model, frame statistics and timeline all read what a
+// target sent; none of it may crash, read out of bounds or overflow.
+
+#include "fuzz/devicewindow/window_script.h"
+#include "gpuprofiler/devicewindow/device_window.h"
+#include "gpuprofiler/framedata/frame_profile_model.h"
+#include "gpuprofiler/timeline/timeline_view.h"
+
+#include <QApplication>
+#include <QComboBox>
+
+#include <cstring>
+#include <functional>
+
+namespace {
+
+class CReader
+{
+public:
+    CReader(const uint8_t *pData, size_t nSize) : m_pData(pData), m_nSize(nSize) {}
+    bool AtEnd() const { return m_nPos >= m_nSize; }
+    uint8 Byte() { return m_nPos < m_nSize ? m_pData[m_nPos++] : 0; }
+    void Bytes(void *pOut, size_t n)
+    {
+        auto *p = static_cast<uint8 *>(pOut);
+        for (size_t i = 0; i < n; ++i)
+            p[i] = Byte();
+    }
+
+private:
+    const uint8_t *m_pData;
+    size_t m_nSize;
+    size_t m_nPos = 0;
+};
+
+CQCGPUProfilerDeviceWindow *s_pWindow = nullptr;
+
+// Reads every cell the way a view would, building deferred rows.
+void ReadModel(QAbstractItemModel *pModel, const QModelIndex &parent, int nDepth)
+{
+    const int nRows = pModel->rowCount(parent);
+    for (int r = 0; r < nRows && r < 64; ++r) {
+        for (int c : {0, 1, 5, 6, 12, 16}) {
+            const QModelIndex index = pModel->index(r, c, parent);
+            (void)pModel->data(index, Qt::DisplayRole);
+            (void)pModel->data(index, Qt::UserRole);
+        }
+        if (nDepth < 2)
+            ReadModel(pModel, pModel->index(r, 0, parent), nDepth + 1);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int s_argc = 1;
+    static char s_name[] = "fuzz_window_intake";
+    static char *s_argv[] = {s_name, nullptr};
+    static QApplication *s_pApplication = new QApplication(s_argc, s_argv);
+    (void)s_pApplication;
+    // One window for the whole run, as a session keeps its window: its history, swap chains and
+    // bounds see everything that came before.
+    s_pWindow = new CQCGPUProfilerDeviceWindow("Fuzz Target", 0);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
+{
+    CQCGPUProfilerDeviceWindow &window = *s_pWindow;
+    CReader reader(pData, nSize);
+    while (!reader.AtEnd()) {
+        switch (reader.Byte()) {
+        case WINDOW_SCRIPT_FRAME: {
+            GpuFrameHeader header;
+            reader.Bytes(&header, sizeof(header));
+            const int32 nCount = reader.Byte();
+            GpuSampleArray samples;
+            if (samples.SetCount(nCount))
+                reader.Bytes(samples.Base(), size_t(nCount) * sizeof(GpuSampleRecord));
+            window.OnFrameReceived(&header, &samples);
+            break;
+        }
+        case WINDOW_SCRIPT_TICK:
+            window.TimerCallback();
+            break;
+        case WINDOW_SCRIPT_PAUSE:
+            window.PauseUpdates(reader.Byte() & 1);
+            break;
+        case WINDOW_SCRIPT_HIERARCHY: {
+            const bool bOn = reader.Byte() & 1;
+            window.SampleModel()->SetHierarchicalMode(bOn);
+            window.SetHierarchicalViewEnabled(bOn);
+            break;
+        }
+        case WINDOW_SCRIPT_BUBBLES:
+            window.DisablePipelineBubbles(reader.Byte() & 1);
+            break;
+        case WINDOW_SCRIPT_SELECT:
+            window.SetSelectedFrame(int(reader.Byte()) - 8);
+            ReadModel(window.SampleModel(), QModelIndex(), 0);
+            break;
+        case WINDOW_SCRIPT_COMBO:
+            window.SwapChainCombo()->setCurrentIndex(int(reader.Byte()) % 8);
+            break;
+        case WINDOW_SCRIPT_CURSOR: {
+            const int nSteps = reader.Byte() | (reader.Byte() << 8);
+            window.TimelineView()->SetCursorTime((nSteps - 1000) * 1e-5, true, false);
+            (void)window.SampleModel()->SampleIndexAtTime((nSteps - 1000) * 1e-5);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    window.TimerCallback();
+    return 0;
+}
