@@ -5,6 +5,7 @@
 #include "gpuprofiler/resources/resource_list_format.h"
 #include "gpuprofiler/resources/resource_list_item.h"
 #include "gpuprofiler/resources/resource_list_roles.h"
+#include "gpuprofiler/resources/resource_list_view.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -57,15 +58,9 @@ CQGPUBufferListWidget::CQGPUBufferListWidget(QWidget *pParent)
     pLayout->addWidget(pSplitter);
     pLayout->addWidget(pStatusBar);
 
-    QAction *pRefresh = pToolBar->addAction(QIcon(QStringLiteral("toolimages:common/repeat.png")), tr("Refresh"));
-    connect(pRefresh, &QAction::triggered, this, &CQGPUBufferListWidget::RequestBufferListUpdate);
-    pToolBar->addSeparator();
-    pToolBar->addWidget(new QLabel(tr("<b>Filter:</b>"), pToolBar));
-    m_pFilterEdit = new QLineEdit(pToolBar);
-    m_pFilterEdit->setFixedWidth(160);
-    pToolBar->addWidget(m_pFilterEdit);
-    QAction *pClear = pToolBar->addAction(QIcon(QStringLiteral("toolimages:common/remove.png")), tr("Clear"));
-    connect(pClear, &QAction::triggered, m_pFilterEdit, &QLineEdit::clear);
+    const ListFilterTools tools = AddListFilterTools(pToolBar);
+    connect(tools.pRefresh, &QAction::triggered, this, &CQGPUBufferListWidget::RequestBufferListUpdate);
+    m_pFilterEdit = tools.pFilterEdit;
     pToolBar->addSeparator();
     m_pVBsBox = new QCheckBox(tr("VBs"), pToolBar);
     m_pIBsBox = new QCheckBox(tr("IBs"), pToolBar);
@@ -77,11 +72,7 @@ CQGPUBufferListWidget::CQGPUBufferListWidget(QWidget *pParent)
     connect(m_pIBsBox, &QCheckBox::stateChanged, this, &CQGPUBufferListWidget::UpdateFilter);
 
     m_pView = new QTreeView(pSplitter);
-    m_pView->setSortingEnabled(true);
-    m_pView->setAlternatingRowColors(true);
-    m_pView->setUniformRowHeights(true);
-    m_pView->setAllColumnsShowFocus(true);
-    m_pView->header()->setStretchLastSection(false);
+    ConfigureListView(m_pView);
     pSplitter->addWidget(m_pView);
     m_pHistogram = new CQHistogramWidget();
     pSplitter->addWidget(m_pHistogram);
@@ -107,9 +98,7 @@ CQGPUBufferListWidget::CQGPUBufferListWidget(QWidget *pParent)
     connect(m_pProxy, &QAbstractItemModel::rowsRemoved, this, &CQGPUBufferListWidget::UpdateStatusBar);
     connect(m_pProxy, &QAbstractItemModel::modelReset, this, &CQGPUBufferListWidget::UpdateStatusBar);
 
-    m_pStatusLabel = new QLabel(pStatusBar);
-    pStatusBar->addPermanentWidget(m_pStatusLabel);
-    pStatusBar->setSizeGripEnabled(false);
+    m_pStatusLabel = AddListStatusLabel(pStatusBar);
 
     UpdateFilter();
     UpdateStatusBar();
@@ -142,11 +131,7 @@ void CQGPUBufferListWidget::UpdateBufferList(const void *pPayload, uint32 nSize)
     if (!ParseBufferList(pPayload, nSize, &list))
         return;
 
-    const int nHorizontal = m_pView->horizontalScrollBar()->value();
-    const int nVertical = m_pView->verticalScrollBar()->value();
-    QByteArray headerState;
-    if (m_pModel->rowCount() > 0)
-        headerState = m_pView->header()->saveState();
+    const ListViewState viewState = SaveListViewState(m_pView, m_pModel->rowCount() > 0);
 
     m_bStatusDeferred = true;
     m_pProxy->setSourceModel(nullptr);
@@ -185,14 +170,8 @@ void CQGPUBufferListWidget::UpdateBufferList(const void *pPayload, uint32 nSize)
 
     m_pProxy->setSourceModel(m_pModel);
     m_pProxy->sort(nSortSection, sortOrder);
-    if (!headerState.isEmpty())
-        m_pView->header()->restoreState(headerState);
+    RestoreListViewState(m_pView, viewState);
     m_bStatusDeferred = false;
-
-    // Scroll ranges follow the new rows only once the view has laid them out.
-    m_pView->doItemsLayout();
-    m_pView->horizontalScrollBar()->setValue(nHorizontal);
-    m_pView->verticalScrollBar()->setValue(nVertical);
 
     for (int i = 0; i < kBufferSizeClassCount; ++i)
         m_pHistogram->SetBucketValue(sizeBuckets[i], m_hVertexBuffers, list.classCounts[i][kBufferKindVertex]);

@@ -4,6 +4,7 @@
 #include "gpuprofiler/resources/resource_list_format.h"
 #include "gpuprofiler/resources/resource_list_item.h"
 #include "gpuprofiler/resources/resource_list_roles.h"
+#include "gpuprofiler/resources/resource_list_view.h"
 #include "gpuprofiler/resources/texture_list_payload.h"
 #include "gpuprofiler/resources/texture_list_sort_filter_proxy_model.h"
 #include "gpuprofiler/resources/tri_state_check_box.h"
@@ -76,15 +77,9 @@ CQTextureListWidget::CQTextureListWidget(QWidget *pParent)
     pLayout->addWidget(m_pView);
     pLayout->addWidget(pStatusBar);
 
-    QAction *pRefresh = pToolBar->addAction(QIcon(QStringLiteral("toolimages:common/repeat.png")), tr("Refresh"));
-    connect(pRefresh, &QAction::triggered, this, &CQTextureListWidget::RequestTextureListUpdate);
-    pToolBar->addSeparator();
-    pToolBar->addWidget(new QLabel(tr("<b>Filter:</b>"), pToolBar));
-    m_pFilterEdit = new QLineEdit(pToolBar);
-    m_pFilterEdit->setFixedWidth(160);
-    pToolBar->addWidget(m_pFilterEdit);
-    QAction *pClear = pToolBar->addAction(QIcon(QStringLiteral("toolimages:common/remove.png")), tr("Clear"));
-    connect(pClear, &QAction::triggered, m_pFilterEdit, &QLineEdit::clear);
+    const ListFilterTools tools = AddListFilterTools(pToolBar);
+    connect(tools.pRefresh, &QAction::triggered, this, &CQTextureListWidget::RequestTextureListUpdate);
+    m_pFilterEdit = tools.pFilterEdit;
     pToolBar->addSeparator();
     m_p2DBox = new QCheckBox(tr("2D"), pToolBar);
     m_pVolumeBox = new QCheckBox(tr("Volume"), pToolBar);
@@ -109,11 +104,7 @@ CQTextureListWidget::CQTextureListWidget(QWidget *pParent)
                             static_cast<QCheckBox *>(m_pNoLodBox), static_cast<QCheckBox *>(m_pAutoGenMipsBox)})
         connect(pBox, &QCheckBox::stateChanged, this, &CQTextureListWidget::UpdateFilter);
 
-    m_pView->setSortingEnabled(true);
-    m_pView->setAlternatingRowColors(true);
-    m_pView->setUniformRowHeights(true);
-    m_pView->setAllColumnsShowFocus(true);
-    m_pView->header()->setStretchLastSection(false);
+    ConfigureListView(m_pView);
 
     m_pModel = new QStandardItemModel(this);
     m_pModel->setHorizontalHeaderLabels({tr("Name"), tr("Format"), tr("Type"), tr("Disk Dim"), tr("Disk Mips"),
@@ -127,9 +118,7 @@ CQTextureListWidget::CQTextureListWidget(QWidget *pParent)
     connect(m_pProxy, &QAbstractItemModel::rowsRemoved, this, &CQTextureListWidget::UpdateStatusBar);
     connect(m_pProxy, &QAbstractItemModel::modelReset, this, &CQTextureListWidget::UpdateStatusBar);
 
-    m_pStatusLabel = new QLabel(pStatusBar);
-    pStatusBar->addPermanentWidget(m_pStatusLabel);
-    pStatusBar->setSizeGripEnabled(false);
+    m_pStatusLabel = AddListStatusLabel(pStatusBar);
 
     UpdateFilter();
     UpdateStatusBar();
@@ -216,13 +205,10 @@ void CQTextureListWidget::UpdateTextureList(const void *pPayload, uint32 nSize)
     if (!ParseTextureList(pPayload, nSize, &list))
         return;
 
-    const int nHorizontal = m_pView->horizontalScrollBar()->value();
-    const int nVertical = m_pView->verticalScrollBar()->value();
+    // Unlike the buffer list, the sort column and order are taken before the model is detached.
     const int nSortSection = m_pView->header()->sortIndicatorSection();
     const Qt::SortOrder sortOrder = m_pView->header()->sortIndicatorOrder();
-    QByteArray headerState;
-    if (m_pModel->rowCount() > 0)
-        headerState = m_pView->header()->saveState();
+    const ListViewState viewState = SaveListViewState(m_pView, m_pModel->rowCount() > 0);
 
     m_bStatusDeferred = true;
     m_pProxy->setSourceModel(nullptr);
@@ -259,13 +245,8 @@ void CQTextureListWidget::UpdateTextureList(const void *pPayload, uint32 nSize)
 
     m_pProxy->setSourceModel(m_pModel);
     m_pProxy->sort(nSortSection, sortOrder);
-    if (!headerState.isEmpty())
-        m_pView->header()->restoreState(headerState);
+    RestoreListViewState(m_pView, viewState);
     m_bStatusDeferred = false;
-
-    m_pView->doItemsLayout();
-    m_pView->horizontalScrollBar()->setValue(nHorizontal);
-    m_pView->verticalScrollBar()->setValue(nVertical);
 
     UpdateStatusBar();
 }
