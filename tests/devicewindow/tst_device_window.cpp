@@ -103,6 +103,38 @@ private slots:
         QCOMPARE(CommandRecorder::s_Sent[1], (SentCommand{42, 0, 0}));
     }
 
+    // Slots are dispatched by their index in the meta-object, so their order and signatures are
+    // part of the window's interface.
+    void slotsInMetaObjectOrder()
+    {
+        const QMetaObject &meta = CQCGPUProfilerDeviceWindow::staticMetaObject;
+        QStringList slotSignatures;
+        for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+            const QMetaMethod method = meta.method(i);
+            QCOMPARE(method.methodType(), QMetaMethod::Slot);
+            QStringList names;
+            for (const QByteArray &name : method.parameterNames())
+                names << QString::fromLatin1(name);
+            slotSignatures << QString::fromLatin1(method.methodSignature()) + QLatin1Char(' ') + names.join(',');
+        }
+        QCOMPARE(slotSignatures, QStringList({"PauseUpdates(bool) bPause",
+                                              "DisablePipelineBubbles(bool) bDisable",
+                                              "PipelineFlushing(bool) bFlushing",
+                                              "SamplesTreeItemCurrentItemChanged(QModelIndex) current",
+                                              "UpdateInspectorPanel(QModelIndex) index",
+                                              "TimelineViewCursorTimeChanged(double) flNewTime",
+                                              "SwapChainComboBoxIndexChanged(int) index",
+                                              "SaveCurrentProfileAsCSV() ",
+                                              "SetHierarchicalViewEnabled(bool) bEnable",
+                                              "TimerCallback() ",
+                                              "SetSelectedFrame(int) nIdx",
+                                              "SetSelectedFrame(QModelIndex) selectedFrame",
+                                              "ShowGPUResourceWindow() ",
+                                              "ExpandTreeViewZeroDeep() ",
+                                              "ExpandTreeViewOneDeep() ",
+                                              "ExpandTreeViewTwoDeep() "}));
+    }
+
     void emptyTargetNameKeepsTheTitleFormat()
     {
         CommandRecorder recorder;
