@@ -29,6 +29,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -562,6 +563,34 @@ void CQCGPUProfilerDeviceWindow::AppendHistoryColumn()
     historyTable->setColumnWidth(nColumn, kHistoryColumnWidth);
 }
 
+QList<QPair<int, int>> CQCGPUProfilerDeviceWindow::SelectedColumnRuns(const QItemSelection &selection)
+{
+    QList<QPair<int, int>> columns;
+    for (const QItemSelectionRange &range : selection)
+        columns.append({range.left(), range.right()});
+    std::sort(columns.begin(), columns.end());
+    QList<QPair<int, int>> runs;
+    for (const auto &column : columns) {
+        if (!runs.isEmpty() && column.first <= runs.last().second + 1)
+            runs.last().second = std::max(runs.last().second, column.second);
+        else
+            runs.append(column);
+    }
+    return runs;
+}
+
+QItemSelection CQCGPUProfilerDeviceWindow::SelectionOfColumnRuns(const QList<QPair<int, int>> &runs) const
+{
+    const int nLast = historyModel->columnCount() - 1;
+    QItemSelection selection;
+    for (const auto &run : runs) {
+        const int nRight = std::min(run.second, nLast);
+        if (run.first <= nRight)
+            selection.select(historyModel->index(0, run.first), historyModel->index(0, nRight));
+    }
+    return selection;
+}
+
 void CQCGPUProfilerDeviceWindow::RebuildHistoryTable()
 {
     const int32 nCount = frameHistory.Count();
@@ -575,20 +604,12 @@ void CQCGPUProfilerDeviceWindow::RebuildHistoryTable()
     if (tableCount >= 0 && nCount > 0 && nDropped <= tableCount && nCount == tableCount - nDropped + 1) {
         QList<QPair<int, int>> selectedColumns;
         if (nDropped > 0) {
-            for (const QItemSelectionRange &range : pSelection->selection())
-                selectedColumns.append({range.left(), range.right()});
+            selectedColumns = SelectedColumnRuns(pSelection->selection());
             historyModel->removeColumns(0, nDropped);
         }
         AppendHistoryColumn();
-        if (nDropped > 0) {
-            QItemSelection restored;
-            for (const auto &columns : selectedColumns) {
-                const int nRight = std::min(columns.second, nCount - 1);
-                if (columns.first <= nRight)
-                    restored.select(historyModel->index(0, columns.first), historyModel->index(0, nRight));
-            }
-            pSelection->select(restored, QItemSelectionModel::ClearAndSelect);
-        }
+        if (nDropped > 0)
+            pSelection->select(SelectionOfColumnRuns(selectedColumns), QItemSelectionModel::ClearAndSelect);
     } else {
         historyModel->removeColumns(0, historyModel->columnCount());
         for (int32 p = 0; p < nCount; ++p)
@@ -603,6 +624,15 @@ void CQCGPUProfilerDeviceWindow::RebuildHistoryTable()
     historyTable->scrollTo(last, QAbstractItemView::EnsureVisible);
     const bool bAlreadyCurrent = pSelection->currentIndex() == last;
     pSelection->setCurrentIndex(last, QItemSelectionModel::Select);
+    // Every recording adds its column to the selection. Kept as runs of columns rather than a
+    // range per column, the selection stays a few ranges long, which the model updates on every
+    // change of columns.
+    const QItemSelection selection = pSelection->selection();
+    if (selection.size() > 1) {
+        const QList<QPair<int, int>> runs = SelectedColumnRuns(selection);
+        if (runs.size() < selection.size())
+            pSelection->select(SelectionOfColumnRuns(runs), QItemSelectionModel::ClearAndSelect);
+    }
     // No change, no signal: select the newest frame directly.
     if (bAlreadyCurrent)
         SetSelectedFrame(nCount - 1);

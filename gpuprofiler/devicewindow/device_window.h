@@ -13,6 +13,7 @@
 #include <functional>
 #include <QGraphicsScene>
 #include <QMainWindow>
+#include <QItemSelection>
 #include <QModelIndex>
 
 class CGpuFrameProfileModel;
@@ -113,6 +114,9 @@ private:
     void RemoveBubblesAndTotal(FrameHistoryEntry &entry);
     void RebuildHistoryTable();
     void AppendHistoryColumn();
+    // The selected columns of the history row as sorted runs, touching runs joined.
+    static QList<QPair<int, int>> SelectedColumnRuns(const QItemSelection &selection);
+    QItemSelection SelectionOfColumnRuns(const QList<QPair<int, int>> &runs) const;
     void ShowFrameOnTimeline();
     void AttachSamplesTree();
     void ConfigureSamplesTree();

@@ -175,6 +175,12 @@ private slots:
         }
         QCOMPARE(pWindow->SelectedFrame(), history.EntryAt(498));
         QCOMPARE(pWindow->HistoryTable()->currentIndex().column(), 498);
+        // Every recording selects its column and nothing deselects them while live; the
+        // selection is kept as one run of columns, not 499 ranges.
+        QItemSelectionModel *pSelection = pWindow->HistoryTable()->selectionModel();
+        for (int p : {0, 250, 498})
+            QVERIFY(pSelection->isSelected(pWindow->HistoryModel()->index(0, p)));
+        QCOMPARE(pSelection->selection().size(), 1);
         QCOMPARE(pWindow->HistoryTable()->columnWidth(498), 16);
         QCOMPARE(history.MaxTotalGpuTime(), 0.0052);
     }
