@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
         FUZZ_CHECK(bParsed);
         const int64 nMaxRows = int64(nSize > 4 ? (nSize - 4) / kMinBufferRecordBytes : 0) + kMaxRowsPastPayload;
         FUZZ_CHECK(list.entries.Count() <= nMaxRows);
-        FUZZ_CHECK(list.names.Count() <= int64(nSize));
+        FUZZ_CHECK(list.names.Bytes() <= int64(nSize));
 
         int64 nCounted = 0;
         for (const auto &row : list.classCounts)
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
         uint64 nBytes = 0;
         for (const BufferListEntry &entry : list.entries) {
             FUZZ_CHECK(entry.nameLength >= 0 && uint32(entry.nameLength) < kResourceNameCapacity);
-            FUZZ_CHECK(entry.nameOffset >= 0 && int64(entry.nameOffset) + entry.nameLength <= list.names.Count());
+            FUZZ_CHECK(entry.nameOffset >= 0 && int64(entry.nameOffset) + entry.nameLength <= list.names.Bytes());
             for (int32 i = 0; i < entry.nameLength; ++i)
                 FUZZ_CHECK(list.Name(entry)[i] != '\0');
             nBytes += entry.record.SizeBytes();

@@ -29,13 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
         FUZZ_CHECK(bParsed);
         const int64 nMaxRows = int64(nSize > 4 ? (nSize - 4) / kMinTextureRecordBytes : 0) + kMaxRowsPastPayload;
         FUZZ_CHECK(list.entries.Count() <= nMaxRows);
-        FUZZ_CHECK(list.names.Count() <= int64(nSize));
+        FUZZ_CHECK(list.names.Bytes() <= int64(nSize));
 
         uint64 nDisk = 0;
         uint64 nResident = 0;
         for (const TextureListEntry &entry : list.entries) {
             FUZZ_CHECK(entry.nameLength >= 0 && uint32(entry.nameLength) < kResourceNameCapacity);
-            FUZZ_CHECK(entry.nameOffset >= 0 && int64(entry.nameOffset) + entry.nameLength <= list.names.Count());
+            FUZZ_CHECK(entry.nameOffset >= 0 && int64(entry.nameOffset) + entry.nameLength <= list.names.Bytes());
             const GpuTextureRecord &rec = entry.record;
             // The largest texture there can be: 65535 x 65535 x 65535 at 16 bytes a pixel,
             // with its whole mip chain (less than 4/3 of the first level).

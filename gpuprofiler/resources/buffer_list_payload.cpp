@@ -36,7 +36,6 @@ int FormatSizeClassLabel(uint64 nLimit, char *pDest, size_t nDestSize)
 bool ParseBufferList(const void *pPayload, uint32 nSize, BufferList *pList)
 {
     pList->entries.RemoveAll();
-    pList->names.RemoveAll();
     pList->totalBytes = 0;
     std::memset(pList->classCounts, 0, sizeof(pList->classCounts));
 
@@ -44,28 +43,20 @@ bool ParseBufferList(const void *pPayload, uint32 nSize, BufferList *pList)
     const int32 nRows = BoundedRecordCount(reader.ReadInt32(), reader.Size(), kMinBufferRecordBytes);
     // Both arrays are sized once: the rows by the bounded count, the names by the bytes left,
     // which their bytes can never exceed.
-    if (!pList->entries.EnsureCapacity(nRows) || !pList->names.EnsureCapacity(ClampToInt32(reader.Remaining()))) {
+    if (!pList->entries.EnsureCapacity(nRows) || !pList->names.Reset(reader.Remaining())) {
         pList->entries.Purge();
         pList->names.Purge();
         return false;
     }
 
-    char szName[kResourceNameCapacity];
     for (int32 nRow = 0; nRow < nRows; ++nRow) {
         BufferListEntry entry = {};
         // A record past the end of the payload stays all zeros and its name empty.
         reader.ReadBytes(&entry.record, sizeof(entry.record));
-        const uint32 nNameLength = reader.ReadString(szName, sizeof(szName));
-
-        entry.nameOffset = pList->names.Count();
-        entry.nameLength = int32(nNameLength);
-        if (nNameLength) {
-            if (!pList->names.SetCount(entry.nameOffset + int32(nNameLength))) {
-                pList->entries.Purge();
-                pList->names.Purge();
-                return false;
-            }
-            std::memcpy(pList->names.Base() + entry.nameOffset, szName, nNameLength);
+        if (!pList->names.ReadName(reader, &entry.nameOffset, &entry.nameLength)) {
+            pList->entries.Purge();
+            pList->names.Purge();
+            return false;
         }
         pList->entries.AddToTail(entry); // within the capacity reserved above
 

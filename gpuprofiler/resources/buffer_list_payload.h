@@ -8,6 +8,7 @@
 #include "bedrock/bedrock_api.h"
 #include "bedrock/byte_order.h"
 #include "bedrock/growable_array.h"
+#include "gpuprofiler/resources/payload_reader.h"
 
 struct GpuBufferRecord
 {
@@ -55,13 +56,12 @@ struct BufferList
 {
     // Rows to show; their number is the payload's count, bounded as ParseBufferList explains.
     GrowableArray<BufferListEntry> entries;
-    // Every name's bytes back to back, without terminators.
-    GrowableArray<char> names;
+    ResourceNamePool names;
     uint64 totalBytes = 0;
     // Buffers per size class and kind, over all rows.
     int32 classCounts[kBufferSizeClassCount][kBufferKindCount] = {};
 
-    const char *Name(const BufferListEntry &entry) const { return names.Base() + entry.nameOffset; }
+    const char *Name(const BufferListEntry &entry) const { return names.At(entry.nameOffset); }
 };
 
 // The smallest number of bytes a well-formed record can take: the fixed part and an empty name's

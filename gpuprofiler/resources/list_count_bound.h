@@ -28,7 +28,3 @@ inline int32 BoundedRecordCount(int32 nCount, uint32 nPayloadSize, uint32 nMinRe
     return nCount < nLimit ? nCount : int32(nLimit);
 }
 
-inline int32 ClampToInt32(uint32 nValue)
-{
-    return nValue < 0x7fffffffu ? int32(nValue) : 0x7fffffff;
-}

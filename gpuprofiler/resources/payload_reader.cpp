@@ -67,3 +67,23 @@ uint32 PayloadReader::ReadString(char *pDest, uint32 nCapacity)
         m_bFailed = true;
     return nStored;
 }
+
+bool ResourceNamePool::Reset(uint32 nBytes)
+{
+    m_names.RemoveAll();
+    return m_names.EnsureCapacity(nBytes < 0x7fffffffu ? int32(nBytes) : 0x7fffffff);
+}
+
+bool ResourceNamePool::ReadName(PayloadReader &reader, int32 *pOffset, int32 *pLength)
+{
+    char szName[kResourceNameCapacity];
+    const uint32 nLength = reader.ReadString(szName, sizeof(szName));
+    *pOffset = m_names.Count();
+    *pLength = int32(nLength);
+    if (nLength == 0)
+        return true;
+    if (!m_names.SetCount(*pOffset + int32(nLength)))
+        return false;
+    std::memcpy(m_names.Base() + *pOffset, szName, nLength);
+    return true;
+}

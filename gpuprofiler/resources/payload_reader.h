@@ -5,6 +5,7 @@
 // normal loop over a short payload and simply get blank records.
 
 #include "bedrock/bedrock_api.h"
+#include "bedrock/growable_array.h"
 
 // Both resource lists copy at most this many bytes of a name, terminator included.
 inline constexpr uint32 kResourceNameCapacity = 1024;
@@ -37,4 +38,23 @@ private:
     uint32 m_nSize;
     uint32 m_nPosition = 0;
     bool m_bFailed = false;
+};
+
+// A list's names, one after the other without terminators; each row keeps its name's offset and
+// length. Room for the whole pool is made once, before the rows: the names can never take more
+// bytes than the payload has left.
+class ResourceNamePool
+{
+public:
+    // Empties the pool and makes room for nBytes; false when the memory cannot be had.
+    bool Reset(uint32 nBytes);
+    // Reads the next name (cut to kResourceNameCapacity - 1 bytes) into the pool and stores where
+    // it lies; false only when the pool cannot hold it.
+    bool ReadName(PayloadReader &reader, int32 *pOffset, int32 *pLength);
+    void Purge() { m_names.Purge(); }
+    const char *At(int32 nOffset) const { return m_names.Base() + nOffset; }
+    int32 Bytes() const { return m_names.Count(); }
+
+private:
+    GrowableArray<char> m_names;
 };

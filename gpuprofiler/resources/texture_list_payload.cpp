@@ -16,33 +16,24 @@ uint64 TextureBytes(uint16 nWidth, uint16 nHeight, uint16 nDepth, uint8 nMips, i
 bool ParseTextureList(const void *pPayload, uint32 nSize, TextureList *pList)
 {
     pList->entries.RemoveAll();
-    pList->names.RemoveAll();
     pList->totalDiskBytes = 0;
     pList->totalResBytes = 0;
 
     PayloadReader reader(pPayload, nSize);
     const int32 nRows = BoundedRecordCount(reader.ReadInt32(), reader.Size(), kMinTextureRecordBytes);
-    if (!pList->entries.EnsureCapacity(nRows) || !pList->names.EnsureCapacity(ClampToInt32(reader.Remaining()))) {
+    if (!pList->entries.EnsureCapacity(nRows) || !pList->names.Reset(reader.Remaining())) {
         pList->entries.Purge();
         pList->names.Purge();
         return false;
     }
 
-    char szName[kResourceNameCapacity];
     for (int32 nRow = 0; nRow < nRows; ++nRow) {
         TextureListEntry entry = {};
         reader.ReadBytes(&entry.record, sizeof(entry.record));
-        const uint32 nNameLength = reader.ReadString(szName, sizeof(szName));
-
-        entry.nameOffset = pList->names.Count();
-        entry.nameLength = int32(nNameLength);
-        if (nNameLength) {
-            if (!pList->names.SetCount(entry.nameOffset + int32(nNameLength))) {
-                pList->entries.Purge();
-                pList->names.Purge();
-                return false;
-            }
-            std::memcpy(pList->names.Base() + entry.nameOffset, szName, nNameLength);
+        if (!pList->names.ReadName(reader, &entry.nameOffset, &entry.nameLength)) {
+            pList->entries.Purge();
+            pList->names.Purge();
+            return false;
         }
 
         const GpuTextureRecord &rec = entry.record;

@@ -9,6 +9,7 @@
 #include "bedrock/bedrock_api.h"
 #include "bedrock/byte_order.h"
 #include "bedrock/growable_array.h"
+#include "gpuprofiler/resources/payload_reader.h"
 
 // Texture flag bits.
 inline constexpr uint32 kTextureFlag1D = 0x0001;
@@ -62,11 +63,11 @@ struct TextureListEntry
 struct TextureList
 {
     GrowableArray<TextureListEntry> entries;
-    GrowableArray<char> names;
+    ResourceNamePool names;
     uint64 totalDiskBytes = 0;
     uint64 totalResBytes = 0;
 
-    const char *Name(const TextureListEntry &entry) const { return names.Base() + entry.nameOffset; }
+    const char *Name(const TextureListEntry &entry) const { return names.At(entry.nameOffset); }
 };
 
 inline constexpr uint32 kMinTextureRecordBytes = sizeof(GpuTextureRecord) + 1;
