@@ -2,6 +2,8 @@
 
 #include "bedrock/mem_alloc.h"
 
+#include <QLocale>
+
 #include <cstring>
 
 CCorvidConnection::CCorvidConnection(const QString &sHost, quint16 nPort, QObject *pParent)
@@ -64,6 +66,8 @@ bool CCorvidConnection::SendData(uint32 nChunkId, uint16 nVersion, uint32 nSize,
 void CCorvidConnection::Open(int nRetryMs)
 {
     m_bWanted = true;
+    m_bFailureLogged = false;
+    m_sCloseReason.clear();
     m_RetryTimer.setInterval(nRetryMs);
     Reconnect();
 }
@@ -71,10 +75,32 @@ void CCorvidConnection::Open(int nRetryMs)
 void CCorvidConnection::Close()
 {
     m_bWanted = false;
+    m_bLost = false;
     m_RetryTimer.stop();
     m_Socket.abort();
     ResetIncoming();
     SetState(CORVID_CONNECTION_DISCONNECTED);
+}
+
+QString CCorvidConnection::StatusText() const
+{
+    switch (m_nState) {
+    case CORVID_CONNECTION_READY:
+        return QStringLiteral("Connected");
+    case CORVID_CONNECTION_HANDSHAKE:
+        return QStringLiteral("Handshake");
+    case CORVID_CONNECTION_CONNECTING:
+        return m_bLost ? QStringLiteral("Lost, reconnecting") : QStringLiteral("Connecting");
+    default:
+        break;
+    }
+    if (!m_sCloseReason.isEmpty())
+        return QStringLiteral("Closed: %1").arg(m_sCloseReason);
+    if (m_bLost)
+        return QStringLiteral("Lost, retrying");
+    if (m_bWanted)
+        return QStringLiteral("Not reachable, retrying");
+    return QStringLiteral("Disconnected");
 }
 
 QString CCorvidConnection::Address() const
@@ -104,28 +130,51 @@ void CCorvidConnection::OnSocketConnected()
 
 void CCorvidConnection::OnSocketDisconnected()
 {
-    ResetIncoming();
-    SetState(CORVID_CONNECTION_DISCONNECTED);
-    if (m_bWanted)
-        m_RetryTimer.start();
+    LinkDown(QStringLiteral("the target closed the link"));
 }
 
 void CCorvidConnection::OnSocketError(QAbstractSocket::SocketError /*eError*/)
 {
     // A refused or failed connect never reaches disconnected(); retry from here.
-    if (m_Socket.state() == QAbstractSocket::UnconnectedState) {
-        ResetIncoming();
-        SetState(CORVID_CONNECTION_DISCONNECTED);
-        if (m_bWanted && !m_RetryTimer.isActive())
-            m_RetryTimer.start();
+    if (m_Socket.state() == QAbstractSocket::UnconnectedState)
+        LinkDown(m_Socket.errorString());
+}
+
+void CCorvidConnection::LinkDown(const QString &sWhy)
+{
+    ResetIncoming();
+    const bool bWasUp = m_nState == CORVID_CONNECTION_READY || m_nState == CORVID_CONNECTION_HANDSHAKE;
+    if (bWasUp && m_bWanted)
+        m_bLost = true;
+    // The state changes before the log line, so whoever reads the line sees the new state.
+    SetState(CORVID_CONNECTION_DISCONNECTED);
+    if (!m_bWanted)
+        return;
+    if (bWasUp) {
+        emit LogMessage(QStringLiteral("%1: target lost (%2); retrying every %3 s")
+                            .arg(DisplayName(), sWhy)
+                            .arg(m_RetryTimer.interval() / 1000.0));
+        m_bFailureLogged = true;
+    } else if (!m_bFailureLogged) {
+        emit LogMessage(QStringLiteral("%1: not reachable (%2); retrying every %3 s")
+                            .arg(Address(), sWhy)
+                            .arg(m_RetryTimer.interval() / 1000.0));
+        m_bFailureLogged = true;
     }
+    if (!m_RetryTimer.isActive())
+        m_RetryTimer.start();
 }
 
 void CCorvidConnection::DropLink(const QString &sReason)
 {
-    emit LogMessage(QStringLiteral("%1: %2; link closed").arg(Address(), sReason));
+    emit LogMessage(QStringLiteral("%1: %2; link closed").arg(DisplayName(), sReason));
+    m_sCloseReason = sReason;
+    m_bWanted = false;
+    m_bLost = false;
+    m_RetryTimer.stop();
     ResetIncoming();
-    m_Socket.abort(); // emits disconnected, which schedules the retry
+    m_Socket.abort(); // emits disconnected, which reports the new state
+    SetState(CORVID_CONNECTION_DISCONNECTED);
 }
 
 void CCorvidConnection::SetState(int32 nState)
@@ -168,7 +217,9 @@ void CCorvidConnection::OnSocketReadyRead()
                 return;
             m_IncomingHeader = ReadCorvidLinkHeader(m_Header);
             if (m_IncomingHeader.nSize > CORVID_LINK_MAX_PAYLOAD) {
-                DropLink(QStringLiteral("chunk of %1 bytes announced").arg(m_IncomingHeader.nSize));
+                DropLink(QStringLiteral("the target announced a chunk of %1 bytes, over the limit of %2 MiB")
+                             .arg(QLocale().toString(m_IncomingHeader.nSize))
+                             .arg(CORVID_LINK_MAX_PAYLOAD >> 20));
                 return;
             }
             m_pIncoming = static_cast<uint8 *>(g_pMemAlloc->Alloc(CORVID_LINK_HEADER_SIZE + m_IncomingHeader.nSize));
@@ -215,6 +266,8 @@ void CCorvidConnection::Dispatch(uint8 *pBuffer, const CorvidLinkHeader &header)
             emit NameChanged();
         }
         if (m_nState == CORVID_CONNECTION_HANDSHAKE) {
+            m_bLost = false;
+            m_bFailureLogged = false;
             emit LogMessage(QStringLiteral("%1: connected to \"%2\"").arg(Address(), DisplayName()));
             SetState(CORVID_CONNECTION_READY);
         }

@@ -25,9 +25,20 @@ public:
     int32 GetState() override;
     bool SendData(uint32 nChunkId, uint16 nVersion, uint32 nSize, void *pBuffer) override;
 
-    // Starts connecting; a link that drops is retried every nRetryMs until Close().
+    // Starts connecting; a link that drops is retried every nRetryMs until Close(). A link closed
+    // for breaking the link protocol is not retried: the same target would only break it again.
     void Open(int nRetryMs = 2000);
     void Close();
+
+    // The state as the target list shows it: besides the four states, whether a target that was
+    // connected went away ("Lost") and why a link was closed.
+    QString StatusText() const;
+    // True while a target that had been connected is gone and being retried.
+    bool IsLost() const { return m_bLost; }
+    // Why the console closed the link itself; empty unless it did.
+    QString CloseReason() const { return m_sCloseReason; }
+    // Whether the console tries to keep this target connected (Open() without a later Close()).
+    bool IsWanted() const { return m_bWanted; }
 
     QString Address() const;
     // The target's own name once its hello arrived, else its address.
@@ -58,7 +69,10 @@ private:
 
     void SetState(int32 nState);
     void ResetIncoming();
+    // The target broke the link protocol: closes the link for good and says why.
     void DropLink(const QString &sReason);
+    // The link is down: schedules the next attempt and reports what happened, once.
+    void LinkDown(const QString &sWhy);
     void WriteMessage(uint32 nChunkId, uint16 nVersion, const void *pPayload, uint32 nSize);
     // Hands one complete message (header and payload in a g_pMemAlloc buffer) to its receiver,
     // or frees it when nobody asked for its chunk id.
@@ -69,6 +83,10 @@ private:
     QTcpSocket m_Socket;
     QTimer m_RetryTimer;
     bool m_bWanted = false;
+    bool m_bLost = false;
+    // A failed attempt is logged once, not every retry.
+    bool m_bFailureLogged = false;
+    QString m_sCloseReason;
     int32 m_nState = CORVID_CONNECTION_DISCONNECTED;
     QByteArray m_Name;
     CorvidNameHolder m_NameHolder{nullptr};

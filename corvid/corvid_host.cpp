@@ -1,6 +1,9 @@
 #include "corvid/corvid_host.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QIcon>
+#include <QLibrary>
 
 CCorvidHost::CCorvidHost(QObject *pParent) : QObject(pParent)
 {
@@ -44,6 +47,31 @@ bool CCorvidHost::LoadSubTool(const QString &sPath, const char *pszInterfaceVers
     return true;
 }
 
+bool CCorvidHost::LoadSubToolFromFolder(const QString &sFolder, const char *pszInterfaceVersion, QString *pLoadedPath,
+                                        QString *pError)
+{
+    const QDir folder(sFolder);
+    QStringList failures;
+    for (const QString &sName : folder.entryList(QDir::Files, QDir::Name)) {
+        const QString sPath = folder.filePath(sName);
+        if (!QLibrary::isLibrary(sPath))
+            continue;
+        QString sWhy;
+        if (LoadSubTool(sPath, pszInterfaceVersion, &sWhy)) {
+            if (pLoadedPath)
+                *pLoadedPath = sPath;
+            return true;
+        }
+        failures << sWhy;
+    }
+    if (pError) {
+        *pError = failures.isEmpty() ? QStringLiteral("no plug-in in %1").arg(sFolder)
+                                     : QStringLiteral("no plug-in in %1 serves %2 (%3)")
+                                           .arg(sFolder, QString::fromLatin1(pszInterfaceVersion), failures.join(QStringLiteral("; ")));
+    }
+    return false;
+}
+
 CCorvidConnection *CCorvidHost::AddTarget(const QString &sHost, quint16 nPort)
 {
     auto *pConnection = new CCorvidConnection(sHost, nPort, this);
@@ -59,7 +87,7 @@ CCorvidConnection *CCorvidHost::AddTarget(const QString &sHost, quint16 nPort)
     emit LogMessage(QStringLiteral("%1: connecting").arg(pConnection->Address()));
     emit TargetsChanged();
     SetCurrentConnection(pConnection);
-    pConnection->Open();
+    pConnection->Open(m_nRetryMs);
     return pConnection;
 }
 
@@ -106,5 +134,7 @@ void CCorvidHost::Shutdown()
         pTool->OnHostClosing();
     while (!m_Connections.isEmpty())
         RemoveTarget(m_Connections.last());
+    // Windows that their users closed are deleted later; their code must still be there then.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_Module.Unload();
 }

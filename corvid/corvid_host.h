@@ -22,8 +22,16 @@ public:
 
     // Loads a subtool library and hands it this host and its action.
     bool LoadSubTool(const QString &sPath, const char *pszInterfaceVersion, QString *pError = nullptr);
+    // Loads the first library in the plug-in folder (by name order) that serves the interface;
+    // the one taken goes to pLoadedPath, what was tried and why it failed to pError.
+    bool LoadSubToolFromFolder(const QString &sFolder, const char *pszInterfaceVersion, QString *pLoadedPath = nullptr,
+                               QString *pError = nullptr);
     ICorvidSubTool *SubTool() const { return m_Module.SubTool(); }
     QAction *ToolAction() const { return m_pToolAction; }
+
+    // How long a lost or unreachable target waits before the next attempt (2 s unless changed).
+    void SetRetryInterval(int nMs) { m_nRetryMs = nMs; }
+    int RetryInterval() const { return m_nRetryMs; }
 
     // Adds a target and starts connecting to it; it becomes the current one.
     CCorvidConnection *AddTarget(const QString &sHost, quint16 nPort);
@@ -50,4 +58,5 @@ private:
     QAction *m_pToolAction;
     QList<CCorvidConnection *> m_Connections;
     CCorvidConnection *m_pCurrent = nullptr;
+    int m_nRetryMs = 2000;
 };

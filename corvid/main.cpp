@@ -9,24 +9,19 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QRegularExpression>
-#include <QFileInfo>
 #include <QTimer>
+
+#include <cstdio>
+#include <functional>
 #include <QWidget>
 
 namespace {
 
 const char *const kSubToolInterface = "Corvid_SubTool_001_GPUProfilerTool";
 
-QString DefaultSubToolPath()
+QString DefaultPluginFolder()
 {
-    // Next to the console in an installed layout, in the plug-in's folder in the build tree.
-    const QDir appDir(QCoreApplication::applicationDirPath());
-    for (const QString &sCandidate : {appDir.filePath(QStringLiteral("libgpuprofiler_subtool.so")),
-                                      appDir.filePath(QStringLiteral("../gpuprofiler/plugin/libgpuprofiler_subtool.so"))}) {
-        if (QFileInfo::exists(sCandidate))
-            return QFileInfo(sCandidate).canonicalFilePath();
-    }
-    return appDir.filePath(QStringLiteral("libgpuprofiler_subtool.so"));
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("plugins"));
 }
 
 // Saves every visible top-level window as <dir>/<n>-<title>.png.
@@ -43,6 +38,70 @@ void SaveScreenshots(const QString &sDir)
     }
 }
 
+// The first action with this text among the window's actions, or null.
+QAction *FindAction(QWidget *pWindow, const QString &sText)
+{
+    for (QAction *pAction : pWindow->findChildren<QAction *>()) {
+        if (pAction->text().remove(QLatin1Char('&')) == sText)
+            return pAction;
+    }
+    return nullptr;
+}
+
+QWidget *FindTopLevel(const char *pszClassName, QWidget *pNot = nullptr)
+{
+    for (QWidget *pWidget : QApplication::topLevelWidgets()) {
+        if (pWidget != pNot && pWidget->isVisible() && pWidget->inherits(pszClassName))
+            return pWidget;
+    }
+    return nullptr;
+}
+
+void Save(QWidget *pWidget, const QString &sDir, const QString &sName, QStringList &saved)
+{
+    const QString sPath = QDir(sDir).filePath(sName);
+    if (pWidget && pWidget->grab().save(sPath))
+        saved << sPath;
+}
+
+// Walks through the profiler the way a user would and saves a picture at each stop: the
+// console, the profiler recording, the profiler paused with the sample hierarchy open, and the
+// resource window. Quits when done; nStartMs gives the profiler time to fill its history.
+void RunScreenshotTour(QMainWindow *pConsole, const QString &sDir, int nStartMs)
+{
+    QDir().mkpath(sDir);
+    auto *pSaved = new QStringList;
+    auto step = [](int nMs, std::function<void()> fn) { QTimer::singleShot(nMs, qApp, std::move(fn)); };
+    step(nStartMs, [=] {
+        QWidget *pProfiler = FindTopLevel("QMainWindow", pConsole);
+        Save(pConsole, sDir, QStringLiteral("console.png"), *pSaved);
+        Save(pProfiler, sDir, QStringLiteral("profiler-live.png"), *pSaved);
+        if (!pProfiler)
+            return;
+        for (const char *pszAction : {"Pause", "Hierarchy", "Expand All"}) {
+            if (QAction *pAction = FindAction(pProfiler, QString::fromLatin1(pszAction)))
+                pAction->trigger();
+        }
+    });
+    step(nStartMs + 1000, [=] {
+        QWidget *pProfiler = FindTopLevel("QMainWindow", pConsole);
+        Save(pProfiler, sDir, QStringLiteral("profiler-paused.png"), *pSaved);
+        if (QAction *pAction = pProfiler ? FindAction(pProfiler, QStringLiteral("GPU Resource List")) : nullptr)
+            pAction->trigger();
+    });
+    step(nStartMs + 2500, [=] {
+        QWidget *pProfiler = FindTopLevel("QMainWindow", pConsole);
+        for (QWidget *pWidget : QApplication::topLevelWidgets()) {
+            if (pWidget->isVisible() && pWidget != pConsole && pWidget != pProfiler && !pWidget->windowTitle().isEmpty())
+                Save(pWidget, sDir, QStringLiteral("resources.png"), *pSaved);
+        }
+        for (const QString &sPath : std::as_const(*pSaved))
+            std::printf("%s\n", qPrintable(sPath));
+        delete pSaved;
+        QApplication::quit();
+    });
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -53,8 +112,10 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Developer console that hosts the GPU profiler subtool."));
     parser.addHelpOption();
-    QCommandLineOption plugin(QStringLiteral("plugin"), QStringLiteral("Subtool library to load."), QStringLiteral("path"),
-                              DefaultSubToolPath());
+    QCommandLineOption pluginDir(QStringLiteral("plugin-dir"), QStringLiteral("Folder to load the subtool plug-ins from."),
+                                 QStringLiteral("dir"), DefaultPluginFolder());
+    QCommandLineOption plugin(QStringLiteral("plugin"), QStringLiteral("Load this subtool library instead of the folder's."),
+                              QStringLiteral("path"));
     QCommandLineOption connectTo(QStringLiteral("connect"), QStringLiteral("Connect to a target (host:port); repeatable."),
                                  QStringLiteral("address"));
     QCommandLineOption openProfiler(QStringLiteral("open-profiler"),
@@ -63,7 +124,11 @@ int main(int argc, char **argv)
     QCommandLineOption screenshots(QStringLiteral("screenshots"),
                                    QStringLiteral("Before quitting (see --run-for), save every window as PNG here."),
                                    QStringLiteral("dir"));
-    parser.addOptions({plugin, connectTo, openProfiler, runFor, screenshots});
+    QCommandLineOption tour(QStringLiteral("screenshot-tour"),
+                            QStringLiteral("Open the profiler, pause it, open the resource window, save a picture of each "
+                                           "step here, and quit."),
+                            QStringLiteral("dir"));
+    parser.addOptions({pluginDir, plugin, connectTo, openProfiler, runFor, screenshots, tour});
     parser.process(app);
 
     const QString sImages = InstallToolImages(QDir::temp().filePath(QStringLiteral("corvid-%1").arg(QCoreApplication::applicationPid())));
@@ -75,21 +140,28 @@ int main(int argc, char **argv)
         window.AppendLog(QStringLiteral("Could not write the tool images; icons will be missing"));
 
     QString sError;
-    if (host.LoadSubTool(parser.value(plugin), kSubToolInterface, &sError))
-        window.AppendLog(QStringLiteral("Loaded %1").arg(parser.value(plugin)));
+    QString sLoaded = parser.value(plugin);
+    const bool bLoaded = parser.isSet(plugin) ? host.LoadSubTool(sLoaded, kSubToolInterface, &sError)
+                                              : host.LoadSubToolFromFolder(parser.value(pluginDir), kSubToolInterface, &sLoaded, &sError);
+    if (bLoaded)
+        window.AppendLog(QStringLiteral("Loaded the GPU profiler from %1").arg(QDir::cleanPath(sLoaded)));
     else
         window.AppendLog(QStringLiteral("Could not load the GPU profiler: %1").arg(sError));
 
-    if (parser.isSet(openProfiler)) {
+    const bool bTour = parser.isSet(tour);
+    const QString sTourDir = parser.value(tour);
+    if (parser.isSet(openProfiler) || bTour) {
         // Once, when the selected target first becomes ready.
         auto *pConnection = new QMetaObject::Connection;
         *pConnection = QObject::connect(&host, &CCorvidHost::TargetStateChanged, &host,
-                                        [&host, pConnection](CCorvidConnection *pTarget, int nState) {
+                                        [&host, &window, bTour, sTourDir, pConnection](CCorvidConnection *pTarget, int nState) {
                                             if (nState != CORVID_CONNECTION_READY || pTarget != host.CurrentConnection())
                                                 return;
                                             QObject::disconnect(*pConnection);
                                             delete pConnection;
                                             host.ToolAction()->trigger();
+                                            if (bTour)
+                                                RunScreenshotTour(&window, sTourDir, 3000);
                                         });
     }
     for (const QString &sAddress : parser.values(connectTo)) {

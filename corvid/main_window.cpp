@@ -2,36 +2,98 @@
 
 #include "corvid/corvid_host.h"
 
+#include <QApplication>
 #include <QDateTime>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDockWidget>
+#include <QFormLayout>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolBar>
 
-CCorvidMainWindow::CCorvidMainWindow(CCorvidHost *pHost, QWidget *pParent) : QMainWindow(pParent), m_pHost(pHost)
+namespace {
+
+// Host and port of a target to connect to.
+class CConnectDialog final : public QDialog
+{
+public:
+    CConnectDialog(const QString &sHost, int nPort, QWidget *pParent) : QDialog(pParent)
+    {
+        setWindowTitle(QStringLiteral("Connect to Target"));
+        auto *pForm = new QFormLayout(this);
+        m_pHost = new QLineEdit(sHost, this);
+        m_pHost->setMinimumWidth(220);
+        m_pPort = new QSpinBox(this);
+        m_pPort->setRange(1, 65535);
+        m_pPort->setValue(nPort);
+        pForm->addRow(QStringLiteral("Host:"), m_pHost);
+        pForm->addRow(QStringLiteral("Port:"), m_pPort);
+        auto *pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+        pButtons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Connect"));
+        pForm->addRow(pButtons);
+        connect(pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        connect(pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        // An empty host is no address.
+        connect(m_pHost, &QLineEdit::textChanged, this, [pButtons](const QString &sText) {
+            pButtons->button(QDialogButtonBox::Ok)->setEnabled(!sText.trimmed().isEmpty());
+        });
+    }
+
+    QString Host() const { return m_pHost->text().trimmed(); }
+    quint16 Port() const { return quint16(m_pPort->value()); }
+
+private:
+    QLineEdit *m_pHost;
+    QSpinBox *m_pPort;
+};
+
+} // namespace
+
+CCorvidMainWindow::CCorvidMainWindow(CCorvidHost *pHost, QWidget *pParent)
+    : QMainWindow(pParent), m_pHost(pHost), m_sLastHost(QStringLiteral("localhost")), m_nLastPort(CORVID_LINK_DEFAULT_PORT)
 {
     setWindowTitle(QStringLiteral("Corvid - Developer Console"));
     setWindowIcon(QIcon(QStringLiteral("toolimages:gpuprofilertool/appicon.png")));
     resize(900, 420);
 
-    QToolBar *pBar = addToolBar(QStringLiteral("Targets"));
-    pBar->addWidget(new QLabel(QStringLiteral(" Target: "), pBar));
-    m_pAddress = new QLineEdit(QStringLiteral("localhost:%1").arg(CORVID_LINK_DEFAULT_PORT), pBar);
-    m_pAddress->setFixedWidth(220);
-    pBar->addWidget(m_pAddress);
-    QAction *pConnect = pBar->addAction(QStringLiteral("Connect"), this, &CCorvidMainWindow::ConnectClicked);
-    connect(m_pAddress, &QLineEdit::returnPressed, pConnect, &QAction::trigger);
-    pBar->addAction(QStringLiteral("Remove Target"), this, &CCorvidMainWindow::RemoveClicked);
-    pBar->addSeparator();
-    pBar->addAction(m_pHost->ToolAction());
+    m_pConnectAction = new QAction(QStringLiteral("Connect to Target..."), this);
+    m_pConnectAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    connect(m_pConnectAction, &QAction::triggered, this, &CCorvidMainWindow::ConnectToTarget);
+    m_pDisconnectAction = new QAction(QStringLiteral("Disconnect"), this);
+    m_pDisconnectAction->setToolTip(QStringLiteral("Close the link to the selected target; it stays in the list"));
+    connect(m_pDisconnectAction, &QAction::triggered, this, &CCorvidMainWindow::DisconnectTarget);
+    m_pReconnectAction = new QAction(QStringLiteral("Reconnect"), this);
+    m_pReconnectAction->setToolTip(QStringLiteral("Connect to the selected target again"));
+    connect(m_pReconnectAction, &QAction::triggered, this, &CCorvidMainWindow::ReconnectTarget);
+    m_pRemoveAction = new QAction(QStringLiteral("Remove Target"), this);
+    connect(m_pRemoveAction, &QAction::triggered, this, &CCorvidMainWindow::RemoveTarget);
+
+    QMenu *pTargetMenu = menuBar()->addMenu(QStringLiteral("Target"));
+    pTargetMenu->addAction(m_pConnectAction);
+    pTargetMenu->addAction(m_pDisconnectAction);
+    pTargetMenu->addAction(m_pReconnectAction);
+    pTargetMenu->addAction(m_pRemoveAction);
+    pTargetMenu->addSeparator();
+    pTargetMenu->addAction(QStringLiteral("Quit"), QKeySequence::Quit, this, &QWidget::close);
 
     QMenu *pTools = menuBar()->addMenu(QStringLiteral("Tools"));
     pTools->addAction(m_pHost->ToolAction());
+
+    QToolBar *pBar = addToolBar(QStringLiteral("Targets"));
+    pBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    pBar->addAction(m_pConnectAction);
+    pBar->addAction(m_pDisconnectAction);
+    pBar->addAction(m_pReconnectAction);
+    pBar->addAction(m_pRemoveAction);
+    pBar->addSeparator();
+    pBar->addAction(m_pHost->ToolAction());
 
     m_pTargets = new QTableWidget(0, 5, this);
     m_pTargets->setHorizontalHeaderLabels({QStringLiteral("Target"), QStringLiteral("Address"), QStringLiteral("State"),
@@ -41,8 +103,9 @@ CCorvidMainWindow::CCorvidMainWindow(CCorvidHost *pHost, QWidget *pParent) : QMa
     m_pTargets->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pTargets->verticalHeader()->hide();
     m_pTargets->horizontalHeader()->setStretchLastSection(true);
-    m_pTargets->setColumnWidth(0, 220);
-    m_pTargets->setColumnWidth(1, 160);
+    m_pTargets->setColumnWidth(0, 200);
+    m_pTargets->setColumnWidth(1, 150);
+    m_pTargets->setColumnWidth(2, 260);
     setCentralWidget(m_pTargets);
     connect(m_pTargets, &QTableWidget::itemSelectionChanged, this, &CCorvidMainWindow::SelectionChanged);
     // Double-clicking a target opens the tool for it, as the toolbar action does.
@@ -59,9 +122,11 @@ CCorvidMainWindow::CCorvidMainWindow(CCorvidHost *pHost, QWidget *pParent) : QMa
     connect(m_pHost, &CCorvidHost::TargetsChanged, this, &CCorvidMainWindow::RefreshTargets);
     connect(m_pHost, &CCorvidHost::CurrentChanged, this, &CCorvidMainWindow::RefreshTargets);
     connect(m_pHost, &CCorvidHost::TargetStateChanged, this, &CCorvidMainWindow::RefreshTargets);
+    // The traffic counters move without state changes.
     auto *pRefresh = new QTimer(this);
     connect(pRefresh, &QTimer::timeout, this, &CCorvidMainWindow::RefreshTargets);
     pRefresh->start(500);
+    UpdateTargetActions();
 }
 
 bool CCorvidMainWindow::ConnectTo(const QString &sAddress)
@@ -83,13 +148,34 @@ bool CCorvidMainWindow::ConnectTo(const QString &sAddress)
     return true;
 }
 
-void CCorvidMainWindow::ConnectClicked()
+void CCorvidMainWindow::ConnectToTarget()
 {
-    if (!ConnectTo(m_pAddress->text()))
-        AppendLog(QStringLiteral("\"%1\" is not an address (host or host:port)").arg(m_pAddress->text()));
+    CConnectDialog dialog(m_sLastHost, m_nLastPort, this);
+    if (dialog.exec() != QDialog::Accepted || dialog.Host().isEmpty())
+        return;
+    m_sLastHost = dialog.Host();
+    m_nLastPort = dialog.Port();
+    m_pHost->AddTarget(m_sLastHost, dialog.Port());
 }
 
-void CCorvidMainWindow::RemoveClicked()
+void CCorvidMainWindow::DisconnectTarget()
+{
+    if (CCorvidConnection *pConnection = m_pHost->CurrentConnection()) {
+        pConnection->Close();
+        AppendLog(QStringLiteral("%1: disconnected").arg(pConnection->DisplayName()));
+    }
+}
+
+void CCorvidMainWindow::ReconnectTarget()
+{
+    if (CCorvidConnection *pConnection = m_pHost->CurrentConnection()) {
+        pConnection->Close();
+        AppendLog(QStringLiteral("%1: connecting").arg(pConnection->Address()));
+        pConnection->Open(m_pHost->RetryInterval());
+    }
+}
+
+void CCorvidMainWindow::RemoveTarget()
 {
     if (CCorvidConnection *pConnection = m_pHost->CurrentConnection())
         m_pHost->RemoveTarget(pConnection);
@@ -100,22 +186,6 @@ void CCorvidMainWindow::AppendLog(const QString &sText)
     m_pLog->appendPlainText(QStringLiteral("%1  %2").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), sText));
 }
 
-QString CCorvidMainWindow::StateText(int nState)
-{
-    switch (nState) {
-    case CORVID_CONNECTION_DISCONNECTED:
-        return QStringLiteral("Disconnected");
-    case CORVID_CONNECTION_CONNECTING:
-        return QStringLiteral("Connecting");
-    case CORVID_CONNECTION_HANDSHAKE:
-        return QStringLiteral("Handshake");
-    case CORVID_CONNECTION_READY:
-        return QStringLiteral("Connected");
-    default:
-        return QString::number(nState);
-    }
-}
-
 void CCorvidMainWindow::RefreshTargets()
 {
     m_bRefreshing = true;
@@ -124,7 +194,7 @@ void CCorvidMainWindow::RefreshTargets()
     int nCurrentRow = -1;
     for (int row = 0; row < targets.size(); ++row) {
         CCorvidConnection *pConnection = targets[row];
-        const QStringList cells = {pConnection->DisplayName(), pConnection->Address(), StateText(pConnection->GetState()),
+        const QStringList cells = {pConnection->DisplayName(), pConnection->Address(), pConnection->StatusText(),
                                    QLocale().toString(pConnection->ChunksReceived()),
                                    QStringLiteral("%1 MB").arg(double(pConnection->BytesReceived()) / (1024.0 * 1024.0), 0, 'f', 1)};
         for (int column = 0; column < cells.size(); ++column) {
@@ -135,6 +205,11 @@ void CCorvidMainWindow::RefreshTargets()
             }
             if (pItem->text() != cells[column])
                 pItem->setText(cells[column]);
+            // A target that went away, or that the console cut off, stands out in the list.
+            const bool bTrouble = pConnection->IsLost() || !pConnection->CloseReason().isEmpty();
+            const QBrush brush = bTrouble ? QBrush(QColor(190, 30, 30)) : QBrush();
+            if (pItem->foreground() != brush)
+                pItem->setForeground(brush);
         }
         if (pConnection == m_pHost->CurrentConnection())
             nCurrentRow = row;
@@ -142,6 +217,15 @@ void CCorvidMainWindow::RefreshTargets()
     if (nCurrentRow >= 0 && m_pTargets->currentRow() != nCurrentRow)
         m_pTargets->selectRow(nCurrentRow);
     m_bRefreshing = false;
+    UpdateTargetActions();
+}
+
+void CCorvidMainWindow::UpdateTargetActions()
+{
+    CCorvidConnection *pConnection = m_pHost->CurrentConnection();
+    m_pDisconnectAction->setEnabled(pConnection && pConnection->IsWanted());
+    m_pReconnectAction->setEnabled(pConnection != nullptr && pConnection->GetState() != CORVID_CONNECTION_READY);
+    m_pRemoveAction->setEnabled(pConnection != nullptr);
 }
 
 void CCorvidMainWindow::SelectionChanged()

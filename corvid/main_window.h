@@ -6,7 +6,7 @@
 
 class CCorvidHost;
 class CCorvidConnection;
-class QLineEdit;
+class QAction;
 class QPlainTextEdit;
 class QTableWidget;
 
@@ -20,20 +20,34 @@ public:
     // Connects to "host:port" (or "host", default port); false when the text is not an address.
     bool ConnectTo(const QString &sAddress);
 
+    QAction *ConnectAction() const { return m_pConnectAction; }
+    QAction *DisconnectAction() const { return m_pDisconnectAction; }
+    QAction *ReconnectAction() const { return m_pReconnectAction; }
+    QAction *RemoveAction() const { return m_pRemoveAction; }
+    QTableWidget *TargetTable() const { return m_pTargets; }
+
 public slots:
     void AppendLog(const QString &sText);
 
 private slots:
-    void ConnectClicked();
-    void RemoveClicked();
+    void ConnectToTarget();
+    void DisconnectTarget();
+    void ReconnectTarget();
+    void RemoveTarget();
     void RefreshTargets();
     void SelectionChanged();
 
 private:
-    static QString StateText(int nState);
+    void UpdateTargetActions();
 
     CCorvidHost *m_pHost;
-    QLineEdit *m_pAddress;
+    QAction *m_pConnectAction;
+    QAction *m_pDisconnectAction;
+    QAction *m_pReconnectAction;
+    QAction *m_pRemoveAction;
+    // What the last "Connect to Target..." dialog was given, offered again next time.
+    QString m_sLastHost;
+    int m_nLastPort;
     QTableWidget *m_pTargets;
     QPlainTextEdit *m_pLog;
     bool m_bRefreshing = false;

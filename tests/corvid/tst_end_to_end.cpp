@@ -1,0 +1,453 @@
+// The whole road over loopback TCP: a target (the demo target as its own process, or a scripted
+// socket that plays a target byte by byte) -> the console's connection -> the real subtool
+// library loaded by the console host -> its device window and resource window.
+//
+// The plug-in is reached only as the console reaches it: through its interface tables, and
+// through what its windows show (found by class name and action text, as a user finds them).
+
+#include "corvid/corvid_host.h"
+#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "target/frame_chunker.h"
+#include "target/frame_generator.h"
+#include "tests/support/test_support.h"
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTreeView>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+namespace {
+
+const char *const kInterface = "Corvid_SubTool_001_GPUProfilerTool";
+
+bool WaitFor(const std::function<bool()> &condition, int nTimeoutMs = 15000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > nTimeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QTest::qSleep(1);
+    }
+    return true;
+}
+
+// Lets the events of nMs pass.
+void Pump(int nMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < nMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+QWidget *TopLevel(const char *pszClass, const QString &sTitlePart = QString())
+{
+    for (QWidget *pWidget : QApplication::topLevelWidgets()) {
+        if (pWidget->isVisible() && pWidget->inherits(pszClass) && pWidget->windowTitle().contains(sTitlePart))
+            return pWidget;
+    }
+    return nullptr;
+}
+
+QWidget *ProfilerWindow(const QString &sTarget)
+{
+    return TopLevel("CQCGPUProfilerDeviceWindow", QStringLiteral("GPU Profiler - %1 ").arg(sTarget));
+}
+
+// Frames in the window's history: one column of the bar table per frame.
+int HistoryFrames(QWidget *pWindow)
+{
+    if (!pWindow)
+        return -1;
+    for (QTableView *pView : pWindow->findChildren<QTableView *>()) {
+        if (pView->model())
+            return pView->model()->columnCount();
+    }
+    return -1;
+}
+
+QAction *Action(QWidget *pWindow, const QString &sText)
+{
+    for (QAction *pAction : pWindow->findChildren<QAction *>()) {
+        if (pAction->text() == sText)
+            return pAction;
+    }
+    return nullptr;
+}
+
+// The demo target as its own process, on a free port or a given one.
+class CDemoTarget
+{
+public:
+    bool Start(const QStringList &extraArgs, quint16 nPort = 0)
+    {
+        m_Process.setProgram(QStringLiteral(DEMO_TARGET_PATH));
+        m_Process.setArguments(QStringList{QStringLiteral("--port"), QString::number(nPort), QStringLiteral("--loopback"),
+                                           QStringLiteral("--quiet")} +
+                               extraArgs);
+        m_Process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_Process.start();
+        if (!m_Process.waitForStarted(10000))
+            return false;
+        static const QRegularExpression listening(QStringLiteral("listening on port (\\d+)"));
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 10000) {
+            m_Output += m_Process.readAllStandardOutput();
+            const QRegularExpressionMatch match = listening.match(QString::fromUtf8(m_Output));
+            if (match.hasMatch()) {
+                m_nPort = quint16(match.captured(1).toUInt());
+                return true;
+            }
+            m_Process.waitForReadyRead(100);
+        }
+        return false;
+    }
+    // As a crash or a debugger stop would end it: no goodbye on the link.
+    void Kill()
+    {
+        m_Process.kill();
+        m_Process.waitForFinished(10000);
+    }
+    quint16 Port() const { return m_nPort; }
+    ~CDemoTarget() { Kill(); }
+
+private:
+    QProcess m_Process;
+    QByteArray m_Output;
+    quint16 m_nPort = 0;
+};
+
+// The console host with the real plug-in loaded; shut down and checked for leaks by the test.
+std::unique_ptr<CCorvidHost> MakeHost()
+{
+    auto pHost = std::make_unique<CCorvidHost>();
+    pHost->SetRetryInterval(100);
+    QString sError;
+    if (!pHost->LoadSubTool(QStringLiteral(GPUPROFILER_MODULE_PATH), kInterface, &sError))
+        qWarning("%s", qPrintable(sError));
+    return pHost;
+}
+
+void ShutDown(std::unique_ptr<CCorvidHost> &pHost)
+{
+    pHost->Shutdown();
+    pHost.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Opens the profiler for a target the way the user does: select it, trigger the tool action.
+QWidget *OpenProfiler(CCorvidHost &host, CCorvidConnection *pTarget, const QString &sName)
+{
+    host.SetCurrentConnection(pTarget);
+    if (!WaitFor([&] { return host.ToolAction()->isEnabled(); }))
+        return nullptr;
+    host.ToolAction()->trigger();
+    QWidget *pWindow = nullptr;
+    WaitFor([&] { return (pWindow = ProfilerWindow(sName)) != nullptr; });
+    return pWindow;
+}
+
+QByteArray LinkMessage(uint32 nId, const void *pPayload, uint32 nSize)
+{
+    QByteArray message(int(CORVID_LINK_HEADER_SIZE), 0);
+    WriteCorvidLinkHeader(message.data(), {nId, 1, nSize});
+    return message + QByteArray(static_cast<const char *>(pPayload), qsizetype(nSize));
+}
+
+QByteArray Hello(const QByteArray &name)
+{
+    return LinkMessage(CORVID_LINK_HELLO, name.constData(), uint32(name.size()));
+}
+
+// One frame's messages as a target puts them on the link, with where each chunk starts.
+struct FrameBytes
+{
+    QByteArray bytes;
+    QList<int> chunkStarts;
+    QList<uint32> chunkIds;
+};
+
+FrameBytes MakeFrameBytes(CFrameGenerator &generator, SampleChunkForm form)
+{
+    // Small chunks, so a frame is many messages and a cut can fall between or inside them.
+    CFrameChunker chunker(form, 4096);
+    std::vector<TargetChunk> chunks;
+    chunker.Split(generator.NextFrame(), chunks);
+    FrameBytes frame;
+    for (const TargetChunk &chunk : chunks) {
+        frame.chunkStarts << int(frame.bytes.size());
+        frame.chunkIds << chunk.nChunkId;
+        frame.bytes += LinkMessage(chunk.nChunkId, chunk.payload.data(), uint32(chunk.payload.size()));
+    }
+    return frame;
+}
+
+} // namespace
+
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup()
+    {
+        // Nothing of a failed test may leak into the next one.
+        for (QWidget *pWidget : QApplication::topLevelWidgets())
+            QVERIFY2(!pWidget->isVisible(), qPrintable(pWidget->windowTitle()));
+    }
+
+    // The user's road: connect, open the profiler, watch frames arrive, ask for the resource
+    // lists, close the window (which stops the stream), quit.
+    void demoTargetStreamsToTheProfiler()
+    {
+        AllocationSnapshot before;
+        CDemoTarget demo;
+        QVERIFY(demo.Start({QStringLiteral("--fps"), QStringLiteral("120"), QStringLiteral("--samples"), QStringLiteral("300"),
+                            QStringLiteral("--textures"), QStringLiteral("250"), QStringLiteral("--buffers"),
+                            QStringLiteral("400"), QStringLiteral("--name"), QStringLiteral("Stream Test")}));
+        auto pHost = MakeHost();
+        QVERIFY(pHost->SubTool());
+        CCorvidConnection *pTarget = pHost->AddTarget(QStringLiteral("127.0.0.1"), demo.Port());
+        QVERIFY(WaitFor([&] { return pTarget->GetState() == CORVID_CONNECTION_READY; }));
+        QCOMPARE(pTarget->DisplayName(), QStringLiteral("Stream Test"));
+        // Nothing streams before a window asks for it.
+        Pump(200);
+        QCOMPARE(pTarget->ChunksReceived(), quint64(1)); // the hello
+
+        QWidget *pWindow = OpenProfiler(*pHost, pTarget, QStringLiteral("Stream Test"));
+        QVERIFY(pWindow);
+        QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) >= 10; }));
+        QVERIFY(pWindow->findChild<QComboBox *>()->count() >= 1);
+
+        QAction *pResources = Action(pWindow, QStringLiteral("GPU Resource List"));
+        QVERIFY(pResources);
+        pResources->trigger();
+        QWidget *pResourceWindow = nullptr;
+        QVERIFY(WaitFor([&] { return (pResourceWindow = TopLevel("CQGPUResourceWidget")) != nullptr; }));
+        auto rowCounts = [&] {
+            QList<int> counts;
+            for (QTreeView *pView : pResourceWindow->findChildren<QTreeView *>())
+                counts << (pView->model() ? pView->model()->rowCount() : -1);
+            std::sort(counts.begin(), counts.end());
+            return counts;
+        };
+        QVERIFY2(WaitFor([&] { return rowCounts() == QList<int>({250, 400}); }), qPrintable(QDebug::toString(rowCounts())));
+
+        // The user closes the profiler: the target is told and stops streaming.
+        pWindow->close();
+        Pump(300);
+        const quint64 nChunksAfterClose = pTarget->ChunksReceived();
+        Pump(300);
+        QCOMPARE(pTarget->ChunksReceived(), nChunksAfterClose);
+        QVERIFY(!ProfilerWindow(QStringLiteral("Stream Test")));
+
+        // Opened again, it is a new window that streams again.
+        pWindow = OpenProfiler(*pHost, pTarget, QStringLiteral("Stream Test"));
+        QVERIFY(pWindow);
+        QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) >= 3; }));
+        ShutDown(pHost);
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
+    // The game crashes mid-stream (its frames are cut wherever the kill falls), then is
+    // started again: the console shows it as lost, finds it again, and the same profiler window
+    // records its frames once more.
+    void killedTargetIsLostAndFoundAgain()
+    {
+        AllocationSnapshot before;
+        // Large frames in small chunks: the kill all but surely falls inside a frame.
+        const QStringList args = {QStringLiteral("--fps"), QStringLiteral("100"), QStringLiteral("--samples"),
+                                  QStringLiteral("2000"), QStringLiteral("--max-chunk"), QStringLiteral("2048"),
+                                  QStringLiteral("--name"), QStringLiteral("Crashy")};
+        auto pDemo = std::make_unique<CDemoTarget>();
+        QVERIFY(pDemo->Start(args));
+        const quint16 nPort = pDemo->Port();
+        auto pHost = MakeHost();
+        QStringList log;
+        connect(pHost.get(), &CCorvidHost::LogMessage, this, [&](const QString &sLine) { log << sLine; });
+        CCorvidConnection *pTarget = pHost->AddTarget(QStringLiteral("127.0.0.1"), nPort);
+        QWidget *pWindow = OpenProfiler(*pHost, pTarget, QStringLiteral("Crashy"));
+        QVERIFY(pWindow);
+        QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) >= 3; }));
+
+        pDemo->Kill();
+        QVERIFY(WaitFor([&] { return pTarget->IsLost(); }));
+        QVERIFY(pTarget->GetState() != CORVID_CONNECTION_READY);
+        QVERIFY(!pHost->ToolAction()->isEnabled());
+        QVERIFY(pTarget->StatusText().startsWith(QStringLiteral("Lost")));
+        QVERIFY2(log.filter(QStringLiteral("Crashy: target lost")).size() == 1, qPrintable(log.join(QLatin1Char('\n'))));
+        Pump(300);
+        const int nFramesWhileLost = HistoryFrames(pWindow);
+        QVERIFY(nFramesWhileLost >= 3);
+
+        pDemo = std::make_unique<CDemoTarget>();
+        QVERIFY(pDemo->Start(args, nPort));
+        QVERIFY(WaitFor([&] { return pTarget->GetState() == CORVID_CONNECTION_READY; }));
+        QVERIFY(!pTarget->IsLost());
+        QVERIFY(pHost->ToolAction()->isEnabled());
+        // The window told the new run that it is open; frames flow into the same window.
+        QCOMPARE(ProfilerWindow(QStringLiteral("Crashy")), pWindow);
+        QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) >= nFramesWhileLost + 3; }));
+        ShutDown(pHost);
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
+    // A target that dies at a chosen byte of a frame: nothing of that frame is recorded, and
+    // the console and the profiler carry on with the target's next run.
+    void targetDiesInsideAFrame_data()
+    {
+        QTest::addColumn<int>("form");
+        QTest::addColumn<QString>("cut");
+        const int nPlain = int(SampleChunkForm::Plain), nPacked = int(SampleChunkForm::Packed);
+        QTest::newRow("inside the frame chunk's link header") << nPlain << "header+5";
+        QTest::newRow("inside the frame header") << nPlain << "header+100";
+        QTest::newRow("after the frame header") << nPlain << "chunk1";
+        QTest::newRow("between sample chunks") << nPlain << "chunk3";
+        QTest::newRow("inside a plain sample chunk") << nPlain << "chunk2+1000";
+        QTest::newRow("inside a packed sample chunk") << nPacked << "chunk2+200";
+        QTest::newRow("before the last sample chunk") << nPacked << "last";
+    }
+
+    void targetDiesInsideAFrame()
+    {
+        QFETCH(int, form);
+        QFETCH(QString, cut);
+        AllocationSnapshot before;
+        {
+            QTcpServer server;
+            QVERIFY(server.listen(QHostAddress::LocalHost));
+            auto pHost = MakeHost();
+            CCorvidConnection *pTarget = pHost->AddTarget(QStringLiteral("127.0.0.1"), server.serverPort());
+            FrameGeneratorOptions options;
+            options.nSampleCount = 300;
+            options.flGpuFrameTime = 0.012;
+            CFrameGenerator generator(7, options);
+
+            // Accepts the console's next connection and says hello.
+            auto accept = [&]() -> QTcpSocket * {
+                if (!WaitFor([&] { return server.hasPendingConnections(); }))
+                    return nullptr;
+                QTcpSocket *pSocket = server.nextPendingConnection();
+                pSocket->write(Hello("Scripted"));
+                return pSocket;
+            };
+            // One whole frame, and time for the window to record it before the next.
+            auto sendFrame = [&](QTcpSocket *pSocket) {
+                pSocket->write(MakeFrameBytes(generator, SampleChunkForm(form)).bytes);
+                Pump(60);
+            };
+
+            QTcpSocket *pSocket = accept();
+            QVERIFY(pSocket);
+            QWidget *pWindow = OpenProfiler(*pHost, pTarget, QStringLiteral("Scripted"));
+            QVERIFY(pWindow);
+            sendFrame(pSocket);
+            sendFrame(pSocket);
+            QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) == 2; }));
+
+            const FrameBytes cutFrame = MakeFrameBytes(generator, SampleChunkForm(form));
+            QVERIFY(cutFrame.chunkStarts.size() > 4);
+            const QStringList parts = cut.split(QLatin1Char('+'));
+            int nCut = 0;
+            if (parts[0] == QLatin1String("header"))
+                nCut = 0;
+            else if (parts[0] == QLatin1String("last"))
+                nCut = cutFrame.chunkStarts.last();
+            else
+                nCut = cutFrame.chunkStarts[parts[0].mid(5).toInt()];
+            nCut += parts.size() > 1 ? parts[1].toInt() : 0;
+            QVERIFY(nCut > 0 && nCut < cutFrame.bytes.size());
+            pSocket->write(cutFrame.bytes.left(nCut));
+            pSocket->flush();
+            Pump(50);
+            pSocket->abort();
+            QVERIFY(WaitFor([&] { return pTarget->IsLost(); }));
+            Pump(100);
+            QCOMPARE(HistoryFrames(pWindow), 2);
+
+            // The next run of the target: its frames are recorded whole, after the old ones.
+            pSocket = accept();
+            QVERIFY(pSocket);
+            QVERIFY(WaitFor([&] { return pTarget->GetState() == CORVID_CONNECTION_READY; }));
+            sendFrame(pSocket);
+            sendFrame(pSocket);
+            QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) == 4; }));
+            Pump(100);
+            QCOMPARE(HistoryFrames(pWindow), 4);
+            ShutDown(pHost);
+        }
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
+    // A target announces a chunk over the link's limit: that link is closed for good with a
+    // message that says why; the other target and its profiler window carry on.
+    void oversizedChunkClosesOnlyItsLink()
+    {
+        AllocationSnapshot before;
+        {
+            CDemoTarget demo;
+            QVERIFY(demo.Start({QStringLiteral("--fps"), QStringLiteral("120"), QStringLiteral("--samples"),
+                                QStringLiteral("200"), QStringLiteral("--name"), QStringLiteral("Healthy")}));
+            QTcpServer hostileServer;
+            QVERIFY(hostileServer.listen(QHostAddress::LocalHost));
+
+            auto pHost = MakeHost();
+            QStringList log;
+            connect(pHost.get(), &CCorvidHost::LogMessage, this, [&](const QString &sLine) { log << sLine; });
+            CCorvidConnection *pHealthy = pHost->AddTarget(QStringLiteral("127.0.0.1"), demo.Port());
+            QWidget *pHealthyWindow = OpenProfiler(*pHost, pHealthy, QStringLiteral("Healthy"));
+            QVERIFY(pHealthyWindow);
+
+            CCorvidConnection *pHostile = pHost->AddTarget(QStringLiteral("127.0.0.1"), hostileServer.serverPort());
+            QVERIFY(WaitFor([&] { return hostileServer.hasPendingConnections(); }));
+            QTcpSocket *pSocket = hostileServer.nextPendingConnection();
+            pSocket->write(Hello("Hostile"));
+            QWidget *pHostileWindow = OpenProfiler(*pHost, pHostile, QStringLiteral("Hostile"));
+            QVERIFY(pHostileWindow);
+            QVERIFY(WaitFor([&] { return HistoryFrames(pHealthyWindow) >= 3; }));
+
+            // A header announcing one byte over the limit, and the start of its payload.
+            QByteArray header(int(CORVID_LINK_HEADER_SIZE), 0);
+            WriteCorvidLinkHeader(header.data(), {GPU_PROFILER_CHUNK_DATA, 1, CORVID_LINK_MAX_PAYLOAD + 1});
+            pSocket->write(header + QByteArray(4096, 'x'));
+            QVERIFY(WaitFor([&] { return pHostile->GetState() == CORVID_CONNECTION_DISCONNECTED; }));
+
+            const QString sWhy = QStringLiteral("the target announced a chunk of 67,108,865 bytes, over the limit of 64 MiB");
+            QCOMPARE(pHostile->StatusText(), QStringLiteral("Closed: ") + sWhy);
+            QCOMPARE(log.filter(QStringLiteral("Hostile: ") + sWhy + QStringLiteral("; link closed")).size(), 1);
+            QCOMPARE(pHostile->ChunksDropped(), quint64(0));
+            // Closed for good: no new attempt, and nothing else changed.
+            Pump(400);
+            QVERIFY(!hostileServer.hasPendingConnections());
+            QVERIFY(!pHostile->IsLost());
+            QCOMPARE(pHost->Targets().size(), 2);
+            QCOMPARE(ProfilerWindow(QStringLiteral("Hostile")), pHostileWindow);
+            QCOMPARE(HistoryFrames(pHostileWindow), 0);
+            QCOMPARE(pHealthy->GetState(), int32(CORVID_CONNECTION_READY));
+            const int nHealthyFrames = HistoryFrames(pHealthyWindow);
+            QVERIFY(WaitFor([&] { return HistoryFrames(pHealthyWindow) >= nHealthyFrames + 3; }));
+
+            // The user may try again; the console connects afresh.
+            pHostile->Open(100);
+            QVERIFY(WaitFor([&] { return hostileServer.hasPendingConnections(); }));
+            ShutDown(pHost);
+        }
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+};
+
+GPUPROF_TEST_MAIN(TestEndToEnd)
+#include "tst_end_to_end.moc"
