@@ -133,9 +133,9 @@ bool CCorvidMainWindow::ConnectTo(const QString &sAddress)
 {
     const QString sText = sAddress.trimmed();
     const int nColon = sText.lastIndexOf(QLatin1Char(':'));
-    QString sHost = nColon > 0 ? sText.left(nColon) : sText;
+    const QString sHost = nColon >= 0 ? sText.left(nColon) : sText;
     quint16 nPort = CORVID_LINK_DEFAULT_PORT;
-    if (nColon > 0) {
+    if (nColon >= 0) {
         bool bOk = false;
         const uint nParsed = sText.mid(nColon + 1).toUInt(&bOk);
         if (!bOk || nParsed == 0 || nParsed > 65535)
