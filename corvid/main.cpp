@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QRegularExpression>
+#include <QTabWidget>
 #include <QTimer>
 
 #include <cstdio>
@@ -89,12 +90,23 @@ void RunScreenshotTour(QMainWindow *pConsole, const QString &sDir, int nStartMs)
         if (QAction *pAction = pProfiler ? FindAction(pProfiler, QStringLiteral("GPU Resource List")) : nullptr)
             pAction->trigger();
     });
-    step(nStartMs + 2500, [=] {
+    // The resource window: the texture list first, then the buffer list with its histogram.
+    auto resourceWindow = [pConsole] {
         QWidget *pProfiler = FindTopLevel("QMainWindow", pConsole);
         for (QWidget *pWidget : QApplication::topLevelWidgets()) {
             if (pWidget->isVisible() && pWidget != pConsole && pWidget != pProfiler && !pWidget->windowTitle().isEmpty())
-                Save(pWidget, sDir, QStringLiteral("resources.png"), *pSaved);
+                return pWidget;
         }
+        return static_cast<QWidget *>(nullptr);
+    };
+    step(nStartMs + 2500, [=] {
+        QWidget *pResources = resourceWindow();
+        Save(pResources, sDir, QStringLiteral("resources-textures.png"), *pSaved);
+        if (QTabWidget *pTabs = pResources ? pResources->findChild<QTabWidget *>() : nullptr)
+            pTabs->setCurrentIndex(pTabs->count() - 1);
+    });
+    step(nStartMs + 3000, [=] {
+        Save(resourceWindow(), sDir, QStringLiteral("resources-buffers.png"), *pSaved);
         for (const QString &sPath : std::as_const(*pSaved))
             std::printf("%s\n", qPrintable(sPath));
         delete pSaved;
