@@ -5,8 +5,49 @@
 
 namespace {
 
+// Work that a pass does as fixed steps over the screen rather than as draws of meshes: each
+// step is one fullscreen draw on a target 1/nDivisor of the screen's width and height.
+struct FullscreenStep
+{
+    const char *pszName;
+    uint32 nDivisor;
+};
+
+// Bloom works down a mip chain and back up; names carry no '/', which would start a new path part.
+constexpr FullscreenStep kBloomSteps[] = {
+    {"Bright Pass", 2},     {"Downsample Mip 1", 4}, {"Downsample Mip 2", 8}, {"Downsample Mip 3", 16},
+    {"Blur Mip 3", 16},     {"Upsample Mip 2", 8},   {"Upsample Mip 1", 4},   {"Bloom Composite", 1},
+};
+constexpr FullscreenStep kTonemapSteps[] = {
+    {"Luminance Histogram", 4}, {"Exposure Adapt", 64}, {"Tonemap", 1}, {"Color Grade", 1},
+};
+constexpr FullscreenStep kAaSteps[] = {
+    {"Edge Detect", 1}, {"Blend Weights", 1}, {"Neighborhood Blend", 1}, {"Sharpen", 1},
+};
+
+struct StepList
+{
+    const FullscreenStep *pSteps;
+    uint32 nCount;
+};
+
+template <size_t N>
+constexpr StepList Steps(const FullscreenStep (&steps)[N])
+{
+    return {steps, uint32(N)};
+}
+
 // What a frame is made of, in submission order. Each pass gets a share of the frame's samples
-// by its weight; a pass may open with a clear or close with a resolve.
+// by its weight; a pass may open with a clear or close with a resolve. Scene passes draw meshes,
+// UI passes draw widgets, post-processing passes run their fullscreen steps in order (and run
+// them again when their share is larger, as a split-screen renderer would).
+enum class PassWork
+{
+    Scene,
+    Ui,
+    Fullscreen,
+};
+
 struct PassDesc
 {
     const char *pszView;
@@ -14,25 +55,39 @@ struct PassDesc
     uint32 nWeight;
     const char *pszFirst; // a clear that opens the pass, or null
     const char *pszLast;  // a resolve that closes it, or null
+    PassWork work = PassWork::Scene;
+    StepList steps = {nullptr, 0};
 };
 
+// Shadows and reflections come first: the main view samples both.
 constexpr PassDesc kPasses[] = {
     {"Shadow", "Cascade 0", 6, "Clear Depth", nullptr},
     {"Shadow", "Cascade 1", 5, "Clear Depth", nullptr},
     {"Shadow", "Cascade 2", 4, "Clear Depth", nullptr},
     {"Shadow", "Cascade 3", 3, "Clear Depth", nullptr},
+    {"Reflection", "Opaque", 6, "Clear Color", nullptr},
+    {"Reflection", "Sky", 1, nullptr, nullptr},
     {"Main", "Depth Prepass", 8, "Clear Depth", nullptr},
     {"Main", "GBuffer", 14, "Clear GBuffer", nullptr},
     {"Main", "Opaque", 22, nullptr, "Resolve MSAA"},
     {"Main", "Decals", 4, nullptr, nullptr},
     {"Main", "Sky", 1, nullptr, nullptr},
-    {"Main", "Translucent", 8, nullptr, nullptr},
-    {"Main", "PostFX", 4, nullptr, "Resolve HDR"},
-    {"Reflection", "Opaque", 6, "Clear Color", nullptr},
-    {"Reflection", "Sky", 1, nullptr, nullptr},
-    {"UI", "HUD", 3, nullptr, nullptr},
-    {"UI", "Menus", 2, nullptr, nullptr},
+    {"Main", "Translucent", 8, nullptr, "Resolve HDR"},
+    {"Post", "Bloom", 2, nullptr, nullptr, PassWork::Fullscreen, Steps(kBloomSteps)},
+    {"Post", "Tonemap", 1, nullptr, nullptr, PassWork::Fullscreen, Steps(kTonemapSteps)},
+    {"Post", "AA", 1, nullptr, nullptr, PassWork::Fullscreen, Steps(kAaSteps)},
+    {"UI", "HUD", 3, "Clear Stencil", nullptr, PassWork::Ui},
+    {"UI", "Menus", 2, nullptr, nullptr, PassWork::Ui},
 };
+
+// The screen that post-processing covers.
+constexpr uint32 kScreenWidth = 1920;
+constexpr uint32 kScreenHeight = 1080;
+
+constexpr const char *kWidgets[] = {
+    "Text_Glyphs", "Icon_Atlas", "Minimap", "Crosshair", "Health_Bar", "Ammo_Counter", "Panel", "Button", "Cursor",
+};
+constexpr uint32 kWidgetCount = uint32(sizeof(kWidgets) / sizeof(kWidgets[0]));
 
 constexpr const char *kMeshes[] = {
     "Terrain",        "Terrain_Detail", "Rock_01",         "Rock_02",        "Rock_03",
@@ -40,7 +95,7 @@ constexpr const char *kMeshes[] = {
     "Building_C",     "Road",           "Bridge",          "Water",          "Character_Hero",
     "Character_NPC",  "Weapon_Rifle",   "Vehicle_Truck",   "Vehicle_Car",    "Lamp_Post",
     "Fence",          "Crate",          "Barrel",          "Particles_Smoke", "Particles_Fire",
-    "Fullscreen_Quad", "Text_Glyphs",   "Icon_Atlas",      "Skydome",        "Cloud_Layer",
+    "Foliage_Bush",   "Debris",         "Statue",          "Skydome",        "Cloud_Layer",
 };
 constexpr uint32 kMeshCount = uint32(sizeof(kMeshes) / sizeof(kMeshes[0]));
 
@@ -169,6 +224,27 @@ void CFrameGenerator::FillDraw(GpuSampleRecord &sample)
     sample.SetPrimsPerDrawHist(PrimsPerDrawBin(nPrimsPerDraw), nDraws);
 }
 
+void CFrameGenerator::FillFullscreen(GpuSampleRecord &sample, uint32 nDivisor)
+{
+    // One triangle that covers the target: three vertices, a pixel shader run per pixel.
+    const uint32 nPixels = (kScreenWidth / nDivisor) * (kScreenHeight / nDivisor);
+    sample.SetDraws(1);
+    sample.SetVerts(3);
+    sample.SetPrims(1);
+    sample.SetIaVerts(3);
+    sample.SetIaPrims(1);
+    sample.SetVsInvokes(3);
+    sample.SetCInvokes(1);
+    sample.SetCPrims(1);
+    sample.SetPsInvokes(nPixels);
+    if (Chance(50)) {
+        sample.SetCbUpdates(1);
+        sample.SetCbUpload(256);
+    }
+    sample.SetInstHist(1, 1);
+    sample.SetPrimsPerDrawHist(PrimsPerDrawBin(1), 1);
+}
+
 void CFrameGenerator::NextFrame(TargetFrame &frame)
 {
     const uint32 nCount = m_options.nSampleCount;
@@ -225,10 +301,18 @@ void CFrameGenerator::NextFrame(TargetFrame &frame)
                 else
                     sample.SetResolves(1);
                 timeSample(sample, 4e-6, 60e-6);
+            } else if (pass.work == PassWork::Fullscreen) {
+                const FullscreenStep &step = pass.steps.pSteps[i % pass.steps.nCount];
+                name = prefix + step.pszName;
+                FillFullscreen(sample, step.nDivisor);
+                // Time goes with the pixels covered: a full-screen step is among the longest.
+                const double flPixelShare = 1.0 / double(step.nDivisor * step.nDivisor);
+                timeSample(sample, 3e-6 + 40e-6 * flPixelShare, 10e-6 + 500e-6 * flPixelShare);
             } else {
-                name = prefix + "Draw " + kMeshes[Uniform(0, kMeshCount - 1)];
+                name = prefix + "Draw " + (pass.work == PassWork::Ui ? kWidgets[Uniform(0, kWidgetCount - 1)]
+                                                                     : kMeshes[Uniform(0, kMeshCount - 1)]);
                 FillDraw(sample);
-                timeSample(sample, 2e-6, 400e-6);
+                timeSample(sample, 2e-6, pass.work == PassWork::Ui ? 30e-6 : 400e-6);
             }
             sample.SetName(name);
         }

@@ -1,9 +1,10 @@
 #pragma once
 // Realistic frames for the demo target, the tests and the benchmarks: what a game engine's
 // profiler would report for one frame. Samples are grouped by view and layer in submission
-// order ("#Main/Opaque/Draw Rock_02", "#Shadow/Cascade 1/Draw Terrain"), a few plain names
-// stand outside the paths ("Present"), GPU work follows itself with small gaps, most counters
-// are zero and the names repeat from frame to frame: the data that chunk compression sees.
+// order ("#Main/Opaque/Draw Rock_02", "#Shadow/Cascade 1/Draw Terrain", "#Post/Bloom/Blur Mip 3"),
+// a few plain names stand outside the paths ("Present"), GPU work follows itself with small
+// gaps, most counters are zero and the names repeat from frame to frame: the data that chunk
+// compression sees.
 //
 // The sequence depends only on the seed and the options, on every platform: the generator has
 // its own random source rather than the standard library's distributions.
@@ -50,6 +51,7 @@ private:
 
     void FillHeader(GpuFrameHeader &header, int nSwapChain);
     void FillDraw(GpuSampleRecord &sample);
+    void FillFullscreen(GpuSampleRecord &sample, uint32 nDivisor);
 
     FrameGeneratorOptions m_options;
     uint64 m_nState;

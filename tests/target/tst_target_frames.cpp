@@ -179,7 +179,9 @@ private slots:
                 nZeroCounterBytes += reinterpret_cast<const uint8 *>(&sample)[GpuSampleRecord::kCounterBlockOffset + i] == 0;
             nDraws += sample.Draws();
         }
-        QCOMPARE(views, (std::set<std::string>{"Main", "Reflection", "Shadow", "UI"}));
+        QCOMPARE(views, (std::set<std::string>{"Main", "Post", "Reflection", "Shadow", "UI"}));
+        for (const char *pszName : {"#Main/Depth Prepass/Clear Depth", "#Post/Bloom/Bright Pass", "#Post/Tonemap/Tonemap", "#Post/AA/Edge Detect"})
+            QVERIFY2(names.count(pszName), pszName);
         QVERIFY(layers.size() >= 10);
         QVERIFY2(names.size() < 400, qPrintable(QString::number(names.size())));
         QVERIFY(nZeroCounterBytes > frame.samples.size() * GpuSampleRecord::kCounterBlockSize / 2);
