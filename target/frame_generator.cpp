@@ -124,6 +124,7 @@ CFrameGenerator::CFrameGenerator(uint64 nSeed, const FrameGeneratorOptions &opti
         m_options.nSwapChains = 1;
     if (m_nState == 0)
         m_nState = 1;
+    m_options.nSampleCountVariation = std::min<uint32>(m_options.nSampleCountVariation, 100);
 }
 
 uint64 CFrameGenerator::NextRandom()
@@ -245,9 +246,20 @@ void CFrameGenerator::FillFullscreen(GpuSampleRecord &sample, uint32 nDivisor)
     sample.SetPrimsPerDrawHist(PrimsPerDrawBin(1), 1);
 }
 
+uint32 CFrameGenerator::FrameSampleCount()
+{
+    const uint32 nBase = m_options.nSampleCount;
+    // No draw from the random source without variation, so such frames stay as they were.
+    if (m_options.nSampleCountVariation == 0 || nBase == 0)
+        return nBase;
+    const uint64 nSpread = uint64(nBase) * m_options.nSampleCountVariation / 100;
+    const uint64 nCount = nBase - nSpread + Uniform(0, uint32(std::min<uint64>(2 * nSpread, 0xFFFFFFFFu)));
+    return uint32(std::min<uint64>(nCount, 0xFFFFFFFFu));
+}
+
 void CFrameGenerator::NextFrame(TargetFrame &frame)
 {
-    const uint32 nCount = m_options.nSampleCount;
+    const uint32 nCount = FrameSampleCount();
     const int nSwapChain = int(m_nFrameIndex % uint64(m_options.nSwapChains));
     FillHeader(frame.header, nSwapChain);
     frame.samples.assign(nCount, GpuSampleRecord{});

@@ -14,6 +14,10 @@
 struct FrameGeneratorOptions
 {
     uint32 nSampleCount = 1000;
+    // Frames carry up to this many percent of nSampleCount more or fewer samples (at most 100),
+    // as a game's frames do when objects come into view and go. 0 gives every frame exactly
+    // nSampleCount samples.
+    uint32 nSampleCountVariation = 0;
     // Frames take turns on this many swap chains (at least 1); the first is the main window's.
     int nSwapChains = 1;
     // Whether headers carry resource statistics.
@@ -49,6 +53,7 @@ private:
     double UniformReal(double flLow, double flHigh);
     bool Chance(uint32 nPercent) { return Uniform(0, 99) < nPercent; }
 
+    uint32 FrameSampleCount();
     void FillHeader(GpuFrameHeader &header, int nSwapChain);
     void FillDraw(GpuSampleRecord &sample);
     void FillFullscreen(GpuSampleRecord &sample, uint32 nDivisor);

@@ -98,20 +98,52 @@ private slots:
         }
     }
 
+    void generatorIsDeterministic_data()
+    {
+        QTest::addColumn<uint>("variation");
+        QTest::newRow("exact counts") << 0u;
+        QTest::newRow("varying counts") << 10u;
+    }
+
     void generatorIsDeterministic()
     {
+        QFETCH(uint, variation);
         FrameGeneratorOptions options;
         options.nSampleCount = 300;
+        options.nSampleCountVariation = variation;
         CFrameGenerator first(5, options), second(5, options), other(6, options);
         for (int i = 0; i < 3; ++i) {
             const TargetFrame a = first.NextFrame();
             const TargetFrame b = second.NextFrame();
             const TargetFrame c = other.NextFrame();
             QVERIFY(std::memcmp(&a.header, &b.header, sizeof(a.header)) == 0);
+            QCOMPARE(a.samples.size(), b.samples.size());
             QVERIFY(std::memcmp(a.samples.data(), b.samples.data(), a.samples.size() * sizeof(GpuSampleRecord)) == 0);
-            QVERIFY(std::memcmp(a.samples.data(), c.samples.data(), a.samples.size() * sizeof(GpuSampleRecord)) != 0);
+            QVERIFY(a.samples.size() != c.samples.size() ||
+                    std::memcmp(a.samples.data(), c.samples.data(), a.samples.size() * sizeof(GpuSampleRecord)) != 0);
         }
         QCOMPARE(first.FrameIndex(), uint64(3));
+    }
+
+    // With variation, counts spread over the whole allowed range and no further; every frame
+    // still announces what it carries and ends with "Present".
+    void sampleCountsVaryWithinTheirRange()
+    {
+        FrameGeneratorOptions options;
+        options.nSampleCount = 400;
+        options.nSampleCountVariation = 10;
+        CFrameGenerator generator(2, options);
+        std::set<size_t> counts;
+        TargetFrame frame;
+        for (int i = 0; i < 200; ++i) {
+            generator.NextFrame(frame);
+            QVERIFY2(frame.samples.size() >= 360 && frame.samples.size() <= 440, qPrintable(QString::number(frame.samples.size())));
+            QCOMPARE(frame.header.SampleCount(), uint32(frame.samples.size()));
+            QCOMPARE(QByteArray(frame.samples.back().Name().data()), QByteArray("Present"));
+            counts.insert(frame.samples.size());
+        }
+        QVERIFY(counts.size() > 40);
+        QVERIFY(*counts.begin() < 370 && *counts.rbegin() > 430);
     }
 
     void generatorSampleCounts_data()
