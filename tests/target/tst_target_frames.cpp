@@ -101,17 +101,21 @@ private slots:
     void generatorIsDeterministic_data()
     {
         QTest::addColumn<uint>("variation");
-        QTest::newRow("exact counts") << 0u;
-        QTest::newRow("varying counts") << 10u;
+        QTest::addColumn<bool>("flushing");
+        QTest::newRow("exact counts") << 0u << false;
+        QTest::newRow("varying counts, flushing") << 10u << true;
     }
 
     void generatorIsDeterministic()
     {
         QFETCH(uint, variation);
+        QFETCH(bool, flushing);
         FrameGeneratorOptions options;
         options.nSampleCount = 300;
         options.nSampleCountVariation = variation;
         CFrameGenerator first(5, options), second(5, options), other(6, options);
+        for (CFrameGenerator *pGenerator : {&first, &second, &other})
+            pGenerator->SetPipelineFlushing(flushing);
         for (int i = 0; i < 3; ++i) {
             const TargetFrame a = first.NextFrame();
             const TargetFrame b = second.NextFrame();
@@ -218,6 +222,65 @@ private slots:
         QVERIFY2(names.size() < 400, qPrintable(QString::number(names.size())));
         QVERIFY(nZeroCounterBytes > frame.samples.size() * GpuSampleRecord::kCounterBlockSize / 2);
         QVERIFY(nDraws > 1000);
+    }
+
+    void pipelineFlushingLengthensFrames_data()
+    {
+        QTest::addColumn<uint>("samples");
+        QTest::addColumn<double>("gpuFrameTime");
+        QTest::addColumn<double>("minGrowth");
+        QTest::addColumn<double>("maxGrowth");
+        // The samples' own times: the frame grows by whatever the bubbles add.
+        QTest::newRow("unscaled") << 1000u << 0.0 << 1.02 << 2.0;
+        // The demo's frames: the bubbles come after the scaling to the wanted length, or they
+        // would be scaled away.
+        QTest::newRow("scaled to 14 ms") << 400u << 0.014 << 1.10 << 1.35;
+    }
+
+    // The same seed with flushing on and off: the same samples, only each one later and
+    // longer, with an idle gap after it; turned off again, the frames are those of a generator
+    // that never flushed.
+    void pipelineFlushingLengthensFrames()
+    {
+        QFETCH(uint, samples);
+        QFETCH(double, gpuFrameTime);
+        QFETCH(double, minGrowth);
+        QFETCH(double, maxGrowth);
+        FrameGeneratorOptions options;
+        options.nSampleCount = samples;
+        options.nSampleCountVariation = 10;
+        options.flGpuFrameTime = gpuFrameTime;
+        CFrameGenerator plain(4, options), flushed(4, options);
+        flushed.SetPipelineFlushing(true);
+        auto span = [](const TargetFrame &frame) {
+            return frame.samples.back().GpuStartTime() + frame.samples.back().GpuTime() - frame.samples.front().GpuStartTime();
+        };
+        double flPlainSpans = 0.0, flFlushedSpans = 0.0;
+        for (int nFrame = 0; nFrame < 20; ++nFrame) {
+            const TargetFrame a = plain.NextFrame();
+            const TargetFrame b = flushed.NextFrame();
+            QCOMPARE(b.samples.size(), a.samples.size());
+            for (size_t i = 0; i < a.samples.size(); ++i) {
+                QCOMPARE(QByteArray(b.samples[i].Name().data()), QByteArray(a.samples[i].Name().data()));
+                QCOMPARE(b.samples[i].Draws(), a.samples[i].Draws());
+                QVERIFY(b.samples[i].GpuTime() > a.samples[i].GpuTime());
+                if (i > 0) {
+                    const double flGap = b.samples[i].GpuStartTime() - (b.samples[i - 1].GpuStartTime() + b.samples[i - 1].GpuTime());
+                    QVERIFY2(flGap > 1e-6 && flGap < 20e-6, qPrintable(QString::number(flGap)));
+                }
+            }
+            QVERIFY(span(b) > span(a));
+            flPlainSpans += span(a);
+            flFlushedSpans += span(b);
+        }
+        const double flGrowth = flFlushedSpans / flPlainSpans;
+        QVERIFY2(flGrowth >= minGrowth && flGrowth <= maxGrowth, qPrintable(QString::number(flGrowth)));
+
+        flushed.SetPipelineFlushing(false);
+        const TargetFrame a = plain.NextFrame();
+        const TargetFrame b = flushed.NextFrame();
+        QCOMPARE(b.samples.size(), a.samples.size());
+        QVERIFY(std::memcmp(a.samples.data(), b.samples.data(), a.samples.size() * sizeof(GpuSampleRecord)) == 0);
     }
 
     void chunking_data()
