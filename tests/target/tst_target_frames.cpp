@@ -297,6 +297,10 @@ private slots:
         QTest::newRow("smaller than a record") << int(SampleChunkForm::Plain) << 100 << 3u << 1;
         QTest::newRow("no samples") << int(SampleChunkForm::Packed) << 65536 << 0u << 160;
         QTest::newRow("one sample") << int(SampleChunkForm::Packed) << 65536 << 1u << 160;
+        QTest::newRow("mixed, default size") << int(SampleChunkForm::Mixed) << 65536 << 1000u << 160;
+        QTest::newRow("mixed, two records and a size word") << int(SampleChunkForm::Mixed) << 820 << 5u << 2;
+        QTest::newRow("mixed, one byte short of two") << int(SampleChunkForm::Mixed) << 819 << 5u << 1;
+        QTest::newRow("mixed, one sample") << int(SampleChunkForm::Mixed) << 65536 << 1u << 160;
     }
 
     void chunking()
@@ -316,15 +320,38 @@ private slots:
         QCOMPARE(chunks.size(), size_t(1 + (samples + uint(perChunk) - 1) / uint(perChunk)));
         QCOMPARE(chunks[0].nChunkId, GPU_PROFILER_CHUNK_FRAME);
         QVERIFY(Bytes(chunks[0].payload.data(), chunks[0].payload.size()) == Bytes(&frame.header, 188));
-        const uint32 nSampleId = form == int(SampleChunkForm::Plain) ? GPU_PROFILER_CHUNK_DATA : GPU_PROFILER_CHUNK_COMPRESSED;
+        // Mixed chunks take turns, plain first.
         for (size_t i = 1; i < chunks.size(); ++i) {
-            QCOMPARE(chunks[i].nChunkId, nSampleId);
+            const bool bPacked = form == int(SampleChunkForm::Packed) || (form == int(SampleChunkForm::Mixed) && i % 2 == 0);
+            QCOMPARE(chunks[i].nChunkId, bPacked ? GPU_PROFILER_CHUNK_COMPRESSED : GPU_PROFILER_CHUNK_DATA);
             QVERIFY(chunks[i].payload.size() <= std::max<size_t>(size_t(maxChunk), 408));
         }
         QVERIFY(RecordsOf(chunks, 1) == Bytes(frame.samples.data(), frame.samples.size() * sizeof(GpuSampleRecord)));
         QCOMPARE(chunker.RecordBytes(), uint64(samples) * 408);
         if (form == int(SampleChunkForm::Packed) && samples >= 100)
             QVERIFY(chunker.SampleChunkBytes() * 3 < chunker.RecordBytes());
+    }
+
+    // The turns of the mixed form run on across frames: a stream of one-chunk frames carries
+    // both forms, and every frame still arrives whole.
+    void mixedChunksTakeTurnsAcrossFrames()
+    {
+        FrameGeneratorOptions options;
+        options.nSampleCount = 120;
+        options.nSampleCountVariation = 10;
+        CFrameGenerator generator(12, options);
+        CFrameChunker chunker(SampleChunkForm::Mixed);
+        std::vector<uint32> ids;
+        for (int nFrame = 0; nFrame < 4; ++nFrame) {
+            const TargetFrame frame = generator.NextFrame();
+            std::vector<TargetChunk> chunks;
+            chunker.Split(frame, chunks);
+            QCOMPARE(chunks.size(), size_t(2));
+            QVERIFY(RecordsOf(chunks, 1) == Bytes(frame.samples.data(), frame.samples.size() * sizeof(GpuSampleRecord)));
+            ids.push_back(chunks[1].nChunkId);
+        }
+        QCOMPARE(ids, (std::vector<uint32>{GPU_PROFILER_CHUNK_DATA, GPU_PROFILER_CHUNK_COMPRESSED, GPU_PROFILER_CHUNK_DATA,
+                                           GPU_PROFILER_CHUNK_COMPRESSED}));
     }
 
     void commands_data()
