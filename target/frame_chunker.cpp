@@ -12,8 +12,10 @@ constexpr size_t kRecordSize = sizeof(GpuSampleRecord);
 CFrameChunker::CFrameChunker(SampleChunkForm form, size_t nMaxChunkSize) : m_form(form)
 {
     // A packed chunk never exceeds the stored form, which is the records plus the size word,
-    // so sizing the groups for the stored form keeps every chunk under the maximum.
-    const size_t nOverhead = form == SampleChunkForm::Packed ? 4 : 0;
+    // so sizing the groups for the stored form keeps every chunk under the maximum. Mixed
+    // chunks use one group size for both forms, sized for the packed one: the plain chunks,
+    // which lack the size word, fit all the more.
+    const size_t nOverhead = form == SampleChunkForm::Plain ? 0 : 4;
     const size_t nRoom = nMaxChunkSize > nOverhead ? nMaxChunkSize - nOverhead : 0;
     m_nRecordsPerChunk = std::max<size_t>(1, nRoom / kRecordSize);
     // The size word of a packed chunk has 31 bits.
@@ -33,7 +35,12 @@ void CFrameChunker::SplitSamples(const GpuSampleRecord *pRecords, size_t nCount,
         const auto *pBytes = reinterpret_cast<const uint8 *>(pRecords + nFirst);
         const size_t nBytes = nRecords * kRecordSize;
         TargetChunk chunk;
-        if (m_form == SampleChunkForm::Packed) {
+        bool bPacked = m_form == SampleChunkForm::Packed;
+        if (m_form == SampleChunkForm::Mixed) {
+            bPacked = m_bNextPacked;
+            m_bNextPacked = !m_bNextPacked;
+        }
+        if (bPacked) {
             chunk.nChunkId = GPU_PROFILER_CHUNK_COMPRESSED;
             m_compressor.Compress(pBytes, nBytes, chunk.payload);
         } else {

@@ -1,7 +1,8 @@
 #pragma once
 // Splits a frame into the chunks that carry it to the profiler: one GPRF chunk with the
 // 188-byte header, then the sample records in order, in GPRD chunks (records as they are) or
-// GPRC chunks (records packed by CChunkCompressor, or stored where packing does not pay).
+// GPRC chunks (records packed by CChunkCompressor, or stored where packing does not pay), or
+// both by turns.
 //
 // No chunk payload is larger than the maximum chunk size given, except that every sample chunk
 // carries at least one record: a maximum below one record's chunk is raised to that.
@@ -22,6 +23,10 @@ enum class SampleChunkForm
 {
     Plain,  // GPRD
     Packed, // GPRC
+    // GPRD and GPRC by turns, one chunk each, as a target that packs only when it has the time
+    // to. The turns run on from one frame to the next, so frames of a single sample chunk still
+    // show both forms.
+    Mixed,
 };
 
 class CFrameChunker
@@ -55,4 +60,6 @@ private:
     CChunkCompressor m_compressor;
     uint64 m_nRecordBytes = 0;
     uint64 m_nSampleChunkBytes = 0;
+    // In the mixed form: whether the next sample chunk is packed.
+    bool m_bNextPacked = false;
 };

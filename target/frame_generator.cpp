@@ -5,8 +5,49 @@
 
 namespace {
 
+// Work that a pass does as fixed steps over the screen rather than as draws of meshes: each
+// step is one fullscreen draw on a target 1/nDivisor of the screen's width and height.
+struct FullscreenStep
+{
+    const char *pszName;
+    uint32 nDivisor;
+};
+
+// Bloom works down a mip chain and back up; names carry no '/', which would start a new path part.
+constexpr FullscreenStep kBloomSteps[] = {
+    {"Bright Pass", 2},     {"Downsample Mip 1", 4}, {"Downsample Mip 2", 8}, {"Downsample Mip 3", 16},
+    {"Blur Mip 3", 16},     {"Upsample Mip 2", 8},   {"Upsample Mip 1", 4},   {"Bloom Composite", 1},
+};
+constexpr FullscreenStep kTonemapSteps[] = {
+    {"Luminance Histogram", 4}, {"Exposure Adapt", 64}, {"Tonemap", 1}, {"Color Grade", 1},
+};
+constexpr FullscreenStep kAaSteps[] = {
+    {"Edge Detect", 1}, {"Blend Weights", 1}, {"Neighborhood Blend", 1}, {"Sharpen", 1},
+};
+
+struct StepList
+{
+    const FullscreenStep *pSteps;
+    uint32 nCount;
+};
+
+template <size_t N>
+constexpr StepList Steps(const FullscreenStep (&steps)[N])
+{
+    return {steps, uint32(N)};
+}
+
 // What a frame is made of, in submission order. Each pass gets a share of the frame's samples
-// by its weight; a pass may open with a clear or close with a resolve.
+// by its weight; a pass may open with a clear or close with a resolve. Scene passes draw meshes,
+// UI passes draw widgets, post-processing passes run their fullscreen steps in order (and run
+// them again when their share is larger, as a split-screen renderer would).
+enum class PassWork
+{
+    Scene,
+    Ui,
+    Fullscreen,
+};
+
 struct PassDesc
 {
     const char *pszView;
@@ -14,25 +55,39 @@ struct PassDesc
     uint32 nWeight;
     const char *pszFirst; // a clear that opens the pass, or null
     const char *pszLast;  // a resolve that closes it, or null
+    PassWork work = PassWork::Scene;
+    StepList steps = {nullptr, 0};
 };
 
+// Shadows and reflections come first: the main view samples both.
 constexpr PassDesc kPasses[] = {
     {"Shadow", "Cascade 0", 6, "Clear Depth", nullptr},
     {"Shadow", "Cascade 1", 5, "Clear Depth", nullptr},
     {"Shadow", "Cascade 2", 4, "Clear Depth", nullptr},
     {"Shadow", "Cascade 3", 3, "Clear Depth", nullptr},
+    {"Reflection", "Opaque", 6, "Clear Color", nullptr},
+    {"Reflection", "Sky", 1, nullptr, nullptr},
     {"Main", "Depth Prepass", 8, "Clear Depth", nullptr},
     {"Main", "GBuffer", 14, "Clear GBuffer", nullptr},
     {"Main", "Opaque", 22, nullptr, "Resolve MSAA"},
     {"Main", "Decals", 4, nullptr, nullptr},
     {"Main", "Sky", 1, nullptr, nullptr},
-    {"Main", "Translucent", 8, nullptr, nullptr},
-    {"Main", "PostFX", 4, nullptr, "Resolve HDR"},
-    {"Reflection", "Opaque", 6, "Clear Color", nullptr},
-    {"Reflection", "Sky", 1, nullptr, nullptr},
-    {"UI", "HUD", 3, nullptr, nullptr},
-    {"UI", "Menus", 2, nullptr, nullptr},
+    {"Main", "Translucent", 8, nullptr, "Resolve HDR"},
+    {"Post", "Bloom", 2, nullptr, nullptr, PassWork::Fullscreen, Steps(kBloomSteps)},
+    {"Post", "Tonemap", 1, nullptr, nullptr, PassWork::Fullscreen, Steps(kTonemapSteps)},
+    {"Post", "AA", 1, nullptr, nullptr, PassWork::Fullscreen, Steps(kAaSteps)},
+    {"UI", "HUD", 3, "Clear Stencil", nullptr, PassWork::Ui},
+    {"UI", "Menus", 2, nullptr, nullptr, PassWork::Ui},
 };
+
+// The screen that post-processing covers.
+constexpr uint32 kScreenWidth = 1920;
+constexpr uint32 kScreenHeight = 1080;
+
+constexpr const char *kWidgets[] = {
+    "Text_Glyphs", "Icon_Atlas", "Minimap", "Crosshair", "Health_Bar", "Ammo_Counter", "Panel", "Button", "Cursor",
+};
+constexpr uint32 kWidgetCount = uint32(sizeof(kWidgets) / sizeof(kWidgets[0]));
 
 constexpr const char *kMeshes[] = {
     "Terrain",        "Terrain_Detail", "Rock_01",         "Rock_02",        "Rock_03",
@@ -40,7 +95,7 @@ constexpr const char *kMeshes[] = {
     "Building_C",     "Road",           "Bridge",          "Water",          "Character_Hero",
     "Character_NPC",  "Weapon_Rifle",   "Vehicle_Truck",   "Vehicle_Car",    "Lamp_Post",
     "Fence",          "Crate",          "Barrel",          "Particles_Smoke", "Particles_Fire",
-    "Fullscreen_Quad", "Text_Glyphs",   "Icon_Atlas",      "Skydome",        "Cloud_Layer",
+    "Foliage_Bush",   "Debris",         "Statue",          "Skydome",        "Cloud_Layer",
 };
 constexpr uint32 kMeshCount = uint32(sizeof(kMeshes) / sizeof(kMeshes[0]));
 
@@ -63,32 +118,32 @@ int PrimsPerDrawBin(uint32 nPrims)
 } // namespace
 
 CFrameGenerator::CFrameGenerator(uint64 nSeed, const FrameGeneratorOptions &options)
-    : m_options(options), m_nState(nSeed * 0x9E3779B97F4A7C15ull + 0x632BE59BD9B4E5Full)
+    : m_options(options),
+      m_random(nSeed * 0x9E3779B97F4A7C15ull + 0x632BE59BD9B4E5Full),
+      m_flushRandom(nSeed * 0xD1B54A32D192ED03ull + 0x8CB92BA72F3D8DD7ull)
 {
     if (m_options.nSwapChains < 1)
         m_options.nSwapChains = 1;
-    if (m_nState == 0)
-        m_nState = 1;
+    m_options.nSampleCountVariation = std::min<uint32>(m_options.nSampleCountVariation, 100);
 }
 
-uint64 CFrameGenerator::NextRandom()
+uint64 CFrameGenerator::CRandom::Next()
 {
-    // xorshift64*: small, fast and the same on every platform.
     m_nState ^= m_nState >> 12;
     m_nState ^= m_nState << 25;
     m_nState ^= m_nState >> 27;
     return m_nState * 0x2545F4914F6CDD1Dull;
 }
 
-uint32 CFrameGenerator::Uniform(uint32 nLow, uint32 nHigh)
+uint32 CFrameGenerator::CRandom::Uniform(uint32 nLow, uint32 nHigh)
 {
     const uint64 nSpan = uint64(nHigh) - nLow + 1;
-    return nLow + uint32((NextRandom() >> 11) % nSpan);
+    return nLow + uint32((Next() >> 11) % nSpan);
 }
 
-double CFrameGenerator::UniformReal(double flLow, double flHigh)
+double CFrameGenerator::CRandom::UniformReal(double flLow, double flHigh)
 {
-    const double flUnit = double(NextRandom() >> 11) * (1.0 / 9007199254740992.0);
+    const double flUnit = double(Next() >> 11) * (1.0 / 9007199254740992.0);
     return flLow + (flHigh - flLow) * flUnit;
 }
 
@@ -169,9 +224,56 @@ void CFrameGenerator::FillDraw(GpuSampleRecord &sample)
     sample.SetPrimsPerDrawHist(PrimsPerDrawBin(nPrimsPerDraw), nDraws);
 }
 
+void CFrameGenerator::FillFullscreen(GpuSampleRecord &sample, uint32 nDivisor)
+{
+    // One triangle that covers the target: three vertices, a pixel shader run per pixel.
+    const uint32 nPixels = (kScreenWidth / nDivisor) * (kScreenHeight / nDivisor);
+    sample.SetDraws(1);
+    sample.SetVerts(3);
+    sample.SetPrims(1);
+    sample.SetIaVerts(3);
+    sample.SetIaPrims(1);
+    sample.SetVsInvokes(3);
+    sample.SetCInvokes(1);
+    sample.SetCPrims(1);
+    sample.SetPsInvokes(nPixels);
+    if (Chance(50)) {
+        sample.SetCbUpdates(1);
+        sample.SetCbUpload(256);
+    }
+    sample.SetInstHist(1, 1);
+    sample.SetPrimsPerDrawHist(PrimsPerDrawBin(1), 1);
+}
+
+uint32 CFrameGenerator::FrameSampleCount()
+{
+    const uint32 nBase = m_options.nSampleCount;
+    // No draw from the random source without variation, so such frames stay as they were.
+    if (m_options.nSampleCountVariation == 0 || nBase == 0)
+        return nBase;
+    const uint64 nSpread = uint64(nBase) * m_options.nSampleCountVariation / 100;
+    const uint64 nCount = nBase - nSpread + Uniform(0, uint32(std::min<uint64>(2 * nSpread, 0xFFFFFFFFu)));
+    return uint32(std::min<uint64>(nCount, 0xFFFFFFFFu));
+}
+
+void CFrameGenerator::FlushBetweenSamples(TargetFrame &frame)
+{
+    // Each sample starts on an empty pipeline, which costs it a few microseconds of its own
+    // time, and the GPU idles for a few more while the pipeline drains after it. A frame of 400
+    // samples in 14 ms grows by about a fifth, its samples' summed time by about a twelfth.
+    double flShift = 0.0;
+    for (GpuSampleRecord &sample : frame.samples) {
+        const double flFill = m_flushRandom.UniformReal(1e-6, 5e-6);
+        const double flDrain = m_flushRandom.UniformReal(2e-6, 6e-6);
+        sample.SetGpuStartTime(sample.GpuStartTime() + flShift);
+        sample.SetGpuTime(sample.GpuTime() + flFill);
+        flShift += flFill + flDrain;
+    }
+}
+
 void CFrameGenerator::NextFrame(TargetFrame &frame)
 {
-    const uint32 nCount = m_options.nSampleCount;
+    const uint32 nCount = FrameSampleCount();
     const int nSwapChain = int(m_nFrameIndex % uint64(m_options.nSwapChains));
     FillHeader(frame.header, nSwapChain);
     frame.samples.assign(nCount, GpuSampleRecord{});
@@ -225,10 +327,18 @@ void CFrameGenerator::NextFrame(TargetFrame &frame)
                 else
                     sample.SetResolves(1);
                 timeSample(sample, 4e-6, 60e-6);
+            } else if (pass.work == PassWork::Fullscreen) {
+                const FullscreenStep &step = pass.steps.pSteps[i % pass.steps.nCount];
+                name = prefix + step.pszName;
+                FillFullscreen(sample, step.nDivisor);
+                // Time goes with the pixels covered: a full-screen step is among the longest.
+                const double flPixelShare = 1.0 / double(step.nDivisor * step.nDivisor);
+                timeSample(sample, 3e-6 + 40e-6 * flPixelShare, 10e-6 + 500e-6 * flPixelShare);
             } else {
-                name = prefix + "Draw " + kMeshes[Uniform(0, kMeshCount - 1)];
+                name = prefix + "Draw " + (pass.work == PassWork::Ui ? kWidgets[Uniform(0, kWidgetCount - 1)]
+                                                                     : kMeshes[Uniform(0, kMeshCount - 1)]);
                 FillDraw(sample);
-                timeSample(sample, 2e-6, 400e-6);
+                timeSample(sample, 2e-6, pass.work == PassWork::Ui ? 30e-6 : 400e-6);
             }
             sample.SetName(name);
         }
@@ -252,6 +362,9 @@ void CFrameGenerator::NextFrame(TargetFrame &frame)
             sample.SetGpuTime(sample.GpuTime() * flFactor);
         }
     }
+    // After the scaling: flushing lengthens a frame of any wanted length.
+    if (m_bPipelineFlushing)
+        FlushBetweenSamples(frame);
     frame.SyncSampleCount();
     ++m_nFrameIndex;
 }

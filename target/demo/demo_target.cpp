@@ -1,9 +1,15 @@
 // A demo target: a stand-in for a game that streams the profiler realistic GPU frames while a
 // profiler window is open for it, and answers the resource-list requests.
 //
-//   gpuprofiler-demo-target [--port 29100] [--name "Demo Game"] [--fps 60] [--gpu-ms 14] [--samples 1000]
-//                           [--swapchains 1] [--plain] [--max-chunk 65536] [--textures 800]
-//                           [--buffers 1500] [--run-for seconds] [--loopback] [--quiet]
+//   gpuprofiler-demo-target [--port 29100] [--name "Demo Game"] [--fps 60] [--gpu-ms 14] [--samples 400]
+//                           [--swapchains 2] [--plain | --packed] [--max-chunk 65536] [--textures 800]
+//                           [--buffers 1500] [--run-for seconds] [--loopback] [--quiet] [--help]
+//
+// Frames take turns on the swap chains and carry about --samples samples (a tenth more or fewer
+// from frame to frame) over shadow, reflection, main, post-processing and UI views. Sample chunks
+// go out plain and packed by turns unless --plain or --packed picks one form. The profiler's
+// pipeline flushing command is obeyed: while it is on, every sample leaves an idle bubble on the
+// GPU and frames take longer.
 
 #include "target/chunk_compressor.h"
 #include "target/demo/resource_lists.h"
@@ -35,9 +41,9 @@ struct Options
     std::string sName = "Demo Game";
     double flFps = 60.0;
     double flGpuMs = 14.0;
-    uint32 nSamples = 1000;
-    int nSwapChains = 1;
-    bool bPlain = false;
+    uint32 nSamples = 400;
+    int nSwapChains = 2;
+    SampleChunkForm form = SampleChunkForm::Mixed;
     size_t nMaxChunk = CFrameChunker::kDefaultMaxChunkSize;
     int nTextures = 800;
     int nBuffers = 1500;
@@ -46,28 +52,41 @@ struct Options
     bool bQuiet = false;
 };
 
-void Usage()
+void Usage(std::FILE *pFile)
 {
-    std::fprintf(stderr,
+    std::fprintf(pFile,
                  "usage: gpuprofiler-demo-target [--port N] [--name TEXT] [--fps N] [--gpu-ms N] [--samples N] [--swapchains N]\n"
-                 "                               [--plain] [--max-chunk BYTES] [--textures N] [--buffers N]\n"
-                 "                               [--run-for SECONDS] [--loopback] [--quiet]\n");
+                 "                               [--plain | --packed] [--max-chunk BYTES] [--textures N] [--buffers N]\n"
+                 "                               [--run-for SECONDS] [--loopback] [--quiet] [--help]\n"
+                 "defaults: port 29100, 60 fps, 14 GPU ms, 400 samples (+-10 %%), 2 swap chains,\n"
+                 "          plain and packed sample chunks by turns, 65536-byte chunks\n");
 }
 
-bool ParseOptions(int argc, char **argv, Options &options)
+enum class ParseResult
+{
+    Run,
+    Help,
+    Bad,
+};
+
+ParseResult ParseOptions(int argc, char **argv, Options &options)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string sArg = argv[i];
         auto value = [&]() -> const char * { return i + 1 < argc ? argv[++i] : nullptr; };
         const char *pszValue = nullptr;
-        if (sArg == "--plain")
-            options.bPlain = true;
+        if (sArg == "--help" || sArg == "-h")
+            return ParseResult::Help;
+        else if (sArg == "--plain")
+            options.form = SampleChunkForm::Plain;
+        else if (sArg == "--packed")
+            options.form = SampleChunkForm::Packed;
         else if (sArg == "--loopback")
             options.bLoopback = true;
         else if (sArg == "--quiet")
             options.bQuiet = true;
         else if (!(pszValue = value()))
-            return false;
+            return ParseResult::Bad;
         else if (sArg == "--port")
             options.nPort = uint16(std::atoi(pszValue));
         else if (sArg == "--name")
@@ -89,9 +108,9 @@ bool ParseOptions(int argc, char **argv, Options &options)
         else if (sArg == "--run-for")
             options.flRunFor = std::atof(pszValue);
         else
-            return false;
+            return ParseResult::Bad;
     }
-    return true;
+    return ParseResult::Run;
 }
 
 } // namespace
@@ -99,8 +118,14 @@ bool ParseOptions(int argc, char **argv, Options &options)
 int main(int argc, char **argv)
 {
     Options options;
-    if (!ParseOptions(argc, argv, options)) {
-        Usage();
+    switch (ParseOptions(argc, argv, options)) {
+    case ParseResult::Run:
+        break;
+    case ParseResult::Help:
+        Usage(stdout);
+        return 0;
+    case ParseResult::Bad:
+        Usage(stderr);
         return 2;
     }
     std::signal(SIGINT, OnSignal);
@@ -117,12 +142,13 @@ int main(int argc, char **argv)
 
     FrameGeneratorOptions generatorOptions;
     generatorOptions.nSampleCount = options.nSamples;
+    generatorOptions.nSampleCountVariation = 10;
     generatorOptions.nSwapChains = options.nSwapChains;
     generatorOptions.flFrameInterval = 1.0 / options.flFps;
     // A game at about 70 frames per second on the GPU, with the odd slow frame.
     generatorOptions.flGpuFrameTime = options.flGpuMs / 1000.0;
     CFrameGenerator generator(1, generatorOptions);
-    CFrameChunker chunker(options.bPlain ? SampleChunkForm::Plain : SampleChunkForm::Packed, options.nMaxChunk);
+    CFrameChunker chunker(options.form, options.nMaxChunk);
     const std::vector<uint8> textureList = EncodeTextureList(MakeDemoTextures(options.nTextures, 17));
     const std::vector<uint8> bufferList = EncodeBufferList(MakeDemoBuffers(options.nBuffers, 29));
 
@@ -145,13 +171,18 @@ int main(int argc, char **argv)
         received.clear();
         link.Poll(std::min(nWaitMs, 50), &received);
 
+        // A console that comes or goes has no window for us yet; the next window sends its own
+        // flushing choice when it opens.
         if (link.TakeNewConsole()) {
             bWindowOpen = false;
+            generator.SetPipelineFlushing(false);
             if (!options.bQuiet)
                 std::printf("console connected\n");
         }
-        if (!link.IsConnected())
+        if (!link.IsConnected()) {
             bWindowOpen = false;
+            generator.SetPipelineFlushing(false);
+        }
         for (const ReceivedChunk &chunk : received) {
             TargetCommand command;
             if (chunk.nChunkId != GPU_PROFILER_CHUNK_COMPRESSED || !DecodeTargetCommand(chunk.payload.data(), chunk.payload.size(), &command))
@@ -169,8 +200,15 @@ int main(int argc, char **argv)
             case GPU_PROFILER_COMMAND_BUFFER_LIST:
                 link.Send(GPU_PROFILER_CHUNK_BUFFERS, GPU_PROFILER_CHUNK_VERSION, bufferList.data(), uint32(bufferList.size()));
                 break;
+            case GPU_PROFILER_COMMAND_PIPELINE_FLUSHING:
+                if (generator.PipelineFlushing() != (command.nValue != 0)) {
+                    generator.SetPipelineFlushing(command.nValue != 0);
+                    if (!options.bQuiet)
+                        std::printf("pipeline flushing %s\n", generator.PipelineFlushing() ? "on: the GPU drains after every sample" : "off");
+                }
+                break;
             default:
-                break; // pipeline flushing: nothing to change in generated frames
+                break; // unknown codes are not ours to answer
             }
         }
 

@@ -435,7 +435,7 @@ private slots:
     }
 
     // A realistic stream: many frames of a generated game, split by the target's chunker in
-    // both forms; each frame arrives whole and unchanged.
+    // either form or both by turns; each frame arrives whole and unchanged.
     void realisticStream_data()
     {
         QTest::addColumn<int>("form");
@@ -443,6 +443,7 @@ private slots:
         QTest::newRow("plain, 16 KiB") << int(SampleChunkForm::Plain) << 16 * 1024;
         QTest::newRow("packed, 64 KiB") << int(SampleChunkForm::Packed) << 64 * 1024;
         QTest::newRow("packed, one record per chunk") << int(SampleChunkForm::Packed) << 1;
+        QTest::newRow("mixed, 8 KiB") << int(SampleChunkForm::Mixed) << 8 * 1024;
     }
 
     void realisticStream()

@@ -98,20 +98,56 @@ private slots:
         }
     }
 
+    void generatorIsDeterministic_data()
+    {
+        QTest::addColumn<uint>("variation");
+        QTest::addColumn<bool>("flushing");
+        QTest::newRow("exact counts") << 0u << false;
+        QTest::newRow("varying counts, flushing") << 10u << true;
+    }
+
     void generatorIsDeterministic()
     {
+        QFETCH(uint, variation);
+        QFETCH(bool, flushing);
         FrameGeneratorOptions options;
         options.nSampleCount = 300;
+        options.nSampleCountVariation = variation;
         CFrameGenerator first(5, options), second(5, options), other(6, options);
+        for (CFrameGenerator *pGenerator : {&first, &second, &other})
+            pGenerator->SetPipelineFlushing(flushing);
         for (int i = 0; i < 3; ++i) {
             const TargetFrame a = first.NextFrame();
             const TargetFrame b = second.NextFrame();
             const TargetFrame c = other.NextFrame();
             QVERIFY(std::memcmp(&a.header, &b.header, sizeof(a.header)) == 0);
+            QCOMPARE(a.samples.size(), b.samples.size());
             QVERIFY(std::memcmp(a.samples.data(), b.samples.data(), a.samples.size() * sizeof(GpuSampleRecord)) == 0);
-            QVERIFY(std::memcmp(a.samples.data(), c.samples.data(), a.samples.size() * sizeof(GpuSampleRecord)) != 0);
+            QVERIFY(a.samples.size() != c.samples.size() ||
+                    std::memcmp(a.samples.data(), c.samples.data(), a.samples.size() * sizeof(GpuSampleRecord)) != 0);
         }
         QCOMPARE(first.FrameIndex(), uint64(3));
+    }
+
+    // With variation, counts spread over the whole allowed range and no further; every frame
+    // still announces what it carries and ends with "Present".
+    void sampleCountsVaryWithinTheirRange()
+    {
+        FrameGeneratorOptions options;
+        options.nSampleCount = 400;
+        options.nSampleCountVariation = 10;
+        CFrameGenerator generator(2, options);
+        std::set<size_t> counts;
+        TargetFrame frame;
+        for (int i = 0; i < 200; ++i) {
+            generator.NextFrame(frame);
+            QVERIFY2(frame.samples.size() >= 360 && frame.samples.size() <= 440, qPrintable(QString::number(frame.samples.size())));
+            QCOMPARE(frame.header.SampleCount(), uint32(frame.samples.size()));
+            QCOMPARE(QByteArray(frame.samples.back().Name().data()), QByteArray("Present"));
+            counts.insert(frame.samples.size());
+        }
+        QVERIFY(counts.size() > 40);
+        QVERIFY(*counts.begin() < 370 && *counts.rbegin() > 430);
     }
 
     void generatorSampleCounts_data()
@@ -179,11 +215,72 @@ private slots:
                 nZeroCounterBytes += reinterpret_cast<const uint8 *>(&sample)[GpuSampleRecord::kCounterBlockOffset + i] == 0;
             nDraws += sample.Draws();
         }
-        QCOMPARE(views, (std::set<std::string>{"Main", "Reflection", "Shadow", "UI"}));
+        QCOMPARE(views, (std::set<std::string>{"Main", "Post", "Reflection", "Shadow", "UI"}));
+        for (const char *pszName : {"#Main/Depth Prepass/Clear Depth", "#Post/Bloom/Bright Pass", "#Post/Tonemap/Tonemap", "#Post/AA/Edge Detect"})
+            QVERIFY2(names.count(pszName), pszName);
         QVERIFY(layers.size() >= 10);
         QVERIFY2(names.size() < 400, qPrintable(QString::number(names.size())));
         QVERIFY(nZeroCounterBytes > frame.samples.size() * GpuSampleRecord::kCounterBlockSize / 2);
         QVERIFY(nDraws > 1000);
+    }
+
+    void pipelineFlushingLengthensFrames_data()
+    {
+        QTest::addColumn<uint>("samples");
+        QTest::addColumn<double>("gpuFrameTime");
+        QTest::addColumn<double>("minGrowth");
+        QTest::addColumn<double>("maxGrowth");
+        // The samples' own times: the frame grows by whatever the bubbles add.
+        QTest::newRow("unscaled") << 1000u << 0.0 << 1.02 << 2.0;
+        // The demo's frames: the bubbles come after the scaling to the wanted length, or they
+        // would be scaled away.
+        QTest::newRow("scaled to 14 ms") << 400u << 0.014 << 1.10 << 1.35;
+    }
+
+    // The same seed with flushing on and off: the same samples, only each one later and
+    // longer, with an idle gap after it; turned off again, the frames are those of a generator
+    // that never flushed.
+    void pipelineFlushingLengthensFrames()
+    {
+        QFETCH(uint, samples);
+        QFETCH(double, gpuFrameTime);
+        QFETCH(double, minGrowth);
+        QFETCH(double, maxGrowth);
+        FrameGeneratorOptions options;
+        options.nSampleCount = samples;
+        options.nSampleCountVariation = 10;
+        options.flGpuFrameTime = gpuFrameTime;
+        CFrameGenerator plain(4, options), flushed(4, options);
+        flushed.SetPipelineFlushing(true);
+        auto span = [](const TargetFrame &frame) {
+            return frame.samples.back().GpuStartTime() + frame.samples.back().GpuTime() - frame.samples.front().GpuStartTime();
+        };
+        double flPlainSpans = 0.0, flFlushedSpans = 0.0;
+        for (int nFrame = 0; nFrame < 20; ++nFrame) {
+            const TargetFrame a = plain.NextFrame();
+            const TargetFrame b = flushed.NextFrame();
+            QCOMPARE(b.samples.size(), a.samples.size());
+            for (size_t i = 0; i < a.samples.size(); ++i) {
+                QCOMPARE(QByteArray(b.samples[i].Name().data()), QByteArray(a.samples[i].Name().data()));
+                QCOMPARE(b.samples[i].Draws(), a.samples[i].Draws());
+                QVERIFY(b.samples[i].GpuTime() > a.samples[i].GpuTime());
+                if (i > 0) {
+                    const double flGap = b.samples[i].GpuStartTime() - (b.samples[i - 1].GpuStartTime() + b.samples[i - 1].GpuTime());
+                    QVERIFY2(flGap > 1e-6 && flGap < 20e-6, qPrintable(QString::number(flGap)));
+                }
+            }
+            QVERIFY(span(b) > span(a));
+            flPlainSpans += span(a);
+            flFlushedSpans += span(b);
+        }
+        const double flGrowth = flFlushedSpans / flPlainSpans;
+        QVERIFY2(flGrowth >= minGrowth && flGrowth <= maxGrowth, qPrintable(QString::number(flGrowth)));
+
+        flushed.SetPipelineFlushing(false);
+        const TargetFrame a = plain.NextFrame();
+        const TargetFrame b = flushed.NextFrame();
+        QCOMPARE(b.samples.size(), a.samples.size());
+        QVERIFY(std::memcmp(a.samples.data(), b.samples.data(), a.samples.size() * sizeof(GpuSampleRecord)) == 0);
     }
 
     void chunking_data()
@@ -200,6 +297,10 @@ private slots:
         QTest::newRow("smaller than a record") << int(SampleChunkForm::Plain) << 100 << 3u << 1;
         QTest::newRow("no samples") << int(SampleChunkForm::Packed) << 65536 << 0u << 160;
         QTest::newRow("one sample") << int(SampleChunkForm::Packed) << 65536 << 1u << 160;
+        QTest::newRow("mixed, default size") << int(SampleChunkForm::Mixed) << 65536 << 1000u << 160;
+        QTest::newRow("mixed, two records and a size word") << int(SampleChunkForm::Mixed) << 820 << 5u << 2;
+        QTest::newRow("mixed, one byte short of two") << int(SampleChunkForm::Mixed) << 819 << 5u << 1;
+        QTest::newRow("mixed, one sample") << int(SampleChunkForm::Mixed) << 65536 << 1u << 160;
     }
 
     void chunking()
@@ -219,15 +320,38 @@ private slots:
         QCOMPARE(chunks.size(), size_t(1 + (samples + uint(perChunk) - 1) / uint(perChunk)));
         QCOMPARE(chunks[0].nChunkId, GPU_PROFILER_CHUNK_FRAME);
         QVERIFY(Bytes(chunks[0].payload.data(), chunks[0].payload.size()) == Bytes(&frame.header, 188));
-        const uint32 nSampleId = form == int(SampleChunkForm::Plain) ? GPU_PROFILER_CHUNK_DATA : GPU_PROFILER_CHUNK_COMPRESSED;
+        // Mixed chunks take turns, plain first.
         for (size_t i = 1; i < chunks.size(); ++i) {
-            QCOMPARE(chunks[i].nChunkId, nSampleId);
+            const bool bPacked = form == int(SampleChunkForm::Packed) || (form == int(SampleChunkForm::Mixed) && i % 2 == 0);
+            QCOMPARE(chunks[i].nChunkId, bPacked ? GPU_PROFILER_CHUNK_COMPRESSED : GPU_PROFILER_CHUNK_DATA);
             QVERIFY(chunks[i].payload.size() <= std::max<size_t>(size_t(maxChunk), 408));
         }
         QVERIFY(RecordsOf(chunks, 1) == Bytes(frame.samples.data(), frame.samples.size() * sizeof(GpuSampleRecord)));
         QCOMPARE(chunker.RecordBytes(), uint64(samples) * 408);
         if (form == int(SampleChunkForm::Packed) && samples >= 100)
             QVERIFY(chunker.SampleChunkBytes() * 3 < chunker.RecordBytes());
+    }
+
+    // The turns of the mixed form run on across frames: a stream of one-chunk frames carries
+    // both forms, and every frame still arrives whole.
+    void mixedChunksTakeTurnsAcrossFrames()
+    {
+        FrameGeneratorOptions options;
+        options.nSampleCount = 120;
+        options.nSampleCountVariation = 10;
+        CFrameGenerator generator(12, options);
+        CFrameChunker chunker(SampleChunkForm::Mixed);
+        std::vector<uint32> ids;
+        for (int nFrame = 0; nFrame < 4; ++nFrame) {
+            const TargetFrame frame = generator.NextFrame();
+            std::vector<TargetChunk> chunks;
+            chunker.Split(frame, chunks);
+            QCOMPARE(chunks.size(), size_t(2));
+            QVERIFY(RecordsOf(chunks, 1) == Bytes(frame.samples.data(), frame.samples.size() * sizeof(GpuSampleRecord)));
+            ids.push_back(chunks[1].nChunkId);
+        }
+        QCOMPARE(ids, (std::vector<uint32>{GPU_PROFILER_CHUNK_DATA, GPU_PROFILER_CHUNK_COMPRESSED, GPU_PROFILER_CHUNK_DATA,
+                                           GPU_PROFILER_CHUNK_COMPRESSED}));
     }
 
     void commands_data()
