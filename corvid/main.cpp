@@ -11,7 +11,9 @@
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTimer>
+#include <QTreeView>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <QWidget>
@@ -79,10 +81,24 @@ void RunScreenshotTour(QMainWindow *pConsole, const QString &sDir, int nStartMs)
         Save(pProfiler, sDir, QStringLiteral("profiler-live.png"), *pSaved);
         if (!pProfiler)
             return;
-        for (const char *pszAction : {"Pause", "Hierarchy", "Expand All"}) {
-            if (QAction *pAction = FindAction(pProfiler, QString::fromLatin1(pszAction)))
-                pAction->trigger();
-        }
+        if (QAction *pPause = FindAction(pProfiler, QStringLiteral("Pause")))
+            pPause->trigger();
+        if (QAction *pHierarchy = FindAction(pProfiler, QStringLiteral("Hierarchy")); pHierarchy && !pHierarchy->isChecked())
+            pHierarchy->trigger();
+        if (QAction *pExpand = FindAction(pProfiler, QStringLiteral("Expand All")))
+            pExpand->trigger();
+    });
+    // A sample picked in the tree: the inspector shows it and the timeline's cursor moves to it.
+    step(nStartMs + 500, [=] {
+        QWidget *pProfiler = FindTopLevel("QMainWindow", pConsole);
+        QTreeView *pTree = pProfiler ? pProfiler->findChild<QTreeView *>() : nullptr;
+        if (!pTree || !pTree->model())
+            return;
+        QModelIndex index = pTree->model()->index(0, 0);
+        while (pTree->model()->rowCount(index) > 0)
+            index = pTree->model()->index(std::min(3, pTree->model()->rowCount(index) - 1), 0, index);
+        pTree->setCurrentIndex(index);
+        pTree->scrollTo(index);
     });
     step(nStartMs + 1000, [=] {
         QWidget *pProfiler = FindTopLevel("QMainWindow", pConsole);
