@@ -11,6 +11,14 @@ CCorvidConnection::CCorvidConnection(const QString &sHost, quint16 nPort, QObjec
 {
     m_RetryTimer.setSingleShot(true);
     connect(&m_RetryTimer, &QTimer::timeout, this, &CCorvidConnection::Reconnect);
+    m_HandshakeTimer.setSingleShot(true);
+    m_HandshakeTimer.setInterval(5000);
+    connect(&m_HandshakeTimer, &QTimer::timeout, this, [this] {
+        if (m_nState != CORVID_CONNECTION_HANDSHAKE)
+            return;
+        m_sDownReason = QStringLiteral("no hello within %1 s").arg(m_HandshakeTimer.interval() / 1000.0);
+        m_Socket.abort(); // emits disconnected, which schedules the retry
+    });
     connect(&m_Socket, &QTcpSocket::connected, this, &CCorvidConnection::OnSocketConnected);
     connect(&m_Socket, &QTcpSocket::readyRead, this, &CCorvidConnection::OnSocketReadyRead);
     connect(&m_Socket, &QTcpSocket::disconnected, this, &CCorvidConnection::OnSocketDisconnected);
@@ -74,6 +82,7 @@ void CCorvidConnection::Open(int nRetryMs)
 
 void CCorvidConnection::Close()
 {
+    m_HandshakeTimer.stop();
     m_bWanted = false;
     m_bLost = false;
     m_RetryTimer.stop();
@@ -125,12 +134,15 @@ void CCorvidConnection::OnSocketConnected()
 {
     static const QByteArray kConsoleName = QByteArrayLiteral("corvid");
     WriteMessage(CORVID_LINK_HELLO, CORVID_LINK_HELLO_VERSION, kConsoleName.constData(), uint32(kConsoleName.size()));
+    m_HandshakeTimer.start();
     SetState(CORVID_CONNECTION_HANDSHAKE);
 }
 
 void CCorvidConnection::OnSocketDisconnected()
 {
-    LinkDown(QStringLiteral("the target closed the link"));
+    const QString sWhy = m_sDownReason.isEmpty() ? QStringLiteral("the target closed the link") : m_sDownReason;
+    m_sDownReason.clear();
+    LinkDown(sWhy);
 }
 
 void CCorvidConnection::OnSocketError(QAbstractSocket::SocketError /*eError*/)
@@ -143,7 +155,9 @@ void CCorvidConnection::OnSocketError(QAbstractSocket::SocketError /*eError*/)
 void CCorvidConnection::LinkDown(const QString &sWhy)
 {
     ResetIncoming();
-    const bool bWasUp = m_nState == CORVID_CONNECTION_READY || m_nState == CORVID_CONNECTION_HANDSHAKE;
+    m_HandshakeTimer.stop();
+    // Only a target that had said hello was there to be lost.
+    const bool bWasUp = m_nState == CORVID_CONNECTION_READY;
     if (bWasUp && m_bWanted)
         m_bLost = true;
     // The state changes before the log line, so whoever reads the line sees the new state.
@@ -266,6 +280,7 @@ void CCorvidConnection::Dispatch(uint8 *pBuffer, const CorvidLinkHeader &header)
             emit NameChanged();
         }
         if (m_nState == CORVID_CONNECTION_HANDSHAKE) {
+            m_HandshakeTimer.stop();
             m_bLost = false;
             m_bFailureLogged = false;
             emit LogMessage(QStringLiteral("%1: connected to \"%2\"").arg(Address(), DisplayName()));

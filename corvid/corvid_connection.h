@@ -25,6 +25,10 @@ public:
     int32 GetState() override;
     bool SendData(uint32 nChunkId, uint16 nVersion, uint32 nSize, void *pBuffer) override;
 
+    // A target that accepts the link but does not say hello within this time is dropped and
+    // tried again later (5 s unless changed).
+    void SetHandshakeTimeout(int nMs) { m_HandshakeTimer.setInterval(nMs); }
+
     // Starts connecting; a link that drops is retried every nRetryMs until Close(). A link closed
     // for breaking the link protocol is not retried: the same target would only break it again.
     void Open(int nRetryMs = 2000);
@@ -82,6 +86,9 @@ private:
     quint16 m_nPort;
     QTcpSocket m_Socket;
     QTimer m_RetryTimer;
+    QTimer m_HandshakeTimer;
+    // Why the console itself cut the link it is about to see go down; empty when the target did.
+    QString m_sDownReason;
     bool m_bWanted = false;
     bool m_bLost = false;
     // A failed attempt is logged once, not every retry.

@@ -198,6 +198,34 @@ private slots:
         GPUPROF_COMPARE_NO_LEAKS(before);
     }
 
+    // A peer that takes the link but never says hello (another service on the port, a hung
+    // target) is dropped after a while and tried again, without ever counting as ready.
+    void aSilentPeerIsDroppedAndRetried()
+    {
+        AllocationSnapshot before;
+        {
+            QTcpServer server;
+            QVERIFY(server.listen(QHostAddress::LocalHost));
+            CCorvidConnection connection(QStringLiteral("127.0.0.1"), server.serverPort());
+            QStringList log;
+            connect(&connection, &CCorvidConnection::LogMessage, this, [&](const QString &sLine) { log << sLine; });
+            QSignalSpy states(&connection, &CCorvidConnection::StateChanged);
+            connection.SetHandshakeTimeout(100);
+            connection.Open(50);
+            QVERIFY(PumpUntil(nullptr, [&] { return server.hasPendingConnections(); }));
+            QTcpSocket *pFirst = server.nextPendingConnection();
+            pFirst->write(LinkMessage(GPU_PROFILER_CHUNK_DATA, 1, "data", 4)); // not a hello
+            QVERIFY(PumpUntil(nullptr, [&] { return server.hasPendingConnections(); }));
+            QVERIFY(PumpUntil(nullptr, [&] { return pFirst->state() != QAbstractSocket::ConnectedState || pFirst->waitForDisconnected(1); }));
+            for (const QList<QVariant> &args : states)
+                QVERIFY(args.first().toInt() != CORVID_CONNECTION_READY);
+            QVERIFY(!connection.IsLost());
+            QCOMPARE(log.filter(QStringLiteral("not reachable (no hello within 0.1 s)")).size(), 1);
+            connection.Close();
+        }
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
     void aRestartedTargetIsFoundAgain()
     {
         auto pLink = std::make_unique<CTargetLink>("first run");
