@@ -172,7 +172,7 @@ private slots:
             if (sFile == QLatin1String("tool"))
                 QVERIFY(QFile::copy(QStringLiteral(GPUPROFILER_MODULE_PATH), folder.filePath(QStringLiteral("libz_tool.so"))));
             else if (sFile == QLatin1String("other library"))
-                QVERIFY(QFile::copy(QStringLiteral(BEDROCK_LIBRARY_PATH), folder.filePath(QStringLiteral("liba_other.so"))));
+                QVERIFY(QFile::copy(QStringLiteral(OTHER_LIBRARY_PATH), folder.filePath(QStringLiteral("liba_other.so"))));
             else
                 QVERIFY(QFile(folder.filePath(sFile)).open(QIODevice::WriteOnly));
         }
