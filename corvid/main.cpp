@@ -132,32 +132,55 @@ void RunScreenshotTour(QMainWindow *pConsole, const QString &sDir, int nStartMs)
 
 } // namespace
 
-int main(int argc, char **argv)
+// The command line. Built after the application object, which gives the plug-in folder's default.
+struct ConsoleOptions
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("corvid"));
-
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Developer console that hosts the GPU profiler subtool."));
-    parser.addHelpOption();
-    QCommandLineOption pluginDir(QStringLiteral("plugin-dir"), QStringLiteral("Folder to load the subtool plug-ins from."),
-                                 QStringLiteral("dir"), DefaultPluginFolder());
-    QCommandLineOption plugin(QStringLiteral("plugin"), QStringLiteral("Load this subtool library instead of the folder's."),
-                              QStringLiteral("path"));
-    QCommandLineOption connectTo(QStringLiteral("connect"), QStringLiteral("Connect to a target (host:port); repeatable."),
-                                 QStringLiteral("address"));
-    QCommandLineOption openProfiler(QStringLiteral("open-profiler"),
-                                    QStringLiteral("Open the GPU profiler as soon as the selected target is connected."));
-    QCommandLineOption runFor(QStringLiteral("run-for"), QStringLiteral("Quit after this many milliseconds."), QStringLiteral("ms"));
-    QCommandLineOption screenshots(QStringLiteral("screenshots"),
+    QCommandLineOption pluginDir{QStringLiteral("plugin-dir"), QStringLiteral("Folder to load the subtool plug-ins from."),
+                                 QStringLiteral("dir"), DefaultPluginFolder()};
+    QCommandLineOption plugin{QStringLiteral("plugin"), QStringLiteral("Load this subtool library instead of the folder's."),
+                              QStringLiteral("path")};
+    QCommandLineOption connectTo{QStringLiteral("connect"), QStringLiteral("Connect to a target (host:port); repeatable."),
+                                 QStringLiteral("address")};
+    QCommandLineOption openProfiler{QStringLiteral("open-profiler"),
+                                    QStringLiteral("Open the GPU profiler as soon as the selected target is connected.")};
+    QCommandLineOption runFor{QStringLiteral("run-for"), QStringLiteral("Quit after this many milliseconds."), QStringLiteral("ms")};
+    QCommandLineOption screenshots{QStringLiteral("screenshots"),
                                    QStringLiteral("Before quitting (see --run-for), save every window as PNG here."),
-                                   QStringLiteral("dir"));
-    QCommandLineOption tour(QStringLiteral("screenshot-tour"),
+                                   QStringLiteral("dir")};
+    QCommandLineOption tour{QStringLiteral("screenshot-tour"),
                             QStringLiteral("Open the profiler, pause it, open the resource window, save a picture of each "
                                            "step here, and quit."),
-                            QStringLiteral("dir"));
-    parser.addOptions({pluginDir, plugin, connectTo, openProfiler, runFor, screenshots, tour});
+                            QStringLiteral("dir")};
+
+    ConsoleOptions()
+    {
+        parser.setApplicationDescription(QStringLiteral("Developer console that hosts the GPU profiler subtool."));
+        parser.addHelpOption();
+        parser.addOptions({pluginDir, plugin, connectTo, openProfiler, runFor, screenshots, tour});
+    }
+};
+
+int main(int argc, char **argv)
+{
+    // Help needs no display, so it is answered before the user interface starts.
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all") {
+            QCoreApplication helpApp(argc, argv);
+            ConsoleOptions options;
+            options.parser.process(helpApp); // prints the help and exits
+        }
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("corvid"));
+    ConsoleOptions options;
+    QCommandLineParser &parser = options.parser;
     parser.process(app);
+    const QCommandLineOption &pluginDir = options.pluginDir, &plugin = options.plugin, &connectTo = options.connectTo,
+                             &openProfiler = options.openProfiler, &runFor = options.runFor,
+                             &screenshots = options.screenshots, &tour = options.tour;
 
     const QString sImages = InstallToolImages(QDir::temp().filePath(QStringLiteral("corvid-%1").arg(QCoreApplication::applicationPid())));
 
