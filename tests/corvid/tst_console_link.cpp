@@ -6,15 +6,14 @@
 #include "corvid/corvid_host.h"
 #include "gpuprofiler/plugin/profiler_protocol.h"
 #include "target/link/target_link.h"
+#include "tests/corvid/link_test_support.h"
 #include "tests/support/test_support.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 
 #include <cstring>
-#include <functional>
 #include <memory>
 
 namespace {
@@ -41,35 +40,12 @@ public:
     QList<Received> chunks;
 };
 
-// Runs the console's event loop and the target's poll in turns until the condition holds.
-bool PumpUntil(CTargetLink *pLink, const std::function<bool()> &condition, std::vector<ReceivedChunk> *pReceived = nullptr,
-               int nTimeoutMs = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > nTimeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        if (pLink)
-            pLink->Poll(1, pReceived);
-    }
-    return true;
-}
-
 QByteArray Pattern(int nSize, int nSeed)
 {
     QByteArray bytes(nSize, Qt::Uninitialized);
     for (int i = 0; i < nSize; ++i)
         bytes[i] = char((i * 31 + nSeed) & 0xFF);
     return bytes;
-}
-
-QByteArray LinkMessage(uint32 nId, uint16 nVersion, const QByteArray &payload, uint32 nAnnounced)
-{
-    QByteArray message(int(CORVID_LINK_HEADER_SIZE), 0);
-    WriteCorvidLinkHeader(message.data(), {nId, nVersion, nAnnounced});
-    return message + payload;
 }
 
 } // namespace

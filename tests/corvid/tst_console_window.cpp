@@ -4,36 +4,21 @@
 #include "corvid/corvid_host.h"
 #include "corvid/main_window.h"
 #include "target/link/target_link.h"
+#include "tests/corvid/link_test_support.h"
 #include "tests/support/test_support.h"
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <functional>
 #include <memory>
 
 namespace {
 
 const char *const kInterface = "Corvid_SubTool_001_GPUProfilerTool";
-
-bool PumpUntil(CTargetLink *pLink, const std::function<bool()> &condition, int nTimeoutMs = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > nTimeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        if (pLink)
-            pLink->Poll(1, nullptr);
-    }
-    return true;
-}
 
 // What the target list shows in a column of the current target's row.
 QString Cell(CCorvidMainWindow &window, int nColumn)
@@ -92,7 +77,7 @@ private slots:
             QVERIFY(!host.ToolAction()->isEnabled());
             QVERIFY(!window.DisconnectAction()->isEnabled());
             QVERIFY(window.ReconnectAction()->isEnabled());
-            PumpUntil(pLink.get(), [] { return false; }, 200);
+            PumpUntil(pLink.get(), [] { return false; }, nullptr, 200);
             QCOMPARE(pTarget->GetState(), int32(CORVID_CONNECTION_DISCONNECTED));
 
             window.ReconnectAction()->trigger();

@@ -9,6 +9,7 @@
 #include "gpuprofiler/plugin/profiler_protocol.h"
 #include "target/frame_chunker.h"
 #include "target/frame_generator.h"
+#include "tests/corvid/link_test_support.h"
 #include "tests/support/test_support.h"
 
 #include <QAbstractItemModel>
@@ -32,15 +33,7 @@ const char *const kInterface = "Corvid_SubTool_001_GPUProfilerTool";
 
 bool WaitFor(const std::function<bool()> &condition, int nTimeoutMs = 15000)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > nTimeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QTest::qSleep(1);
-    }
-    return true;
+    return PumpUntil(nullptr, condition, nullptr, nTimeoutMs);
 }
 
 // Lets the events of nMs pass.
@@ -160,16 +153,9 @@ QWidget *OpenProfiler(CCorvidHost &host, CCorvidConnection *pTarget, const QStri
     return pWindow;
 }
 
-QByteArray LinkMessage(uint32 nId, const void *pPayload, uint32 nSize)
-{
-    QByteArray message(int(CORVID_LINK_HEADER_SIZE), 0);
-    WriteCorvidLinkHeader(message.data(), {nId, 1, nSize});
-    return message + QByteArray(static_cast<const char *>(pPayload), qsizetype(nSize));
-}
-
 QByteArray Hello(const QByteArray &name)
 {
-    return LinkMessage(CORVID_LINK_HELLO, name.constData(), uint32(name.size()));
+    return LinkMessage(CORVID_LINK_HELLO, name);
 }
 
 // One frame's messages as a target puts them on the link, with where each chunk starts.
@@ -190,7 +176,7 @@ FrameBytes MakeFrameBytes(CFrameGenerator &generator, SampleChunkForm form)
     for (const TargetChunk &chunk : chunks) {
         frame.chunkStarts << int(frame.bytes.size());
         frame.chunkIds << chunk.nChunkId;
-        frame.bytes += LinkMessage(chunk.nChunkId, chunk.payload.data(), uint32(chunk.payload.size()));
+        frame.bytes += LinkMessage(chunk.nChunkId, QByteArray(reinterpret_cast<const char *>(chunk.payload.data()), qsizetype(chunk.payload.size())));
     }
     return frame;
 }
