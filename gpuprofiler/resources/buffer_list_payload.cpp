@@ -5,6 +5,7 @@
 #include "gpuprofiler/resources/payload_reader.h"
 
 #include <cstring>
+#include <utility>
 
 const uint64 g_BufferSizeClassLimits[kBufferSizeClassCount] = {
     256,     1024,     4096,     8192,      16384,     32768,     65536,
@@ -33,14 +34,24 @@ int FormatSizeClassLabel(uint64 nLimit, char *pDest, size_t nDestSize)
     return StrFormat(pDest, nDestSize, "<= %d %s", int(nLimit), s_Units[nUnit]);
 }
 
-bool ParseBufferList(const void *pPayload, uint32 nSize, BufferList *pList)
+void BufferList::Swap(BufferList &other)
+{
+    entries.Swap(other.entries);
+    names.Swap(other.names);
+    std::swap(announcedCount, other.announcedCount);
+    std::swap(totalBytes, other.totalBytes);
+    std::swap(classCounts, other.classCounts);
+}
+
+bool ParseBufferList(const void *pPayload, uint32 nSize, BufferList *pList, int32 nMaxEntries)
 {
     pList->entries.RemoveAll();
     pList->totalBytes = 0;
     std::memset(pList->classCounts, 0, sizeof(pList->classCounts));
 
     PayloadReader reader(pPayload, nSize);
-    const int32 nRows = BoundedRecordCount(reader.ReadInt32(), reader.Size(), kMinBufferRecordBytes);
+    pList->announcedCount = reader.ReadInt32();
+    const int32 nRows = BoundedRecordCount(pList->announcedCount, reader.Size(), kMinBufferRecordBytes, nMaxEntries);
     // Both arrays are sized once: the rows by the bounded count, the names by the bytes left,
     // which their bytes can never exceed.
     if (!pList->entries.EnsureCapacity(nRows) || !pList->names.Reset(reader.Remaining())) {

@@ -5,6 +5,7 @@
 #include "gpuprofiler/resources/payload_reader.h"
 
 #include <cstring>
+#include <utility>
 
 uint64 TextureBytes(uint16 nWidth, uint16 nHeight, uint16 nDepth, uint8 nMips, int nFormat)
 {
@@ -13,14 +14,24 @@ uint64 TextureBytes(uint16 nWidth, uint16 nHeight, uint16 nDepth, uint8 nMips, i
     return TextureMipChainSize(nWidth, nHeight, nMips, nFormat) * nDepth;
 }
 
-bool ParseTextureList(const void *pPayload, uint32 nSize, TextureList *pList)
+void TextureList::Swap(TextureList &other)
+{
+    entries.Swap(other.entries);
+    names.Swap(other.names);
+    std::swap(announcedCount, other.announcedCount);
+    std::swap(totalDiskBytes, other.totalDiskBytes);
+    std::swap(totalResBytes, other.totalResBytes);
+}
+
+bool ParseTextureList(const void *pPayload, uint32 nSize, TextureList *pList, int32 nMaxEntries)
 {
     pList->entries.RemoveAll();
     pList->totalDiskBytes = 0;
     pList->totalResBytes = 0;
 
     PayloadReader reader(pPayload, nSize);
-    const int32 nRows = BoundedRecordCount(reader.ReadInt32(), reader.Size(), kMinTextureRecordBytes);
+    pList->announcedCount = reader.ReadInt32();
+    const int32 nRows = BoundedRecordCount(pList->announcedCount, reader.Size(), kMinTextureRecordBytes, nMaxEntries);
     if (!pList->entries.EnsureCapacity(nRows) || !pList->names.Reset(reader.Remaining())) {
         pList->entries.Purge();
         pList->names.Purge();
@@ -39,8 +50,8 @@ bool ParseTextureList(const void *pPayload, uint32 nSize, TextureList *pList)
         const GpuTextureRecord &rec = entry.record;
         entry.diskBytes = TextureBytes(rec.DiskWidth(), rec.DiskHeight(), rec.DiskDepth(), rec.diskMips, rec.Format());
         entry.resBytes = TextureBytes(rec.ResWidth(), rec.ResHeight(), rec.ResDepth(), rec.resMips, rec.Format());
-        pList->totalDiskBytes += entry.diskBytes;
-        pList->totalResBytes += entry.resBytes;
+        pList->totalDiskBytes = SaturatingAdd(pList->totalDiskBytes, entry.diskBytes);
+        pList->totalResBytes = SaturatingAdd(pList->totalResBytes, entry.resBytes);
         pList->entries.AddToTail(entry); // within the capacity reserved above
     }
     return true;

@@ -9,6 +9,7 @@
 #include "bedrock/bedrock_api.h"
 #include "bedrock/byte_order.h"
 #include "bedrock/growable_array.h"
+#include "gpuprofiler/resources/list_count_bound.h"
 #include "gpuprofiler/resources/payload_reader.h"
 
 // Texture flag bits.
@@ -64,11 +65,24 @@ struct TextureList
 {
     GrowableArray<TextureListEntry> entries;
     ResourceNamePool names;
+    // The payload's count field: more than the rows when the list was cut.
+    int32 announcedCount = 0;
+    // Sums over all rows. A forged list can make them larger than 64 bits hold; they then stay
+    // at the largest value instead of wrapping round to a small one.
     uint64 totalDiskBytes = 0;
     uint64 totalResBytes = 0;
 
     const char *Name(const TextureListEntry &entry) const { return names.At(entry.nameOffset); }
+    // Exchanges the whole list with another; nothing is copied.
+    void Swap(TextureList &other);
 };
+
+// a + b, or the largest 64-bit value when the sum does not fit.
+inline uint64 SaturatingAdd(uint64 a, uint64 b)
+{
+    const uint64 nSum = a + b;
+    return nSum < a ? ~uint64(0) : nSum;
+}
 
 inline constexpr uint32 kMinTextureRecordBytes = sizeof(GpuTextureRecord) + 1;
 
@@ -76,6 +90,8 @@ inline constexpr uint32 kMinTextureRecordBytes = sizeof(GpuTextureRecord) + 1;
 // level). A depth of 0 takes no memory.
 uint64 TextureBytes(uint16 nWidth, uint16 nHeight, uint16 nDepth, uint8 nMips, int nFormat);
 
-// Decodes a payload into pList (which is emptied first). Returns false only when memory ran out;
-// pList is then left empty. Malformed payloads decode to blank rows, as the buffer list does.
-bool ParseTextureList(const void *pPayload, uint32 nSize, TextureList *pList);
+// Decodes a payload into pList (which is emptied first), keeping at most nMaxEntries rows.
+// Returns false only when memory ran out; pList is then left empty. Malformed payloads decode
+// to blank rows, as the buffer list does.
+bool ParseTextureList(const void *pPayload, uint32 nSize, TextureList *pList,
+                      int32 nMaxEntries = kMaxResourceListEntries);
