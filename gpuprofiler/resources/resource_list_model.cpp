@@ -15,37 +15,53 @@ struct NumberKey
     int32 nEntry;
 };
 
-// A text key: its first eight bytes as one big-endian number (most comparisons end there),
-// and where the whole text lies in the key pool.
+// A text key: eight of its bytes as one big-endian number, and where the whole text lies in
+// the key pool. Texts are sorted eight bytes at a time: first by their first eight bytes, then
+// each run of texts that share those by the next eight, and so on. Almost every comparison is
+// then between two numbers in the key array, and the pool is read once per text and level
+// rather than at random on every comparison (names of one folder share long prefixes).
 struct TextKey
 {
-    uint64 nPrefix;
+    uint64 nChunk;
     int32 nOffset;
     int32 nLength;
     int32 nEntry;
 };
 
-uint64 TextPrefix(const char *pText, int32 nLength)
+// Bytes nDepth to nDepth + 7 of a text, zero past its end. Texts hold no NUL byte, so the zero
+// padding of a text that ends sorts before any byte that a longer text goes on with.
+uint64 TextChunk(const char *pText, int32 nLength, int32 nDepth)
 {
-    uint64 nPrefix = 0;
-    for (int32 i = 0; i < 8; ++i)
-        nPrefix = (nPrefix << 8) | (i < nLength ? uint8(pText[i]) : 0);
-    return nPrefix;
+    uint64 nChunk = 0;
+    for (int32 i = nDepth; i < nDepth + 8; ++i)
+        nChunk = (nChunk << 8) | (i < nLength ? uint8(pText[i]) : 0);
+    return nChunk;
 }
 
-// <0, 0 or >0 as a's text sorts before, with or after b's. Texts hold no NUL byte, so the
-// zero padding of a short prefix sorts before any byte the longer text goes on with.
-int CompareText(const TextKey &a, const TextKey &b, const char *pPool)
+// Sorts keys that share their first nDepth bytes and hold the chunk at nDepth.
+void SortTextKeys(TextKey *pBegin, TextKey *pEnd, int32 nDepth, const char *pPool, bool bDescending)
 {
-    if (a.nPrefix != b.nPrefix)
-        return a.nPrefix < b.nPrefix ? -1 : 1;
-    const int32 nCommon = std::min(a.nLength, b.nLength);
-    if (nCommon > 8) {
-        const int nOrder = std::memcmp(pPool + a.nOffset + 8, pPool + b.nOffset + 8, size_t(nCommon - 8));
-        if (nOrder != 0)
-            return nOrder;
+    std::sort(pBegin, pEnd, [bDescending](const TextKey &a, const TextKey &b) {
+        if (a.nChunk != b.nChunk)
+            return bDescending ? a.nChunk > b.nChunk : a.nChunk < b.nChunk;
+        return a.nEntry < b.nEntry;
+    });
+    // Texts with equal chunks are equal up to here. Where none goes on past the chunk they are
+    // equal texts, left in entry order; otherwise the run is sorted by the next chunk (a text
+    // that ends at the chunk's end then has the chunk 0, before every text that goes on).
+    const int32 nNext = nDepth + 8;
+    for (TextKey *pRun = pBegin; pRun != pEnd;) {
+        TextKey *pRunEnd = pRun + 1;
+        bool bGoesOn = pRun->nLength > nNext;
+        for (; pRunEnd != pEnd && pRunEnd->nChunk == pRun->nChunk; ++pRunEnd)
+            bGoesOn = bGoesOn || pRunEnd->nLength > nNext;
+        if (pRunEnd - pRun > 1 && bGoesOn) {
+            for (TextKey *pKey = pRun; pKey != pRunEnd; ++pKey)
+                pKey->nChunk = TextChunk(pPool + pKey->nOffset, pKey->nLength, nNext);
+            SortTextKeys(pRun, pRunEnd, nNext, pPool, bDescending);
+        }
+        pRun = pRunEnd;
     }
-    return a.nLength - b.nLength;
 }
 
 bool SortByNumber(const IResourceSortKeys &keys, int nColumn, bool bDescending, int32 *pEntries, int32 nCount)
@@ -78,15 +94,9 @@ bool SortByText(const IResourceSortKeys &keys, int nColumn, bool bDescending, in
         if (!pool.SetCount(nOffset + nLength))
             return false;
         std::memcpy(pool.Base() + nOffset, szText, size_t(nLength));
-        sortKeys[i] = {TextPrefix(szText, nLength), nOffset, nLength, i};
+        sortKeys[i] = {TextChunk(szText, nLength, 0), nOffset, nLength, i};
     }
-    const char *pPool = pool.Base();
-    std::sort(sortKeys.begin(), sortKeys.end(), [bDescending, pPool](const TextKey &a, const TextKey &b) {
-        const int nOrder = CompareText(a, b, pPool);
-        if (nOrder != 0)
-            return bDescending ? nOrder > 0 : nOrder < 0;
-        return a.nEntry < b.nEntry;
-    });
+    SortTextKeys(sortKeys.begin(), sortKeys.end(), 0, pool.Base(), bDescending);
     for (int32 i = 0; i < nCount; ++i)
         pEntries[i] = sortKeys[i].nEntry;
     return true;
@@ -102,6 +112,8 @@ struct Latin1Folding
             units[i] = char16_t(QChar::toCaseFolded(char32_t(i)));
     }
 };
+
+const Latin1Folding &Folding();
 
 } // namespace
 
@@ -132,23 +144,53 @@ uint64 FloatSortNumber(float flValue)
     return uint64(nOrdered) + 1;
 }
 
+namespace {
+
+const Latin1Folding &Folding()
+{
+    static const Latin1Folding s_Folding;
+    return s_Folding;
+}
+
+} // namespace
+
 void CNameFilter::SetText(const QString &text)
 {
     m_Text = text;
     m_Folded = text.toCaseFolded();
+    m_FirstBytes.clear();
+    if (!m_Folded.isEmpty()) {
+        for (int i = 1; i < 256; ++i) {
+            if (Folding().units[i] == m_Folded.front().unicode())
+                m_FirstBytes.append(char(i));
+        }
+    }
 }
 
 bool CNameFilter::Matches(const char *pName, int32 nLength) const
 {
-    static const Latin1Folding s_Folding;
     const int32 nNeedle = int32(m_Folded.size());
+    if (nNeedle == 0)
+        return true;
     const char16_t *pNeedle = reinterpret_cast<const char16_t *>(m_Folded.utf16());
-    for (int32 nStart = 0; nStart + nNeedle <= nLength; ++nStart) {
-        int32 i = 0;
-        while (i < nNeedle && s_Folding.units[uint8(pName[nStart + i])] == pNeedle[i])
+    const char16_t *pFold = Folding().units;
+    const char *pEnd = pName + nLength;
+    const char *pFrom = pName;
+    while (pEnd - pFrom >= nNeedle) {
+        // The earliest place where the first character can match (a letter has two bytes).
+        const char *pStart = pEnd;
+        for (char cFirst : m_FirstBytes) {
+            if (const void *pFound = std::memchr(pFrom, cFirst, size_t(pStart - pFrom)))
+                pStart = static_cast<const char *>(pFound);
+        }
+        if (pEnd - pStart < nNeedle)
+            return false;
+        int32 i = 1;
+        while (i < nNeedle && pFold[uint8(pStart[i])] == pNeedle[i])
             ++i;
         if (i == nNeedle)
             return true;
+        pFrom = pStart + 1;
     }
     return false;
 }

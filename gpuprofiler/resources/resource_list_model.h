@@ -13,6 +13,7 @@
 #include "bedrock/growable_array.h"
 
 #include <QAbstractTableModel>
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -65,6 +66,8 @@ public:
 private:
     QString m_Text;
     QString m_Folded;
+    // The bytes whose folding is the fragment's first character, to look for with memchr.
+    QByteArray m_FirstBytes;
 };
 
 class CQResourceListModel : public QAbstractTableModel

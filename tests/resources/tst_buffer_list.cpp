@@ -400,15 +400,16 @@ private slots:
     // The list's own sort agrees with Qt's proxy sorting the same cells by their sort role.
     void sortingMatchesTheSortRole()
     {
-        const char *const names[] = {"", "b", "B", "a", "models/props_a/mesh", "models/props_a/mesh2", "models/props_b",
+        const char *const names[] = {"", "b", "B", "a", "models/props_a/mesh", "models/props_a/mesh2", "models/props_b", "models/p",
                                      "\xe9t\xe9", "<unnamed>", "z"};
         QRandomGenerator random(77);
         std::vector<BufferDesc> buffers;
         for (int i = 0; i < 400; ++i) {
             const uint32 r = random.generate();
             buffers.push_back({uint8(r % 3 == 2 ? 5 : r % 2), uint16(r % 7), 1 + (r >> 4) % 50, (r >> 8) % 60,
-                               r % 13 == 0 ? 0xffffffffu : (r >> 12) % 5000, names[(r >> 20) % 10]});
+                               r % 13 == 0 ? 0xffffffffu : (r >> 12) % 5000, names[(r >> 20) % 11]});
         }
+        buffers[0].name = "models/p"; // eight bytes that longer names go on from
         const PayloadBuilder payload = PayloadBuilder::Buffers(buffers);
         CQBufferListSortFilterProxyModel unsorted;
         BufferList list;
