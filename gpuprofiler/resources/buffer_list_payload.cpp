@@ -78,3 +78,46 @@ bool ParseBufferList(const void *pPayload, uint32 nSize, BufferList *pList, int3
     }
     return true;
 }
+
+float BufferUsage(const GpuBufferRecord &record)
+{
+    return float(record.ElemCount()) / float(record.Capacity()) * 100.0f;
+}
+
+const char *BufferTypeText(const GpuBufferRecord &record)
+{
+    return record.bufferType == 0 ? "VB" : "IB";
+}
+
+bool CBufferListSortKeys::SortsAsText(int nColumn) const
+{
+    return nColumn == kBufferColName || nColumn == kBufferColType;
+}
+
+uint64 CBufferListSortKeys::SortNumber(int32 nEntry, int nColumn) const
+{
+    const GpuBufferRecord &rec = m_List.entries[nEntry].record;
+    switch (nColumn) {
+    case kBufferColSize:
+        return rec.SizeBytes();
+    case kBufferColCapacity:
+        return rec.Capacity();
+    case kBufferColElemSize:
+        return rec.ElemSize();
+    case kBufferColElemCount:
+        return rec.ElemCount();
+    case kBufferColUsage:
+        return FloatSortNumber(BufferUsage(rec));
+    default:
+        return 0;
+    }
+}
+
+int32 CBufferListSortKeys::SortText(int32 nEntry, int nColumn, char *pText) const
+{
+    const BufferListEntry &entry = m_List.entries[nEntry];
+    if (nColumn == kBufferColName)
+        return CopyShownName(m_List.Name(entry), entry.nameLength, pText);
+    std::memcpy(pText, BufferTypeText(entry.record), 2);
+    return 2;
+}

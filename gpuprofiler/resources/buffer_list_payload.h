@@ -10,6 +10,7 @@
 #include "bedrock/growable_array.h"
 #include "gpuprofiler/resources/list_count_bound.h"
 #include "gpuprofiler/resources/payload_reader.h"
+#include "gpuprofiler/resources/resource_list_sort.h"
 
 struct GpuBufferRecord
 {
@@ -78,3 +79,35 @@ inline constexpr uint32 kMinBufferRecordBytes = sizeof(GpuBufferRecord) + 1;
 // failures: they decode as described at the definition.
 bool ParseBufferList(const void *pPayload, uint32 nSize, BufferList *pList,
                      int32 nMaxEntries = kMaxResourceListEntries);
+
+enum BufferColumn
+{
+    kBufferColName,
+    kBufferColType,
+    kBufferColSize,
+    kBufferColCapacity,
+    kBufferColElemSize,
+    kBufferColElemCount,
+    kBufferColUsage,
+    kBufferColCount
+};
+
+// Usage in percent, in single precision: capacity 0 makes it infinite or not a number, and it
+// is shown and sorted as such.
+float BufferUsage(const GpuBufferRecord &record);
+// "VB" for bufferType 0, else "IB".
+const char *BufferTypeText(const GpuBufferRecord &record);
+
+// The sort keys of a buffer list's columns; usable on any thread for a list that thread owns.
+class CBufferListSortKeys final : public IResourceSortKeys
+{
+public:
+    explicit CBufferListSortKeys(const BufferList &list) : m_List(list) {}
+    int32 EntryCount() const override { return m_List.entries.Count(); }
+    bool SortsAsText(int nColumn) const override;
+    uint64 SortNumber(int32 nEntry, int nColumn) const override;
+    int32 SortText(int32 nEntry, int nColumn, char *pText) const override;
+
+private:
+    const BufferList &m_List;
+};

@@ -3,56 +3,6 @@
 #include "gpuprofiler/resources/resource_list_format.h"
 #include "gpuprofiler/resources/resource_list_roles.h"
 
-#include <cstring>
-
-namespace {
-
-// Capacity 0 makes this infinite or not a number; it is shown and sorted as such.
-float Usage(const GpuBufferRecord &rec)
-{
-    return float(rec.ElemCount()) / float(rec.Capacity()) * 100.0f;
-}
-
-const char *TypeText(const GpuBufferRecord &rec)
-{
-    return rec.bufferType == 0 ? "VB" : "IB";
-}
-
-} // namespace
-
-bool CBufferListSortKeys::SortsAsText(int nColumn) const
-{
-    return nColumn == kBufferColName || nColumn == kBufferColType;
-}
-
-uint64 CBufferListSortKeys::SortNumber(int32 nEntry, int nColumn) const
-{
-    const GpuBufferRecord &rec = m_List.entries[nEntry].record;
-    switch (nColumn) {
-    case kBufferColSize:
-        return rec.SizeBytes();
-    case kBufferColCapacity:
-        return rec.Capacity();
-    case kBufferColElemSize:
-        return rec.ElemSize();
-    case kBufferColElemCount:
-        return rec.ElemCount();
-    case kBufferColUsage:
-        return FloatSortNumber(Usage(rec));
-    default:
-        return 0;
-    }
-}
-
-int32 CBufferListSortKeys::SortText(int32 nEntry, int nColumn, char *pText) const
-{
-    const BufferListEntry &entry = m_List.entries[nEntry];
-    if (nColumn == kBufferColName)
-        return CopyShownName(m_List.Name(entry), entry.nameLength, pText);
-    std::memcpy(pText, TypeText(entry.record), 2);
-    return 2;
-}
-
 CQBufferListSortFilterProxyModel::CQBufferListSortFilterProxyModel(QObject *pParent)
     : CQResourceListModel({tr("Name"), tr("Type"), tr("Size"), tr("Capacity"), tr("Elem Size"), tr("Elem Count"), tr("Usage")},
                           pParent)
@@ -86,7 +36,7 @@ QVariant CQBufferListSortFilterProxyModel::CellData(int32 nEntry, int nColumn, i
         case kBufferColName:
             return ResourceDisplayName(m_List.Name(entry), entry.nameLength);
         case kBufferColType:
-            return QString::fromLatin1(TypeText(rec));
+            return QString::fromLatin1(BufferTypeText(rec));
         case kBufferColSize:
             return FormatKilobytes(ResourceSizeLocale(), rec.SizeBytes());
         case kBufferColCapacity:
@@ -96,7 +46,7 @@ QVariant CQBufferListSortFilterProxyModel::CellData(int32 nEntry, int nColumn, i
         case kBufferColElemCount:
             return QString::number(rec.ElemCount());
         case kBufferColUsage:
-            return QStringLiteral("%1%").arg(double(Usage(rec)), 0, 'f', 1);
+            return QStringLiteral("%1%").arg(double(BufferUsage(rec)), 0, 'f', 1);
         }
         break;
     case SortRole:
@@ -111,7 +61,7 @@ QVariant CQBufferListSortFilterProxyModel::CellData(int32 nEntry, int nColumn, i
         case kBufferColElemCount:
             return uint(rec.ElemCount());
         case kBufferColUsage:
-            return Usage(rec);
+            return BufferUsage(rec);
         default:
             return CellData(nEntry, nColumn, Qt::DisplayRole);
         }

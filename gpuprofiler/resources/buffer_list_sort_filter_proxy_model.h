@@ -7,32 +7,6 @@
 #include "gpuprofiler/resources/buffer_list_payload.h"
 #include "gpuprofiler/resources/resource_list_model.h"
 
-enum BufferColumn
-{
-    kBufferColName,
-    kBufferColType,
-    kBufferColSize,
-    kBufferColCapacity,
-    kBufferColElemSize,
-    kBufferColElemCount,
-    kBufferColUsage,
-    kBufferColCount
-};
-
-// The sort keys of a buffer list; usable on any thread for a list that thread owns.
-class CBufferListSortKeys final : public IResourceSortKeys
-{
-public:
-    explicit CBufferListSortKeys(const BufferList &list) : m_List(list) {}
-    int32 EntryCount() const override { return m_List.entries.Count(); }
-    bool SortsAsText(int nColumn) const override;
-    uint64 SortNumber(int32 nEntry, int nColumn) const override;
-    int32 SortText(int32 nEntry, int nColumn, char *pText) const override;
-
-private:
-    const BufferList &m_List;
-};
-
 class CQBufferListSortFilterProxyModel final : public CQResourceListModel
 {
     Q_OBJECT

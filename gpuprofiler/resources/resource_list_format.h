@@ -2,6 +2,7 @@
 // Texts that both resource lists show.
 
 #include "bedrock/bedrock_api.h"
+#include "gpuprofiler/resources/resource_list_sort.h"
 
 #include <QLocale>
 #include <QString>
@@ -36,8 +37,6 @@ inline QString FormatListCut(int32 nAnnounced, int32 nKept)
     const QLocale &locale = ResourceSizeLocale();
     return QStringLiteral(" (list cut: %1 announced, %2 kept)").arg(locale.toString(nAnnounced), locale.toString(nKept));
 }
-
-inline constexpr char kUnnamedText[] = "<unnamed>";
 
 // A name as the lists show it: 8-bit text, "<unnamed>" when empty.
 inline QString ResourceDisplayName(const char *pName, int32 nLength)

@@ -1,54 +1,22 @@
 #pragma once
 // What the texture list and the buffer list share: the table model over a decoded list, with
-// its sort order and its filter, and the sorting itself.
+// its sort order and its name filter.
 //
 // A list can hold a million entries (see list_count_bound.h), so the model keeps no cells: a
 // cell is computed from its entry when a view asks for it. Sorting and filtering work on
-// arrays of entry indices: the model keeps every entry in sort order, and the visible rows as
-// the subsequence that passes the filter. A filter change is one pass over that array, and
-// only a new list or a click on another column sorts again; sorting compares plain keys,
-// never variants, and a new list can arrive sorted from a worker thread.
+// arrays of entry indices: the model keeps every entry in sort order (resource_list_sort.h),
+// and the visible rows as the subsequence that passes the filter. A filter change is one pass
+// over that array, and only a new list or a click on another column sorts again; a new list
+// can arrive sorted from a worker thread.
 
 #include "bedrock/bedrock_api.h"
 #include "bedrock/growable_array.h"
+#include "gpuprofiler/resources/resource_list_sort.h"
 
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-
-// The sort keys of a decoded list, column by column. Implementations only read the list, so a
-// worker thread can sort a list that it decoded itself.
-class IResourceSortKeys
-{
-public:
-    virtual int32 EntryCount() const = 0;
-    virtual bool SortsAsText(int nColumn) const = 0;
-    // A number that orders as the column's values do.
-    virtual uint64 SortNumber(int32 nEntry, int nColumn) const = 0;
-    // The column's text as the list shows it (8-bit, without terminator) written to pText,
-    // which holds kSortTextCapacity bytes; returns its length.
-    virtual int32 SortText(int32 nEntry, int nColumn, char *pText) const = 0;
-
-protected:
-    ~IResourceSortKeys() = default;
-};
-
-inline constexpr int32 kSortTextCapacity = 1024;
-
-// Every entry of the list in the order of nColumn (ascending, or descending), into pSorted.
-// Equal keys keep the entries' own order in both directions, as a stable sort of the rows
-// would; a column below 0 leaves the entries in their own order. Texts compare by their bytes,
-// which orders 8-bit text exactly as comparing it case-sensitively as text does. False when
-// memory ran out (pSorted is then undefined).
-bool SortEntries(const IResourceSortKeys &keys, int nColumn, bool bDescending, GrowableArray<int32> *pSorted);
-
-// A resource's name as the lists show and sort it ("<unnamed>" when empty) into pText, which
-// holds kSortTextCapacity bytes; returns its length.
-int32 CopyShownName(const char *pName, int32 nLength, char *pText);
-
-// A float's sort number: ordered as the values are, with not-a-number below everything.
-uint64 FloatSortNumber(float flValue);
 
 // The name filter of both lists: a fragment that a name's shown text must contain, compared
 // without regard to case exactly as QString::contains(fragment, Qt::CaseInsensitive) compares.

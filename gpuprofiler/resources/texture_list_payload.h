@@ -11,6 +11,7 @@
 #include "bedrock/growable_array.h"
 #include "gpuprofiler/resources/list_count_bound.h"
 #include "gpuprofiler/resources/payload_reader.h"
+#include "gpuprofiler/resources/resource_list_sort.h"
 
 // Texture flag bits.
 inline constexpr uint32 kTextureFlag1D = 0x0001;
@@ -95,3 +96,43 @@ uint64 TextureBytes(uint16 nWidth, uint16 nHeight, uint16 nDepth, uint8 nMips, i
 // to blank rows, as the buffer list does.
 bool ParseTextureList(const void *pPayload, uint32 nSize, TextureList *pList,
                       int32 nMaxEntries = kMaxResourceListEntries);
+
+enum TextureColumn
+{
+    kTextureColName,
+    kTextureColFormat,
+    kTextureColType,
+    kTextureColDiskDim,
+    kTextureColDiskMips,
+    kTextureColDiskSize,
+    kTextureColResDim,
+    kTextureColResMips,
+    kTextureColResSize,
+    kTextureColFallback,
+    kTextureColRenderTarget,
+    kTextureColPinned,
+    kTextureColCount
+};
+
+// The "Type" column's text for a flags value: the last of 1D, 2D, VOLUME and CUBEMAP that is
+// set (a texture flagged both 2D and cube map is a cube map), then " ARRAY" for an array.
+// Returns its length.
+int32 TextureKindText(uint32 nFlags, char *pText);
+
+// The text of a text column (every column but the mip counts and the sizes) of an entry, as the
+// list shows and sorts it, into pText, which holds kSortTextCapacity bytes; returns its length.
+int32 TextureCellText(const TextureList &list, int32 nEntry, int nColumn, char *pText);
+
+// The sort keys of a texture list's columns; usable on any thread for a list that thread owns.
+class CTextureListSortKeys final : public IResourceSortKeys
+{
+public:
+    explicit CTextureListSortKeys(const TextureList &list) : m_List(list) {}
+    int32 EntryCount() const override { return m_List.entries.Count(); }
+    bool SortsAsText(int nColumn) const override;
+    uint64 SortNumber(int32 nEntry, int nColumn) const override;
+    int32 SortText(int32 nEntry, int nColumn, char *pText) const override;
+
+private:
+    const TextureList &m_List;
+};

@@ -7,37 +7,6 @@
 #include "gpuprofiler/resources/resource_list_model.h"
 #include "gpuprofiler/resources/texture_list_payload.h"
 
-enum TextureColumn
-{
-    kTextureColName,
-    kTextureColFormat,
-    kTextureColType,
-    kTextureColDiskDim,
-    kTextureColDiskMips,
-    kTextureColDiskSize,
-    kTextureColResDim,
-    kTextureColResMips,
-    kTextureColResSize,
-    kTextureColFallback,
-    kTextureColRenderTarget,
-    kTextureColPinned,
-    kTextureColCount
-};
-
-// The sort keys of a texture list; usable on any thread for a list that thread owns.
-class CTextureListSortKeys final : public IResourceSortKeys
-{
-public:
-    explicit CTextureListSortKeys(const TextureList &list) : m_List(list) {}
-    int32 EntryCount() const override { return m_List.entries.Count(); }
-    bool SortsAsText(int nColumn) const override;
-    uint64 SortNumber(int32 nEntry, int nColumn) const override;
-    int32 SortText(int32 nEntry, int nColumn, char *pText) const override;
-
-private:
-    const TextureList &m_List;
-};
-
 class CQTextureListSortFilterProxyModel final : public CQResourceListModel
 {
     Q_OBJECT
@@ -64,14 +33,7 @@ public:
 
     bool filterAcceptsRow(int nSourceRow) const override;
 
-    // The "Type" column's text for a flags value.
-    static QString KindText(uint32 nFlags);
-    // "%1x%2", or "%1x%2x%3" from a depth of 2 up.
-    static QString DimensionText(uint16 nWidth, uint16 nHeight, uint16 nDepth);
-    // The "Format" column's text: the format's name, or for a value without a table entry
-    // "UNKNOWN (n)".
-    static QString FormatText(int nFormat);
-    // The text of any text column of an entry.
+    // The text that a column other than the sizes and mip counts shows for an entry.
     static QString CellText(const TextureList &list, int32 nEntry, int nColumn);
 
 protected:

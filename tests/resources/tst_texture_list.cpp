@@ -184,7 +184,8 @@ private slots:
     {
         QFETCH(int, flags);
         QFETCH(QString, text);
-        QCOMPARE(CQTextureListSortFilterProxyModel::KindText(uint32(flags)), text);
+        char szText[kSortTextCapacity];
+        QCOMPARE(QString::fromLatin1(szText, TextureKindText(uint32(flags), szText)), text);
     }
 
     void dimensionsSortAsText()
