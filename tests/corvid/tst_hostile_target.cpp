@@ -44,23 +44,17 @@ qint64 PeakResidentMemory()
 
 // The longest time the event loop went without serving a 5 ms timer: how long the window was
 // frozen at worst.
-class CStallMeter
+struct StallMeter
 {
-public:
-    CStallMeter()
+    QTimer timer;
+    QElapsedTimer clock;
+    qint64 nLongestMs = 0;
+    StallMeter()
     {
-        m_Clock.start();
-        QObject::connect(&m_Timer, &QTimer::timeout, [this] {
-            m_nLongestMs = std::max(m_nLongestMs, m_Clock.restart());
-        });
-        m_Timer.start(5);
+        clock.start();
+        QObject::connect(&timer, &QTimer::timeout, [this] { nLongestMs = std::max(nLongestMs, clock.restart()); });
+        timer.start(5);
     }
-    qint64 LongestMs() const { return m_nLongestMs; }
-
-private:
-    QTimer m_Timer;
-    QElapsedTimer m_Clock;
-    qint64 m_nLongestMs = 0;
 };
 
 // The status line of the resource list whose widget class is pszList.
@@ -142,7 +136,7 @@ private slots:
             ResetPeakResidentMemory();
             QElapsedTimer clock;
             clock.start();
-            CStallMeter stalls;
+            StallMeter stalls;
             target.pSocket->write(LinkMessage(chunkId, payload));
             payload.clear();
             const QString sCut = QStringLiteral("(list cut: 2,147,483,647 announced, 1,000,000 kept)");
@@ -151,7 +145,7 @@ private slots:
             Pump(200);
             const qint64 nPeak = PeakResidentMemory();
             qInfo("%s: shown after %lld ms; peak resident memory %lld MiB; longest event-loop stall %lld ms",
-                  qPrintable(list), clock.elapsed(), nPeak >> 20, stalls.LongestMs());
+                  qPrintable(list), clock.elapsed(), nPeak >> 20, stalls.nLongestMs);
             QVERIFY2(nPeak > 0 && nPeak < (qint64(1) << 30), qPrintable(QString::number(nPeak >> 20)));
             QVERIFY(ListStatus(pResources, qPrintable(list)).startsWith(counts));
             ShutDown(target.pHost);

@@ -12,7 +12,6 @@
 #include "tests/support/test_support.h"
 
 #include <QAbstractItemModelTester>
-#include <QRandomGenerator>
 #include <QAction>
 #include <QCheckBox>
 #include <QHeaderView>
@@ -340,42 +339,6 @@ private slots:
         QCOMPARE(f.widget.StatusLabel()->text(),
                  QStringLiteral("5000/5000 Textures, 17592186044416.00/17592186044416.00 MB Disk Texture Data, "
                                 "17592186044416.00/17592186044416.00 MB GPU-Resident Texture Data"));
-    }
-
-    // The list's own sort agrees with Qt's proxy sorting the same cells by their sort role.
-    void sortingMatchesTheSortRole()
-    {
-        const char *const names[] = {"", "tex", "Tex", "materials/world_1/a", "materials/world_1/b", "materials/w", "\xe9"};
-        QRandomGenerator random(99);
-        std::vector<TextureDesc> textures;
-        for (int i = 0; i < 400; ++i) {
-            const uint32 r = random.generate();
-            TextureDesc t = Texture(names[r % 7], uint16(r >> 3), uint16(1u << ((r >> 6) % 12)), uint16(1 + (r >> 9) % 300),
-                                    int8(int((r >> 16) % 100) - 2));
-            t.diskDepth = uint16((r >> 11) % 3);
-            t.diskMips = uint8((r >> 24) % 4);
-            t.resMips = uint8((r >> 26) % 3);
-            textures.push_back(t);
-        }
-        const PayloadBuilder payload = PayloadBuilder::Textures(textures);
-        CQTextureListSortFilterProxyModel unsorted;
-        TextureList list;
-        GrowableArray<int32> entries;
-        QVERIFY(ParseTextureList(payload.Data(), payload.Size(), &list));
-        QVERIFY(SortEntries(CTextureListSortKeys(list), -1, false, &entries));
-        unsorted.SetList(list, entries);
-
-        Fixture f;
-        Update(f.widget, payload);
-        f.widget.Model()->SetTypeMask(0xffff);
-        f.widget.Model()->ApplyFilter();
-        QCOMPARE(f.widget.Model()->rowCount(), 400);
-        for (int nColumn = 0; nColumn < kTextureColCount; ++nColumn) {
-            for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
-                f.widget.View()->sortByColumn(nColumn, order);
-                QCOMPARE(EntryOrder(f.widget.Model()), SortRoleOrder(&unsorted, nColumn, order));
-            }
-        }
     }
 
     void viewStateSurvivesRefresh()
