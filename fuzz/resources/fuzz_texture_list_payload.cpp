@@ -1,9 +1,9 @@
 // libFuzzer target: the texture-list decoder that the "Textures" tab runs on every GPRT
-// payload, with the memory arithmetic of every record and the sorting of every column. Besides
+// payload, with the memory arithmetic of every record and the sorting of its columns. Besides
 // the sanitizers' checks it asserts the row count bounded by the payload and by the entry cap
 // (with a second decode under a small cap taken from the input's size), names inside the pool,
 // totals that are the sums of the sizes or, past 64 bits, the largest value, correct sorting
-// of every column both ways, and that nothing stays allocated afterwards.
+// of a column, and that nothing stays allocated afterwards.
 
 #include "bedrock/mem_alloc.h"
 #include "gpuprofiler/resources/image_format_info.h"
@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
         FUZZ_CHECK(cut.entries.Count() == (nSmallCap < list.entries.Count() ? nSmallCap : list.entries.Count()));
         FUZZ_CHECK(cut.announcedCount == list.announcedCount);
 
-        CheckSorting(CTextureListSortKeys(list), kTextureColCount);
+        CheckSorting(CTextureListSortKeys(list), kTextureColCount, nSize);
     }
     FUZZ_CHECK(g_pMemAlloc->GetLiveAllocationCount() == nLiveBefore);
     return 0;
