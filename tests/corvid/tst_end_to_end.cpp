@@ -9,7 +9,7 @@
 #include "gpuprofiler/plugin/profiler_protocol.h"
 #include "target/frame_chunker.h"
 #include "target/frame_generator.h"
-#include "tests/corvid/link_test_support.h"
+#include "tests/corvid/profiler_test_support.h"
 #include "tests/support/test_support.h"
 
 #include <QAbstractItemModel>
@@ -29,36 +29,6 @@
 
 namespace {
 
-const char *const kInterface = "Corvid_SubTool_001_GPUProfilerTool";
-
-bool WaitFor(const std::function<bool()> &condition, int nTimeoutMs = 15000)
-{
-    return PumpUntil(nullptr, condition, nullptr, nTimeoutMs);
-}
-
-// Lets the events of nMs pass.
-void Pump(int nMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < nMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-QWidget *TopLevel(const char *pszClass, const QString &sTitlePart = QString())
-{
-    for (QWidget *pWidget : QApplication::topLevelWidgets()) {
-        if (pWidget->isVisible() && pWidget->inherits(pszClass) && pWidget->windowTitle().contains(sTitlePart))
-            return pWidget;
-    }
-    return nullptr;
-}
-
-QWidget *ProfilerWindow(const QString &sTarget)
-{
-    return TopLevel("CQCGPUProfilerDeviceWindow", QStringLiteral("GPU Profiler - %1 ").arg(sTarget));
-}
-
 // Frames in the window's history: one column of the bar table per frame.
 int HistoryFrames(QWidget *pWindow)
 {
@@ -69,15 +39,6 @@ int HistoryFrames(QWidget *pWindow)
             return pView->model()->columnCount();
     }
     return -1;
-}
-
-QAction *Action(QWidget *pWindow, const QString &sText)
-{
-    for (QAction *pAction : pWindow->findChildren<QAction *>()) {
-        if (pAction->text() == sText)
-            return pAction;
-    }
-    return nullptr;
 }
 
 // The demo target as its own process, on a free port or a given one.
@@ -122,41 +83,6 @@ private:
     QByteArray m_Output;
     quint16 m_nPort = 0;
 };
-
-// The console host with the real plug-in loaded; shut down and checked for leaks by the test.
-std::unique_ptr<CCorvidHost> MakeHost()
-{
-    auto pHost = std::make_unique<CCorvidHost>();
-    pHost->SetRetryInterval(100);
-    QString sError;
-    if (!pHost->LoadSubTool(QStringLiteral(GPUPROFILER_MODULE_PATH), kInterface, &sError))
-        qWarning("%s", qPrintable(sError));
-    return pHost;
-}
-
-void ShutDown(std::unique_ptr<CCorvidHost> &pHost)
-{
-    pHost->Shutdown();
-    pHost.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-// Opens the profiler for a target the way the user does: select it, trigger the tool action.
-QWidget *OpenProfiler(CCorvidHost &host, CCorvidConnection *pTarget, const QString &sName)
-{
-    host.SetCurrentConnection(pTarget);
-    if (!WaitFor([&] { return host.ToolAction()->isEnabled(); }))
-        return nullptr;
-    host.ToolAction()->trigger();
-    QWidget *pWindow = nullptr;
-    WaitFor([&] { return (pWindow = ProfilerWindow(sName)) != nullptr; });
-    return pWindow;
-}
-
-QByteArray Hello(const QByteArray &name)
-{
-    return LinkMessage(CORVID_LINK_HELLO, name);
-}
 
 // One frame's messages as a target puts them on the link, with where each chunk starts.
 struct FrameBytes
