@@ -68,7 +68,7 @@ class CTokenWriter
 public:
     explicit CTokenWriter(uint8 *pOut) : m_pOut(pOut) {}
 
-    // nCount literal bytes from pFrom; pFrom may be read up to 16 bytes beyond them, up to
+    // nCount literal bytes from pFrom. Moves of 16 bytes may read beyond them, never beyond
     // pFromEnd.
     void Literals(const uint8 *pFrom, size_t nCount, const uint8 *pFromEnd)
     {
@@ -93,7 +93,7 @@ public:
     // A match of any length at one distance, as references of at most 18 bytes. A remainder of
     // one or two bytes is taken from the last full reference, so that every byte is covered
     // and no reference is shorter than 3.
-    void Match(size_t nDistance, size_t nLength)
+    void Copy(size_t nDistance, size_t nLength)
     {
         const uint32 nDistanceBits = uint32(nDistance - 1) << 4;
         while (nLength > kMaxMatch + kMinMatch - 1) {
@@ -181,7 +181,7 @@ Match Probe(const uint8 *pData, const uint8 *pCur, const uint8 *pEnd, uint32 *pT
     if (nRecordLength == kQuickLength)
         best.nLength += CommonLength(pCur - nRecordDistance + kQuickLength, pCur + kQuickLength, pEnd);
     if (nHashedLength == kQuickLength && nHashedDistance != nRecordDistance &&
-        (best.nLength < kQuickLength || (pCur + best.nLength != pEnd && pCur[best.nLength] == pCur[best.nLength - nHashedDistance]))) {
+        (best.nLength < kQuickLength || (pCur + best.nLength != pEnd && pCur[best.nLength] == (pCur - nHashedDistance)[best.nLength]))) {
         const size_t nLength = kQuickLength + CommonLength(pCur - nHashedDistance + kQuickLength, pCur + kQuickLength, pEnd);
         if (nLength > best.nLength)
             best = {nHashedDistance, nLength};
@@ -269,14 +269,14 @@ size_t CChunkCompressor::Pack(const uint8 *pData, size_t nSize)
             pLiterals = pCur;
         }
         if (held.nLength != 0)
-            writer.Match(held.nDistance, held.nLength);
+            writer.Copy(held.nDistance, held.nLength);
         writer.Literals(pLiterals, size_t(pCur - pLiterals), pEnd);
         held = match;
         pCur += match.nLength;
         pLiterals = pCur;
     }
     if (held.nLength != 0)
-        writer.Match(held.nDistance, held.nLength);
+        writer.Copy(held.nDistance, held.nLength);
     writer.Literals(pLiterals, size_t(pEnd - pLiterals), pEnd);
     return size_t(writer.Finish() - m_stream.data()) - kSizeWordBytes;
 }
