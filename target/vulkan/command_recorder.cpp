@@ -7,6 +7,7 @@
 #include "target/vulkan/layer_device.h"
 
 #include <chrono>
+#include <cstdlib>
 
 namespace {
 
@@ -91,7 +92,7 @@ uint32 AcquireQuery(CommandBufferState &state)
 void OpenSample(CommandBufferState &state, const char *pszCommand)
 {
     DeviceState &device = *state.pDevice;
-    if (state.samples.size() >= kMaxLayerFrameSamples) {
+    if (state.samples.size() >= MaxFrameSamples()) {
         ++state.nCutSamples;
         return;
     }
@@ -123,6 +124,16 @@ void OpenSample(CommandBufferState &state, const char *pszCommand)
 }
 
 } // namespace
+
+uint32 MaxFrameSamples()
+{
+    static const uint32 s_nMax = [] {
+        const char *pszMax = std::getenv("GPUPROFILER_MAX_FRAME_SAMPLES");
+        const long nMax = pszMax ? std::strtol(pszMax, nullptr, 10) : 0;
+        return nMax > 0 && nMax < long(kMaxLayerFrameSamples) ? uint32(nMax) : kMaxLayerFrameSamples;
+    }();
+    return s_nMax;
+}
 
 double SteadySeconds()
 {
@@ -194,6 +205,7 @@ void BeginRecording(CommandBufferState &state, bool bRecording)
     state.samples.clear();
     state.labels.clear();
     state.nHiddenLabels = 0;
+    state.nLabelDepth = 0;
     state.nLabelGeneration = 0;
     state.bInRenderPass = false;
     state.nRenderPasses = 0;
@@ -280,6 +292,7 @@ void CloseSample(CommandBufferState &state)
 
 void PushLabel(CommandBufferState &state, const char *pszLabel)
 {
+    ++state.nLabelDepth;
     if (!state.bInstrumented)
         return; // labels only name samples
     CloseSample(state);
@@ -291,18 +304,20 @@ void PushLabel(CommandBufferState &state, const char *pszLabel)
     ++state.nLabelGeneration;
 }
 
-void PopLabel(CommandBufferState &state)
+bool PopLabel(CommandBufferState &state)
 {
+    if (state.nLabelDepth == 0)
+        return false;
+    --state.nLabelDepth;
     if (!state.bInstrumented)
-        return;
-    // An end without a begin in this command buffer is ignored: it cannot take another
-    // recording's labels with it.
+        return true;
     if (state.labels.empty())
-        return;
+        return true;
     CloseSample(state);
     if (state.nHiddenLabels > 0)
         --state.nHiddenLabels;
     else
         state.labels.pop_back();
     ++state.nLabelGeneration;
+    return true;
 }

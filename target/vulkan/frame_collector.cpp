@@ -53,12 +53,13 @@ struct FrameSample
     double flCpuStart;
 };
 
-void AppendSamples(const DeviceState &device, const CommandBufferState &state, std::vector<FrameSample> &out)
+void AppendSamples(const DeviceState &device, const CommandBufferState &state, std::vector<FrameSample> &out, uint64 &nCut)
 {
+    nCut += state.nCutSamples;
     for (const RecordedSample &sample : state.samples) {
         if (sample.pSecondary) {
             if (sample.pSecondary->bInstrumented)
-                AppendSamples(device, *sample.pSecondary, out);
+                AppendSamples(device, *sample.pSecondary, out, nCut);
             continue;
         }
         FrameSample &frameSample = out.emplace_back();
@@ -120,7 +121,7 @@ bool TryFinish(DeviceState &device, PendingFrame &frame, TargetFrame *pFrame, bo
         }
         if (!ReadResults(*part.pState, &bLost))
             return bLost ? (device.bLost = true) : false;
-        AppendSamples(device, *part.pState, samples);
+        AppendSamples(device, *part.pState, samples, device.nSamplesCut);
     }
 
     uint64 nFirstTick = UINT64_MAX;
@@ -134,14 +135,16 @@ bool TryFinish(DeviceState &device, PendingFrame &frame, TargetFrame *pFrame, bo
             bAnyCpu = true;
         }
     }
-    if (samples.size() > kMaxLayerFrameSamples) {
-        device.nSamplesCut += samples.size() - kMaxLayerFrameSamples;
-        samples.resize(kMaxLayerFrameSamples);
-        if (!device.bCutLogged) {
-            device.bCutLogged = true;
-            std::fprintf(stderr, "[gpuprofiler layer] a frame has more than %u samples; the rest are cut (counted)\n",
-                         kMaxLayerFrameSamples);
-        }
+    const uint32 nMax = MaxFrameSamples();
+    if (samples.size() > nMax) {
+        device.nSamplesCut += samples.size() - nMax;
+        samples.resize(nMax);
+    }
+    if (device.nSamplesCut > device.nSamplesCutLogged) {
+        // Once, and then whenever the count has doubled: the user learns, the log does not flood.
+        std::fprintf(stderr, "[gpuprofiler layer] frames had more than %u samples: %llu samples cut so far\n", nMax,
+                     static_cast<unsigned long long>(device.nSamplesCut));
+        device.nSamplesCutLogged = 2 * device.nSamplesCut;
     }
     pFrame->header = MakeFrameHeader(frame.nSwapChainId, frame.sSwapChainName, uint32(samples.size()));
     pFrame->samples.clear();

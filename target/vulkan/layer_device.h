@@ -48,8 +48,10 @@ struct DeviceDispatch
 inline constexpr uint32 kQueryBlockSamples = 64;
 // A frame is cut after this many samples, and so is one command buffer's recording; what is
 // cut is counted and logged. Big enough for the heaviest real frames, small enough that one
-// frame stays about a hundred megabytes on the wire.
+// frame stays about a hundred megabytes on the wire. GPUPROFILER_MAX_FRAME_SAMPLES may lower it
+// (for smaller frames on the wire, and for tests).
 inline constexpr uint32 kMaxLayerFrameSamples = 262144;
+uint32 MaxFrameSamples();
 // A frame whose query results are not in after this many later frames is dropped, not waited
 // for: the GPU is far behind, or the application never waited for its work.
 inline constexpr uint32 kMaxFrameAge = 4;
@@ -97,6 +99,7 @@ struct CommandBufferState
     // Recording state.
     std::vector<std::string> labels;
     uint32 nHiddenLabels = 0; // nested deeper than the labels kept
+    uint32 nLabelDepth = 0;   // labels begun and not yet ended, whether kept or not
     uint32 nLabelGeneration = 0;
     bool bInRenderPass = false;
     uint32 nRenderPasses = 0;
@@ -180,7 +183,7 @@ struct DeviceState
     std::atomic<bool> bEverInstrumented{false};
     uint64 nFramesDropped = 0;
     uint64 nSamplesCut = 0;
-    bool bCutLogged = false;
+    uint64 nSamplesCutLogged = 0;
 
     bool FamilyHasTimestamps(uint32 nFamily) const;
     bool FamilyHasStats(uint32 nFamily) const;
@@ -203,7 +206,9 @@ void BeginWork(CommandBufferState &state, const char *pszCommand);
 void EndWork(CommandBufferState &state);
 void CloseSample(CommandBufferState &state);
 void PushLabel(CommandBufferState &state, const char *pszLabel);
-void PopLabel(CommandBufferState &state);
+// False for an end without a begin in the same command buffer: such an end is not passed on,
+// since drivers may crash on it.
+bool PopLabel(CommandBufferState &state);
 void ResetQueries(CommandBufferState &state); // on the host, before a resubmission
 
 // Frames (frame_collector.cpp).

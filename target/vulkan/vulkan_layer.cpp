@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <unistd.h>
 
 #if defined(_WIN32)
 #  define GPL_EXPORT extern "C" __declspec(dllexport)
@@ -67,10 +67,14 @@ bool Recording(const DeviceState &device)
 
 std::string ProcessName()
 {
-    std::ifstream comm("/proc/self/comm");
-    std::string sName;
-    std::getline(comm, sName);
-    return sName.empty() ? std::string("Vulkan application") : sName;
+    // The executable's file name; /proc/self/comm would cut it to 15 characters.
+    char szPath[4096];
+    const ssize_t nLength = readlink("/proc/self/exe", szPath, sizeof(szPath) - 1);
+    if (nLength <= 0)
+        return "Vulkan application";
+    szPath[nLength] = 0;
+    const char *pszSlash = std::strrchr(szPath, '/');
+    return pszSlash ? pszSlash + 1 : szPath;
 }
 
 LayerLinkOptions LinkOptionsFromEnvironment()
@@ -542,7 +546,7 @@ VKAPI_ATTR void VKAPI_CALL CmdExecuteCommands(VkCommandBuffer hCommandBuffer, ui
         if (!pSecondary)
             continue;
         pState->total.Add(pSecondary->total);
-        if (pState->bInstrumented && pState->samples.size() < kMaxLayerFrameSamples)
+        if (pState->bInstrumented && pState->samples.size() < MaxFrameSamples())
             pState->samples.emplace_back().pSecondary = std::move(pSecondary);
     }
     pState->pDevice->next.CmdExecuteCommands(hCommandBuffer, nCount, pCommandBuffers);
@@ -716,8 +720,8 @@ VKAPI_ATTR void VKAPI_CALL CmdBeginDebugUtilsLabelEXT(VkCommandBuffer hCommandBu
 VKAPI_ATTR void VKAPI_CALL CmdEndDebugUtilsLabelEXT(VkCommandBuffer hCommandBuffer)
 {
     CommandBufferState *pState = FindCommandBuffer(hCommandBuffer);
-    PopLabel(*pState);
-    pState->pDevice->next.CmdEndDebugUtilsLabelEXT(hCommandBuffer);
+    if (PopLabel(*pState))
+        pState->pDevice->next.CmdEndDebugUtilsLabelEXT(hCommandBuffer);
 }
 
 VKAPI_ATTR void VKAPI_CALL CmdDebugMarkerBeginEXT(VkCommandBuffer hCommandBuffer, const VkDebugMarkerMarkerInfoEXT *pMarker)
@@ -730,8 +734,8 @@ VKAPI_ATTR void VKAPI_CALL CmdDebugMarkerBeginEXT(VkCommandBuffer hCommandBuffer
 VKAPI_ATTR void VKAPI_CALL CmdDebugMarkerEndEXT(VkCommandBuffer hCommandBuffer)
 {
     CommandBufferState *pState = FindCommandBuffer(hCommandBuffer);
-    PopLabel(*pState);
-    pState->pDevice->next.CmdDebugMarkerEndEXT(hCommandBuffer);
+    if (PopLabel(*pState))
+        pState->pDevice->next.CmdDebugMarkerEndEXT(hCommandBuffer);
 }
 
 VKAPI_ATTR VkResult VKAPI_CALL SetDebugUtilsObjectNameEXT(VkDevice hDevice, const VkDebugUtilsObjectNameInfoEXT *pInfo)
