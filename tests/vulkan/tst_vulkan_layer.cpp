@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QTcpServer>
 
+#include <dlfcn.h>
+
 namespace {
 
 const char *const kLavapipe = "/usr/share/vulkan/icd.d/lvp_icd.x86_64.json";
@@ -122,6 +124,11 @@ private slots:
         if (!QFile::exists(QString::fromLatin1(kLavapipe)))
             QSKIP("Mesa's lavapipe Vulkan driver is not installed (mesa-vulkan-drivers)");
         qputenv("VK_ICD_FILENAMES", kLavapipe);
+        qputenv("NODEVICE_SELECT", "1"); // Mesa's device selection layer has nothing to choose here
+        // The loader unloads the driver and the layer with the last instance; kept loaded, the
+        // sanitizer can still name the code that allocated what it finds at exit.
+        dlopen("libvulkan_lvp.so", RTLD_NOW | RTLD_NODELETE);
+        dlopen(GPUPROFILER_LAYER_DIR "/libVkLayer_corvid_gpuprofiler.so", RTLD_NOW | RTLD_NODELETE);
         qputenv("VK_LAYER_PATH", GPUPROFILER_LAYER_DIR);
         qunsetenv("VK_INSTANCE_LAYERS");
         qputenv("GPUPROFILER_MAX_FRAME_SAMPLES", QByteArray::number(kFrameSampleBound));

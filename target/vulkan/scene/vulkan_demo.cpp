@@ -92,7 +92,7 @@ int main(int argc, char **argv)
     SceneOptions options;
     options.nWidth = 640;
     options.nHeight = 360;
-    for (int i = 1; i < argc; ++i) {
+    for (int i = 1; i < argc; i += 2) {
         const char *pszValue = i + 1 < argc ? argv[i + 1] : nullptr;
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::printf("usage: gpuprofiler-vulkan-demo [--fps N (0: unlimited)] [--run-for SECONDS] [--frames N] [--size WxH]\n");
@@ -108,14 +108,11 @@ int main(int argc, char **argv)
             flRunFor = std::atof(pszValue);
         else if (std::strcmp(argv[i], "--frames") == 0)
             nFrames = std::atol(pszValue);
-        else if (std::strcmp(argv[i], "--size") == 0 &&
-                 std::sscanf(pszValue, "%ux%u", &options.nWidth, &options.nHeight) == 2 && options.nWidth && options.nHeight)
-            ;
-        else {
+        else if (std::strcmp(argv[i], "--size") != 0 ||
+                 std::sscanf(pszValue, "%ux%u", &options.nWidth, &options.nHeight) != 2 || !options.nWidth || !options.nHeight) {
             std::fprintf(stderr, "gpuprofiler-vulkan-demo: bad option %s (--help)\n", argv[i]);
             return 2;
         }
-        ++i;
     }
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
