@@ -150,12 +150,20 @@ private slots:
         QFETCH(bool, flushing);
         Session session;
         QVERIFY(session.Start(SceneRecording(recording), FreePort()));
+        // The picture without a window (nothing measured) is the reference for the one measured.
+        QVERIFY(session.scene.RenderFrame(KnownFrame));
+        const std::vector<uint32_t> reference = session.scene.ReadPixels();
+        session.scene.Rerecord();
         session.OpenWindow(flushing);
         // The first frames may have been recorded before the window's command arrived.
         QVERIFY(session.RenderUntil(KnownFrame, [&] { return !session.console.frames.empty(); }));
         session.scene.Rerecord();
         const size_t nBefore = session.console.frames.size();
         QVERIFY(session.RenderUntil(KnownFrame, [&] { return session.console.frames.size() >= nBefore + 3; }));
+        const std::vector<uint32_t> measured = session.scene.ReadPixels();
+        QCOMPARE(measured.size(), size_t(64 * 64));
+        QVERIFY(measured == reference);
+        QVERIFY(std::count(measured.begin(), measured.end(), measured[0]) < 64 * 64); // shapes, not an empty target
 
         const TargetFrame &frame = session.console.frames.back();
         QCOMPARE(frame.header.SwapChainName(), std::string_view("Headless"));

@@ -449,3 +449,40 @@ bool CVulkanScene::RenderFrame(const Content &content)
     vkResetFences(m_hDevice, 1, &m_hFence);
     return result == VK_SUCCESS;
 }
+
+std::vector<uint32_t> CVulkanScene::ReadPixels()
+{
+    const VkDeviceSize nBytes = VkDeviceSize(m_Options.nWidth) * m_Options.nHeight * 4;
+    std::vector<uint32_t> pixels;
+    VkBuffer hBuffer = VK_NULL_HANDLE;
+    VkDeviceMemory hMemory = VK_NULL_HANDLE;
+    if (!CreateBuffer(nBytes, VK_BUFFER_USAGE_TRANSFER_DST_BIT, "Scene Readback", &hBuffer, &hMemory, nullptr))
+        return pixels;
+    VkCommandBufferAllocateInfo alloc{VK_STRUCTURE_TYPE_COMMAND_BUFFER_ALLOCATE_INFO};
+    alloc.commandPool = m_hPool;
+    alloc.level = VK_COMMAND_BUFFER_LEVEL_PRIMARY;
+    alloc.commandBufferCount = 1;
+    VkCommandBuffer hCommands = VK_NULL_HANDLE;
+    vkAllocateCommandBuffers(m_hDevice, &alloc, &hCommands);
+    VkCommandBufferBeginInfo begin{VK_STRUCTURE_TYPE_COMMAND_BUFFER_BEGIN_INFO};
+    vkBeginCommandBuffer(hCommands, &begin);
+    VkBufferImageCopy region{};
+    region.imageSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
+    region.imageExtent = {m_Options.nWidth, m_Options.nHeight, 1};
+    vkCmdCopyImageToBuffer(hCommands, m_hImage, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, hBuffer, 1, &region);
+    vkEndCommandBuffer(hCommands);
+    VkSubmitInfo submit{VK_STRUCTURE_TYPE_SUBMIT_INFO};
+    submit.commandBufferCount = 1;
+    submit.pCommandBuffers = &hCommands;
+    if (vkQueueSubmit(m_hQueue, 1, &submit, VK_NULL_HANDLE) == VK_SUCCESS && vkQueueWaitIdle(m_hQueue) == VK_SUCCESS) {
+        void *pMapped = nullptr;
+        vkMapMemory(m_hDevice, hMemory, 0, nBytes, 0, &pMapped);
+        const auto *pWords = static_cast<const uint32_t *>(pMapped);
+        pixels.assign(pWords, pWords + nBytes / 4);
+        vkUnmapMemory(m_hDevice, hMemory);
+    }
+    vkFreeCommandBuffers(m_hDevice, m_hPool, 1, &hCommands);
+    vkDestroyBuffer(m_hDevice, hBuffer, nullptr);
+    vkFreeMemory(m_hDevice, hMemory, nullptr);
+    return pixels;
+}

@@ -73,6 +73,8 @@ public:
     bool Create(const SceneOptions &options, std::string *pError);
     // Records (as the options say) and submits one frame, and waits for it.
     bool RenderFrame(const Content &content);
+    // The colour target as the last frame left it, one RGBA word per pixel, row by row.
+    std::vector<uint32_t> ReadPixels();
     // Makes a scene that records once record again at the next frame.
     void Rerecord() { m_bRecorded = false; }
 
