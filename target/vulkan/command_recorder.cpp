@@ -26,27 +26,25 @@ void AppendPathPart(std::string &sName, const std::string &sPart)
         sName += c == '/' ? '|' : c;
 }
 
+// The sample path "#View/Layer/Context": the outer label is the view, the next the layer and
+// the innermost the context, so two labels name the layer and the context alike, and one label
+// leaves the layer empty. Without labels a render pass is the view and the command the context.
 std::string SampleName(const CommandBufferState &state, const char *pszCommand)
 {
-    std::string sName;
+    std::string sName = "#";
     const std::vector<std::string> &labels = state.labels;
-    if (!labels.empty()) {
-        // The outer label is the view, the next the layer, the innermost the context.
-        sName = "#";
-        AppendPathPart(sName, labels.front());
-        if (labels.size() >= 2) {
-            sName += '/';
-            AppendPathPart(sName, labels[1]);
-        }
-        if (labels.size() >= 3) {
-            sName += '/';
-            AppendPathPart(sName, labels.back());
-        }
-        return sName;
+    if (labels.empty()) {
+        if (!state.bInRenderPass)
+            return pszCommand;
+        return sName + "Render Pass " + std::to_string(state.nRenderPasses) + "//" + pszCommand;
     }
-    if (state.bInRenderPass)
-        return "#Render Pass " + std::to_string(state.nRenderPasses) + "/" + pszCommand;
-    return pszCommand;
+    AppendPathPart(sName, labels.front());
+    sName += '/';
+    if (labels.size() >= 2)
+        AppendPathPart(sName, labels[1]);
+    sName += '/';
+    AppendPathPart(sName, labels.back());
+    return sName;
 }
 
 bool CreateBlock(CommandBufferState &state, QueryBlock &block)

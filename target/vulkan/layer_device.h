@@ -163,6 +163,9 @@ struct DeviceState
     double flTimestampPeriodNs = 1.0;
     bool bStatsQueries = false; // pipelineStatisticsQuery enabled
     bool bHostQueryReset = false;
+    // GPUPROFILER_INSTRUMENT_ALWAYS=1: queries go into every command buffer, even with no window
+    // open, so that command buffers recorded once at start-up are measured sample by sample.
+    bool bInstrumentAlways = false;
     std::vector<VkQueueFamilyProperties> queueFamilies;
 
     std::mutex stateMutex; // the maps below

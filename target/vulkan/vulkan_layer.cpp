@@ -315,6 +315,8 @@ VKAPI_ATTR VkResult VKAPI_CALL CreateDevice(VkPhysicalDevice hPhysicalDevice, co
     pState->flTimestampPeriodNs = properties.limits.timestampPeriod;
     pState->bStatsQueries = supported.pipelineStatisticsQuery == VK_TRUE;
     pState->bHostQueryReset = bHostReset && pState->next.ResetQueryPool;
+    const char *pszAlways = std::getenv("GPUPROFILER_INSTRUMENT_ALWAYS");
+    pState->bInstrumentAlways = pszAlways && std::strcmp(pszAlways, "1") == 0;
     uint32_t nFamilies = 0;
     pInstance->GetPhysicalDeviceQueueFamilyProperties(hPhysicalDevice, &nFamilies, nullptr);
     pState->queueFamilies.resize(nFamilies);
@@ -495,7 +497,7 @@ VKAPI_ATTR VkResult VKAPI_CALL BeginCommandBuffer(VkCommandBuffer hCommandBuffer
         }
     }
     pState->usage = pInfo->flags;
-    BeginRecording(*pState, Recording(device));
+    BeginRecording(*pState, Recording(device) || device.bInstrumentAlways);
     if (pState->bSecondary && (pInfo->flags & VK_COMMAND_BUFFER_USAGE_RENDER_PASS_CONTINUE_BIT)) {
         pState->bInRenderPass = true;
         pState->nRenderPasses = 1;

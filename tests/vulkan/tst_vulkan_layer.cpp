@@ -182,8 +182,8 @@ private slots:
             "vkCmdClearColorImage d0 v0 p0 ia0/0 vs0 c0/0 ps0 clr1 cb0/0 inst4:0",
             "#Main/Opaque/Triangle d1 v3 p1 ia3/1 vs3 c1/1 ps~512 clr0 cb0/0 inst4:0",
             "#Main/Opaque/Fullscreen d1 v6 p2 ia6/2 vs4 c2/2 ps~4096 clr0 cb0/0 inst4:0",
-            "#Main/Instanced d1 v12 p4 ia12/4 vs12 c4/4 ps~128 clr0 cb0/0 inst4:1",
-            "#Render Pass 1/vkCmdDrawIndexed d1 v6 p2 ia6/2 vs4 c2/2 ps~2048 clr0 cb0/0 inst4:0",
+            "#Main/Instanced/Instanced d1 v12 p4 ia12/4 vs12 c4/4 ps~128 clr0 cb0/0 inst4:1",
+            "#Render Pass 1//vkCmdDrawIndexed d1 v6 p2 ia6/2 vs4 c2/2 ps~2048 clr0 cb0/0 inst4:0",
         };
         QCOMPARE(dump, expected);
 
@@ -249,7 +249,7 @@ private slots:
         session.OpenWindow();
         QVERIFY(session.RenderUntil(content, [&] { return session.console.frames.size() >= 4; }));
         for (size_t i = 1; i < session.console.frames.size(); ++i)
-            QCOMPARE(Names(session.console.frames[i]), QStringList({"#A", "#Open/Inner"}));
+            QCOMPARE(Names(session.console.frames[i]), QStringList({"#A//A", "#Open/Inner/Inner"}));
     }
 
     void framesOverTheBoundAreCut()
