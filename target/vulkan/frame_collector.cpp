@@ -274,8 +274,51 @@ bool DeviceState::FamilyHasStats(uint32 nFamily) const
            (queueFamilies[nFamily].queueFlags & (VK_QUEUE_GRAPHICS_BIT | VK_QUEUE_COMPUTE_BIT));
 }
 
-VkResult SubmitAndTrack(DeviceState &device, VkQueue hQueue, uint32 nSubmits, const VkSubmitInfo *pSubmits, VkFence hFence)
+namespace {
+
+// The two forms of a submission: command buffers as handles (vkQueueSubmit) or as submit infos
+// (vkQueueSubmit2).
+template <typename Submit> struct SubmitForm;
+
+template <> struct SubmitForm<VkSubmitInfo>
 {
+    using Entry = VkCommandBuffer;
+    static uint32 Count(const VkSubmitInfo &submit) { return submit.commandBufferCount; }
+    static const Entry *Entries(const VkSubmitInfo &submit) { return submit.pCommandBuffers; }
+    static VkCommandBuffer Handle(const Entry &entry) { return entry; }
+    static Entry Make(VkCommandBuffer hCommandBuffer, const Entry &) { return hCommandBuffer; }
+    static void Set(VkSubmitInfo &submit, const Entry *pEntries, uint32 nCount)
+    {
+        submit.pCommandBuffers = pEntries;
+        submit.commandBufferCount = nCount;
+    }
+};
+
+template <> struct SubmitForm<VkSubmitInfo2>
+{
+    using Entry = VkCommandBufferSubmitInfo;
+    static uint32 Count(const VkSubmitInfo2 &submit) { return submit.commandBufferInfoCount; }
+    static const Entry *Entries(const VkSubmitInfo2 &submit) { return submit.pCommandBufferInfos; }
+    static VkCommandBuffer Handle(const Entry &entry) { return entry.commandBuffer; }
+    static Entry Make(VkCommandBuffer hCommandBuffer, const Entry &like)
+    {
+        Entry entry = like;
+        entry.pNext = nullptr;
+        entry.commandBuffer = hCommandBuffer;
+        return entry;
+    }
+    static void Set(VkSubmitInfo2 &submit, const Entry *pEntries, uint32 nCount)
+    {
+        submit.pCommandBufferInfos = pEntries;
+        submit.commandBufferInfoCount = nCount;
+    }
+};
+
+template <typename Submit, typename SubmitDown>
+VkResult Track(DeviceState &device, VkQueue hQueue, uint32 nSubmits, const Submit *pSubmits, SubmitDown submitDown)
+{
+    using Form = SubmitForm<Submit>;
+    using Entry = typename Form::Entry;
     const bool bRecording = device.pLink && device.pLink->Recording() && !device.bLost;
     uint32 nFamily = 0;
     bool bHeadless = false;
@@ -292,14 +335,15 @@ VkResult SubmitAndTrack(DeviceState &device, VkQueue hQueue, uint32 nSubmits, co
     if (bRecording && !device.pOpenFrame)
         device.pOpenFrame = std::make_unique<PendingFrame>();
 
-    std::vector<VkSubmitInfo> submits;
-    std::vector<std::vector<VkCommandBuffer>> lists;
+    std::vector<Submit> submits;
+    std::vector<std::vector<Entry>> lists;
     for (uint32 i = 0; i < nSubmits; ++i) {
-        const VkSubmitInfo &submit = pSubmits[i];
-        std::vector<VkCommandBuffer> wrapped;
+        const Submit &submit = pSubmits[i];
+        const Entry *pEntries = Form::Entries(submit);
+        std::vector<Entry> wrapped;
         bool bWrapped = false;
-        for (uint32 j = 0; j < submit.commandBufferCount; ++j) {
-            VkCommandBuffer hCommandBuffer = submit.pCommandBuffers[j];
+        for (uint32 j = 0; j < Form::Count(submit); ++j) {
+            VkCommandBuffer hCommandBuffer = Form::Handle(pEntries[j]);
             std::shared_ptr<CommandBufferState> pState = ShareCommandBuffer(hCommandBuffer);
             WrapperSlot *pWrapper = nullptr;
             if (pState && pState->bInstrumented) {
@@ -325,15 +369,15 @@ VkResult SubmitAndTrack(DeviceState &device, VkQueue hQueue, uint32 nSubmits, co
                 device.pOpenFrame->parts.push_back({pState, pWrapper});
             }
             if (pWrapper && !bWrapped) {
-                wrapped.assign(submit.pCommandBuffers, submit.pCommandBuffers + j);
+                wrapped.assign(pEntries, pEntries + j);
                 bWrapped = true;
             }
             if (bWrapped) {
                 if (pWrapper)
-                    wrapped.push_back(pWrapper->hBegin);
-                wrapped.push_back(hCommandBuffer);
+                    wrapped.push_back(Form::Make(pWrapper->hBegin, pEntries[j]));
+                wrapped.push_back(pEntries[j]);
                 if (pWrapper)
-                    wrapped.push_back(pWrapper->hEnd);
+                    wrapped.push_back(Form::Make(pWrapper->hEnd, pEntries[j]));
             }
         }
         if (bWrapped && submits.empty()) {
@@ -342,11 +386,10 @@ VkResult SubmitAndTrack(DeviceState &device, VkQueue hQueue, uint32 nSubmits, co
         }
         if (bWrapped) {
             lists[i] = std::move(wrapped);
-            submits[i].commandBufferCount = uint32(lists[i].size());
-            submits[i].pCommandBuffers = lists[i].data();
+            Form::Set(submits[i], lists[i].data(), uint32(lists[i].size()));
         }
     }
-    const VkResult result = device.next.QueueSubmit(hQueue, nSubmits, submits.empty() ? pSubmits : submits.data(), hFence);
+    const VkResult result = submitDown(submits.empty() ? pSubmits : submits.data());
     if (result == VK_ERROR_DEVICE_LOST) {
         device.bLost = true;
         DropAllFrames(device);
@@ -355,6 +398,20 @@ VkResult SubmitAndTrack(DeviceState &device, VkQueue hQueue, uint32 nSubmits, co
     if (bHeadless && device.pOpenFrame)
         CloseOpenFrame(device, 0, "Headless");
     return result;
+}
+
+} // namespace
+
+VkResult SubmitAndTrack(DeviceState &device, VkQueue hQueue, uint32 nSubmits, const VkSubmitInfo *pSubmits, VkFence hFence)
+{
+    return Track(device, hQueue, nSubmits, pSubmits,
+                 [&](const VkSubmitInfo *pDown) { return device.next.QueueSubmit(hQueue, nSubmits, pDown, hFence); });
+}
+
+VkResult SubmitAndTrack(DeviceState &device, VkQueue hQueue, uint32 nSubmits, const VkSubmitInfo2 *pSubmits, VkFence hFence)
+{
+    return Track(device, hQueue, nSubmits, pSubmits,
+                 [&](const VkSubmitInfo2 *pDown) { return device.next.QueueSubmit2(hQueue, nSubmits, pDown, hFence); });
 }
 
 void OnPresent(DeviceState &device, const VkPresentInfoKHR &info)

@@ -21,7 +21,8 @@
 #include <vector>
 
 #define GPL_DEVICE_FUNCTIONS(X)                                                                                    \
-    X(GetDeviceProcAddr) X(DestroyDevice) X(GetDeviceQueue) X(GetDeviceQueue2) X(QueueSubmit) X(QueuePresentKHR)    \
+    X(GetDeviceProcAddr) X(DestroyDevice) X(GetDeviceQueue) X(GetDeviceQueue2) X(QueueSubmit) X(QueueSubmit2)      \
+    X(QueuePresentKHR)                                                                                              \
     X(CreateSwapchainKHR) X(DestroySwapchainKHR) X(CreateCommandPool) X(DestroyCommandPool) X(ResetCommandPool)     \
     X(AllocateCommandBuffers) X(FreeCommandBuffers) X(BeginCommandBuffer) X(EndCommandBuffer) X(ResetCommandBuffer) \
     X(CmdBeginRenderPass) X(CmdNextSubpass) X(CmdEndRenderPass) X(CmdBeginRenderPass2) X(CmdNextSubpass2)           \
@@ -216,6 +217,7 @@ void ResetQueries(CommandBufferState &state); // on the host, before a resubmiss
 
 // Frames (frame_collector.cpp).
 VkResult SubmitAndTrack(DeviceState &device, VkQueue hQueue, uint32 nSubmits, const VkSubmitInfo *pSubmits, VkFence hFence);
+VkResult SubmitAndTrack(DeviceState &device, VkQueue hQueue, uint32 nSubmits, const VkSubmitInfo2 *pSubmits, VkFence hFence);
 void OnPresent(DeviceState &device, const VkPresentInfoKHR &info);
 void DropAllFrames(DeviceState &device);
 void DestroyWrappers(DeviceState &device);

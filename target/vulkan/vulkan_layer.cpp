@@ -378,6 +378,14 @@ VKAPI_ATTR VkResult VKAPI_CALL QueueSubmit(VkQueue hQueue, uint32_t nSubmits, co
     return SubmitAndTrack(*pDevice, hQueue, nSubmits, pSubmits, hFence);
 }
 
+VKAPI_ATTR VkResult VKAPI_CALL QueueSubmit2(VkQueue hQueue, uint32_t nSubmits, const VkSubmitInfo2 *pSubmits, VkFence hFence)
+{
+    DeviceState *pDevice = DeviceOf(DispatchKey(hQueue));
+    if (!Recording(*pDevice) && !pDevice->bEverInstrumented)
+        return pDevice->next.QueueSubmit2(hQueue, nSubmits, pSubmits, hFence);
+    return SubmitAndTrack(*pDevice, hQueue, nSubmits, pSubmits, hFence);
+}
+
 VKAPI_ATTR VkResult VKAPI_CALL QueuePresentKHR(VkQueue hQueue, const VkPresentInfoKHR *pInfo)
 {
     DeviceState *pDevice = DeviceOf(DispatchKey(hQueue));
@@ -839,7 +847,7 @@ struct Intercept
 #define GPL_DA(alias, name) {"vk" #alias, reinterpret_cast<PFN_vkVoidFunction>(name), true}
 const Intercept kIntercepts[] = {
     GPL_I(CreateInstance), GPL_I(DestroyInstance), GPL_I(CreateDevice), GPL_I(EnumerateDeviceExtensionProperties),
-    GPL_D(DestroyDevice), GPL_D(GetDeviceQueue), GPL_D(GetDeviceQueue2), GPL_D(QueueSubmit), GPL_D(QueuePresentKHR),
+    GPL_D(DestroyDevice), GPL_D(GetDeviceQueue), GPL_D(GetDeviceQueue2), GPL_D(QueueSubmit), GPL_D(QueueSubmit2), GPL_DA(QueueSubmit2KHR, QueueSubmit2), GPL_D(QueuePresentKHR),
     GPL_D(CreateSwapchainKHR), GPL_D(DestroySwapchainKHR), GPL_D(CreateCommandPool), GPL_D(DestroyCommandPool),
     GPL_D(AllocateCommandBuffers), GPL_D(FreeCommandBuffers), GPL_D(BeginCommandBuffer), GPL_D(EndCommandBuffer),
     GPL_D(CmdBeginRenderPass), GPL_D(CmdBeginRenderPass2), GPL_DA(CmdBeginRenderPass2KHR, CmdBeginRenderPass2),

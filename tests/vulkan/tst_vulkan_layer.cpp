@@ -80,11 +80,12 @@ struct Session
     CVulkanScene scene;
     CLayerConsole console;
 
-    bool Start(SceneRecording recording, uint16 nPort, uint16 nConsolePort = 0)
+    bool Start(SceneRecording recording, uint16 nPort, uint16 nConsolePort = 0, bool bSubmit2 = false)
     {
         qputenv("GPUPROFILER_PORT", QByteArray::number(nPort));
         SceneOptions options;
         options.recording = recording;
+        options.bSubmit2 = bSubmit2;
         options.layers = {"VK_LAYER_CORVID_gpuprofiler"};
         std::string sError;
         if (!scene.Create(options, &sError)) {
@@ -138,18 +139,21 @@ private slots:
     {
         QTest::addColumn<int>("recording");
         QTest::addColumn<bool>("flushing");
-        QTest::newRow("recorded every frame") << int(SceneRecording::EveryFrame) << false;
-        QTest::newRow("recorded once, submitted every frame") << int(SceneRecording::Once) << false;
-        QTest::newRow("pass in a secondary command buffer") << int(SceneRecording::Secondary) << false;
-        QTest::newRow("pipeline flushing") << int(SceneRecording::EveryFrame) << true;
+        QTest::addColumn<bool>("submit2");
+        QTest::newRow("recorded every frame") << int(SceneRecording::EveryFrame) << false << false;
+        QTest::newRow("recorded once, submitted every frame") << int(SceneRecording::Once) << false << false;
+        QTest::newRow("pass in a secondary command buffer") << int(SceneRecording::Secondary) << false << false;
+        QTest::newRow("pipeline flushing") << int(SceneRecording::EveryFrame) << true << false;
+        QTest::newRow("vkQueueSubmit2, recorded once") << int(SceneRecording::Once) << false << true;
     }
 
     void knownDrawsAreMeasured()
     {
         QFETCH(int, recording);
         QFETCH(bool, flushing);
+        QFETCH(bool, submit2);
         Session session;
-        QVERIFY(session.Start(SceneRecording(recording), FreePort()));
+        QVERIFY(session.Start(SceneRecording(recording), FreePort(), 0, submit2));
         // The picture without a window (nothing measured) is the reference for the one measured.
         QVERIFY(session.scene.RenderFrame(KnownFrame));
         const std::vector<uint32_t> reference = session.scene.ReadPixels();

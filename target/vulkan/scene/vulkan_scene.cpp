@@ -225,7 +225,7 @@ bool CVulkanScene::Create(const SceneOptions &options, std::string *pError)
     m_Options = options;
     VkApplicationInfo app{VK_STRUCTURE_TYPE_APPLICATION_INFO};
     app.pApplicationName = "gpuprofiler-vulkan-scene";
-    app.apiVersion = VK_API_VERSION_1_1;
+    app.apiVersion = options.bSubmit2 ? VK_API_VERSION_1_3 : VK_API_VERSION_1_1;
     std::vector<const char *> layers;
     for (const std::string &sLayer : options.layers)
         layers.push_back(sLayer.c_str());
@@ -262,7 +262,11 @@ bool CVulkanScene::Create(const SceneOptions &options, std::string *pError)
     queueInfo.queueFamilyIndex = m_nQueueFamily;
     queueInfo.queueCount = 1;
     queueInfo.pQueuePriorities = &flPriority;
+    VkPhysicalDeviceVulkan13Features features13{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_3_FEATURES};
+    features13.synchronization2 = VK_TRUE;
     VkDeviceCreateInfo deviceInfo{VK_STRUCTURE_TYPE_DEVICE_CREATE_INFO};
+    if (options.bSubmit2)
+        deviceInfo.pNext = &features13;
     deviceInfo.queueCreateInfoCount = 1;
     deviceInfo.pQueueCreateInfos = &queueInfo;
     result = vkCreateDevice(m_hPhysicalDevice, &deviceInfo, nullptr, &m_hDevice);
@@ -440,11 +444,21 @@ bool CVulkanScene::RenderFrame(const Content &content)
             return false;
         m_bRecorded = true;
     }
-    VkSubmitInfo submit{VK_STRUCTURE_TYPE_SUBMIT_INFO};
-    submit.commandBufferCount = 1;
-    submit.pCommandBuffers = &m_hCommandBuffer;
-    if (vkQueueSubmit(m_hQueue, 1, &submit, m_hFence) != VK_SUCCESS)
-        return false;
+    if (m_Options.bSubmit2) {
+        VkCommandBufferSubmitInfo commands{VK_STRUCTURE_TYPE_COMMAND_BUFFER_SUBMIT_INFO};
+        commands.commandBuffer = m_hCommandBuffer;
+        VkSubmitInfo2 submit2{VK_STRUCTURE_TYPE_SUBMIT_INFO_2};
+        submit2.commandBufferInfoCount = 1;
+        submit2.pCommandBufferInfos = &commands;
+        if (vkQueueSubmit2(m_hQueue, 1, &submit2, m_hFence) != VK_SUCCESS)
+            return false;
+    } else {
+        VkSubmitInfo submit{VK_STRUCTURE_TYPE_SUBMIT_INFO};
+        submit.commandBufferCount = 1;
+        submit.pCommandBuffers = &m_hCommandBuffer;
+        if (vkQueueSubmit(m_hQueue, 1, &submit, m_hFence) != VK_SUCCESS)
+            return false;
+    }
     const VkResult result = vkWaitForFences(m_hDevice, 1, &m_hFence, VK_TRUE, 10ull * 1000 * 1000 * 1000);
     vkResetFences(m_hDevice, 1, &m_hFence);
     return result == VK_SUCCESS;

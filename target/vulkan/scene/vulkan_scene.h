@@ -30,6 +30,8 @@ struct SceneOptions
     uint32_t nWidth = 64;
     uint32_t nHeight = 64;
     SceneRecording recording = SceneRecording::EveryFrame;
+    // Submit with vkQueueSubmit2 (Vulkan 1.3, synchronization2) instead of vkQueueSubmit.
+    bool bSubmit2 = false;
     // Layers to enable by name, e.g. the profiler's ("VK_LAYER_CORVID_gpuprofiler").
     std::vector<std::string> layers;
 };
