@@ -11,8 +11,10 @@
 
 namespace {
 
-std::mutex s_CommandBufferMutex;
-std::unordered_map<VkCommandBuffer, std::shared_ptr<CommandBufferState>> s_CommandBuffers;
+// Never destroyed: an application may exit without destroying its devices, and the states must
+// not outlive them in static destructors that run in no fixed order.
+std::mutex &s_CommandBufferMutex = *new std::mutex;
+auto &s_CommandBuffers = *new std::unordered_map<VkCommandBuffer, std::shared_ptr<CommandBufferState>>;
 
 constexpr VkQueryPipelineStatisticFlags kStatistics =
     VK_QUERY_PIPELINE_STATISTIC_INPUT_ASSEMBLY_VERTICES_BIT | VK_QUERY_PIPELINE_STATISTIC_INPUT_ASSEMBLY_PRIMITIVES_BIT |

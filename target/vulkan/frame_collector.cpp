@@ -416,18 +416,24 @@ VkResult SubmitAndTrack(DeviceState &device, VkQueue hQueue, uint32 nSubmits, co
 
 void OnPresent(DeviceState &device, const VkPresentInfoKHR &info)
 {
+    std::lock_guard<std::mutex> lock(device.frameMutex);
+    // Nothing submitted under a window and nothing waiting: a present costs only the lock.
+    const bool bParts = device.pOpenFrame && !device.pOpenFrame->parts.empty();
+    if (!bParts && device.closedFrames.empty()) {
+        device.pOpenFrame.reset();
+        return;
+    }
     uint64 nSwapChain = 0;
     std::string sName;
-    if (info.swapchainCount > 0) {
+    if (bParts && info.swapchainCount > 0) {
         nSwapChain = uint64(info.pSwapchains[0]);
         sName = device.pResources ? device.pResources->SwapChainName(nSwapChain) : std::string();
         if (sName.empty()) {
-            std::lock_guard<std::mutex> lock(device.stateMutex);
+            std::lock_guard<std::mutex> stateLock(device.stateMutex);
             const auto it = device.swapChainNumbers.find(nSwapChain);
             sName = "Swapchain " + std::to_string(it == device.swapChainNumbers.end() ? 0 : it->second);
         }
     }
-    std::lock_guard<std::mutex> lock(device.frameMutex);
     CloseOpenFrame(device, nSwapChain, std::move(sName));
 }
 

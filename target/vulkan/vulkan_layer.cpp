@@ -31,9 +31,11 @@ struct InstanceState
     PFN_vkGetPhysicalDeviceQueueFamilyProperties GetPhysicalDeviceQueueFamilyProperties = nullptr;
 };
 
-std::mutex s_Mutex; // the maps and the process-wide link
-std::unordered_map<void *, std::unique_ptr<InstanceState>> s_Instances;
-std::unordered_map<void *, std::unique_ptr<DeviceState>> s_Devices;
+// The maps are never destroyed: an application that exits without destroying its instance or
+// devices must not have them torn down under threads that still use them.
+std::mutex &s_Mutex = *new std::mutex; // the maps and the process-wide link
+auto &s_Instances = *new std::unordered_map<void *, std::unique_ptr<InstanceState>>;
+auto &s_Devices = *new std::unordered_map<void *, std::unique_ptr<DeviceState>>;
 // One link per process, however many instances it creates; it lives from the first instance to
 // the last one destroyed. An application that exits without destroying its instance leaves the
 // thread to the end of the process.
@@ -390,8 +392,7 @@ VKAPI_ATTR VkResult VKAPI_CALL QueuePresentKHR(VkQueue hQueue, const VkPresentIn
 {
     DeviceState *pDevice = DeviceOf(DispatchKey(hQueue));
     const VkResult result = pDevice->next.QueuePresentKHR(hQueue, pInfo);
-    if (Recording(*pDevice) || pDevice->bEverInstrumented)
-        OnPresent(*pDevice, *pInfo);
+    OnPresent(*pDevice, *pInfo);
     return result;
 }
 
