@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTcpServer>
 
 #include <dlfcn.h>
@@ -285,6 +286,30 @@ private slots:
         QVERIFY(session.Start(SceneRecording::EveryFrame, other.serverPort(), other.serverPort() + 1));
         session.OpenWindow();
         QVERIFY(session.RenderUntil(KnownFrame, [&] { return !session.console.frames.empty(); }));
+    }
+
+    // An application that leaves with a frame in flight and destroys nothing, while a window
+    // records it, still exits normally.
+    void applicationExitingMidFrame()
+    {
+        const uint16 nPort = FreePort();
+        QProcess demo;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("VK_INSTANCE_LAYERS"), QStringLiteral("VK_LAYER_CORVID_gpuprofiler"));
+        environment.insert(QStringLiteral("GPUPROFILER_PORT"), QString::number(nPort));
+        // What it leaves behind is the point, not a leak to report (sanitizer build).
+        environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+        demo.setProcessEnvironment(environment);
+        demo.start(QStringLiteral(GPUPROFILER_VULKAN_DEMO), {"--fps", "60", "--run-for", "1", "--size", "64x64", "--abandon", "1"});
+        CLayerConsole console;
+        QVERIFY(console.Connect(nPort));
+        console.Command(GPU_PROFILER_COMMAND_WINDOW_OPEN, 1);
+        for (int i = 0; i < 400 && console.frames.size() < 3; ++i)
+            console.Pump(10);
+        QVERIFY(console.frames.size() >= 3);
+        QVERIFY(demo.waitForFinished(20000));
+        QCOMPARE(demo.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(demo.exitCode(), 0);
     }
 
     void resourceListsNameTheApplicationsResources()

@@ -2,9 +2,10 @@
 // renders shadow cascades, the opaque scene, post-processing and UI, a few hundred draws under
 // debug labels, offscreen, as one queue submission.
 //
-//   gpuprofiler-vulkan-demo [--fps 60] [--run-for seconds] [--frames N] [--size WxH] [--help]
+//   gpuprofiler-vulkan-demo [--fps 60] [--run-for seconds] [--frames N] [--size WxH] [--abandon 1] [--help]
 //
-// --fps 0 renders as fast as the GPU allows. At the end it prints the frames per second it
+// --fps 0 renders as fast as the GPU allows. --abandon 1 ends the way a crashing or careless
+// application does: it submits one more frame and exits at once, destroying nothing. At the end it prints the frames per second it
 // reached, which the overhead benchmark reads. Run it with the layer as the README shows.
 
 #include "target/vulkan/scene/vulkan_scene.h"
@@ -88,6 +89,7 @@ void DemoFrame(CSceneRecorder &r)
 int main(int argc, char **argv)
 {
     double flFps = 60.0, flRunFor = 0.0;
+    bool bAbandon = false;
     long nFrames = 0;
     SceneOptions options;
     options.nWidth = 640;
@@ -95,7 +97,7 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; i += 2) {
         const char *pszValue = i + 1 < argc ? argv[i + 1] : nullptr;
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::printf("usage: gpuprofiler-vulkan-demo [--fps N (0: unlimited)] [--run-for SECONDS] [--frames N] [--size WxH]\n");
+            std::printf("usage: gpuprofiler-vulkan-demo [--fps N (0: unlimited)] [--run-for SECONDS] [--frames N] [--size WxH] [--abandon 1]\n");
             return 0;
         }
         if (!pszValue) {
@@ -108,6 +110,8 @@ int main(int argc, char **argv)
             flRunFor = std::atof(pszValue);
         else if (std::strcmp(argv[i], "--frames") == 0)
             nFrames = std::atol(pszValue);
+        else if (std::strcmp(argv[i], "--abandon") == 0)
+            bAbandon = std::atoi(pszValue) != 0;
         else if (std::strcmp(argv[i], "--size") != 0 ||
                  std::sscanf(pszValue, "%ux%u", &options.nWidth, &options.nHeight) != 2 || !options.nWidth || !options.nHeight) {
             std::fprintf(stderr, "gpuprofiler-vulkan-demo: bad option %s (--help)\n", argv[i]);
@@ -117,7 +121,9 @@ int main(int argc, char **argv)
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
 
-    CVulkanScene scene;
+    // On the heap, so that --abandon can leave it behind.
+    auto *pScene = new CVulkanScene;
+    CVulkanScene &scene = *pScene;
     std::string sError;
     if (!scene.Create(options, &sError)) {
         std::fprintf(stderr, "gpuprofiler-vulkan-demo: %s\n", sError.c_str());
@@ -142,5 +148,11 @@ int main(int argc, char **argv)
     }
     const double flSeconds = std::chrono::duration<double>(Clock::now() - start).count();
     std::printf("%ld frames in %.3f s: %.1f fps\n", nRendered, flSeconds, flSeconds > 0 ? nRendered / flSeconds : 0.0);
+    std::fflush(stdout);
+    if (bAbandon) {
+        scene.SubmitWithoutWaiting(DemoFrame);
+        std::exit(0);
+    }
+    delete pScene;
     return 0;
 }

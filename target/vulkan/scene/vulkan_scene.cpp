@@ -429,6 +429,15 @@ bool CVulkanScene::Create(const SceneOptions &options, std::string *pError)
 
 bool CVulkanScene::RenderFrame(const Content &content)
 {
+    if (!SubmitWithoutWaiting(content))
+        return false;
+    const VkResult result = vkWaitForFences(m_hDevice, 1, &m_hFence, VK_TRUE, 10ull * 1000 * 1000 * 1000);
+    vkResetFences(m_hDevice, 1, &m_hFence);
+    return result == VK_SUCCESS;
+}
+
+bool CVulkanScene::SubmitWithoutWaiting(const Content &content)
+{
     if (!m_bRecorded || m_Options.recording != SceneRecording::Once) {
         VkCommandBufferBeginInfo begin{VK_STRUCTURE_TYPE_COMMAND_BUFFER_BEGIN_INFO};
         if (vkBeginCommandBuffer(m_hCommandBuffer, &begin) != VK_SUCCESS)
@@ -459,9 +468,7 @@ bool CVulkanScene::RenderFrame(const Content &content)
         if (vkQueueSubmit(m_hQueue, 1, &submit, m_hFence) != VK_SUCCESS)
             return false;
     }
-    const VkResult result = vkWaitForFences(m_hDevice, 1, &m_hFence, VK_TRUE, 10ull * 1000 * 1000 * 1000);
-    vkResetFences(m_hDevice, 1, &m_hFence);
-    return result == VK_SUCCESS;
+    return true;
 }
 
 std::vector<uint32_t> CVulkanScene::ReadPixels()

@@ -75,6 +75,9 @@ public:
     bool Create(const SceneOptions &options, std::string *pError);
     // Records (as the options say) and submits one frame, and waits for it.
     bool RenderFrame(const Content &content);
+    // Records and submits a frame and returns at once; the next call must not come before it
+    // is done (the demo's way to leave with work in flight).
+    bool SubmitWithoutWaiting(const Content &content);
     // The colour target as the last frame left it, one RGBA word per pixel, row by row.
     std::vector<uint32_t> ReadPixels();
     // Makes a scene that records once record again at the next frame.
