@@ -8,12 +8,15 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <shared_mutex>
 
 namespace {
 
 // Never destroyed: an application may exit without destroying its devices, and the states must
 // not outlive them in static destructors that run in no fixed order.
-std::mutex &s_CommandBufferMutex = *new std::mutex;
+// Every recorded command looks its command buffer up: readers share the lock, so threads that
+// record in parallel do not queue behind each other.
+std::shared_mutex &s_CommandBufferMutex = *new std::shared_mutex;
 auto &s_CommandBuffers = *new std::unordered_map<VkCommandBuffer, std::shared_ptr<CommandBufferState>>;
 
 constexpr VkQueryPipelineStatisticFlags kStatistics =
@@ -153,14 +156,14 @@ CommandBufferState::~CommandBufferState()
 
 CommandBufferState *FindCommandBuffer(VkCommandBuffer hCommandBuffer)
 {
-    std::lock_guard<std::mutex> lock(s_CommandBufferMutex);
+    std::shared_lock<std::shared_mutex> lock(s_CommandBufferMutex);
     const auto it = s_CommandBuffers.find(hCommandBuffer);
     return it == s_CommandBuffers.end() ? nullptr : it->second.get();
 }
 
 std::shared_ptr<CommandBufferState> ShareCommandBuffer(VkCommandBuffer hCommandBuffer)
 {
-    std::lock_guard<std::mutex> lock(s_CommandBufferMutex);
+    std::shared_lock<std::shared_mutex> lock(s_CommandBufferMutex);
     const auto it = s_CommandBuffers.find(hCommandBuffer);
     return it == s_CommandBuffers.end() ? nullptr : it->second;
 }
@@ -168,7 +171,7 @@ std::shared_ptr<CommandBufferState> ShareCommandBuffer(VkCommandBuffer hCommandB
 void ForgetCommandBuffers(DeviceState *pDevice, VkCommandPool hPool)
 {
     std::vector<std::shared_ptr<CommandBufferState>> forgotten; // destroyed outside the lock
-    std::lock_guard<std::mutex> lock(s_CommandBufferMutex);
+    std::lock_guard<std::shared_mutex> lock(s_CommandBufferMutex);
     for (auto it = s_CommandBuffers.begin(); it != s_CommandBuffers.end();) {
         if (it->second->pDevice == pDevice && (!hPool || it->second->hPool == hPool)) {
             forgotten.push_back(std::move(it->second));
@@ -181,7 +184,7 @@ void ForgetCommandBuffers(DeviceState *pDevice, VkCommandPool hPool)
 
 void RegisterCommandBuffer(VkCommandBuffer hCommandBuffer, std::shared_ptr<CommandBufferState> pState)
 {
-    std::lock_guard<std::mutex> lock(s_CommandBufferMutex);
+    std::lock_guard<std::shared_mutex> lock(s_CommandBufferMutex);
     s_CommandBuffers[hCommandBuffer] = std::move(pState);
 }
 
@@ -189,7 +192,7 @@ void ForgetCommandBuffer(VkCommandBuffer hCommandBuffer)
 {
     std::shared_ptr<CommandBufferState> pState;
     {
-        std::lock_guard<std::mutex> lock(s_CommandBufferMutex);
+        std::lock_guard<std::shared_mutex> lock(s_CommandBufferMutex);
         const auto it = s_CommandBuffers.find(hCommandBuffer);
         if (it == s_CommandBuffers.end())
             return;
