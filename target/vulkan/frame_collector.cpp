@@ -168,7 +168,7 @@ void CollectFrames(DeviceState &device)
         TargetFrame done;
         bool bComplete = false;
         const bool bFinished = !device.bLost && TryFinish(device, frame, &done, &bComplete);
-        if (!bFinished && frame.nAge <= kMaxFrameAge && !device.bLost) {
+        if (!bFinished && frame.nAge < kMaxFrameAge && !device.bLost) {
             ++it;
             continue;
         }
