@@ -4,6 +4,7 @@
 
 #include "target/vulkan/layer_device.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -27,7 +28,7 @@ struct InstanceState
     PFN_vkEnumerateDeviceExtensionProperties EnumerateDeviceExtensionProperties = nullptr;
     PFN_vkGetPhysicalDeviceProperties GetPhysicalDeviceProperties = nullptr;
     PFN_vkGetPhysicalDeviceFeatures GetPhysicalDeviceFeatures = nullptr;
-    PFN_vkGetPhysicalDeviceFeatures2 GetPhysicalDeviceFeatures2 = nullptr;
+    uint32 nApiVersion = VK_API_VERSION_1_0; // what the application asked for
     PFN_vkGetPhysicalDeviceQueueFamilyProperties GetPhysicalDeviceQueueFamilyProperties = nullptr;
 };
 
@@ -123,12 +124,10 @@ VKAPI_ATTR VkResult VKAPI_CALL CreateInstance(const VkInstanceCreateInfo *pCreat
     GPL_LOAD_INSTANCE(EnumerateDeviceExtensionProperties)
     GPL_LOAD_INSTANCE(GetPhysicalDeviceProperties)
     GPL_LOAD_INSTANCE(GetPhysicalDeviceFeatures)
-    GPL_LOAD_INSTANCE(GetPhysicalDeviceFeatures2)
     GPL_LOAD_INSTANCE(GetPhysicalDeviceQueueFamilyProperties)
 #undef GPL_LOAD_INSTANCE
-    if (!pState->GetPhysicalDeviceFeatures2)
-        pState->GetPhysicalDeviceFeatures2 =
-            reinterpret_cast<PFN_vkGetPhysicalDeviceFeatures2>(pfnNext(*pInstance, "vkGetPhysicalDeviceFeatures2KHR"));
+    if (pCreateInfo->pApplicationInfo && pCreateInfo->pApplicationInfo->apiVersion)
+        pState->nApiVersion = pCreateInfo->pApplicationInfo->apiVersion;
 
     std::lock_guard<std::mutex> lock(s_Mutex);
     s_Instances[DispatchKey(*pInstance)] = std::move(pState);
@@ -244,14 +243,14 @@ VKAPI_ATTR VkResult VKAPI_CALL CreateDevice(VkPhysicalDevice hPhysicalDevice, co
 
     // The layer needs pipeline statistics queries and query resets from the host; it turns both
     // on where the device has them, and leaves the application's own choices as they were.
+    // Host resets are core from Vulkan 1.2 (the version the application and the device agree on)
+    // and required there; before, a device that has the extension has the feature.
     VkPhysicalDeviceFeatures supported{};
     pInstance->GetPhysicalDeviceFeatures(hPhysicalDevice, &supported);
-    VkPhysicalDeviceHostQueryResetFeatures hostReset{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_HOST_QUERY_RESET_FEATURES};
-    if (pInstance->GetPhysicalDeviceFeatures2 && HasExtension(*pInstance, hPhysicalDevice, VK_EXT_HOST_QUERY_RESET_EXTENSION_NAME)) {
-        VkPhysicalDeviceFeatures2 features2{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2, &hostReset};
-        pInstance->GetPhysicalDeviceFeatures2(hPhysicalDevice, &features2);
-    }
-    const bool bHostReset = hostReset.hostQueryReset == VK_TRUE;
+    VkPhysicalDeviceProperties properties{};
+    pInstance->GetPhysicalDeviceProperties(hPhysicalDevice, &properties);
+    const bool bCore12 = std::min(pInstance->nApiVersion, properties.apiVersion) >= VK_API_VERSION_1_2;
+    const bool bHostReset = bCore12 || HasExtension(*pInstance, hPhysicalDevice, VK_EXT_HOST_QUERY_RESET_EXTENSION_NAME);
 
     VkDeviceCreateInfo info = *pCreateInfo;
     VkPhysicalDeviceFeatures features{};
@@ -293,7 +292,7 @@ VKAPI_ATTR VkResult VKAPI_CALL CreateDevice(VkPhysicalDevice hPhysicalDevice, co
         bool bListed = false;
         for (const char *pszExtension : extensions)
             bListed = bListed || std::strcmp(pszExtension, VK_EXT_HOST_QUERY_RESET_EXTENSION_NAME) == 0;
-        if (!bListed && !pVulkan12)
+        if (!bListed && !bCore12)
             extensions.push_back(VK_EXT_HOST_QUERY_RESET_EXTENSION_NAME);
         info.enabledExtensionCount = uint32(extensions.size());
         info.ppEnabledExtensionNames = extensions.data();
@@ -312,8 +311,10 @@ VKAPI_ATTR VkResult VKAPI_CALL CreateDevice(VkPhysicalDevice hPhysicalDevice, co
     pState->hPhysicalDevice = hPhysicalDevice;
     pState->pfnSetDeviceLoaderData = pfnSetLoaderData;
     LoadDeviceFunctions(*pState, pfnNextDevice);
-    VkPhysicalDeviceProperties properties{};
-    pInstance->GetPhysicalDeviceProperties(hPhysicalDevice, &properties);
+    // Below Vulkan 1.2 the reset is the extension's command; the core name is not the
+    // application's to call.
+    pState->next.ResetQueryPool =
+        reinterpret_cast<PFN_vkResetQueryPool>(pfnNextDevice(*pDevice, bCore12 ? "vkResetQueryPool" : "vkResetQueryPoolEXT"));
     pState->flTimestampPeriodNs = properties.limits.timestampPeriod;
     pState->bStatsQueries = supported.pipelineStatisticsQuery == VK_TRUE;
     pState->bHostQueryReset = bHostReset && pState->next.ResetQueryPool;

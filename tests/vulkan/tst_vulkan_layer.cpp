@@ -18,6 +18,7 @@
 namespace {
 
 const char *const kLavapipe = "/usr/share/vulkan/icd.d/lvp_icd.x86_64.json";
+const char *const kValidationManifest = "/usr/share/vulkan/explicit_layer.d/VkLayer_khronos_validation.json";
 // Set for the whole process before the layer reads it: frames are cut after this many samples.
 constexpr int kFrameSampleBound = 100;
 
@@ -88,7 +89,10 @@ struct Session
         SceneOptions options;
         options.recording = recording;
         options.bSubmit2 = bSubmit2;
+        // With the Khronos validation layer below it, everything the layer adds is validated.
         options.layers = {"VK_LAYER_CORVID_gpuprofiler"};
+        if (QFile::exists(QString::fromLatin1(kValidationManifest)))
+            options.layers.push_back("VK_LAYER_KHRONOS_validation");
         std::string sError;
         if (!scene.Create(options, &sError)) {
             qWarning("%s", sError.c_str());
@@ -132,7 +136,7 @@ private slots:
         // sanitizer can still name the code that allocated what it finds at exit.
         dlopen("libvulkan_lvp.so", RTLD_NOW | RTLD_NODELETE);
         dlopen(GPUPROFILER_LAYER_DIR "/libVkLayer_corvid_gpuprofiler.so", RTLD_NOW | RTLD_NODELETE);
-        qputenv("VK_LAYER_PATH", GPUPROFILER_LAYER_DIR);
+        qputenv("VK_LAYER_PATH", GPUPROFILER_LAYER_DIR ":/usr/share/vulkan/explicit_layer.d");
         qunsetenv("VK_INSTANCE_LAYERS");
         qputenv("GPUPROFILER_MAX_FRAME_SAMPLES", QByteArray::number(kFrameSampleBound));
     }
@@ -204,6 +208,7 @@ private slots:
             flEnd = sample.GpuStartTime() + sample.GpuTime();
         }
         QVERIFY(frame.samples[3].GpuTime() > 0.0); // a full-screen quad takes time on the CPU rasteriser
+        QVERIFY2(session.scene.ValidationErrors() == 0, session.scene.FirstValidationError().c_str());
     }
 
     // A command buffer recorded before any window opened has no queries in it: it is timed whole

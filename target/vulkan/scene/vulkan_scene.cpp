@@ -161,8 +161,23 @@ CVulkanScene::~CVulkanScene()
             vkFreeMemory(m_hDevice, hMemory, nullptr);
         vkDestroyDevice(m_hDevice, nullptr);
     }
+    if (m_hMessenger) {
+        auto pfnDestroy = reinterpret_cast<PFN_vkDestroyDebugUtilsMessengerEXT>(
+            vkGetInstanceProcAddr(m_hInstance, "vkDestroyDebugUtilsMessengerEXT"));
+        pfnDestroy(m_hInstance, m_hMessenger, nullptr);
+    }
     if (m_hInstance)
         vkDestroyInstance(m_hInstance, nullptr);
+}
+
+VKAPI_ATTR VkBool32 VKAPI_CALL CVulkanScene::OnDebugMessage(VkDebugUtilsMessageSeverityFlagBitsEXT severity,
+                                                            VkDebugUtilsMessageTypeFlagsEXT,
+                                                            const VkDebugUtilsMessengerCallbackDataEXT *pData, void *pUser)
+{
+    auto *pScene = static_cast<CVulkanScene *>(pUser);
+    if ((severity & VK_DEBUG_UTILS_MESSAGE_SEVERITY_ERROR_BIT_EXT) && pScene->m_nValidationErrors++ == 0 && pData && pData->pMessage)
+        pScene->m_sFirstValidationError = pData->pMessage;
+    return VK_FALSE;
 }
 
 bool CVulkanScene::Fail(std::string *pError, const char *pszWhat, VkResult result)
@@ -239,6 +254,17 @@ bool CVulkanScene::Create(const SceneOptions &options, std::string *pError)
     VkResult result = vkCreateInstance(&instanceInfo, nullptr, &m_hInstance);
     if (result != VK_SUCCESS)
         return Fail(pError, "vkCreateInstance", result);
+    // Errors of a validation layer are counted, not printed.
+    auto pfnCreateMessenger =
+        reinterpret_cast<PFN_vkCreateDebugUtilsMessengerEXT>(vkGetInstanceProcAddr(m_hInstance, "vkCreateDebugUtilsMessengerEXT"));
+    if (pfnCreateMessenger) {
+        VkDebugUtilsMessengerCreateInfoEXT messengerInfo{VK_STRUCTURE_TYPE_DEBUG_UTILS_MESSENGER_CREATE_INFO_EXT};
+        messengerInfo.messageSeverity = VK_DEBUG_UTILS_MESSAGE_SEVERITY_ERROR_BIT_EXT;
+        messengerInfo.messageType = VK_DEBUG_UTILS_MESSAGE_TYPE_VALIDATION_BIT_EXT | VK_DEBUG_UTILS_MESSAGE_TYPE_GENERAL_BIT_EXT;
+        messengerInfo.pfnUserCallback = OnDebugMessage;
+        messengerInfo.pUserData = this;
+        pfnCreateMessenger(m_hInstance, &messengerInfo, nullptr, &m_hMessenger);
+    }
 
     uint32_t nDevices = 0;
     vkEnumeratePhysicalDevices(m_hInstance, &nDevices, nullptr);

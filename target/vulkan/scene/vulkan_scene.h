@@ -32,7 +32,8 @@ struct SceneOptions
     SceneRecording recording = SceneRecording::EveryFrame;
     // Submit with vkQueueSubmit2 (Vulkan 1.3, synchronization2) instead of vkQueueSubmit.
     bool bSubmit2 = false;
-    // Layers to enable by name, e.g. the profiler's ("VK_LAYER_CORVID_gpuprofiler").
+    // Layers to enable by name, first the one nearest the application, e.g. the profiler's
+    // ("VK_LAYER_CORVID_gpuprofiler") above the Khronos validation layer.
     std::vector<std::string> layers;
 };
 
@@ -86,9 +87,15 @@ public:
     // Named through debug utils: the target image "Scene Color", the buffers "Scene Vertices"
     // (vertex), "Scene Indices" (index) and "Scene Constants" (uniform).
     VkDevice Device() const { return m_hDevice; }
+    // Errors that a validation layer among the layers reported, with the first one's text.
+    int ValidationErrors() const { return m_nValidationErrors; }
+    const std::string &FirstValidationError() const { return m_sFirstValidationError; }
 
 private:
     friend class CSceneRecorder;
+    static VKAPI_ATTR VkBool32 VKAPI_CALL OnDebugMessage(VkDebugUtilsMessageSeverityFlagBitsEXT severity,
+                                                         VkDebugUtilsMessageTypeFlagsEXT types,
+                                                         const VkDebugUtilsMessengerCallbackDataEXT *pData, void *pUser);
     bool Fail(std::string *pError, const char *pszWhat, VkResult result);
     bool CreateBuffer(VkDeviceSize nSize, VkBufferUsageFlags usage, const char *pszName, VkBuffer *pBuffer, VkDeviceMemory *pMemory,
                       const void *pData);
@@ -119,4 +126,7 @@ private:
     PFN_vkCmdBeginDebugUtilsLabelEXT m_pfnBeginLabel = nullptr;
     PFN_vkCmdEndDebugUtilsLabelEXT m_pfnEndLabel = nullptr;
     PFN_vkSetDebugUtilsObjectNameEXT m_pfnSetName = nullptr;
+    VkDebugUtilsMessengerEXT m_hMessenger = VK_NULL_HANDLE;
+    int m_nValidationErrors = 0;
+    std::string m_sFirstValidationError;
 };
