@@ -83,12 +83,13 @@ struct Session
     CVulkanScene scene;
     CLayerConsole console;
 
-    bool Start(SceneRecording recording, uint16 nPort, uint16 nConsolePort = 0, bool bSubmit2 = false)
+    bool Start(SceneRecording recording, uint16 nPort, uint16 nConsolePort = 0, bool bSubmit2 = false, bool bDebugMarkers = false)
     {
         qputenv("GPUPROFILER_PORT", QByteArray::number(nPort));
         SceneOptions options;
         options.recording = recording;
         options.bSubmit2 = bSubmit2;
+        options.bDebugMarkers = bDebugMarkers;
         // With the Khronos validation layer below it, everything the layer adds is validated.
         options.layers = {"VK_LAYER_CORVID_gpuprofiler"};
         if (QFile::exists(QString::fromLatin1(kValidationManifest)))
@@ -146,11 +147,15 @@ private slots:
         QTest::addColumn<int>("recording");
         QTest::addColumn<bool>("flushing");
         QTest::addColumn<bool>("submit2");
-        QTest::newRow("recorded every frame") << int(SceneRecording::EveryFrame) << false << false;
-        QTest::newRow("recorded once, submitted every frame") << int(SceneRecording::Once) << false << false;
-        QTest::newRow("pass in a secondary command buffer") << int(SceneRecording::Secondary) << false << false;
-        QTest::newRow("pipeline flushing") << int(SceneRecording::EveryFrame) << true << false;
-        QTest::newRow("vkQueueSubmit2, recorded once") << int(SceneRecording::Once) << false << true;
+        QTest::addColumn<bool>("markers");
+        QTest::newRow("recorded every frame") << int(SceneRecording::EveryFrame) << false << false << false;
+        QTest::newRow("recorded once, submitted every frame") << int(SceneRecording::Once) << false << false << false;
+        QTest::newRow("pass in a secondary command buffer") << int(SceneRecording::Secondary) << false << false << false;
+        QTest::newRow("pipeline flushing") << int(SceneRecording::EveryFrame) << true << false << false;
+        QTest::newRow("vkQueueSubmit2, recorded once") << int(SceneRecording::Once) << false << true << false;
+        // The validation layer below provides the extension on lavapipe.
+        if (QFile::exists(QString::fromLatin1(kValidationManifest)))
+            QTest::newRow("debug markers") << int(SceneRecording::EveryFrame) << false << false << true;
     }
 
     void knownDrawsAreMeasured()
@@ -158,8 +163,9 @@ private slots:
         QFETCH(int, recording);
         QFETCH(bool, flushing);
         QFETCH(bool, submit2);
+        QFETCH(bool, markers);
         Session session;
-        QVERIFY(session.Start(SceneRecording(recording), FreePort(), 0, submit2));
+        QVERIFY(session.Start(SceneRecording(recording), FreePort(), 0, submit2, markers));
         // The picture without a window (nothing measured) is the reference for the one measured.
         QVERIFY(session.scene.RenderFrame(KnownFrame));
         const std::vector<uint32_t> reference = session.scene.ReadPixels();

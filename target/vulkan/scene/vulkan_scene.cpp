@@ -31,6 +31,12 @@ struct DrawConstants
 
 void CSceneRecorder::BeginLabel(const char *pszName)
 {
+    if (m_pScene->m_pfnBeginMarker) {
+        VkDebugMarkerMarkerInfoEXT marker{VK_STRUCTURE_TYPE_DEBUG_MARKER_MARKER_INFO_EXT};
+        marker.pMarkerName = pszName;
+        m_pScene->m_pfnBeginMarker(m_hCurrent, &marker);
+        return;
+    }
     if (!m_pScene->m_pfnBeginLabel)
         return;
     VkDebugUtilsLabelEXT label{VK_STRUCTURE_TYPE_DEBUG_UTILS_LABEL_EXT};
@@ -40,7 +46,9 @@ void CSceneRecorder::BeginLabel(const char *pszName)
 
 void CSceneRecorder::EndLabel()
 {
-    if (m_pScene->m_pfnEndLabel)
+    if (m_pScene->m_pfnEndMarker)
+        m_pScene->m_pfnEndMarker(m_hCurrent);
+    else if (m_pScene->m_pfnEndLabel)
         m_pScene->m_pfnEndLabel(m_hCurrent);
 }
 
@@ -200,6 +208,14 @@ uint32_t CVulkanScene::MemoryType(uint32_t nBits, VkMemoryPropertyFlags flags) c
 
 void CVulkanScene::SetName(VkObjectType type, uint64_t nHandle, const char *pszName)
 {
+    if (m_pfnSetMarkerName) {
+        VkDebugMarkerObjectNameInfoEXT info{VK_STRUCTURE_TYPE_DEBUG_MARKER_OBJECT_NAME_INFO_EXT};
+        info.objectType = type == VK_OBJECT_TYPE_IMAGE ? VK_DEBUG_REPORT_OBJECT_TYPE_IMAGE_EXT : VK_DEBUG_REPORT_OBJECT_TYPE_BUFFER_EXT;
+        info.object = nHandle;
+        info.pObjectName = pszName;
+        m_pfnSetMarkerName(m_hDevice, &info);
+        return;
+    }
     if (!m_pfnSetName)
         return;
     VkDebugUtilsObjectNameInfoEXT info{VK_STRUCTURE_TYPE_DEBUG_UTILS_OBJECT_NAME_INFO_EXT};
@@ -244,13 +260,14 @@ bool CVulkanScene::Create(const SceneOptions &options, std::string *pError)
     std::vector<const char *> layers;
     for (const std::string &sLayer : options.layers)
         layers.push_back(sLayer.c_str());
-    const char *pszDebugUtils = VK_EXT_DEBUG_UTILS_EXTENSION_NAME;
+    // Debug markers need the debug report extension.
+    const char *const instanceExtensions[] = {VK_EXT_DEBUG_UTILS_EXTENSION_NAME, VK_EXT_DEBUG_REPORT_EXTENSION_NAME};
     VkInstanceCreateInfo instanceInfo{VK_STRUCTURE_TYPE_INSTANCE_CREATE_INFO};
     instanceInfo.pApplicationInfo = &app;
     instanceInfo.enabledLayerCount = uint32_t(layers.size());
     instanceInfo.ppEnabledLayerNames = layers.data();
-    instanceInfo.enabledExtensionCount = 1;
-    instanceInfo.ppEnabledExtensionNames = &pszDebugUtils;
+    instanceInfo.enabledExtensionCount = options.bDebugMarkers ? 2 : 1;
+    instanceInfo.ppEnabledExtensionNames = instanceExtensions;
     VkResult result = vkCreateInstance(&instanceInfo, nullptr, &m_hInstance);
     if (result != VK_SUCCESS)
         return Fail(pError, "vkCreateInstance", result);
@@ -295,6 +312,11 @@ bool CVulkanScene::Create(const SceneOptions &options, std::string *pError)
         deviceInfo.pNext = &features13;
     deviceInfo.queueCreateInfoCount = 1;
     deviceInfo.pQueueCreateInfos = &queueInfo;
+    const char *pszDebugMarker = VK_EXT_DEBUG_MARKER_EXTENSION_NAME;
+    if (options.bDebugMarkers) {
+        deviceInfo.enabledExtensionCount = 1;
+        deviceInfo.ppEnabledExtensionNames = &pszDebugMarker;
+    }
     result = vkCreateDevice(m_hPhysicalDevice, &deviceInfo, nullptr, &m_hDevice);
     if (result != VK_SUCCESS)
         return Fail(pError, "vkCreateDevice", result);
@@ -302,6 +324,14 @@ bool CVulkanScene::Create(const SceneOptions &options, std::string *pError)
     m_pfnBeginLabel = reinterpret_cast<PFN_vkCmdBeginDebugUtilsLabelEXT>(vkGetInstanceProcAddr(m_hInstance, "vkCmdBeginDebugUtilsLabelEXT"));
     m_pfnEndLabel = reinterpret_cast<PFN_vkCmdEndDebugUtilsLabelEXT>(vkGetInstanceProcAddr(m_hInstance, "vkCmdEndDebugUtilsLabelEXT"));
     m_pfnSetName = reinterpret_cast<PFN_vkSetDebugUtilsObjectNameEXT>(vkGetInstanceProcAddr(m_hInstance, "vkSetDebugUtilsObjectNameEXT"));
+    if (options.bDebugMarkers) {
+        m_pfnBeginMarker = reinterpret_cast<PFN_vkCmdDebugMarkerBeginEXT>(vkGetDeviceProcAddr(m_hDevice, "vkCmdDebugMarkerBeginEXT"));
+        m_pfnEndMarker = reinterpret_cast<PFN_vkCmdDebugMarkerEndEXT>(vkGetDeviceProcAddr(m_hDevice, "vkCmdDebugMarkerEndEXT"));
+        m_pfnSetMarkerName =
+            reinterpret_cast<PFN_vkDebugMarkerSetObjectNameEXT>(vkGetDeviceProcAddr(m_hDevice, "vkDebugMarkerSetObjectNameEXT"));
+        if (!m_pfnBeginMarker || !m_pfnEndMarker || !m_pfnSetMarkerName)
+            return Fail(pError, "finding VK_EXT_debug_marker", VK_ERROR_EXTENSION_NOT_PRESENT);
+    }
 
     // The colour target.
     VkImageCreateInfo imageInfo{VK_STRUCTURE_TYPE_IMAGE_CREATE_INFO};

@@ -32,6 +32,9 @@ struct SceneOptions
     SceneRecording recording = SceneRecording::EveryFrame;
     // Submit with vkQueueSubmit2 (Vulkan 1.3, synchronization2) instead of vkQueueSubmit.
     bool bSubmit2 = false;
+    // Labels and names through the older VK_EXT_debug_marker instead of debug utils (a layer
+    // below may provide the extension, as the Khronos validation layer does).
+    bool bDebugMarkers = false;
     // Layers to enable by name, first the one nearest the application, e.g. the profiler's
     // ("VK_LAYER_CORVID_gpuprofiler") above the Khronos validation layer.
     std::vector<std::string> layers;
@@ -126,6 +129,9 @@ private:
     PFN_vkCmdBeginDebugUtilsLabelEXT m_pfnBeginLabel = nullptr;
     PFN_vkCmdEndDebugUtilsLabelEXT m_pfnEndLabel = nullptr;
     PFN_vkSetDebugUtilsObjectNameEXT m_pfnSetName = nullptr;
+    PFN_vkCmdDebugMarkerBeginEXT m_pfnBeginMarker = nullptr;
+    PFN_vkCmdDebugMarkerEndEXT m_pfnEndMarker = nullptr;
+    PFN_vkDebugMarkerSetObjectNameEXT m_pfnSetMarkerName = nullptr;
     VkDebugUtilsMessengerEXT m_hMessenger = VK_NULL_HANDLE;
     int m_nValidationErrors = 0;
     std::string m_sFirstValidationError;
