@@ -5,6 +5,7 @@
 // sample is bracketed by two timestamps and one pipeline-statistics query of its slot.
 
 #include "target/vulkan/layer_device.h"
+#include "target/vulkan/sample_path.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -23,34 +24,6 @@ constexpr VkQueryPipelineStatisticFlags kStatistics =
     VK_QUERY_PIPELINE_STATISTIC_INPUT_ASSEMBLY_VERTICES_BIT | VK_QUERY_PIPELINE_STATISTIC_INPUT_ASSEMBLY_PRIMITIVES_BIT |
     VK_QUERY_PIPELINE_STATISTIC_VERTEX_SHADER_INVOCATIONS_BIT | VK_QUERY_PIPELINE_STATISTIC_CLIPPING_INVOCATIONS_BIT |
     VK_QUERY_PIPELINE_STATISTIC_CLIPPING_PRIMITIVES_BIT | VK_QUERY_PIPELINE_STATISTIC_FRAGMENT_SHADER_INVOCATIONS_BIT;
-
-// The path parts come from the labels; a '/' inside a label would split it.
-void AppendPathPart(std::string &sName, const std::string &sPart)
-{
-    for (char c : sPart)
-        sName += c == '/' ? '|' : c;
-}
-
-// The sample path "#View/Layer/Context": the outer label is the view, the next the layer and
-// the innermost the context, so two labels name the layer and the context alike, and one label
-// leaves the layer empty. Without labels a render pass is the view and the command the context.
-std::string SampleName(const CommandBufferState &state, const char *pszCommand)
-{
-    std::string sName = "#";
-    const std::vector<std::string> &labels = state.labels;
-    if (labels.empty()) {
-        if (!state.bInRenderPass)
-            return pszCommand;
-        return sName + "Render Pass " + std::to_string(state.nRenderPasses) + "//" + pszCommand;
-    }
-    AppendPathPart(sName, labels.front());
-    sName += '/';
-    if (labels.size() >= 2)
-        AppendPathPart(sName, labels[1]);
-    sName += '/';
-    AppendPathPart(sName, labels.back());
-    return sName;
-}
 
 bool CreateBlock(CommandBufferState &state, QueryBlock &block)
 {
@@ -110,7 +83,7 @@ void OpenSample(CommandBufferState &state, const char *pszCommand)
                                        0, 1, &barrier, 0, nullptr, 0, nullptr);
     }
     RecordedSample &sample = state.samples.emplace_back();
-    sample.record.SetName(SampleName(state, pszCommand));
+    sample.record.SetName(SamplePath(state.labels, state.bInRenderPass ? state.nRenderPasses : 0, pszCommand));
     sample.flCpuStart = SteadySeconds();
     sample.nQuery = AcquireQuery(state);
     if (sample.nQuery != kNoQuery) {

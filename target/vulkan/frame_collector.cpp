@@ -4,6 +4,7 @@
 // and a frame still incomplete after kMaxFrameAge later frames is dropped and counted.
 
 #include "target/vulkan/layer_device.h"
+#include "target/vulkan/sample_path.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -58,8 +59,13 @@ void AppendSamples(const DeviceState &device, const CommandBufferState &state, s
     nCut += state.nCutSamples;
     for (const RecordedSample &sample : state.samples) {
         if (sample.pSecondary) {
+            const size_t nFirst = out.size();
             if (sample.pSecondary->bInstrumented)
                 AppendSamples(device, *sample.pSecondary, out, nCut);
+            for (size_t i = nFirst; i < out.size() && !sample.outerLabels.empty(); ++i) {
+                const std::string_view sName = out[i].record.Name();
+                out[i].record.SetName(PrefixSamplePath(sample.outerLabels, std::string(sName)));
+            }
             continue;
         }
         FrameSample &frameSample = out.emplace_back();

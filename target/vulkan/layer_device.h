@@ -76,8 +76,10 @@ struct RecordedSample
     GpuSampleRecord record{}; // name and counters; the times come from the queries
     double flCpuStart = 0.0;  // seconds on the steady clock
     uint32 nQuery = kNoQuery; // slot in the command buffer's query blocks
-    // Set instead of a sample: the secondary command buffer executed at this point.
+    // Set instead of a sample: the secondary command buffer executed at this point, and the
+    // labels the primary had open around it.
     std::shared_ptr<CommandBufferState> pSecondary;
+    std::vector<std::string> outerLabels;
 };
 
 struct CommandBufferState

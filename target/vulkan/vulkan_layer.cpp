@@ -558,8 +558,11 @@ VKAPI_ATTR void VKAPI_CALL CmdExecuteCommands(VkCommandBuffer hCommandBuffer, ui
         if (!pSecondary)
             continue;
         pState->total.Add(pSecondary->total);
-        if (pState->bInstrumented && pState->samples.size() < MaxFrameSamples())
-            pState->samples.emplace_back().pSecondary = std::move(pSecondary);
+        if (pState->bInstrumented && pState->samples.size() < MaxFrameSamples()) {
+            RecordedSample &marker = pState->samples.emplace_back();
+            marker.pSecondary = std::move(pSecondary);
+            marker.outerLabels = pState->labels;
+        }
     }
     pState->pDevice->next.CmdExecuteCommands(hCommandBuffer, nCount, pCommandBuffers);
 }

@@ -1,8 +1,9 @@
 // What the layer counts from draw parameters (primitives per topology, the two histograms at
-// their bin edges, the wrap of the wire record's 16-bit fields) and how it lists images in the
-// texture list.
+// their bin edges, the wrap of the wire record's 16-bit fields), how it names samples from
+// labels, and how it lists images in the texture list.
 
 #include "target/vulkan/resource_tracker.h"
+#include "target/vulkan/sample_path.h"
 #include "tests/support/test_support.h"
 
 class TestLayerCounters : public QObject
@@ -64,6 +65,42 @@ private slots:
         QCOMPARE(record.PrimsPerDrawHist(0), uint16(70000 - 65536));
         QCOMPARE(record.FbTexUpdates(), uint16(1));
         QCOMPARE(record.TexUpload(), 4096u);
+    }
+
+    // Labels (outer first, '|' separating them here) to sample paths; a secondary's path under
+    // the labels its primary had open.
+    void samplePaths_data()
+    {
+        QTest::addColumn<QString>("labels");
+        QTest::addColumn<int>("renderPass");
+        QTest::addColumn<QString>("outer");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("no label, outside a pass") << "" << 0 << "" << "vkCmdCopyBuffer";
+        QTest::newRow("no label, in a pass") << "" << 2 << "" << "#Render Pass 2//vkCmdCopyBuffer";
+        QTest::newRow("one label") << "UI" << 1 << "" << "#UI//UI";
+        QTest::newRow("two labels") << "Shadows|Cascade 0" << 1 << "" << "#Shadows/Cascade 0/Cascade 0";
+        QTest::newRow("four labels") << "Main|Opaque|Rocks|Big" << 1 << "" << "#Main/Opaque/Big";
+        QTest::newRow("a slash in a label") << "Post/FX" << 0 << "" << "#Post|FX//Post|FX";
+        QTest::newRow("secondary without labels") << "" << 1 << "Main|Opaque" << "#Main/Opaque/vkCmdCopyBuffer";
+        QTest::newRow("secondary outside a pass") << "" << 0 << "Main" << "#Main//vkCmdCopyBuffer";
+        QTest::newRow("secondary labels under one") << "Trees|Pines" << 1 << "Main" << "#Main/Trees/Pines";
+        QTest::newRow("secondary labels under two") << "Trees|Pines" << 1 << "Main|Opaque" << "#Main/Opaque/Pines";
+    }
+
+    void samplePaths()
+    {
+        QFETCH(QString, labels);
+        QFETCH(int, renderPass);
+        QFETCH(QString, outer);
+        QFETCH(QString, path);
+        auto split = [](const QString &sText) {
+            std::vector<std::string> parts;
+            for (const QString &sPart : sText.split(QLatin1Char('|'), Qt::SkipEmptyParts))
+                parts.push_back(sPart.toStdString());
+            return parts;
+        };
+        const std::string sOwn = SamplePath(split(labels), unsigned(renderPass), "vkCmdCopyBuffer");
+        QCOMPARE(QString::fromStdString(PrefixSamplePath(split(outer), sOwn)), path);
     }
 
     // One image as the texture list shows it: the 18-byte record in hex (dimensions, flags,
