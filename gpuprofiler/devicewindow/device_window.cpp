@@ -1,7 +1,7 @@
 #include "gpuprofiler/devicewindow/device_window.h"
 
 #include "gpuprofiler/devicewindow/bar_graph_item_delegate.h"
-#include "gpuprofiler/devicewindow/csv_export.h"
+#include "gpuprofiler/framedata/csv_export.h"
 #include "gpuprofiler/devicewindow/subtool_link.h"
 #include "gpuprofiler/framedata/frame_profile_model.h"
 #include "gpuprofiler/framedata/stats_display_widget.h"
@@ -40,7 +40,6 @@ bool s_bTimerCallbackRunning = false;
 
 constexpr int kHistoryColumnWidth = 16;
 constexpr int kHistoryRowHeight = 80;
-constexpr int kSampleColumnCount = 55;
 
 QString ToolImage(const char *pszFile)
 {

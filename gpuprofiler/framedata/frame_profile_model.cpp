@@ -1,6 +1,5 @@
 #include "gpuprofiler/framedata/frame_profile_model.h"
 
-#include "bedrock/murmur_hash2.h"
 #include "gpuprofiler/framedata/number_texts.h"
 
 #include <QHash>
@@ -12,105 +11,13 @@
 
 namespace {
 
-enum ColumnKind : uint8
-{
-    KIND_PATH_PART, // argument: the SamplePathPart
-    KIND_INDEX,
-    KIND_GPU_START,
-    KIND_GPU_TIME,
-    KIND_CPU_TIME,
-    KIND_U16, // argument: byte offset in the record
-    KIND_U32, // argument: byte offset in the record
-    KIND_CULLED,
-    KIND_ACMR,
-    KIND_LIMIT_CMR,
-};
-
-struct SampleColumn
-{
-    const char *pszHeader;
-    ColumnKind nKind;
-    uint16 nArg;
-};
-
-constexpr SampleColumn kSampleColumns[CGpuFrameProfileModel::kSampleColumnCount] = {
-    {"Name", KIND_PATH_PART, SAMPLE_PATH_NAME},
-    {"Index", KIND_INDEX, 0},
-    {"View", KIND_PATH_PART, SAMPLE_PATH_VIEW},
-    {"Layer", KIND_PATH_PART, SAMPLE_PATH_LAYER},
-    {"Context", KIND_PATH_PART, SAMPLE_PATH_NAME},
-    {"GPU Start Time", KIND_GPU_START, 0},
-    {"GPU Time [ms]", KIND_GPU_TIME, 0},
-    {"CPU Time [ms]", KIND_CPU_TIME, 0},
-    {"Draws", KIND_U16, 32},
-    {"Prims", KIND_U32, 40},
-    {"IAPrims", KIND_U32, 84},
-    {"CPrims", KIND_U32, 96},
-    {"% Prims Culled", KIND_CULLED, 0},
-    {"Verts", KIND_U32, 36},
-    {"IAVerts", KIND_U32, 80},
-    {"VSInvokes", KIND_U32, 88},
-    {"VS ACMR", KIND_ACMR, 0},
-    {"VS Limit CMR", KIND_LIMIT_CMR, 0},
-    {"PSInvokes", KIND_U32, 100},
-    {"CInvokes", KIND_U32, 92},
-    {"Clears", KIND_U16, 44},
-    {"Resolves", KIND_U16, 46},
-    {"VB Updates", KIND_U16, 48},
-    {"VB Upload", KIND_U32, 58},
-    {"IB Updates", KIND_U16, 50},
-    {"IB Upload", KIND_U32, 62},
-    {"CB Updates", KIND_U16, 52},
-    {"CB Upload", KIND_U32, 66},
-    {"TEX Updates", KIND_U16, 54},
-    {"TEX Upload", KIND_U32, 70},
-    {"FB TEX Updates", KIND_U16, 56},
-    {"InstHist0", KIND_U16, 104},
-    {"InstHist1", KIND_U16, 106},
-    {"InstHist2", KIND_U16, 108},
-    {"InstHist3", KIND_U16, 110},
-    {"InstHist4", KIND_U16, 112},
-    {"InstHist5", KIND_U16, 114},
-    {"InstHist6", KIND_U16, 116},
-    {"InstHist7", KIND_U16, 118},
-    {"InstHist8", KIND_U16, 120},
-    {"InstHist16", KIND_U16, 122},
-    {"InstHist32", KIND_U16, 124},
-    {"InstHistJumbo", KIND_U16, 126},
-    {"Prims/Draw 0-16", KIND_U16, 128},
-    {"Prims/Draw 17-128", KIND_U16, 130},
-    {"Prims/Draw 129-256", KIND_U16, 132},
-    {"Prims/Draw 257-512", KIND_U16, 134},
-    {"Prims/Draw 513-1k", KIND_U16, 136},
-    {"Prims/Draw 1k-2k", KIND_U16, 138},
-    {"Prims/Draw 2k-4k", KIND_U16, 140},
-    {"Prims/Draw 4k-8k", KIND_U16, 142},
-    {"Prims/Draw 8k-16k", KIND_U16, 144},
-    {"Prims/Draw 16k-64k", KIND_U16, 146},
-    {"Prims/Draw 64k-256k", KIND_U16, 148},
-    {"Prims/Draw 256k+", KIND_U16, 150},
-};
-
-const char *const kResourceStatHeaders[GpuFrameHeader::kResourceStatCount] = {
-    "Unique Bound VBs", "Bound VB Size", "Unique Bound IBs", "Bound IB Size", "Unique Bound CBs",
-    "Bound CB Size",    "FB Tex Pool",   "Unique Bound TEXs", "Bound TEX Size",
-};
-
-const char kViewTotalsName[] = "#View Totals/<View Totals>/<View Totals>";
-const char kLayerTotalsName[] = "#Layer Totals/Layer Totals/<Layer Totals>";
-const char kFrameTotalsName[] = "#Frame Totals/Frame Totals/Frame Totals";
-
 constexpr int kLeftAligned = Qt::AlignLeft | Qt::AlignVCenter;
 constexpr int kRightAligned = Qt::AlignRight | Qt::AlignVCenter;
 
 enum Foreground
 {
-    FG_BLACK,
-    FG_GRAY,
-    FG_LIGHT_GRAY,
-    FG_DARK_GRAY,
-    FG_RED,
-    FG_COUNT
+    FG_BLACK = SAMPLE_FG_BLACK,
+    FG_COUNT = SAMPLE_FG_COUNT
 };
 
 const QBrush &ForegroundBrush(int nForeground)
@@ -122,142 +29,40 @@ const QBrush &ForegroundBrush(int nForeground)
 
 const QColor kGroupRowGrey(245, 245, 245);
 
-const QString &MissingPartText()
-{
-    static const QString s_text = QString::fromLatin1(kMissingPathPart.data(), qsizetype(kMissingPathPart.size()));
-    return s_text;
-}
-
 QString PartText(std::string_view sPart)
 {
+    static const QString s_missing = QString::fromLatin1(kMissingPathPart.data(), qsizetype(kMissingPathPart.size()));
     if (sPart.data() == kMissingPathPart.data())
-        return MissingPartText();
+        return s_missing;
     return QString::fromLatin1(sPart.data(), qsizetype(sPart.size()));
 }
 
-// A double as float without the undefined conversion of values beyond the float range.
-float ToFloat(double flValue)
+// What one cell shows, and whether it is a counter that is 0 (such cells all look the same).
+struct CellContent : SampleCell
 {
-    if (flValue > double(FLT_MAX))
-        return HUGE_VALF;
-    if (flValue < -double(FLT_MAX))
-        return -HUGE_VALF;
-    return float(flValue);
-}
-
-// floor(ratio * 10000) * 0.01 in single precision: a percentage truncated to two decimals.
-float CulledPercent(uint32 nIaPrims, uint32 nCPrims)
-{
-    float flRatio = 0.0f;
-    if (nIaPrims != 0)
-        flRatio = float(1.0 - double(nCPrims) / double(nIaPrims));
-    if (flRatio > 1.0f)
-        flRatio = 1.0f;
-    if (flRatio < 0.0f)
-        flRatio = 0.0f;
-    return std::floor(flRatio * 10000.0f) * 0.01f;
-}
-
-// floor(ratio * 100 + 0.5) * 0.01 in single precision: rounded half up to two decimals.
-float RoundedRatio(uint32 nNumerator, uint32 nIaPrims)
-{
-    if (nIaPrims == 0)
-        return 0.0f;
-    const float flRatio = float(double(nNumerator) / double(nIaPrims));
-    return std::floor(flRatio * 100.0f + 0.5f) * 0.01f;
-}
-
-// What one cell shows: the raw value, the text and the value as a number for the colour rules.
-struct CellContent
-{
-    QVariant value;
-    QString text;
-    double flNumber = 0.0;
-    bool bZeroCounter = false; // a u16 or u32 counter that is 0
+    bool bZeroCounter = false;
 };
 
 // pParts, when given, holds the View, Layer and Name texts of the record's name.
 void ColumnContent(const GpuSampleRecord *pRecord, int nSampleIndex, int nColumn, double flFirstGpuStart,
                    const QString *pParts, CellContent *pCell)
 {
-    const SampleColumn &column = kSampleColumns[nColumn];
-    const auto *pBytes = reinterpret_cast<const uint8 *>(pRecord);
-    switch (column.nKind) {
-    case KIND_PATH_PART: {
-        pCell->text = pParts ? pParts[column.nArg] : PartText(SplitSamplePath(pRecord->Name(), column.nArg));
+    if (pParts && nColumn <= SAMPLE_COLUMN_CONTEXT && nColumn != SAMPLE_COLUMN_INDEX) {
+        static constexpr int kPart[] = {SAMPLE_PATH_NAME, 0, SAMPLE_PATH_VIEW, SAMPLE_PATH_LAYER, SAMPLE_PATH_NAME};
+        pCell->text = pParts[kPart[nColumn]];
         pCell->value = pCell->text;
+        pCell->flNumber = 0.0;
         return;
     }
-    case KIND_INDEX:
-        pCell->value = nSampleIndex;
-        // Plain decimal, like the "[first..last]" range that replaces it on group rows.
-        pCell->text = QString::number(nSampleIndex);
-        pCell->flNumber = nSampleIndex;
-        return;
-    case KIND_GPU_START:
-    case KIND_GPU_TIME:
-    case KIND_CPU_TIME: {
-        double flMs;
-        if (column.nKind == KIND_GPU_START)
-            flMs = (pRecord->GpuStartTime() - flFirstGpuStart) * 1000.0;
-        else if (column.nKind == KIND_GPU_TIME)
-            flMs = pRecord->GpuTime() * 1000.0;
-        else
-            flMs = pRecord->CpuTime() * 1000.0;
-        pCell->value = flMs;
-        pCell->text = CNumberTexts::Fixed(flMs, column.nKind == KIND_GPU_START ? 2 : 3);
-        pCell->flNumber = flMs;
-        return;
-    }
-    case KIND_U16: {
-        const int nValue = LoadBigEndian16(pBytes + column.nArg);
-        pCell->value = nValue;
-        pCell->text = CNumberTexts::Integer(uint32(nValue));
-        pCell->flNumber = nValue;
-        pCell->bZeroCounter = nValue == 0;
-        return;
-    }
-    case KIND_U32: {
-        const uint32 nValue = LoadBigEndian32(pBytes + column.nArg);
-        pCell->value = nValue;
-        pCell->text = CNumberTexts::Integer(nValue);
-        pCell->flNumber = nValue;
-        pCell->bZeroCounter = nValue == 0;
-        return;
-    }
-    case KIND_CULLED: {
-        const float flValue = CulledPercent(pRecord->IaPrims(), pRecord->CPrims());
-        pCell->value = flValue;
-        pCell->text = QString::number(double(flValue), 'f', 2) + QLatin1Char('%');
-        pCell->flNumber = flValue;
-        return;
-    }
-    case KIND_ACMR:
-    case KIND_LIMIT_CMR: {
-        const uint32 nNumerator = column.nKind == KIND_ACMR ? pRecord->VsInvokes() : pRecord->Verts();
-        const float flValue = RoundedRatio(nNumerator, pRecord->IaPrims());
-        pCell->value = flValue;
-        pCell->text = CNumberTexts::Fixed(double(flValue), 2);
-        pCell->flNumber = flValue;
-        return;
-    }
-    }
+    SampleColumnCell(*pRecord, nSampleIndex, nColumn, flFirstGpuStart, pCell);
+    const int nType = pCell->value.typeId();
+    pCell->bZeroCounter = nColumn > SAMPLE_COLUMN_INDEX && (nType == QMetaType::Int || nType == QMetaType::UInt) &&
+                          pCell->flNumber == 0.0;
 }
 
 int ColumnForeground(int nColumn, double flNumber)
 {
-    if (nColumn == 6 || nColumn == 7) {
-        if (flNumber < 0.0095)
-            return FG_LIGHT_GRAY;
-        if (flNumber < 0.095)
-            return FG_DARK_GRAY;
-        if (flNumber < 1.0)
-            return FG_BLACK;
-        return FG_RED;
-    }
-    if (nColumn <= 4)
-        return FG_BLACK;
-    return ToFloat(flNumber) == 0.0f ? FG_GRAY : FG_BLACK;
+    return SampleColumnForeground(nColumn, flNumber);
 }
 
 bool IsLeftAligned(int nColumn)
@@ -543,7 +348,7 @@ void CGpuFrameProfileModel::OpenGroup(GroupState &group, int nSample, int nNameC
     const GpuSampleRecord *pRecord = &m_records[nSample];
     group.bOpen = true;
     group.nFirst = nSample;
-    group.sKey = SplitSamplePath(pRecord->Name(), kSampleColumns[nNameColumn].nArg);
+    group.sKey = SplitSamplePath(pRecord->Name(), nNameColumn == SAMPLE_COLUMN_VIEW ? SAMPLE_PATH_VIEW : SAMPLE_PATH_LAYER);
     group.pItem = MakeSampleItem(new QStandardItem, pRecord, nSample, nNameColumn);
     group.pItem->setBackground(background);
     InitGroupTotals(&group.totals, pRecord, pszTotalsName);
@@ -622,13 +427,7 @@ void CGpuFrameProfileModel::BuildHierarchicalRows()
 
 void CGpuFrameProfileModel::ComputeFrameTotals()
 {
-    ZeroCounters(&m_frameTotals);
-    m_frameTotals.SetName(kFrameTotalsName);
-    m_frameTotals.SetCpuStartTime(0.0);
-    m_frameTotals.SetCpuTime(0.0);
-    m_frameTotals.SetGpuStartTime(0.0);
-    m_frameTotals.SetGpuTime(0.0);
-    AddRecordsToTotals(&m_frameTotals, m_records.Base(), m_records.Count());
+    ::ComputeFrameTotals(m_records.Base(), m_records.Count(), &m_frameTotals);
 
     m_frameStatsModel.clear();
     const bool bResources = m_frameHeader.HasResourceStats();
@@ -636,12 +435,8 @@ void CGpuFrameProfileModel::ComputeFrameTotals()
     // The labels never change; they are made once (all 80, the first 55 used without statistics).
     static const QStringList s_headers = [] {
         QStringList headers;
-        for (int nColumn = 0; nColumn < kSampleColumnCount; ++nColumn)
-            headers.append(SampleColumnHeader(nColumn));
-        for (int nStat = 0; nStat < GpuFrameHeader::kResourceStatCount; ++nStat)
-            headers.append(QString::fromLatin1(kResourceStatHeaders[nStat]));
-        for (int nBin = 0; nBin < GpuFrameHeader::kTexDimHistBins; ++nBin)
-            headers.append(QStringLiteral("Bound TEX Dim Hist (%1)").arg(1u << nBin));
+        for (int nColumn = 0; nColumn < kFrameStatsColumnCount; ++nColumn)
+            headers.append(FrameStatsColumnHeader(nColumn));
         return headers;
     }();
     QList<QStandardItem *> row;
@@ -680,52 +475,24 @@ const GrowableArray<QStandardItem *> &CGpuFrameProfileModel::sampleItems() const
 
 QString CGpuFrameProfileModel::SampleColumnHeader(int nColumn)
 {
-    if (nColumn < 0 || nColumn >= kSampleColumnCount)
-        return QString();
-    return QString::fromLatin1(kSampleColumns[nColumn].pszHeader);
+    return ::SampleColumnHeader(nColumn);
 }
 
 QVariant CGpuFrameProfileModel::SampleColumnValue(const GpuSampleRecord *pRecord, int nSampleIndex, int nColumn) const
 {
-    if (!pRecord || nColumn < 0 || nColumn >= kSampleColumnCount)
-        return QVariant();
-    CellContent cell;
-    ColumnContent(pRecord, nSampleIndex, nColumn, m_flFirstGpuStart, nullptr, &cell);
-    return cell.value;
+    return pRecord ? ::SampleColumnValue(*pRecord, nSampleIndex, nColumn, m_flFirstGpuStart) : QVariant();
 }
 
 QString CGpuFrameProfileModel::SampleColumnText(const GpuSampleRecord *pRecord, int nSampleIndex, int nColumn) const
 {
-    if (!pRecord || nColumn < 0 || nColumn >= kSampleColumnCount)
-        return QString();
-    CellContent cell;
-    ColumnContent(pRecord, nSampleIndex, nColumn, m_flFirstGpuStart, nullptr, &cell);
-    return cell.text;
+    return pRecord ? ::SampleColumnText(*pRecord, nSampleIndex, nColumn, m_flFirstGpuStart) : QString();
 }
 
 QColor CGpuFrameProfileModel::SampleRowColor(const GpuSampleRecord *pRecord) const
 {
     if (pRecord == &m_frameTotals)
         return QColor(Qt::white);
-    const std::string_view sName = pRecord->Name();
-    if (!sName.empty() && sName[0] == '#') {
-        int nParts = 0;
-        SplitSamplePath(sName, SAMPLE_PATH_VIEW, &nParts);
-        if (nParts < 2)
-            return QColor(Qt::white);
-    }
-    std::string_view sLeaf = sName;
-    const size_t nSlash = sLeaf.rfind('/');
-    if (nSlash != std::string_view::npos)
-        sLeaf.remove_prefix(nSlash + 1);
-    const size_t nSpace = sLeaf.find(' ');
-    if (nSpace != std::string_view::npos)
-        sLeaf = sLeaf.substr(0, nSpace);
-    if (!sLeaf.empty() && sLeaf[0] == '+')
-        return QColor(230, 230, 230);
-    const uint32 h = MurmurHash2(sLeaf.data(), int(sLeaf.size()), 1);
-    return QColor(int((h & 255) * 70 / 255 + 155), int(((h >> 8) & 255) * 70 / 255 + 155),
-                  int(((h >> 16) & 255) * 70 / 255 + 155), 255);
+    return QColor::fromRgba(SampleRowRgb(*pRecord));
 }
 
 QStandardItem *CGpuFrameProfileModel::MakeSampleItem(QStandardItem *pItem, const GpuSampleRecord *pRecord,

@@ -13,6 +13,7 @@
 #include "bedrock/growable_array.h"
 #include "gpuprofiler/framedata/frame_record.h"
 #include "gpuprofiler/framedata/gpu_frame.h"
+#include "gpuprofiler/framedata/sample_columns.h"
 
 #include <QBrush>
 #include <QColor>

@@ -3,7 +3,7 @@
 // memory across window lifetimes.
 
 #include "gpuprofiler/devicewindow/bar_graph_item_delegate.h"
-#include "gpuprofiler/devicewindow/csv_export.h"
+#include "gpuprofiler/framedata/csv_export.h"
 #include "gpuprofiler/devicewindow/device_window.h"
 #include "gpuprofiler/framedata/frame_profile_model.h"
 #include "target/frame_generator.h"
