@@ -429,12 +429,7 @@ void CQCGPUProfilerDeviceWindow::SetSelectedFrame(int nIdx)
     sampleModel->SetFrame(selectedFrame ? &selectedFrame->frame : nullptr);
     sampleModel->clear();
     sampleModel->SetHierarchical(bHierarchical);
-    // Nothing looks at the rows while the tree has no model (live): they are built only if
-    // something asks for them before the next frame replaces them.
-    if (samplesTree->model() == sampleModel)
-        sampleModel->Rebuild(bHierarchical);
-    else
-        sampleModel->RebuildDeferred(bHierarchical);
+    sampleModel->Rebuild(bHierarchical);
     ShowFrameOnTimeline();
     ShowPanelRow(frameStatsPanel, sampleModel->frameStatsModel()->index(0, 0));
     ConfigureSamplesTree();

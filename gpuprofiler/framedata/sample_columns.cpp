@@ -165,7 +165,7 @@ QString FrameStatsColumnHeader(int nColumn)
 }
 
 bool SampleColumnCell(const GpuSampleRecord &record, int nSampleIndex, int nColumn, double flFirstGpuStart,
-                      SampleCell *pCell)
+                      SampleCell *pCell, bool bText)
 {
     if (nColumn < 0 || nColumn >= kSampleColumnCount)
         return false;
@@ -180,7 +180,8 @@ bool SampleColumnCell(const GpuSampleRecord &record, int nSampleIndex, int nColu
     case KIND_INDEX:
         pCell->value = nSampleIndex;
         // Plain decimal, like the "[first..last]" range that replaces it on group rows.
-        pCell->text = QString::number(nSampleIndex);
+        if (bText)
+            pCell->text = QString::number(nSampleIndex);
         pCell->flNumber = nSampleIndex;
         return true;
     case KIND_GPU_START:
@@ -194,28 +195,32 @@ bool SampleColumnCell(const GpuSampleRecord &record, int nSampleIndex, int nColu
         else
             flMs = record.CpuTime() * 1000.0;
         pCell->value = flMs;
-        pCell->text = CNumberTexts::Fixed(flMs, column.nKind == KIND_GPU_START ? 2 : 3);
+        if (bText)
+            pCell->text = CNumberTexts::Fixed(flMs, column.nKind == KIND_GPU_START ? 2 : 3);
         pCell->flNumber = flMs;
         return true;
     }
     case KIND_U16: {
         const int nValue = LoadBigEndian16(pBytes + column.nArg);
         pCell->value = nValue;
-        pCell->text = CNumberTexts::Integer(uint32(nValue));
+        if (bText)
+            pCell->text = CNumberTexts::Integer(uint32(nValue));
         pCell->flNumber = nValue;
         return true;
     }
     case KIND_U32: {
         const uint32 nValue = LoadBigEndian32(pBytes + column.nArg);
         pCell->value = nValue;
-        pCell->text = CNumberTexts::Integer(nValue);
+        if (bText)
+            pCell->text = CNumberTexts::Integer(nValue);
         pCell->flNumber = nValue;
         return true;
     }
     case KIND_CULLED: {
         const float flValue = CulledPercent(record.IaPrims(), record.CPrims());
         pCell->value = flValue;
-        pCell->text = QString::number(double(flValue), 'f', 2) + QLatin1Char('%');
+        if (bText)
+            pCell->text = QString::number(double(flValue), 'f', 2) + QLatin1Char('%');
         pCell->flNumber = flValue;
         return true;
     }
@@ -224,7 +229,8 @@ bool SampleColumnCell(const GpuSampleRecord &record, int nSampleIndex, int nColu
         const uint32 nNumerator = column.nKind == KIND_ACMR ? record.VsInvokes() : record.Verts();
         const float flValue = RoundedRatio(nNumerator, record.IaPrims());
         pCell->value = flValue;
-        pCell->text = CNumberTexts::Fixed(double(flValue), 2);
+        if (bText)
+            pCell->text = CNumberTexts::Fixed(double(flValue), 2);
         pCell->flNumber = flValue;
         return true;
     }
@@ -235,7 +241,7 @@ bool SampleColumnCell(const GpuSampleRecord &record, int nSampleIndex, int nColu
 QVariant SampleColumnValue(const GpuSampleRecord &record, int nSampleIndex, int nColumn, double flFirstGpuStart)
 {
     SampleCell cell;
-    SampleColumnCell(record, nSampleIndex, nColumn, flFirstGpuStart, &cell);
+    SampleColumnCell(record, nSampleIndex, nColumn, flFirstGpuStart, &cell, false);
     return cell.value;
 }
 

@@ -65,9 +65,10 @@ QString FrameStatsColumnHeader(int nColumn);
 
 // One cell of a record (a sample, a group totals record or the frame totals). nSampleIndex is
 // what "Index" shows; flFirstGpuStart is the gpuStartTime of the frame's record 0, the origin of
-// "GPU Start Time". False (and nothing filled) for a column outside 0..54.
+// "GPU Start Time". Without bText the text is left alone (formatting numbers is the dearest
+// part of a cell). False (and nothing filled) for a column outside 0..54.
 bool SampleColumnCell(const GpuSampleRecord &record, int nSampleIndex, int nColumn, double flFirstGpuStart,
-                      SampleCell *pCell);
+                      SampleCell *pCell, bool bText = true);
 QVariant SampleColumnValue(const GpuSampleRecord &record, int nSampleIndex, int nColumn, double flFirstGpuStart);
 QString SampleColumnText(const GpuSampleRecord &record, int nSampleIndex, int nColumn, double flFirstGpuStart);
 

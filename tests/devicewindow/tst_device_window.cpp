@@ -14,6 +14,7 @@
 #include "tests/devicewindow/window_test_support.h"
 #include "tests/support/test_support.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QComboBox>
 #include <QHeaderView>
@@ -366,6 +367,35 @@ private slots:
         QCOMPARE(pWindow->SelectedFrame(), nullptr);
         QCOMPARE(pWindow->SampleModel()->rowCount(), 0);
         QCOMPARE(pWindow->TimelineView()->SampleCount(), 0);
+    }
+
+    // The sample model as the window drives it, watched by a tester from before the first frame:
+    // frames streaming in live (flat), pausing into the tree, clicks on history columns, layout
+    // switches and expansion, and going live again.
+    void sampleModelStaysConsistentWhileFramesStreamIn()
+    {
+        CommandRecorder recorder;
+        auto pWindow = MakeWindow();
+        QAbstractItemModelTester tester(pWindow->SampleModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        FrameGeneratorOptions options;
+        options.nSampleCount = 300;
+        options.nSampleCountVariation = 50;
+        CFrameGenerator generator(11, options);
+        QAction *pHierarchy = ToolbarAction(*pWindow, QStringLiteral("Hierarchy"));
+        for (int nRound = 0; nRound < 2; ++nRound) {
+            for (int i = 0; i < 6; ++i)
+                Record(*pWindow, generator.NextFrame());
+            pWindow->PauseAction()->setChecked(true);
+            pWindow->TimerCallback();
+            QCOMPARE(pWindow->SamplesTree()->model(), pWindow->SampleModel());
+            for (int nColumn : {1, 4, 2}) {
+                pWindow->HistoryTable()->setCurrentIndex(pWindow->HistoryModel()->index(0, nColumn));
+                ToolbarAction(*pWindow, QStringLiteral("Expand All"))->trigger();
+                pHierarchy->toggle();
+                pWindow->SamplesTree()->sortByColumn(6, Qt::DescendingOrder);
+            }
+            pWindow->PauseAction()->setChecked(false);
+        }
     }
 };
 
