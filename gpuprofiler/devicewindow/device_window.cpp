@@ -62,6 +62,7 @@ void CQCGPUProfilerDeviceWindow::SetSaveFileNameProvider(SaveFileNameProvider pr
 CQCGPUProfilerDeviceWindow::CQCGPUProfilerDeviceWindow(const char *pszTargetName, uint32 nWindowId)
     : QMainWindow(nullptr), targetName(pszTargetName ? pszTargetName : ""), windowId(nWindowId)
 {
+    shownFrame.samples = &shownSamples;
     sampleModel = new CGpuFrameProfileModel(this);
     historyModel = new QStandardItemModel(this);
     historyModel->setRowCount(1);
@@ -213,7 +214,9 @@ CQCGPUProfilerDeviceWindow::~CQCGPUProfilerDeviceWindow()
     // The tree's model and the history are about to go; nothing may point into them.
     samplesTree->setModel(nullptr);
     sampleModel->SetFrame(nullptr);
+    sampleModel->clear();
     selectedFrame = nullptr;
+    shownSamples.Purge();
     ReleasePendingFrames();
     pendingFrames.Purge();
     frameHistory.Clear();
@@ -324,9 +327,9 @@ void CQCGPUProfilerDeviceWindow::SamplesTreeItemCurrentItemChanged(QModelIndex c
     if (!indexCell.isValid())
         return;
     const int nSample = indexCell.data(Qt::UserRole).toInt();
-    if (!selectedFrame || nSample < 0 || nSample >= selectedFrame->frame.SampleCount())
+    if (!selectedFrame || nSample < 0 || nSample >= shownFrame.SampleCount())
         return;
-    const GpuSampleRecord &sample = selectedFrame->frame.Samples()[nSample];
+    const GpuSampleRecord &sample = shownFrame.Samples()[nSample];
     timelineView->SetCursorTime(sample.GpuStartTime() - timelineOrigin, true, false);
 }
 
@@ -354,6 +357,9 @@ void CQCGPUProfilerDeviceWindow::SwapChainComboBoxIndexChanged(int index)
     selectedSwapChain = swapChains[index];
     frameHistory.Clear();
     tableCount = -1; // the table no longer mirrors the ring
+    // The old swap chain's frame is gone from everything that showed it: until this swap chain
+    // sends a frame, no frame is selected.
+    SetSelectedFrame(-1);
     if (paused) {
         paused = false;
         pauseAction->setChecked(false);
@@ -374,7 +380,7 @@ void CQCGPUProfilerDeviceWindow::SaveCurrentProfileAsCSV()
     // While live the timer went on recording during the dialog: export what is selected now.
     if (!selectedFrame)
         return;
-    const QString sText = BuildFrameCsvText(&selectedFrame->frame);
+    const QString sText = BuildFrameCsvText(ShownFrame());
     QFile file(sFileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
         QMessageBox::warning(this, QStringLiteral("GPU Profiler"), QStringLiteral("Error writing to file %1.").arg(sFileName),
@@ -398,8 +404,7 @@ void CQCGPUProfilerDeviceWindow::TimerCallback()
     s_bTimerCallbackRunning = true;
 
     if (!paused && pendingFrames.Count() > 0) {
-        const PendingFrame &newest = pendingFrames[pendingFrames.Count() - 1];
-        ProcessFrame(&newest.header, newest.samples.Count() > 0 ? newest.samples.Base() : nullptr, newest.samples.Count());
+        ProcessFrame(pendingFrames[pendingFrames.Count() - 1]);
     }
     // Frames that arrive while paused, and all but the newest of a tick, are never recorded.
     ReleasePendingFrames();
@@ -426,8 +431,10 @@ void CQCGPUProfilerDeviceWindow::SetSelectedFrame(int nIdx)
 {
     selectedFrame = frameHistory.EntryAt(nIdx);
     const bool bHierarchical = paused && hierarchical;
-    sampleModel->SetFrame(selectedFrame ? &selectedFrame->frame : nullptr);
+    // The model lets go of the records before they are replaced.
+    sampleModel->SetFrame(selectedFrame ? &shownFrame : nullptr);
     sampleModel->clear();
+    ShowSelectedRecords();
     sampleModel->SetHierarchical(bHierarchical);
     sampleModel->Rebuild(bHierarchical);
     ShowFrameOnTimeline();
@@ -475,9 +482,10 @@ void CQCGPUProfilerDeviceWindow::ExpandTreeViewTwoDeep()
 // ---------------------------------------------------------------------------------------------
 // Frame intake
 
-void CQCGPUProfilerDeviceWindow::ProcessFrame(const GpuFrameHeader *pHeader, const GpuSampleRecord *pSamples, int32 nAvailable)
+void CQCGPUProfilerDeviceWindow::ProcessFrame(PendingFrame &pending)
 {
-    const uint64 nSwapChainId = pHeader->SwapChainId();
+    const GpuFrameHeader &header = pending.header;
+    const uint64 nSwapChainId = header.SwapChainId();
     bool bKnown = false;
     for (uint64 nKnown : swapChains) {
         if (nKnown == nSwapChainId) {
@@ -488,7 +496,7 @@ void CQCGPUProfilerDeviceWindow::ProcessFrame(const GpuFrameHeader *pHeader, con
     if (!bKnown) {
         if (swapChains.AddToTail(nSwapChainId) < 0)
             return;
-        const std::string_view sName = pHeader->SwapChainName();
+        const std::string_view sName = header.SwapChainName();
         // Adding the first item makes it current, which selects its swap chain right here.
         swapChainCombo->addItem(QStringLiteral("Swapchain \"%1\" (0x%2)")
                                     .arg(QString::fromLatin1(sName.data(), qsizetype(sName.size())))
@@ -501,40 +509,33 @@ void CQCGPUProfilerDeviceWindow::ProcessFrame(const GpuFrameHeader *pHeader, con
 
     // The subtool hands over only complete frames, whose arrays hold exactly the announced
     // count; a header that claims more than came with it is held to what came.
-    uint32 nSampleCount = pHeader->SampleCount();
-    const uint32 nArrived = pSamples && nAvailable > 0 ? uint32(nAvailable) : 0;
-    if (nSampleCount > nArrived)
-        nSampleCount = nArrived;
-    const int64 nBytes = int64(nSampleCount ? nSampleCount : 1) * int64(sizeof(GpuSampleRecord));
-    if (frameHistory.Count() > 0 && frameHistory.SampleBytes() + nBytes > kMaxHistorySampleBytes) {
-        while (frameHistory.Count() > 0 && frameHistory.SampleBytes() + nBytes > kMaxHistorySampleBytes)
-            frameHistory.DropOldest();
-        tableCount = -1;
+    GpuSampleArray samples;
+    samples.Swap(pending.samples);
+    const uint32 nArrived = uint32(samples.Count());
+    if (header.SampleCount() < nArrived)
+        samples.SetCount(int32(header.SampleCount()));
+    if (samples.IsEmpty() && samples.SetCount(1)) {
+        // An empty frame is recorded with one placeholder sample, so every recorded frame has
+        // at least one.
+        samples[0].SetName("Dummy");
     }
+    const double flTotalGpuTime = RemoveBubblesAndTotal(samples);
 
-    FrameHistoryEntry &entry = frameHistory.Slot(frameHistory.AddEntry());
-    entry.frame.header = *pHeader;
-    entry.frame.samples = &entry.sampleArray;
-    if (nSampleCount > 0 && entry.sampleArray.SetCount(int32(nSampleCount))) {
-        std::memcpy(entry.sampleArray.Base(), pSamples, size_t(nSampleCount) * sizeof(GpuSampleRecord));
-    } else if (entry.sampleArray.SetCount(1)) {
-        // An empty frame (or one whose samples cannot be stored) is recorded with one
-        // placeholder sample, so every recorded frame has at least one.
-        entry.sampleArray[0] = GpuSampleRecord{};
-        entry.sampleArray[0].SetName("Dummy");
-    } else {
-        entry.frame.samples = nullptr;
-    }
-
-    RemoveBubblesAndTotal(entry);
+    // The model lets go of the shown records before they are replaced by this frame's, which
+    // are shown as they are (no unpacking) when the recording selects it.
+    sampleModel->clear();
+    FrameHistoryEntry &entry = frameHistory.Record(header, samples.Base(), samples.Count(), flTotalGpuTime);
+    shownSamples.Swap(samples);
+    shownFrame.header = header;
+    shownSerial = entry.sampleCount == shownSamples.Count() ? entry.serial : 0;
     RebuildHistoryTable();
 }
 
-void CQCGPUProfilerDeviceWindow::RemoveBubblesAndTotal(FrameHistoryEntry &entry)
+double CQCGPUProfilerDeviceWindow::RemoveBubblesAndTotal(GpuSampleArray &samples) const
 {
     double flCpu = 0.0;
     double flGpu = 0.0;
-    for (GpuSampleRecord &sample : entry.sampleArray) {
+    for (GpuSampleRecord &sample : samples) {
         if (removeBubbles) {
             sample.SetCpuStartTime(flCpu);
             sample.SetGpuStartTime(flGpu);
@@ -542,7 +543,23 @@ void CQCGPUProfilerDeviceWindow::RemoveBubblesAndTotal(FrameHistoryEntry &entry)
         flCpu += sample.CpuTime();
         flGpu += sample.GpuTime();
     }
-    entry.totalGpuTime = flGpu;
+    return flGpu;
+}
+
+void CQCGPUProfilerDeviceWindow::ShowSelectedRecords()
+{
+    shownFrame.samples = &shownSamples;
+    if (!selectedFrame) {
+        shownSamples.Purge();
+        shownSerial = 0;
+        return;
+    }
+    if (selectedFrame->serial == shownSerial)
+        return;
+    shownFrame.header = selectedFrame->header;
+    shownSerial = frameHistory.DecodeSamples(*selectedFrame, &shownSamples) ? selectedFrame->serial : 0;
+    if (!shownSerial)
+        shownSamples.Purge();
 }
 
 void CQCGPUProfilerDeviceWindow::AppendHistoryColumn()
@@ -637,14 +654,14 @@ void CQCGPUProfilerDeviceWindow::RebuildHistoryTable()
 
 void CQCGPUProfilerDeviceWindow::ShowFrameOnTimeline()
 {
-    LoadFrameOnTimeline(timelineView, selectedFrame ? &selectedFrame->frame : nullptr, &timelineOrigin);
+    LoadFrameOnTimeline(timelineView, ShownFrame(), &timelineOrigin);
 }
 
 void CQCGPUProfilerDeviceWindow::AttachSamplesTree()
 {
     samplesTree->setModel(sampleModel);
     if (sampleModel->hierarchical() != hierarchical) {
-        sampleModel->SetFrame(selectedFrame ? &selectedFrame->frame : nullptr);
+        sampleModel->SetFrame(selectedFrame ? &shownFrame : nullptr);
         sampleModel->clear();
         sampleModel->SetHierarchical(hierarchical);
         sampleModel->Rebuild(hierarchical);

@@ -55,6 +55,9 @@ public:
     const QByteArray &TargetName() const { return targetName; }
     FrameHistory &History() { return frameHistory; }
     FrameHistoryEntry *SelectedFrame() const { return selectedFrame; }
+    // The selected frame's header and records, as the model, the timeline and the export read
+    // them; null when no frame is selected.
+    const GpuFrame *ShownFrame() const { return selectedFrame ? &shownFrame : nullptr; }
     CGpuFrameProfileModel *SampleModel() const { return sampleModel; }
     CQTimelineView *TimelineView() const { return timelineView; }
     QTreeView *SamplesTree() const { return samplesTree; }
@@ -74,11 +77,6 @@ public:
     double TimelineOrigin() const { return timelineOrigin; }
     int32 ExpandDepth() const { return expandDepth; }
 
-    // The recorded frames keep at most this many bytes of samples; beyond it the oldest frames
-    // are dropped early, so that a target sending huge frames cannot make the ring hold 499 of
-    // them (499 frames of 1,000 samples take about 200 MB; of 50,000 samples they would take
-    // 10 GB).
-    static constexpr int64 kMaxHistorySampleBytes = int64(768) << 20;
     // The pending queue holds at most this many frames, oldest first, and waiting frames other
     // than the newest hold at most this many bytes of samples.
     static constexpr int32 kMaxPendingFrames = 129;
@@ -110,8 +108,10 @@ protected:
 private:
     void BuildContents();
     void SendCommand(uint32 nCode, uint32 nValue);
-    void ProcessFrame(const GpuFrameHeader *pHeader, const GpuSampleRecord *pSamples, int32 nAvailable);
-    void RemoveBubblesAndTotal(FrameHistoryEntry &entry);
+    void ProcessFrame(PendingFrame &pending);
+    double RemoveBubblesAndTotal(GpuSampleArray &samples) const;
+    // Makes the shown frame the selected one, unpacking its records unless they are shown already.
+    void ShowSelectedRecords();
     void RebuildHistoryTable();
     void AppendHistoryColumn();
     // The selected columns of the history row as sorted runs, touching runs joined.
@@ -144,6 +144,11 @@ private:
     uint64 selectedSwapChain = kNoSwapChain;
     FrameHistory frameHistory;
     FrameHistoryEntry *selectedFrame = nullptr;
+    // The selected frame unpacked: its header and records (the newest frame's records are kept
+    // as they arrived, so a live tick unpacks nothing), and the serial of the entry they are.
+    GpuFrame shownFrame;
+    GpuSampleArray shownSamples;
+    uint64 shownSerial = 0;
     CGpuFrameProfileModel *sampleModel = nullptr;
     GrowableArray<PendingFrame> pendingFrames;
     bool paused = false;
