@@ -19,10 +19,13 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSplitter>
 #include <QStandardItemModel>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
@@ -32,6 +35,8 @@
 #include <algorithm>
 #include <cstring>
 
+Q_LOGGING_CATEGORY(lcGpuProfiler, "corvid.tool.gpuprofiler")
+
 namespace {
 
 // One flag for the whole process: a TimerCallback never runs inside another one, of this
@@ -40,6 +45,20 @@ bool s_bTimerCallbackRunning = false;
 
 constexpr int kHistoryColumnWidth = 16;
 constexpr int kHistoryRowHeight = 80;
+
+// A target's text as the window shows or logs it: printable characters only (controls, which
+// could break a label or fake a log line, become '?'), at most nMaxLength of them.
+QString PrintableText(const char *pText, size_t nMaxLength)
+{
+    const size_t nLength = pText ? strnlen(pText, nMaxLength) : 0;
+    QString sText = QString::fromLatin1(pText, qsizetype(nLength));
+    for (QChar &c : sText) {
+        const ushort u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0))
+            c = QLatin1Char('?');
+    }
+    return sText;
+}
 
 QString ToolImage(const char *pszFile)
 {
@@ -199,6 +218,16 @@ void CQCGPUProfilerDeviceWindow::BuildContents()
     // Wide enough for the longest label and a value beside it.
     resizeDocks({pStatsDock, pInspectorDock}, {380, 380}, Qt::Horizontal);
 
+    // "Frame Stats" always shows the frame the model was last built for: a rebuild refills the
+    // statistics model, whoever asked for it (a new frame, or the "Hierarchy" toggle).
+    connect(sampleModel, &QAbstractItemModel::modelReset, this, [this] {
+        if (sampleModel->columnCount() > 0)
+            ShowPanelRow(frameStatsPanel, sampleModel->frameStatsModel()->index(0, 0));
+    });
+    // Names hide in collapsed rows when the columns are fitted; a row the user opens shows its
+    // samples' names in full. Only "Name" is fitted again: widths the user gave stay.
+    connect(samplesTree, &QTreeView::expanded, this, [this] { samplesTree->resizeColumnToContents(0); });
+
     auto *pTimer = new QTimer(this);
     connect(pTimer, &QTimer::timeout, this, &CQCGPUProfilerDeviceWindow::TimerCallback);
     pTimer->start(16);
@@ -221,6 +250,7 @@ CQCGPUProfilerDeviceWindow::~CQCGPUProfilerDeviceWindow()
     pendingFrames.Purge();
     frameHistory.Clear();
     swapChains.Purge();
+    swapChainIndex.clear();
 }
 
 void CQCGPUProfilerDeviceWindow::SendCommand(uint32 nCode, uint32 nValue)
@@ -292,6 +322,38 @@ void CQCGPUProfilerDeviceWindow::OnTargetStateChanged(int nState)
         return;
     SendCommand(1, pipelineFlushing ? 1 : 0);
     SendCommand(0, 1);
+}
+
+void CQCGPUProfilerDeviceWindow::OnContentError(int nKind, const char *pszReason, uint64 nDropped)
+{
+    const QString sReason = PrintableText(pszReason, 256);
+    if (!contentErrorLabel) {
+        contentErrorLabel = new QLabel(this);
+        statusBar()->addWidget(contentErrorLabel, 1);
+    }
+    contentErrorLabel->setText(QStringLiteral("%1 malformed chunks dropped; last: %2").arg(QLocale().toString(nDropped), sReason));
+
+    // One line for each kind of mistake, then at most one a minute: a broken target sends the
+    // same mistake with every frame, and the log must stay readable.
+    ContentLog &log = contentLogs[nKind >= 0 && nKind < kContentErrorKinds ? nKind : 0];
+    const QString sTarget = PrintableText(targetName.constData(), size_t(targetName.size()));
+    if (!log.lastLine.isValid()) {
+        qCWarning(lcGpuProfiler).noquote() << QStringLiteral("%1: dropped %2").arg(sTarget, sReason);
+        log.lastLine.start();
+    } else if (log.lastLine.hasExpired(kContentLogIntervalMs)) {
+        qCWarning(lcGpuProfiler).noquote()
+            << QStringLiteral("%1: dropped %2 more like this since the last report, the latest %3")
+                   .arg(sTarget, QString::number(log.nSinceLine + 1), sReason);
+        log.lastLine.start();
+        log.nSinceLine = 0;
+    } else {
+        ++log.nSinceLine;
+    }
+}
+
+QString CQCGPUProfilerDeviceWindow::StatusText() const
+{
+    return contentErrorLabel ? contentErrorLabel->text() : QString();
 }
 
 void CQCGPUProfilerDeviceWindow::ReleasePendingFrames()
@@ -438,7 +500,6 @@ void CQCGPUProfilerDeviceWindow::SetSelectedFrame(int nIdx)
     sampleModel->SetHierarchical(bHierarchical);
     sampleModel->Rebuild(bHierarchical);
     ShowFrameOnTimeline();
-    ShowPanelRow(frameStatsPanel, sampleModel->frameStatsModel()->index(0, 0));
     ConfigureSamplesTree();
 }
 
@@ -471,12 +532,14 @@ void CQCGPUProfilerDeviceWindow::ExpandTreeViewOneDeep()
 {
     expandDepth = 1;
     samplesTree->expandToDepth(0);
+    samplesTree->resizeColumnToContents(0);
 }
 
 void CQCGPUProfilerDeviceWindow::ExpandTreeViewTwoDeep()
 {
     expandDepth = 2;
     samplesTree->expandAll();
+    samplesTree->resizeColumnToContents(0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -486,21 +549,22 @@ void CQCGPUProfilerDeviceWindow::ProcessFrame(PendingFrame &pending)
 {
     const GpuFrameHeader &header = pending.header;
     const uint64 nSwapChainId = header.SwapChainId();
-    bool bKnown = false;
-    for (uint64 nKnown : swapChains) {
-        if (nKnown == nSwapChainId) {
-            bKnown = true;
-            break;
+    if (!swapChainIndex.contains(nSwapChainId)) {
+        if (swapChains.Count() >= kMaxSwapChains) {
+            if (unlistedSwapChainFrames++ == 0)
+                qCWarning(lcGpuProfiler).noquote()
+                    << QStringLiteral("%1: more than %2 swap chains; frames of further swap chains are dropped")
+                           .arg(PrintableText(targetName.constData(), size_t(targetName.size())),
+                                QString::number(kMaxSwapChains));
+            return;
         }
-    }
-    if (!bKnown) {
         if (swapChains.AddToTail(nSwapChainId) < 0)
             return;
-        const std::string_view sName = header.SwapChainName();
+        swapChainIndex.insert(nSwapChainId, swapChains.Count() - 1);
         // Adding the first item makes it current, which selects its swap chain right here.
+        const std::string_view sName = header.SwapChainName();
         swapChainCombo->addItem(QStringLiteral("Swapchain \"%1\" (0x%2)")
-                                    .arg(QString::fromLatin1(sName.data(), qsizetype(sName.size())))
-                                    .arg(QString::number(nSwapChainId, 16)));
+                                    .arg(PrintableText(sName.data(), sName.size()), QString::number(nSwapChainId, 16)));
     }
     if (selectedSwapChain == kNoSwapChain)
         selectedSwapChain = nSwapChainId;

@@ -39,10 +39,10 @@ struct GpuFrameHeader
     uint64 SwapChainId() const { return LoadBigEndian64(swapChainId); }
     void SetSwapChainId(uint64 v) { StoreBigEndian64(swapChainId, v); }
 
-    // The name up to its terminator; never more than the field, even without one.
+    // The name up to its terminator; never more than 63 characters, even without one.
     std::string_view SwapChainName() const
     {
-        return {swapChainName, strnlen(swapChainName, sizeof(swapChainName))};
+        return {swapChainName, strnlen(swapChainName, sizeof(swapChainName) - 1)};
     }
     // Copies at most 63 characters and terminates; the rest of the field is zeroed.
     void SetSwapChainName(std::string_view text)
@@ -186,8 +186,8 @@ struct GpuSampleRecord
     void SetInstHist(int nBin, uint16 v) { StoreBigEndian16(instHist[nBin], v); }
     void SetPrimsPerDrawHist(int nBin, uint16 v) { StoreBigEndian16(primsPerDrawHist[nBin], v); }
 
-    // The name up to its terminator; never more than the field, even without one.
-    std::string_view Name() const { return {name, strnlen(name, sizeof(name))}; }
+    // The name up to its terminator; never more than 254 characters, even without one.
+    std::string_view Name() const { return {name, strnlen(name, sizeof(name) - 1)}; }
     // Copies at most 254 characters and terminates; the rest of the field is zeroed.
     void SetName(std::string_view text)
     {
