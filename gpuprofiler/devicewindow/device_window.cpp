@@ -25,6 +25,7 @@
 #include <QMessageBox>
 #include <QSplitter>
 #include <QStandardItemModel>
+#include <QScopedValueRollback>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
@@ -226,7 +227,11 @@ void CQCGPUProfilerDeviceWindow::BuildContents()
     });
     // Names hide in collapsed rows when the columns are fitted; a row the user opens shows its
     // samples' names in full. Only "Name" is fitted again: widths the user gave stay.
-    connect(samplesTree, &QTreeView::expanded, this, [this] { samplesTree->resizeColumnToContents(0); });
+    // The tree also reports every row that "Expand All" opens; those are fitted once, after.
+    connect(samplesTree, &QTreeView::expanded, this, [this] {
+        if (!expandingRows)
+            samplesTree->resizeColumnToContents(0);
+    });
 
     auto *pTimer = new QTimer(this);
     connect(pTimer, &QTimer::timeout, this, &CQCGPUProfilerDeviceWindow::TimerCallback);
@@ -531,14 +536,14 @@ void CQCGPUProfilerDeviceWindow::ExpandTreeViewZeroDeep()
 void CQCGPUProfilerDeviceWindow::ExpandTreeViewOneDeep()
 {
     expandDepth = 1;
-    samplesTree->expandToDepth(0);
+    ApplyExpandDepth();
     samplesTree->resizeColumnToContents(0);
 }
 
 void CQCGPUProfilerDeviceWindow::ExpandTreeViewTwoDeep()
 {
     expandDepth = 2;
-    samplesTree->expandAll();
+    ApplyExpandDepth();
     samplesTree->resizeColumnToContents(0);
 }
 
@@ -753,12 +758,17 @@ void CQCGPUProfilerDeviceWindow::ConfigureSamplesTree()
     for (int c = 31; c < kSampleColumnCount; ++c)
         samplesTree->setColumnHidden(c, true);
     ApplyExpandDepth();
-    for (int c = 0; c < kSampleColumnCount; ++c)
-        samplesTree->resizeColumnToContents(c);
+    // Hidden columns are fitted when a layout change shows them; measuring them now would only
+    // cost time.
+    for (int c = 0; c < kSampleColumnCount; ++c) {
+        if (!samplesTree->isColumnHidden(c))
+            samplesTree->resizeColumnToContents(c);
+    }
 }
 
 void CQCGPUProfilerDeviceWindow::ApplyExpandDepth()
 {
+    const QScopedValueRollback<bool> expanding(expandingRows, true);
     if (expandDepth == 0)
         samplesTree->collapseAll();
     else if (expandDepth == 1)

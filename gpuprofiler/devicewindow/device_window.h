@@ -192,6 +192,7 @@ private:
     int32 tableCount = 0;
     bool closingCommandsSent = false;
     bool closingByUser = false;
+    bool expandingRows = false; // the tree is being expanded or collapsed as a whole
 
     // What the target sent that was dropped: the status line (made with the first) and, per
     // kind, when its last log line was written and how many came since.

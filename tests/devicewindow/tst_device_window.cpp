@@ -454,12 +454,12 @@ private slots:
         auto pWindow = MakeWindow();
         QAbstractItemModelTester tester(pWindow->SampleModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         FrameGeneratorOptions options;
-        options.nSampleCount = 300;
+        options.nSampleCount = 120;
         options.nSampleCountVariation = 50;
         CFrameGenerator generator(11, options);
         QAction *pHierarchy = ToolbarAction(*pWindow, QStringLiteral("Hierarchy"));
         for (int nRound = 0; nRound < 2; ++nRound) {
-            for (int i = 0; i < 6; ++i)
+            for (int i = 0; i < 4; ++i)
                 Record(*pWindow, generator.NextFrame());
             pWindow->PauseAction()->setChecked(true);
             pWindow->TimerCallback();
