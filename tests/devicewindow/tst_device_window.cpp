@@ -264,21 +264,6 @@ private slots:
         QCOMPARE(ComboTexts(pWindow->SwapChainCombo()), QStringList({label}));
     }
 
-    // A target inventing swap chains: the list stops at 64; frames of further ones are counted,
-    // dropped, and reported in the log once.
-    void swapChainsAreBounded()
-    {
-        CommandRecorder recorder;
-        LogCollector log("corvid.tool.gpuprofiler");
-        auto pWindow = MakeWindow("Churn");
-        for (int i = 0; i < 80; ++i)
-            Record(*pWindow, TimedFrame(100 + uint64(i) % 70, {1.0}));
-        QCOMPARE(pWindow->SwapChainCombo()->count(), 64);
-        QCOMPARE(pWindow->UnlistedSwapChainFrames(), uint64(6));
-        QCOMPARE(log.Lines(), QStringList({"Churn: more than 64 swap chains; frames of further swap chains are dropped"}));
-        QCOMPARE(pWindow->History().Count(), 2); // the first swap chain's frames, 0 and 70
-    }
-
     void pauseTakesEffectAtTheNextTick()
     {
         CommandRecorder recorder;
