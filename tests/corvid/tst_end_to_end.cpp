@@ -17,7 +17,9 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QLabel>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -161,6 +163,52 @@ FrameBytes MakeFrameBytes(CFrameGenerator &generator, SampleChunkForm form)
     return frame;
 }
 
+// The text of a window's status line; empty without one.
+QString StatusLine(QWidget *pWindow)
+{
+    const QStatusBar *pStatus = pWindow->findChild<QStatusBar *>();
+    const QLabel *pLabel = pStatus ? pStatus->findChild<QLabel *>() : nullptr;
+    return pLabel ? pLabel->text() : QString();
+}
+
+// A scripted target on a local server: the console connects, the script says hello, and the
+// profiler is opened for it.
+struct ScriptedTarget
+{
+    QTcpServer server;
+    std::unique_ptr<CCorvidHost> pHost;
+    CCorvidConnection *pTarget = nullptr;
+    QTcpSocket *pSocket = nullptr;
+    QWidget *pWindow = nullptr;
+
+    bool Open(const QByteArray &name)
+    {
+        if (!server.listen(QHostAddress::LocalHost))
+            return false;
+        pHost = MakeHost();
+        pTarget = pHost->AddTarget(QStringLiteral("127.0.0.1"), server.serverPort());
+        if (!WaitFor([&] { return server.hasPendingConnections(); }))
+            return false;
+        pSocket = server.nextPendingConnection();
+        pSocket->write(Hello(name));
+        pWindow = OpenProfiler(*pHost, pTarget, QString::fromLatin1(name));
+        return pWindow != nullptr;
+    }
+    // Sends and lets the console and the window's timer take it.
+    void Send(const QByteArray &bytes, int nPumpMs = 25)
+    {
+        pSocket->write(bytes);
+        pSocket->flush();
+        Pump(nPumpMs);
+    }
+};
+
+QByteArray HeaderMessage(uint64 nSwapChain, uint32 nSamples)
+{
+    const GpuFrameHeader header = MakeFrameHeader(nSwapChain, "Main", nSamples);
+    return LinkMessage(GPU_PROFILER_CHUNK_FRAME, QByteArray(reinterpret_cast<const char *>(&header), int(sizeof(header))));
+}
+
 } // namespace
 
 class TestEndToEnd : public QObject
@@ -225,6 +273,94 @@ private slots:
         QVERIFY(pWindow);
         QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) >= 3; }));
         ShutDown(pHost);
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
+    // Frames past the old cap of 65,536 samples, from the demo target as its own process: they
+    // are assembled, recorded and shown whole.
+    void bigFramesTravelWhole()
+    {
+        AllocationSnapshot before;
+        CDemoTarget demo;
+        QVERIFY(demo.Start({QStringLiteral("--fps"), QStringLiteral("4"), QStringLiteral("--samples"), QStringLiteral("80000"),
+                            QStringLiteral("--name"), QStringLiteral("Big Frames")}));
+        auto pHost = MakeHost();
+        CCorvidConnection *pTarget = pHost->AddTarget(QStringLiteral("127.0.0.1"), demo.Port());
+        QWidget *pWindow = OpenProfiler(*pHost, pTarget, QStringLiteral("Big Frames"));
+        QVERIFY(pWindow);
+        QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) >= 2; }, 60000));
+        // Paused and flat, the tree lists every sample of the selected frame (80,000, give or
+        // take the demo's tenth).
+        Action(pWindow, QStringLiteral("Pause"))->trigger();
+        Action(pWindow, QStringLiteral("Hierarchy"))->trigger();
+        QTreeView *pTree = pWindow->findChild<QTreeView *>();
+        QVERIFY(WaitFor([&] { return pTree->model() != nullptr; }));
+        QVERIFY2(pTree->model()->rowCount() >= 72000, qPrintable(QString::number(pTree->model()->rowCount())));
+        QVERIFY(StatusLine(pWindow).isEmpty());
+        ShutDown(pHost);
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
+    // A target that gets its frames wrong in three ways, many times over: the window's status
+    // line counts what was dropped and says why, the log says it once per kind, and the next
+    // good frame is recorded as usual.
+    void malformedChunksAreCountedAndExplained()
+    {
+        AllocationSnapshot before;
+        LogCollector log("corvid.tool.gpuprofiler");
+        {
+            ScriptedTarget target;
+            QVERIFY(target.Open("Scripted"));
+            QByteArray bytes;
+            for (int i = 0; i < 20; ++i)
+                bytes += HeaderMessage(1, 5) + LinkMessage(GPU_PROFILER_CHUNK_DATA, QByteArray(409, 'x'));
+            QByteArray broken(4, 0);
+            StoreLittleEndian32(broken.data(), 2 * 408); // packed, announcing two records
+            broken += QByteArray(20, char(0xFF));
+            for (int i = 0; i < 20; ++i)
+                bytes += HeaderMessage(1, 5) + LinkMessage(GPU_PROFILER_CHUNK_COMPRESSED, broken);
+            // Too big: refused at the header; its samples are no news.
+            for (int i = 0; i < 3; ++i)
+                bytes += HeaderMessage(1, 700000) + LinkMessage(GPU_PROFILER_CHUNK_DATA, QByteArray(408, 'y'));
+            target.Send(bytes, 200);
+            FrameGeneratorOptions options;
+            options.nSampleCount = 50;
+            CFrameGenerator generator(3, options);
+            target.Send(MakeFrameBytes(generator, SampleChunkForm::Mixed).bytes, 200);
+            QVERIFY(WaitFor([&] { return HistoryFrames(target.pWindow) == 1; }));
+
+            QCOMPARE(StatusLine(target.pWindow),
+                     QStringLiteral("43 malformed chunks dropped; last: a frame of 700,000 samples, over the limit of 657,930 "
+                                    "samples (256 MiB)"));
+            QCOMPARE(log.Lines(),
+                     QStringList({"Scripted: dropped a sample chunk of 409 bytes, not a whole number of 408-byte records",
+                                  "Scripted: dropped a packed sample chunk of 24 bytes that does not unpack to its 816 bytes",
+                                  "Scripted: dropped a frame of 700,000 samples, over the limit of 657,930 samples (256 MiB)"}));
+            ShutDown(target.pHost);
+        }
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
+    // A target that invents a swap chain for every frame: the window lists 64 and says so once.
+    void swapChainChurnIsBounded()
+    {
+        AllocationSnapshot before;
+        LogCollector log("corvid.tool.gpuprofiler");
+        {
+            ScriptedTarget target;
+            QVERIFY(target.Open("Churn"));
+            for (uint64 nChain = 1; nChain <= 80; ++nChain) {
+                target.Send(HeaderMessage(nChain, 0), 0);
+                // Each frame must reach a timer tick of its own to be looked at.
+                const int nBefore = target.pWindow->findChild<QComboBox *>()->count();
+                WaitFor([&] { return target.pWindow->findChild<QComboBox *>()->count() > nBefore || nBefore == 64; }, 2000);
+                if (nBefore == 64)
+                    Pump(20);
+            }
+            QCOMPARE(target.pWindow->findChild<QComboBox *>()->count(), 64);
+            QCOMPARE(log.Lines(), QStringList({"Churn: more than 64 swap chains; frames of further swap chains are dropped"}));
+            ShutDown(target.pHost);
+        }
         GPUPROF_COMPARE_NO_LEAKS(before);
     }
 
