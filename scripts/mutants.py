@@ -17,7 +17,8 @@ Typical use, comparing two versions of the suite against the same faults:
 
 Each mutant records the original line, so a run refuses a mutant whose line has changed since it
 was picked (reported as "moved"). The worktree must be clean of other edits while a run goes on;
-an interrupted run restores the file it was mutating.
+an interrupted run restores the file it was mutating. A mutant whose line moved (within its file or
+to another product file) is found again by its text when that text is unique.
 """
 import argparse
 import json
@@ -123,6 +124,28 @@ def cmd_pick(args):
     print(f"{len(chosen)} mutants of {len(every)} sites -> {args.output}")
 
 
+def locate(m, files):
+    """Where the mutant's original line is now: its recorded place, else the one line in its file,
+    else the one line in any product file, with the same text (code moves between versions of the
+    tree; a line that is gone or no longer unique cannot be mutated the same way)."""
+    def lines_of(path):
+        try:
+            with open(os.path.join(ROOT, path), encoding="utf-8") as f:
+                return f.read().split("\n")
+        except OSError:
+            return []
+    own = lines_of(m["file"])
+    if m["line"] <= len(own) and own[m["line"] - 1] == m["orig"]:
+        return m["file"], m["line"]
+    for candidates in ([m["file"]], files):
+        hits = [(p, i + 1) for p in candidates for i, l in enumerate(lines_of(p)) if l == m["orig"]]
+        if len(hits) == 1:
+            return hits[0]
+        if hits:
+            return None
+    return None
+
+
 def run(cmd, timeout):
     try:
         return subprocess.run(cmd, cwd=ROOT, capture_output=True, text=True, timeout=timeout).returncode
@@ -152,15 +175,17 @@ def cmd_run(args):
     if build_and_test(args.jobs, args.test_timeout) != "survived":
         sys.exit("the unmutated tree does not pass its own suite; nothing to measure")
     results = []
+    files = product_files()
     for m in mutants:
-        path = os.path.join(ROOT, m["file"])
+        where = locate(m, files)
+        if not where:
+            results.append({**m, "result": "moved"})
+            continue
+        path, no = os.path.join(ROOT, where[0]), where[1]
         with open(path, encoding="utf-8") as f:
             original = f.read()
         lines = original.split("\n")
-        if m["line"] > len(lines) or lines[m["line"] - 1] != m["orig"]:
-            results.append({**m, "result": "moved"})
-            continue
-        lines[m["line"] - 1] = m["mutated"]
+        lines[no - 1] = m["mutated"]
         started = time.time()
         try:
             with open(path, "w", encoding="utf-8") as f:
@@ -170,7 +195,7 @@ def cmd_run(args):
             with open(path, "w", encoding="utf-8") as f:
                 f.write(original)
         results.append({**m, "result": result})
-        print(f"[{m['id']:3}] {result:9} {m['op']:11} {m['file']}:{m['line']} ({time.time() - started:.0f} s)",
+        print(f"[{m['id']:3}] {result:9} {m['op']:11} {where[0]}:{where[1]} ({time.time() - started:.0f} s)",
               flush=True)
         with open(args.output, "w") as f:
             json.dump(results, f, indent=1)
