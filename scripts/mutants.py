@@ -172,11 +172,17 @@ def cmd_run(args):
     with open(args.mutants) as f:
         mutants = json.load(f)["mutants"]
     configure()
-    if build_and_test(args.jobs, args.test_timeout) != "survived":
+    if not args.resume and build_and_test(args.jobs, args.test_timeout) != "survived":
         sys.exit("the unmutated tree does not pass its own suite; nothing to measure")
     results = []
+    if args.resume and os.path.exists(args.output):
+        with open(args.output) as f:
+            results = json.load(f)
+    done = {r["id"] for r in results}
     files = product_files()
     for m in mutants:
+        if m["id"] in done:
+            continue
         where = locate(m, files)
         if not where:
             results.append({**m, "result": "moved"})
@@ -240,6 +246,7 @@ def main():
     r.add_argument("-o", "--output", required=True)
     r.add_argument("-j", "--jobs", type=int, default=os.cpu_count() or 2)
     r.add_argument("--test-timeout", type=int, default=300)
+    r.add_argument("--resume", action="store_true", help="keep the results already in the output file")
     c = sub.add_parser("compare", help="compare two runs of the same mutants")
     c.add_argument("before")
     c.add_argument("after")
