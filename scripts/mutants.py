@@ -21,10 +21,12 @@ an interrupted run restores the file it was mutating. A mutant whose line moved 
 to another product file) is found again by its text when that text is unique.
 """
 import argparse
+import fcntl
 import json
 import os
 import random
 import re
+import signal
 import subprocess
 import sys
 import time
@@ -168,9 +170,23 @@ def build_and_test(jobs, test_timeout):
     return "survived" if rc == 0 else "killed"
 
 
+def stop_on_signal(nSignal, frame):
+    # Turns SIGTERM/SIGHUP into an exception, so the file being mutated is restored on the way out.
+    raise SystemExit(f"stopped by signal {nSignal}")
+
+
 def cmd_run(args):
     with open(args.mutants) as f:
         mutants = json.load(f)["mutants"]
+    # One run per tree: two runs would mutate each other's files.
+    os.makedirs(BUILD, exist_ok=True)
+    lock = open(os.path.join(BUILD, "mutants.lock"), "w")
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except OSError:
+        sys.exit("another mutation run is going on in this tree")
+    for nSignal in (signal.SIGTERM, signal.SIGHUP):
+        signal.signal(nSignal, stop_on_signal)
     configure()
     if not args.resume and build_and_test(args.jobs, args.test_timeout) != "survived":
         sys.exit("the unmutated tree does not pass its own suite; nothing to measure")
