@@ -3,6 +3,11 @@
 #include <chrono>
 #include <ctime>
 
+const char *ProductVersion()
+{
+    return GPUPROF_VERSION;
+}
+
 int64 CaptureTimeNow()
 {
     using namespace std::chrono;

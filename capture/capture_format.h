@@ -49,6 +49,9 @@ struct CaptureInfo
     uint16 nFormatVersion = kCaptureFormatVersion;
 };
 
+// This build's version ("0.1.0"), which the programs write into their captures.
+const char *ProductVersion();
+
 // Microseconds since 1970-01-01 00:00 UTC, now.
 int64 CaptureTimeNow();
 // A time taken as ISO 8601 UTC ("2024-05-01T12:34:56Z").
