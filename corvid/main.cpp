@@ -11,13 +11,20 @@
 #include <QDir>
 #include <QTimer>
 
+#include <cstdio>
+
 namespace {
 
 const char *const kSubToolInterface = "Corvid_SubTool_001_GPUProfilerTool";
 
+// The "plugins" folder next to the console in a build tree; lib/gpuprofiler/plugins beside bin/
+// where the product is installed.
 QString DefaultPluginFolder()
 {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("plugins"));
+    const QDir here(QCoreApplication::applicationDirPath());
+    const QString sNextToUs = here.filePath(QStringLiteral("plugins"));
+    const QString sInstalled = QDir::cleanPath(here.filePath(QStringLiteral("../lib/gpuprofiler/plugins")));
+    return QDir(sNextToUs).exists() || !QDir(sInstalled).exists() ? sNextToUs : sInstalled;
 }
 
 } // namespace
@@ -84,10 +91,11 @@ int main(int argc, char **argv)
     QString sLoaded = parser.value(plugin);
     const bool bLoaded = parser.isSet(plugin) ? host.LoadSubTool(sLoaded, kSubToolInterface, &sError)
                                               : host.LoadSubToolFromFolder(parser.value(pluginDir), kSubToolInterface, &sLoaded, &sError);
-    if (bLoaded)
-        window.AppendLog(QStringLiteral("Loaded the GPU profiler from %1").arg(QDir::cleanPath(sLoaded)));
-    else
-        window.AppendLog(QStringLiteral("Could not load the GPU profiler: %1").arg(sError));
+    // Also on stderr: whoever starts the console from a shell sees at once whether it has its tool.
+    const QString sLoadLine = bLoaded ? QStringLiteral("Loaded the GPU profiler from %1").arg(QDir::cleanPath(sLoaded))
+                                      : QStringLiteral("Could not load the GPU profiler: %1").arg(sError);
+    window.AppendLog(sLoadLine);
+    std::fprintf(stderr, "corvid: %s\n", qPrintable(sLoadLine));
 
     const bool bTour = parser.isSet(tour);
     const QString sTourDir = parser.value(tour);

@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev binutils
   qt6-base-dev libgl-dev fonts-dejavu-core
   libbenchmark-dev liblz4-dev
+  dpkg-dev file
   xvfb xauth
 )
 
