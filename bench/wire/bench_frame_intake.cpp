@@ -84,7 +84,7 @@ void TakeFrame(benchmark::State &state, SampleChunkForm form)
                                 HostBuffer(chunk));
     }
     const CGPUProfilerConnection *pRecord = tool.FindRecordByConnection(pConnection);
-    if (!pRecord || pRecord->samplesReceived != kSamples)
+    if (!pRecord || pRecord->assembly.samplesReceived != kSamples)
         state.SkipWithError("the frame was not assembled");
     tool.OnConnectionClosed(pConnection);
     state.SetItemsProcessed(int64_t(state.iterations()));

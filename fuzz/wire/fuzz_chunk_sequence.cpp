@@ -114,9 +114,9 @@ void PlayStep(CScriptReader &reader)
         const uint8 nCount = reader.Byte();
         GpuFrameHeader header = MakeFrameHeader(0x1234, "Fuzz", nCount);
         if (nArgument == 5)
-            header.SetSampleCount(CGPUProfilerConnection::kMaxFrameSamples);
+            header.SetSampleCount(CFrameAssembler::kMaxFrameSamples);
         else if (nArgument == 6)
-            header.SetSampleCount(CGPUProfilerConnection::kMaxFrameSamples + 1);
+            header.SetSampleCount(CFrameAssembler::kMaxFrameSamples + 1);
         else if (nArgument == 7)
             header.SetSampleCount(0xFFFFFFFFu - nCount);
         from.Deliver(GPU_PROFILER_CHUNK_FRAME, nVersion, reinterpret_cast<const uint8 *>(&header), sizeof(header));
@@ -197,9 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
     CGPUProfilerTool &tool = CGPUProfilerTool::Get();
     CGPUProfilerConnection *pRecord = tool.FindRecordByConnection(&s_target);
     Check(pRecord != nullptr);
-    pRecord->frameHeader = GpuFrameHeader{};
-    pRecord->samplesReceived = 0;
-    pRecord->samples.Purge();
+    pRecord->assembly.Reset();
     const int64 nLiveBlocks = g_pMemAlloc->GetLiveAllocationCount();
 
     CScriptReader reader(pData, nSize);
@@ -207,13 +205,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
         PlayStep(reader);
         pRecord = tool.FindRecordByConnection(&s_target);
         Check(pRecord != nullptr);
-        Check(uint32(pRecord->samples.Count()) == pRecord->samplesReceived);
-        Check(pRecord->samplesReceived <= pRecord->frameHeader.SampleCount());
-        Check(pRecord->samplesReceived <= CGPUProfilerConnection::kMaxFrameSamples);
+        Check(uint32(pRecord->assembly.samples.Count()) == pRecord->assembly.samplesReceived);
+        Check(pRecord->assembly.samplesReceived <= pRecord->assembly.frameHeader.SampleCount());
+        Check(pRecord->assembly.samplesReceived <= CFrameAssembler::kMaxFrameSamples);
     }
 
     // Every chunk buffer and unpacking buffer is gone; only the record's own array is left.
-    pRecord->samples.Purge();
+    pRecord->assembly.samples.Purge();
     Check(g_pMemAlloc->GetLiveAllocationCount() == nLiveBlocks);
     Check(tool.GetConnectionCount() == 1);
     return 0;

@@ -29,7 +29,7 @@ CGPUProfilerTool &CGPUProfilerTool::Get()
 CGPUProfilerTool::~CGPUProfilerTool()
 {
     for (int32 i = connections.Count() - 1; i >= 0; --i)
-        connections[i].samples.Purge();
+        connections[i].assembly.Reset();
     connections.Purge();
 }
 
@@ -68,10 +68,8 @@ void CGPUProfilerTool::InitConnectionRecord(CGPUProfilerConnection *pRecord, uin
     // and connection, so both are stored before the window is made.
     pRecord->windowId = nWindowId;
     pRecord->connection = pConnection;
-    pRecord->frameHeader = GpuFrameHeader{};
-    pRecord->samplesReceived = 0;
-    pRecord->samples.EnsureCapacity(CGPUProfilerConnection::kInitialSampleCapacity);
-    pRecord->samples.SetCount(0);
+    pRecord->assembly.Reset();
+    pRecord->assembly.samples.EnsureCapacity(CGPUProfilerConnection::kInitialSampleCapacity);
 
     const CorvidNameHolder *pName = pConnection->GetName();
     const char *pszName = (pName && pName->m_pszName) ? pName->m_pszName : "";
@@ -101,9 +99,7 @@ void CGPUProfilerTool::RemoveConnectionRecord(int32 nIndex)
     }
     CGPUProfilerConnection &record = connections[nIndex];
     record.connection = nullptr;
-    record.samples.SetCount(0);
-    record.samplesReceived = 0;
-    record.samples.Purge();
+    record.assembly.Reset();
     connections.Remove(nIndex);
     // An empty table holds no storage, so a closed session leaves nothing behind.
     if (connections.IsEmpty())

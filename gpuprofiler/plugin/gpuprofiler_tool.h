@@ -2,8 +2,8 @@
 // The subtool object that the host gets from CreateInterface, and its per-target records.
 
 #include "bedrock/growable_array.h"
-#include "gpuprofiler/framedata/frame_record.h"
 #include "gpuprofiler/host/external_subtool.h"
+#include "gpuprofiler/plugin/frame_assembler.h"
 
 class CQCGPUProfilerDeviceWindow;
 
@@ -15,20 +15,14 @@ struct CGPUProfilerConnection
 {
     static constexpr uint32 kUnassignedWindowId = 0xFFFFFFFFu;
     static constexpr int32 kInitialSampleCapacity = 1024;
-    // The most samples a frame may announce and still be assembled. A header announcing more
-    // is kept, but every sample chunk of that frame is dropped, so it is never completed and
-    // a target cannot make a record hold more than this many records (about 26.7 MB; the
-    // doubling growth of the array may reserve up to twice that). Real frames stay far below:
-    // a thousand samples is a big frame, and every completed frame is copied again into the
-    // window's history.
-    static constexpr uint32 kMaxFrameSamples = 65536;
 
     uint32 windowId = kUnassignedWindowId;
     ICorvidConnection *connection = nullptr;  // not owned; the key of host callbacks
     CQCGPUProfilerDeviceWindow *window = nullptr; // owned
-    GpuFrameHeader frameHeader{};               // most recent GPRF payload, as received
-    uint32 samplesReceived = 0;
-    GrowableArray<GpuSampleRecord> samples;
+    // The frame being assembled: the most recent GPRF payload as received, the records that
+    // came for it so far and their array. A record assembles at most
+    // CFrameAssembler::kMaxFrameSampleBytes of records.
+    CFrameAssembler assembly;
 };
 
 class CGPUProfilerTool final : public IExternalCorvidSubTool, public ICorvidDataReceived

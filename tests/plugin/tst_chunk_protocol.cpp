@@ -42,9 +42,18 @@ QByteArray Bytes(const std::vector<uint8> &data)
 QString Dump(const CGPUProfilerConnection *pRecord)
 {
     QStringList parts;
-    parts << QStringLiteral("%1/%2").arg(pRecord->samplesReceived).arg(pRecord->frameHeader.SampleCount());
-    for (const GpuSampleRecord &sample : pRecord->samples)
+    parts << QStringLiteral("%1/%2").arg(pRecord->assembly.samplesReceived).arg(pRecord->assembly.frameHeader.SampleCount());
+    for (const GpuSampleRecord &sample : pRecord->assembly.samples)
         parts << QString::fromLatin1(sample.Name().data(), qsizetype(sample.Name().size()));
+    // Refused chunks by kind: header size, too large, partial, surplus, broken, memory.
+    QString errors;
+    for (int nKind = 1; nKind < kFrameContentErrorKinds; ++nKind) {
+        const uint64 nCount = pRecord->assembly.ErrorCount(FrameContentError(nKind));
+        if (nCount)
+            errors += QStringLiteral("%1%2").arg(QLatin1Char("?HLPSBM"[nKind])).arg(nCount);
+    }
+    if (!errors.isEmpty())
+        parts << QLatin1Char('!') + errors;
     return parts.join(' ');
 }
 
@@ -208,41 +217,43 @@ private slots:
 
         QTest::newRow("fresh record") << "" << "0/0";
         QTest::newRow("zero-sample frame") << "F0" << "0/0";
-        QTest::newRow("sample chunk after a zero-sample frame") << "F0 D1 C1" << "0/0";
+        QTest::newRow("sample chunk after a zero-sample frame") << "F0 D1 C1" << "0/0 !S2";
         QTest::newRow("split into 2 and 3") << "F5 D2 D3" << "5/5 " + Names(1, 0, 5);
-        QTest::newRow("chunk after completion") << "F5 D2 D3 D1 C1" << "5/5 " + Names(1, 0, 5);
-        QTest::newRow("empty chunks after completion") << "F2 D2 R0 Z" << "2/2 " + Names(1, 0, 2);
-        QTest::newRow("empty chunk while collecting") << "F2 R0 D2" << "2/2 " + Names(1, 0, 2);
+        QTest::newRow("chunk after completion") << "F5 D2 D3 D1 C1" << "5/5 " + Names(1, 0, 5) + " !S2";
+        QTest::newRow("empty chunks after completion") << "F2 D2 R0 Z" << "2/2 " + Names(1, 0, 2) + " !S2";
+        QTest::newRow("empty chunk while collecting") << "F2 R0 D2" << "2/2 " + Names(1, 0, 2) + " !P1";
         QTest::newRow("one record at a time") << "F3 D1 D1 D1" << "3/3 " + Names(1, 0, 3);
-        QTest::newRow("409 bytes") << "F5 R409" << "0/5";
+        QTest::newRow("409 bytes") << "F5 R409" << "0/5 !P1";
         QTest::newRow("816 bytes") << "F5 R816" << "2/5 " + Names(1, 0, 2);
-        QTest::newRow("407 bytes") << "F5 R407" << "0/5";
+        QTest::newRow("407 bytes") << "F5 R407" << "0/5 !P1";
         QTest::newRow("new header mid-frame") << "F5 D3 F2 D2" << "2/2 " + Names(2, 0, 2);
         QTest::newRow("new header drops partial samples") << "F5 D3 F4" << "0/4";
-        QTest::newRow("excess records in one chunk") << "F3 D4" << "0/3";
-        QTest::newRow("excess records at the end") << "F3 D2 D2" << "2/3 " + Names(1, 0, 2);
-        QTest::newRow("excess dropped, a fitting chunk still taken") << "F3 D2 D2 D1" << "3/3 f1.0 f1.1 f1.4";
+        QTest::newRow("excess records in one chunk") << "F3 D4" << "0/3 !S1";
+        QTest::newRow("excess records at the end") << "F3 D2 D2" << "2/3 " + Names(1, 0, 2) + " !S1";
+        QTest::newRow("excess dropped, a fitting chunk still taken") << "F3 D2 D2 D1" << "3/3 f1.0 f1.1 f1.4 !S1";
         QTest::newRow("wrong version header") << "F2 D1 v2:F7" << "1/2 f1.0";
         QTest::newRow("wrong version samples") << "F2 v2:D2 v2:C2" << "0/2";
         QTest::newRow("unknown connection") << "F2 u:D2 u:F9 u:C1" << "0/2";
         QTest::newRow("packed") << "F5 C2 C3" << "5/5 " + Names(1, 0, 5);
         QTest::newRow("stored") << "F3 S3" << "3/3 " + Names(1, 0, 3);
         QTest::newRow("plain, packed and stored mixed") << "F6 D1 C2 S3" << "6/6 " + Names(1, 0, 6);
-        QTest::newRow("packed chunk cut short") << "F3 X1 D2" << "2/3 f1.1 f1.2";
-        QTest::newRow("packed data beyond the frame") << "F2 C3" << "0/2";
-        QTest::newRow("stored data beyond the frame") << "F2 D1 S2" << "1/2 f1.0";
+        QTest::newRow("packed chunk cut short") << "F3 X1 D2" << "2/3 f1.1 f1.2 !B1";
+        QTest::newRow("packed data beyond the frame") << "F2 C3" << "0/2 !S1";
+        QTest::newRow("stored data beyond the frame") << "F2 D1 S2" << "1/2 f1.0 !S1";
         // Stored, announcing 408 bytes, carrying 407.
-        QTest::newRow("stored data shorter than announced") << "F2 Z98010080" + QString(407 * 2, '0') << "0/2";
-        QTest::newRow("stored data size not whole records") << "F2 Z0a00008000000000000000000000" << "0/2";
-        QTest::newRow("size word cut short") << "F2 Z980100" << "0/2";
-        QTest::newRow("size word of zero") << "F2 Z00000000 Z00000080" << "0/2";
-        QTest::newRow("header one byte short") << "F3 D1 F!187" << "0/0";
-        QTest::newRow("header one byte long") << "F3 D1 F!189 D1" << "0/0";
-        QTest::newRow("empty header") << "F!0" << "0/0";
+        QTest::newRow("stored data shorter than announced") << "F2 Z98010080" + QString(407 * 2, '0') << "0/2 !B1";
+        QTest::newRow("stored data size not whole records") << "F2 Z0a00008000000000000000000000" << "0/2 !P1";
+        QTest::newRow("size word cut short") << "F2 Z980100" << "0/2 !B1";
+        QTest::newRow("size word of zero") << "F2 Z00000000 Z00000080" << "0/2 !B2";
+        QTest::newRow("header one byte short") << "F3 D1 F!187" << "0/0 !H1";
+        QTest::newRow("header one byte long") << "F3 D1 F!189 D1" << "0/0 !H1S1";
+        QTest::newRow("empty header") << "F!0" << "0/0 !H1";
         QTest::newRow("lists and unknown ids change nothing") << "F3 D1 T B ? D2" << "3/3 " + Names(1, 0, 3);
         QTest::newRow("frames back to back") << "F2 D2 F1 C1 F3 S1 D2" << "3/3 " + Names(3, 0, 3);
-        QTest::newRow("frame above the bound") << "F65537 D1 S1 C1" << "0/65537";
-        QTest::newRow("frame of 2^32 - 1 samples") << "F4294967295 D1 C1" << "0/4294967295";
+        QTest::newRow("frame over the old sample cap") << "F65537 D1 S1 C1" << "3/65537 " + Names(1, 0, 3);
+        QTest::newRow("frame at the byte bound") << "F657930 D1" << "1/657930 " + Names(1, 0, 1);
+        QTest::newRow("frame above the byte bound") << "F657931 D1 S1 C1" << "0/657931 !L1";
+        QTest::newRow("frame of 2^32 - 1 samples") << "F4294967295 D1 C1" << "0/4294967295 !L1";
     }
 
     void assembly()
@@ -251,7 +262,7 @@ private slots:
         QFETCH(QString, expected);
         CTargetScript(target.get(), stranger.get()).Run(script);
         QCOMPARE(Dump(Record()), expected);
-        QCOMPARE(uint32(Record()->samples.Count()), Record()->samplesReceived);
+        QCOMPARE(uint32(Record()->assembly.samples.Count()), Record()->assembly.samplesReceived);
     }
 
     // Chunks reach the record of the connection they came from, whatever the interleaving.
@@ -269,23 +280,23 @@ private slots:
         first.Run("C2 D1");
         second.Run("D1 D1");
         QCOMPARE(Dump(Record()), "4/4 " + Names(1, 0, 4));
-        QCOMPARE(Dump(Tool().FindRecordByConnection(&other)), "2/2 " + Names(2, 0, 2));
+        QCOMPARE(Dump(Tool().FindRecordByConnection(&other)), "2/2 " + Names(2, 0, 2) + " !S1");
         Tool().OnConnectionClosed(&other);
     }
 
-    // A frame may be as large as the bound, in chunks of any size.
-    void frameAtTheBoundIsAssembled()
+    // A frame past the old cap of 65,536 samples is assembled whole, in chunks of any size.
+    void largeFrameIsAssembled()
     {
-        const uint32 nCount = CGPUProfilerConnection::kMaxFrameSamples;
+        const uint32 nCount = 70000;
         TargetFrame frame = MakeNumberedFrame(7, "s", nCount);
         CFrameChunker chunker(SampleChunkForm::Packed, 1 << 20);
         std::vector<TargetChunk> chunks;
         chunker.Split(frame, chunks);
         for (const TargetChunk &chunk : chunks)
             target->Deliver(chunk.nChunkId, Bytes(chunk.payload), 1, &Tool());
-        QCOMPARE(Record()->samplesReceived, nCount);
-        QCOMPARE(Record()->samples.Count(), int32(nCount));
-        QVERIFY(std::memcmp(Record()->samples.Base(), frame.samples.data(), nCount * sizeof(GpuSampleRecord)) == 0);
+        QCOMPARE(Record()->assembly.samplesReceived, nCount);
+        QCOMPARE(Record()->assembly.samples.Count(), int32(nCount));
+        QVERIFY(std::memcmp(Record()->assembly.samples.Base(), frame.samples.data(), nCount * sizeof(GpuSampleRecord)) == 0);
     }
 
     // Announced sizes are checked against what the frame still expects before anything is
@@ -310,7 +321,7 @@ private slots:
         // The record's array has room for the frame already, so only unpacking could allocate.
         QByteArray payload = QByteArray::fromHex(sizeWordHex) + QByteArray(64, '\0');
         QCOMPARE(AllocationsFor(GPU_PROFILER_CHUNK_COMPRESSED, payload), int64(allocations));
-        QCOMPARE(Dump(Record()), QStringLiteral("0/5"));
+        QVERIFY(Dump(Record()).startsWith(QStringLiteral("0/5 !")));
     }
 
     // When memory runs out the chunk is dropped, nothing leaks, and the frame can still be
@@ -334,21 +345,21 @@ private slots:
         packed.SplitSamples(pRecords, 100, chunks);
         QVERIFY(chunks.back().payload.size() < 50 * 408);
         send(chunks);
-        QCOMPARE(Record()->samplesReceived, 0u);
+        QCOMPARE(Record()->assembly.samplesReceived, 0u);
 
         chunks.clear();
         plain.SplitSamples(pRecords, 1050, chunks);
         send(chunks);
-        QCOMPARE(Record()->samplesReceived, 1000u);
-        QCOMPARE(Record()->samples.Capacity(), 1024);
+        QCOMPARE(Record()->assembly.samplesReceived, 1000u);
+        QCOMPARE(Record()->assembly.samples.Capacity(), 1024);
 
         g_pMemAlloc->SetAllocationLimit(0);
         chunks.clear();
         plain.SplitSamples(pRecords + 1000, 50, chunks);
         packed.SplitSamples(pRecords + 1050, 1950, chunks);
         send(chunks);
-        QCOMPARE(Record()->samplesReceived, 3000u);
-        QVERIFY(std::memcmp(Record()->samples.Base(), pRecords, 3000 * sizeof(GpuSampleRecord)) == 0);
+        QCOMPARE(Record()->assembly.samplesReceived, 3000u);
+        QVERIFY(std::memcmp(Record()->assembly.samples.Base(), pRecords, 3000 * sizeof(GpuSampleRecord)) == 0);
     }
 
     // Long random sequences of valid, damaged and hostile chunks. After every chunk the record
@@ -371,7 +382,8 @@ private slots:
         CFrameGenerator generator(seed, options);
         const TargetFrame pool = generator.NextFrame();
         const int64 nBaseBlocks = g_pMemAlloc->GetLiveAllocationCount();
-        const int64 nMaxRecordBytes = 2 * int64(CGPUProfilerConnection::kMaxFrameSamples) * 408;
+        // The array never reserves beyond the largest frame announced.
+        const int64 nMaxRecordBytes = CFrameAssembler::kMaxFrameSampleBytes;
         int nCompleted = 0;
 
         for (int nStep = 0; nStep < 20000; ++nStep) {
@@ -383,7 +395,7 @@ private slots:
             if (nKind < 12) {
                 GpuFrameHeader header = pool.header;
                 const uint32 nRoll = rng() % 20;
-                header.SetSampleCount(nRoll == 0 ? rng() : nRoll == 1 ? CGPUProfilerConnection::kMaxFrameSamples + rng() % 3 : rng() % 12);
+                header.SetSampleCount(nRoll == 0 ? rng() : nRoll == 1 ? CFrameAssembler::kMaxFrameSamples + rng() % 3 : rng() % 12);
                 payload = Bytes(&header, sizeof(header));
                 if (rng() % 10 == 0)
                     payload.resize(int(rng() % 400));
@@ -418,16 +430,16 @@ private slots:
             }
             const uint16 nVersion = rng() % 30 == 0 ? uint16(rng() % 4) : 1;
             CFakeCorvidConnection *pFrom = rng() % 30 == 0 ? stranger.get() : target.get();
-            const uint32 nBefore = Record()->samplesReceived;
+            const uint32 nBefore = Record()->assembly.samplesReceived;
             pFrom->Deliver(nId, payload, nVersion, &Tool());
 
             const CGPUProfilerConnection *pRecord = Record();
             QCOMPARE(g_pMemAlloc->GetLiveAllocationCount(), nBaseBlocks);
-            QCOMPARE(uint32(pRecord->samples.Count()), pRecord->samplesReceived);
-            QVERIFY(pRecord->samplesReceived <= pRecord->frameHeader.SampleCount());
-            QVERIFY(pRecord->samplesReceived <= CGPUProfilerConnection::kMaxFrameSamples);
-            QVERIFY(int64(pRecord->samples.Capacity()) * 408 <= nMaxRecordBytes);
-            if (pRecord->samplesReceived != nBefore && pRecord->samplesReceived == pRecord->frameHeader.SampleCount())
+            QCOMPARE(uint32(pRecord->assembly.samples.Count()), pRecord->assembly.samplesReceived);
+            QVERIFY(pRecord->assembly.samplesReceived <= pRecord->assembly.frameHeader.SampleCount());
+            QVERIFY(pRecord->assembly.samplesReceived <= CFrameAssembler::kMaxFrameSamples);
+            QVERIFY(int64(pRecord->assembly.samples.Capacity()) * 408 <= nMaxRecordBytes);
+            if (pRecord->assembly.samplesReceived != nBefore && pRecord->assembly.samplesReceived == pRecord->assembly.frameHeader.SampleCount())
                 ++nCompleted;
         }
         // The sequences must reach completed frames often, or they test little.
@@ -462,10 +474,10 @@ private slots:
             chunker.Split(frame, chunks);
             for (const TargetChunk &chunk : chunks)
                 target->Deliver(chunk.nChunkId, Bytes(chunk.payload), 1, &Tool());
-            QCOMPARE(Record()->samplesReceived, uint32(frame.samples.size()));
-            QVERIFY(std::memcmp(&Record()->frameHeader, &frame.header, sizeof(GpuFrameHeader)) == 0);
+            QCOMPARE(Record()->assembly.samplesReceived, uint32(frame.samples.size()));
+            QVERIFY(std::memcmp(&Record()->assembly.frameHeader, &frame.header, sizeof(GpuFrameHeader)) == 0);
             QVERIFY(frame.samples.empty() ||
-                    std::memcmp(Record()->samples.Base(), frame.samples.data(), frame.samples.size() * sizeof(GpuSampleRecord)) == 0);
+                    std::memcmp(Record()->assembly.samples.Base(), frame.samples.data(), frame.samples.size() * sizeof(GpuSampleRecord)) == 0);
         }
     }
 };

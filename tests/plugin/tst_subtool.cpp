@@ -102,10 +102,10 @@ private slots:
 
         const CGPUProfilerConnection *pRecord = Tool().GetConnectionRecord(0);
         QCOMPARE(pRecord->connection, pConnection);
-        QCOMPARE(pRecord->samplesReceived, 0u);
-        QCOMPARE(pRecord->samples.Count(), 0);
-        QCOMPARE(pRecord->samples.Capacity(), 1024);
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(&pRecord->frameHeader), 188), QByteArray(188, 0));
+        QCOMPARE(pRecord->assembly.samplesReceived, 0u);
+        QCOMPARE(pRecord->assembly.samples.Count(), 0);
+        QCOMPARE(pRecord->assembly.samples.Capacity(), 1024);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(&pRecord->assembly.frameHeader), 188), QByteArray(188, 0));
         QCOMPARE(pConnection->nameQueries, 1); // the name is taken once, for the new window
     }
 
@@ -146,7 +146,7 @@ private slots:
         for (int i = 0; i < 40; ++i) {
             Open("target");
             QVERIFY(Tool().ShowForCurrentConnection());
-            Tool().GetConnectionRecord(i)->samples.SetCount(3000); // storage beyond the reserve
+            Tool().GetConnectionRecord(i)->assembly.samples.SetCount(3000); // storage beyond the reserve
         }
         QCOMPARE(Tool().GetConnectionCount(), 40);
         for (int i = 39; i >= 0; i -= 2)
