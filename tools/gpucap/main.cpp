@@ -163,7 +163,7 @@ int Record(const Arguments &args)
     return RunRecord(options);
 }
 
-[[maybe_unused]] int Diff(const Arguments &args)
+int Diff(const Arguments &args)
 {
     DiffOptions options;
     if (args.plain.size() != 2)
@@ -178,8 +178,7 @@ int Record(const Arguments &args)
     if (const char *psz = args.Value("--top"); psz && !ParseNumber(psz, 0, 1e9, &flTop))
         return Usage("--top needs a count");
     options.nTop = int(flTop);
-    (void)options;
-    return GPUCAP_EXIT_FAILED;
+    return RunDiff(options);
 }
 
 } // namespace
@@ -215,7 +214,12 @@ int main(int argc, char **argv)
             return Usage(sProblem.c_str());
         return Record(args);
     }
-    if (sCommand == "frames" || sCommand == "samples" || sCommand == "diff") {
+    if (sCommand == "diff") {
+        if (!SplitArguments(argc, argv, {"--threshold", "--min-ms", "--top"}, {}, &args, &sProblem))
+            return Usage(sProblem.c_str());
+        return Diff(args);
+    }
+    if (sCommand == "frames" || sCommand == "samples") {
         std::fprintf(stderr, "gpucap: %s is not in this build yet\n", sCommand.c_str());
         return GPUCAP_EXIT_FAILED;
     }

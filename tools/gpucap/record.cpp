@@ -7,6 +7,7 @@
 #include "gpuprofiler/plugin/profiler_protocol.h"
 #include "target/link/console_link.h"
 #include "target/target_command.h"
+#include "tools/gpucap/capture_frames.h"
 #include "tools/gpucap/gpucap.h"
 
 #include <chrono>
@@ -42,13 +43,14 @@ private:
     int Fail(const std::string &sWhy);
     bool WaitForHello();
     void Take(const ReceivedChunk &chunk);
-    [[maybe_unused]] void Keep(const GpuFrameHeader &header, const GpuSampleRecord *pSamples, size_t nCount);
+    void Keep(const GpuFrameHeader &header, const GpuSampleRecord *pSamples, size_t nCount);
     void CloseStream();
     std::string Address() const { return m_options.sHost + ":" + std::to_string(m_options.nPort); }
 
     const RecordOptions &m_options;
     CConsoleLink m_link;
     CCaptureWriter m_writer;
+    CFrameAssembler m_assembler;
     uint32 m_nFrames = 0;
     uint32 m_nLists = 0;
     std::set<std::string> m_otherSwapChains;
@@ -109,7 +111,11 @@ void CRecorder::Take(const ReceivedChunk &chunk)
             ++m_nLists;
         break;
     default:
-        break; // frame chunks: see the frame assembly
+        // A frame goes into the capture once the assembler has all of it, so that a run that
+        // ends mid-frame keeps only whole frames.
+        if (TakeFrameChunk(m_assembler, chunk.nChunkId, chunk.nVersion, uint32(chunk.payload.size()), chunk.payload.data()))
+            Keep(m_assembler.frameHeader, m_assembler.samples.Base(), size_t(m_assembler.samplesReceived));
+        break;
     }
 }
 
@@ -171,7 +177,9 @@ int CRecorder::Run()
                     sWhy += ")";
                 }
             }
-            return Fail(sWhy + " for " + std::to_string(m_options.nIdleTimeoutMs / 1000.0).substr(0, 4) + " s");
+            char seconds[32];
+            std::snprintf(seconds, sizeof(seconds), " for %g s", m_options.nIdleTimeoutMs / 1000.0);
+            return Fail(sWhy + seconds);
         }
     }
 
