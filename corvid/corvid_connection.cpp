@@ -1,6 +1,7 @@
 #include "corvid/corvid_connection.h"
 
 #include "bedrock/mem_alloc.h"
+#include "corvid/printable_text.h"
 
 #include <QLocale>
 
@@ -19,6 +20,8 @@ CCorvidConnection::CCorvidConnection(const QString &sHost, quint16 nPort, QObjec
         m_sDownReason = QStringLiteral("no hello within %1 s").arg(m_HandshakeTimer.interval() / 1000.0);
         m_Socket.abort(); // emits disconnected, which schedules the retry
     });
+    m_StallTimer.setSingleShot(true);
+    connect(&m_StallTimer, &QTimer::timeout, this, &CCorvidConnection::CheckStall);
     connect(&m_Socket, &QTcpSocket::connected, this, &CCorvidConnection::OnSocketConnected);
     connect(&m_Socket, &QTcpSocket::readyRead, this, &CCorvidConnection::OnSocketReadyRead);
     connect(&m_Socket, &QTcpSocket::disconnected, this, &CCorvidConnection::OnSocketDisconnected);
@@ -83,6 +86,7 @@ void CCorvidConnection::Open(int nRetryMs)
 void CCorvidConnection::Close()
 {
     m_HandshakeTimer.stop();
+    m_StallTimer.stop();
     m_bWanted = false;
     m_bLost = false;
     m_RetryTimer.stop();
@@ -134,6 +138,7 @@ void CCorvidConnection::OnSocketConnected()
 {
     static const QByteArray kConsoleName = QByteArrayLiteral("corvid");
     WriteMessage(CORVID_LINK_HELLO, CORVID_LINK_HELLO_VERSION, kConsoleName.constData(), uint32(kConsoleName.size()));
+    m_bRenameLogged = false;
     m_HandshakeTimer.start();
     SetState(CORVID_CONNECTION_HANDSHAKE);
 }
@@ -156,6 +161,7 @@ void CCorvidConnection::LinkDown(const QString &sWhy)
 {
     ResetIncoming();
     m_HandshakeTimer.stop();
+    m_StallTimer.stop();
     // Only a target that had said hello was there to be lost.
     const bool bWasUp = m_nState == CORVID_CONNECTION_READY;
     if (bWasUp && m_bWanted)
@@ -218,6 +224,36 @@ void CCorvidConnection::WriteMessage(uint32 nChunkId, uint16 nVersion, const voi
 
 void CCorvidConnection::OnSocketReadyRead()
 {
+    m_LastProgress.restart();
+    ReadMessages();
+    // Watched only while a message is half received: between messages a target may be idle
+    // for as long as it likes.
+    if (m_nHeaderBytes > 0 || m_pIncoming) {
+        if (!m_StallTimer.isActive())
+            m_StallTimer.start(m_nStallTimeoutMs);
+    } else {
+        m_StallTimer.stop();
+    }
+}
+
+void CCorvidConnection::CheckStall()
+{
+    if (m_nHeaderBytes == 0 && !m_pIncoming)
+        return;
+    const qint64 nIdleMs = m_LastProgress.elapsed();
+    if (nIdleMs < m_nStallTimeoutMs) {
+        m_StallTimer.start(int(m_nStallTimeoutMs - nIdleMs));
+        return;
+    }
+    const QString sWhere = m_pIncoming ? QStringLiteral("a chunk (%1 of %2 bytes received)")
+                                             .arg(QLocale().toString(m_nPayloadBytes), QLocale().toString(m_IncomingHeader.nSize))
+                                       : QStringLiteral("a link header");
+    m_sDownReason = QStringLiteral("nothing received for %1 s inside %2").arg(m_nStallTimeoutMs / 1000.0).arg(sWhere);
+    m_Socket.abort(); // emits disconnected, which frees the partial message and schedules the retry
+}
+
+void CCorvidConnection::ReadMessages()
+{
     // Messages are read straight into the buffer that is handed over: the 12-byte link header
     // becomes the host data in front of the payload, so nothing is copied twice.
     while (m_Socket.state() == QAbstractSocket::ConnectedState) {
@@ -270,22 +306,8 @@ void CCorvidConnection::Dispatch(uint8 *pBuffer, const CorvidLinkHeader &header)
     m_nBytesReceived += CORVID_LINK_HEADER_SIZE + header.nSize;
 
     if (header.nChunkId == CORVID_LINK_HELLO) {
-        const uint32 nNameSize = header.nSize < CORVID_LINK_MAX_NAME ? header.nSize : CORVID_LINK_MAX_NAME;
-        QByteArray name(reinterpret_cast<const char *>(pBuffer + CORVID_LINK_HEADER_SIZE), qsizetype(nNameSize));
+        TakeHello(pBuffer + CORVID_LINK_HEADER_SIZE, header.nSize);
         g_pMemAlloc->Free(pBuffer);
-        // Names are shown as window titles; keep them printable and free of terminators.
-        name.replace('\0', ' ');
-        if (name != m_Name) {
-            m_Name = name;
-            emit NameChanged();
-        }
-        if (m_nState == CORVID_CONNECTION_HANDSHAKE) {
-            m_HandshakeTimer.stop();
-            m_bLost = false;
-            m_bFailureLogged = false;
-            emit LogMessage(QStringLiteral("%1: connected to \"%2\"").arg(Address(), DisplayName()));
-            SetState(CORVID_CONNECTION_READY);
-        }
         return;
     }
 
@@ -303,4 +325,34 @@ void CCorvidConnection::Dispatch(uint8 *pBuffer, const CorvidLinkHeader &header)
     }
     // The receiver owns the buffer from here on.
     pReceiver->OnDataReceived(this, header.nChunkId, header.nVersion, header.nSize, pBuffer);
+}
+
+void CCorvidConnection::TakeHello(const uint8 *pName, uint32 nSize)
+{
+    const uint32 nNameSize = nSize < CORVID_LINK_MAX_NAME ? nSize : CORVID_LINK_MAX_NAME;
+    // The name reaches the log, the target list and window titles: one line of printable text.
+    const QByteArray name =
+        PrintableText(QString::fromUtf8(reinterpret_cast<const char *>(pName), qsizetype(nNameSize)), kMaxTargetNameChars)
+            .toUtf8();
+    if (m_nState == CORVID_CONNECTION_READY) {
+        // A connected target keeps the name it said hello with: a second hello could otherwise
+        // make one target pass for another in the middle of a session.
+        if (name != m_Name && !m_bRenameLogged) {
+            m_bRenameLogged = true;
+            emit LogMessage(QStringLiteral("%1: refused a second hello that would rename the target to \"%2\"")
+                                .arg(DisplayName(), QString::fromUtf8(name)));
+        }
+        return;
+    }
+    if (name != m_Name) {
+        m_Name = name;
+        emit NameChanged();
+    }
+    if (m_nState == CORVID_CONNECTION_HANDSHAKE) {
+        m_HandshakeTimer.stop();
+        m_bLost = false;
+        m_bFailureLogged = false;
+        emit LogMessage(QStringLiteral("%1: connected to \"%2\"").arg(Address(), DisplayName()));
+        SetState(CORVID_CONNECTION_READY);
+    }
 }

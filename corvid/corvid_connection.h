@@ -6,10 +6,22 @@
 #include "gpuprofiler/host/corvid_interfaces.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QTcpSocket>
 #include <QTimer>
+
+// A target's name as the console shows it has at most this many characters (after the link
+// has cut the hello to CORVID_LINK_MAX_NAME bytes): long enough for a game, a build and a
+// machine, short enough for a window title and a column of the target list.
+inline constexpr int kMaxTargetNameChars = 64;
+
+// A target that stops sending in the middle of a message (a link header or a chunk) for this
+// long is taken for lost: its link is closed, the part of the message already received is
+// freed, and the console tries again as for any lost target. A healthy target finishes a
+// 64 MiB chunk on a slow network in well under this time.
+inline constexpr int kLinkStallTimeoutMs = 10000;
 
 class CCorvidConnection final : public QObject, public ICorvidConnection
 {
@@ -28,6 +40,8 @@ public:
     // A target that accepts the link but does not say hello within this time is dropped and
     // tried again later (5 s unless changed).
     void SetHandshakeTimeout(int nMs) { m_HandshakeTimer.setInterval(nMs); }
+    // How long a message may stay half received (kLinkStallTimeoutMs unless changed).
+    void SetStallTimeout(int nMs) { m_nStallTimeoutMs = nMs; }
 
     // Starts connecting; a link that drops is retried every nRetryMs until Close(). A link closed
     // for breaking the link protocol is not retried: the same target would only break it again.
@@ -63,6 +77,7 @@ private slots:
     void OnSocketDisconnected();
     void OnSocketError(QAbstractSocket::SocketError eError);
     void Reconnect();
+    void CheckStall();
 
 private:
     struct Registration
@@ -73,6 +88,9 @@ private:
 
     void SetState(int32 nState);
     void ResetIncoming();
+    void ReadMessages();
+    // A hello: names the target on a new link, and is refused on a connected one.
+    void TakeHello(const uint8 *pName, uint32 nSize);
     // The target broke the link protocol: closes the link for good and says why.
     void DropLink(const QString &sReason);
     // The link is down: schedules the next attempt and reports what happened, once.
@@ -87,6 +105,12 @@ private:
     QTcpSocket m_Socket;
     QTimer m_RetryTimer;
     QTimer m_HandshakeTimer;
+    // Runs while a message is half received; m_LastProgress is restarted whenever bytes arrive.
+    QTimer m_StallTimer;
+    QElapsedTimer m_LastProgress;
+    int m_nStallTimeoutMs = kLinkStallTimeoutMs;
+    // A second hello on one link is logged once.
+    bool m_bRenameLogged = false;
     // Why the console itself cut the link it is about to see go down; empty when the target did.
     QString m_sDownReason;
     bool m_bWanted = false;

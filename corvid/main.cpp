@@ -1,6 +1,7 @@
 // corvid: the developer console. Connects to targets, loads the GPU profiler subtool and gives
 // it the targets' chunks.
 
+#include "bedrock/mem_alloc.h"
 #include "corvid/corvid_host.h"
 #include "corvid/main_window.h"
 #include "corvid/screenshots.h"
@@ -12,10 +13,24 @@
 #include <QTimer>
 
 #include <cstdio>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
 
 const char *const kSubToolInterface = "Corvid_SubTool_001_GPUProfilerTool";
+
+// Bytes handed out by the C heap and not yet freed (-1 where the C library cannot say).
+long long HeapBytesInUse()
+{
+#if defined(__GLIBC__)
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<long long>(info.uordblks + info.hblkhd);
+#else
+    return -1;
+#endif
+}
 
 // The "plugins" folder next to the console in a build tree; lib/gpuprofiler/plugins beside bin/
 // where the product is installed.
@@ -45,6 +60,11 @@ struct ConsoleOptions
     QCommandLineOption screenshots{QStringLiteral("screenshots"),
                                    QStringLiteral("Before quitting (see --run-for), save every window as PNG here."),
                                    QStringLiteral("dir")};
+    QCommandLineOption reportMemory{QStringLiteral("report-memory"),
+                                    QStringLiteral("Every this many milliseconds, print a line \"memory <tracked bytes> "
+                                                   "<heap bytes>\": the bytes live in the runtime's allocator and in the C "
+                                                   "heap (for soak runs)."),
+                                    QStringLiteral("ms")};
     QCommandLineOption tour{QStringLiteral("screenshot-tour"),
                             QStringLiteral("Open the profiler, pause it, open the resource window, save a picture of each "
                                            "step here, and quit."),
@@ -54,7 +74,7 @@ struct ConsoleOptions
     {
         parser.setApplicationDescription(QStringLiteral("Developer console that hosts the GPU profiler subtool."));
         parser.addHelpOption();
-        parser.addOptions({pluginDir, plugin, connectTo, openProfiler, runFor, screenshots, tour});
+        parser.addOptions({pluginDir, plugin, connectTo, openProfiler, runFor, screenshots, reportMemory, tour});
     }
 };
 
@@ -77,7 +97,8 @@ int main(int argc, char **argv)
     parser.process(app);
     const QCommandLineOption &pluginDir = options.pluginDir, &plugin = options.plugin, &connectTo = options.connectTo,
                              &openProfiler = options.openProfiler, &runFor = options.runFor,
-                             &screenshots = options.screenshots, &tour = options.tour;
+                             &screenshots = options.screenshots, &tour = options.tour,
+                             &reportMemory = options.reportMemory;
 
     const QString sImages = InstallToolImages(QDir::temp().filePath(QStringLiteral("corvid-%1").arg(QCoreApplication::applicationPid())));
 
@@ -116,6 +137,17 @@ int main(int argc, char **argv)
     for (const QString &sAddress : parser.values(connectTo)) {
         if (!window.ConnectTo(sAddress))
             window.AppendLog(QStringLiteral("\"%1\" is not an address (host or host:port)").arg(sAddress));
+    }
+
+    if (parser.isSet(reportMemory)) {
+        // What a soak run needs to tell a leak from fragmentation: resident memory that grows
+        // while these stay flat is the allocator's, not ours.
+        auto *pReport = new QTimer(&app);
+        QObject::connect(pReport, &QTimer::timeout, [] {
+            std::printf("memory %lld %lld\n", static_cast<long long>(g_pMemAlloc->GetLiveBytes()), HeapBytesInUse());
+            std::fflush(stdout);
+        });
+        pReport->start(parser.value(reportMemory).toInt());
     }
 
     if (parser.isSet(runFor)) {

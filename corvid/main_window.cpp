@@ -1,6 +1,7 @@
 #include "corvid/main_window.h"
 
 #include "corvid/corvid_host.h"
+#include "corvid/tool_log_relay.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -119,6 +120,9 @@ CCorvidMainWindow::CCorvidMainWindow(CCorvidHost *pHost, QWidget *pParent)
     addDockWidget(Qt::BottomDockWidgetArea, pLogDock);
 
     connect(m_pHost, &CCorvidHost::LogMessage, this, &CCorvidMainWindow::AppendLog);
+    // Queued: a message can be logged on any thread, or from inside a widget that is busy.
+    m_pToolLog = new CToolLogRelay(this);
+    connect(m_pToolLog, &CToolLogRelay::ToolMessage, this, &CCorvidMainWindow::AppendLog, Qt::QueuedConnection);
     connect(m_pHost, &CCorvidHost::TargetsChanged, this, &CCorvidMainWindow::RefreshTargets);
     connect(m_pHost, &CCorvidHost::CurrentChanged, this, &CCorvidMainWindow::RefreshTargets);
     connect(m_pHost, &CCorvidHost::TargetStateChanged, this, &CCorvidMainWindow::RefreshTargets);

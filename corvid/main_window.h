@@ -9,6 +9,7 @@ class CCorvidConnection;
 class QAction;
 class QPlainTextEdit;
 class QTableWidget;
+class CToolLogRelay;
 
 class CCorvidMainWindow final : public QMainWindow
 {
@@ -25,6 +26,7 @@ public:
     QAction *ReconnectAction() const { return m_pReconnectAction; }
     QAction *RemoveAction() const { return m_pRemoveAction; }
     QTableWidget *TargetTable() const { return m_pTargets; }
+    QPlainTextEdit *LogView() const { return m_pLog; }
 
 public slots:
     void AppendLog(const QString &sText);
@@ -50,5 +52,7 @@ private:
     int m_nLastPort;
     QTableWidget *m_pTargets;
     QPlainTextEdit *m_pLog;
+    // What the tools log shows in m_pLog as well.
+    CToolLogRelay *m_pToolLog;
     bool m_bRefreshing = false;
 };

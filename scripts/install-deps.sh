@@ -9,6 +9,7 @@ packages=(
   libbenchmark-dev liblz4-dev
   dpkg-dev file
   xvfb xauth
+  libvulkan-dev mesa-vulkan-drivers vulkan-tools glslc vulkan-validationlayers
 )
 
 missing=()

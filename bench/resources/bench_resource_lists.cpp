@@ -1,11 +1,16 @@
 // Resource lists of 20,000 entries: decoding alone, a whole update as the user sees it (decode,
-// rebuild, sort, status line, layout and paint), and one filter keystroke.
+// rebuild, sort, status line, layout and paint), and one filter keystroke. Lists of a million
+// entries (the most a list keeps): the worker thread's part (decoding, sorting by name), the
+// user-interface thread's part of an arrival (filtering, the model reset, layout and paint),
+// a click on another column and a filter keystroke; and a hostile 64 MiB payload from its
+// arrival until it is shown.
 //
 //   QT_QPA_PLATFORM=offscreen build/release/bench/resources/bench_resource_lists
 //       --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 // (one command line)
 
 #include "gpuprofiler/resources/buffer_list_payload.h"
+#include "gpuprofiler/resources/buffer_list_sort_filter_proxy_model.h"
 #include "gpuprofiler/resources/gpu_buffer_list_widget.h"
 #include "gpuprofiler/resources/texture_list_payload.h"
 #include "gpuprofiler/resources/texture_list_widget.h"
@@ -19,6 +24,7 @@
 #include <QLocale>
 #include <QTreeView>
 
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -75,9 +81,12 @@ const PayloadBuilder &Textures()
     return s_Payload;
 }
 
-// Lays out and paints what changed, as the event loop would before the user sees it.
-void Present(QWidget &widget)
+// Lays out and paints what changed, as the event loop would before the user sees it, once a
+// list that is being decoded on the worker thread has arrived.
+void Present(CQResourceListWidget &widget)
 {
+    while (widget.IsDecoding())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
     QCoreApplication::processEvents();
     widget.repaint();
 }
@@ -102,7 +111,8 @@ void BM_ParseTextureList(benchmark::State &state)
 }
 BENCHMARK(BM_ParseTextureList)->Unit(benchmark::kMillisecond);
 
-// A refresh of a shown list that already holds 20,000 buffers, sorted by size.
+// A refresh of a shown list that already holds 20,000 buffers, sorted by size (the textures'
+// payload is over a megabyte, so theirs is decoded on the worker thread).
 void BM_BufferListUpdate(benchmark::State &state)
 {
     CQGPUBufferListWidget widget;
@@ -166,6 +176,102 @@ void BM_TextureFilterKeystroke(benchmark::State &state)
     FilterKeystrokes(state, widget);
 }
 BENCHMARK(BM_TextureFilterKeystroke)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+constexpr int kMillion = kMaxResourceListEntries;
+
+const PayloadBuilder &MillionBuffers()
+{
+    static const PayloadBuilder s_Payload = MakeBuffers(kMillion);
+    return s_Payload;
+}
+
+void BM_ParseMillionBuffers(benchmark::State &state)
+{
+    BufferList list;
+    for (auto _ : state) {
+        ParseBufferList(MillionBuffers().Data(), MillionBuffers().Size(), &list);
+        benchmark::DoNotOptimize(list.entries.Base());
+    }
+}
+BENCHMARK(BM_ParseMillionBuffers)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_SortMillionBuffersByName(benchmark::State &state)
+{
+    BufferList list;
+    ParseBufferList(MillionBuffers().Data(), MillionBuffers().Size(), &list);
+    GrowableArray<int32> sorted;
+    for (auto _ : state)
+        SortEntries(CBufferListSortKeys(list), kBufferColName, true, &sorted);
+}
+BENCHMARK(BM_SortMillionBuffersByName)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// What the user-interface thread does when a decoded and sorted list of a million buffers is
+// handed over: the filter pass, the model reset, the view's layout and a paint.
+void BM_MillionBuffersShown(benchmark::State &state)
+{
+    CQGPUBufferListWidget widget;
+    widget.resize(1000, 900);
+    widget.show();
+    CQBufferListSortFilterProxyModel *pModel = widget.Model();
+    for (auto _ : state) {
+        state.PauseTiming();
+        BufferList list;
+        ParseBufferList(MillionBuffers().Data(), MillionBuffers().Size(), &list);
+        GrowableArray<int32> sorted;
+        SortEntries(CBufferListSortKeys(list), pModel->SortColumn(), pModel->SortOrder() == Qt::DescendingOrder, &sorted);
+        state.ResumeTiming();
+        pModel->SetList(list, sorted);
+        widget.UpdateStatusBar();
+        Present(widget);
+    }
+}
+BENCHMARK(BM_MillionBuffersShown)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+// A click on the "Size" header, alternating the direction, with a million buffers shown.
+void BM_MillionBuffersSortClick(benchmark::State &state)
+{
+    CQGPUBufferListWidget widget;
+    widget.resize(1000, 900);
+    widget.show();
+    widget.UpdateBufferList(MillionBuffers().Data(), MillionBuffers().Size());
+    Present(widget);
+    bool bDescending = false;
+    for (auto _ : state) {
+        widget.View()->sortByColumn(kBufferColSize, bDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+        Present(widget);
+        bDescending = !bDescending;
+    }
+}
+BENCHMARK(BM_MillionBuffersSortClick)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(6);
+
+void BM_MillionBuffersFilterKeystroke(benchmark::State &state)
+{
+    CQGPUBufferListWidget widget;
+    widget.UpdateBufferList(MillionBuffers().Data(), MillionBuffers().Size());
+    Present(widget);
+    FilterKeystrokes(state, widget);
+}
+BENCHMARK(BM_MillionBuffersFilterKeystroke)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(6);
+
+// A hostile buffer list: 64 MiB of zeros claiming 2^31 - 1 entries, from its arrival until the
+// list (cut at a million) is shown, with the decode on the worker thread.
+void BM_HostileBufferList(benchmark::State &state)
+{
+    static const std::vector<uint8> s_Payload = [] {
+        std::vector<uint8> bytes(64u << 20, 0);
+        const int32 nCount = 0x7fffffff;
+        std::memcpy(bytes.data(), &nCount, 4);
+        return bytes;
+    }();
+    CQGPUBufferListWidget widget;
+    widget.resize(1000, 900);
+    widget.show();
+    for (auto _ : state) {
+        widget.UpdateBufferList(s_Payload.data(), uint32(s_Payload.size()));
+        Present(widget);
+    }
+}
+BENCHMARK(BM_HostileBufferList)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 } // namespace
 

@@ -160,10 +160,10 @@ void BM_FirstRepaint(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(BM_LoadFrame)->Args({1000, 10})->Args({1000, 34})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RepaintAfterLoad)->Args({1000, 10})->Args({1000, 34})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ZoomStep)->Args({10000, 10})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ZoomStepAndRepaint)->Args({10000, 10})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadFrame)->Args({1000, 10})->Args({1000, 34})->Args({10000, 10})->Args({100000, 10})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RepaintAfterLoad)->Args({1000, 10})->Args({1000, 34})->Args({10000, 10})->Args({100000, 10})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ZoomStep)->Args({10000, 10})->Args({100000, 10})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ZoomStepAndRepaint)->Args({10000, 10})->Args({100000, 10})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FirstLoad)->Args({1000, 97})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FirstRepaint)->Args({1000, 97})->Args({1000, 1000})->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -1,7 +1,9 @@
 // Hostile frames through a device window: arbitrary header and sample bytes handed over and
-// recorded, with pausing, layout changes, swap-chain picks, history clicks and cursor moves in
-// between. The window's history, sample model, frame statistics and timeline all read what a
-// target sent; none of it may crash, read out of bounds or overflow.
+// recorded, with pausing, layout changes, swap-chain picks, history clicks, cursor moves and
+// memory bounds in between. The window's history, sample model, frame statistics and timeline
+// all read what a target sent; none of it may crash, read out of bounds or overflow. The compact
+// history must give back every newest frame byte for byte as it was shown, and stay within its
+// memory bound.
 
 #include "fuzz/devicewindow/window_script.h"
 #include "gpuprofiler/devicewindow/device_window.h"
@@ -11,6 +13,7 @@
 #include <QApplication>
 #include <QComboBox>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 
@@ -52,6 +55,39 @@ void ReadModel(QAbstractItemModel *pModel, const QModelIndex &parent, int nDepth
     }
 }
 
+void Check(bool bCondition)
+{
+    if (!bCondition)
+        std::abort();
+}
+
+uint64 NewestSerial(CQCGPUProfilerDeviceWindow &window)
+{
+    const FrameHistoryEntry *pNewest = window.History().EntryAt(window.History().Count() - 1);
+    return pNewest ? pNewest->serial : 0;
+}
+
+// The history after a tick: a recording leaves it within its bound (a bound lowered since takes
+// effect at the next one), and its newest frame, when shown, unpacks to exactly the records that
+// are shown.
+void CheckHistory(CQCGPUProfilerDeviceWindow &window, uint64 nNewestBefore)
+{
+    FrameHistory &history = window.History();
+    if (NewestSerial(window) != nNewestBefore)
+        Check(history.Count() <= 1 || history.MemoryBytes() <= history.MaxBytes());
+    Check(history.Count() > 0 || history.NameCount() == 0);
+    const FrameHistoryEntry *pNewest = history.EntryAt(history.Count() - 1);
+    if (!pNewest || window.SelectedFrame() != pNewest || !window.ShownFrame())
+        return;
+    GpuSampleArray samples;
+    if (!history.DecodeSamples(*pNewest, &samples))
+        return;
+    const GpuFrame *pShown = window.ShownFrame();
+    Check(samples.Count() == pShown->SampleCount());
+    Check(samples.Count() == 0 ||
+          std::memcmp(samples.Base(), pShown->Samples(), size_t(samples.Count()) * sizeof(GpuSampleRecord)) == 0);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -84,8 +120,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
             window.OnFrameReceived(&header, &samples);
             break;
         }
-        case WINDOW_SCRIPT_TICK:
+        case WINDOW_SCRIPT_TICK: {
+            const uint64 nNewest = NewestSerial(window);
             window.TimerCallback();
+            CheckHistory(window, nNewest);
+            break;
+        }
+        case WINDOW_SCRIPT_MEMORY:
+            window.History().SetMaxBytes((int64(reader.Byte()) + 1) * 1024);
             break;
         case WINDOW_SCRIPT_PAUSE:
             window.PauseUpdates(reader.Byte() & 1);
@@ -116,6 +158,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
             break;
         }
     }
+    const uint64 nNewest = NewestSerial(window);
     window.TimerCallback();
+    CheckHistory(window, nNewest);
+    // Each input starts from the default bound; what it recorded stays, as in a session.
+    window.History().SetMaxBytes(FrameHistory::kDefaultMaxBytes);
     return 0;
 }

@@ -73,5 +73,17 @@ int main(int argc, char **argv)
     lying.push_back(WINDOW_SCRIPT_TICK);
     bOk &= Write(sDir, "lying_counts", lying);
 
+    // A history bounded to a few frames: recordings drop the oldest by memory, then clicks and
+    // a swap-chain pick select and empty what is left.
+    std::vector<unsigned char> bounded = {WINDOW_SCRIPT_MEMORY, 3};
+    for (int i = 0; i < 12; ++i) {
+        AppendFrame(bounded, generator.NextFrame(), 24);
+        bounded.push_back(WINDOW_SCRIPT_TICK);
+    }
+    const unsigned char select[] = {WINDOW_SCRIPT_PAUSE, 1, WINDOW_SCRIPT_TICK, WINDOW_SCRIPT_SELECT, 8,
+                                    WINDOW_SCRIPT_SELECT, 10, WINDOW_SCRIPT_COMBO, 1, WINDOW_SCRIPT_TICK};
+    bounded.insert(bounded.end(), select, select + sizeof(select));
+    bOk &= Write(sDir, "bounded_memory", bounded);
+
     return bOk ? 0 : 1;
 }

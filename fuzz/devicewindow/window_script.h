@@ -11,6 +11,8 @@
 //   'S' position:u8                                 select a history position and read the model
 //   'C' index:u8                                    pick a swap chain in the combo box
 //   'X' time:u16                                    move the timeline cursor (time in 10 us steps)
+//   'M' kib:u8                                      bound the history's memory to (kib + 1) KiB, so
+//                                                   that recordings drop the oldest frames early
 //
 // Data that runs past the end of the input reads as zeros.
 
@@ -22,3 +24,4 @@ inline constexpr unsigned char WINDOW_SCRIPT_BUBBLES = 'B';
 inline constexpr unsigned char WINDOW_SCRIPT_SELECT = 'S';
 inline constexpr unsigned char WINDOW_SCRIPT_COMBO = 'C';
 inline constexpr unsigned char WINDOW_SCRIPT_CURSOR = 'X';
+inline constexpr unsigned char WINDOW_SCRIPT_MEMORY = 'M';

@@ -1,21 +1,19 @@
 // libFuzzer target: the buffer-list decoder that the "GPU Buffers" tab runs on every GPRB
-// payload. Besides the sanitizers' checks it asserts what the widget relies on: the row count
-// is bounded by the payload, every name lies inside the name pool and fits a list cell, the
-// histogram counts cover every row once, and nothing stays allocated afterwards.
+// payload, and the sorting of its columns. Besides the sanitizers' checks it asserts what the
+// widget relies on: the row count is bounded by the payload and by the entry cap (the input is
+// decoded again with a small cap taken from its size, so that the cut is reached at any
+// length), every name lies inside the name pool and fits a list cell, the histogram counts
+// cover every row once, a column sorts correctly, and nothing stays allocated
+// afterwards.
 
 #include "bedrock/mem_alloc.h"
 #include "gpuprofiler/resources/buffer_list_payload.h"
 #include "gpuprofiler/resources/list_count_bound.h"
 #include "gpuprofiler/resources/payload_reader.h"
+#include "fuzz/resources/sort_check.h"
 
 #include <cstddef>
 #include <cstdint>
-
-#define FUZZ_CHECK(condition)                                                                                          \
-    do {                                                                                                               \
-        if (!(condition))                                                                                              \
-            __builtin_trap();                                                                                          \
-    } while (0)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
 {
@@ -45,6 +43,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
             nBytes += entry.record.SizeBytes();
         }
         FUZZ_CHECK(nBytes == list.totalBytes);
+        FUZZ_CHECK(list.entries.Count() == BoundedRecordCount(list.announcedCount, uint32(nSize), kMinBufferRecordBytes));
+
+        const int32 nSmallCap = int32(nSize % 61);
+        BufferList cut;
+        FUZZ_CHECK(ParseBufferList(pData, uint32(nSize), &cut, nSmallCap));
+        FUZZ_CHECK(cut.entries.Count() == (nSmallCap < list.entries.Count() ? nSmallCap : list.entries.Count()));
+        FUZZ_CHECK(cut.announcedCount == list.announcedCount);
+        for (int32 i = 0; i < cut.entries.Count(); ++i)
+            FUZZ_CHECK(std::memcmp(&cut.entries[i].record, &list.entries[i].record, sizeof(GpuBufferRecord)) == 0);
+
+        CheckSorting(CBufferListSortKeys(list), kBufferColCount, nSize);
     }
     FUZZ_CHECK(g_pMemAlloc->GetLiveAllocationCount() == nLiveBefore);
     return 0;

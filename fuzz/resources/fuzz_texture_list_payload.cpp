@@ -1,22 +1,19 @@
 // libFuzzer target: the texture-list decoder that the "Textures" tab runs on every GPRT
-// payload, with the memory arithmetic of every record. Besides the sanitizers' checks it
-// asserts the bounded row count, names inside the pool, sizes that add up to the totals
-// without wrapping, and that nothing stays allocated afterwards.
+// payload, with the memory arithmetic of every record and the sorting of its columns. Besides
+// the sanitizers' checks it asserts the row count bounded by the payload and by the entry cap
+// (with a second decode under a small cap taken from the input's size), names inside the pool,
+// totals that are the sums of the sizes or, past 64 bits, the largest value, correct sorting
+// of a column, and that nothing stays allocated afterwards.
 
 #include "bedrock/mem_alloc.h"
 #include "gpuprofiler/resources/image_format_info.h"
 #include "gpuprofiler/resources/list_count_bound.h"
 #include "gpuprofiler/resources/payload_reader.h"
 #include "gpuprofiler/resources/texture_list_payload.h"
+#include "fuzz/resources/sort_check.h"
 
 #include <cstddef>
 #include <cstdint>
-
-#define FUZZ_CHECK(condition)                                                                                          \
-    do {                                                                                                               \
-        if (!(condition))                                                                                              \
-            __builtin_trap();                                                                                          \
-    } while (0)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
 {
@@ -43,10 +40,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
             FUZZ_CHECK(entry.diskBytes <= kLargest && entry.resBytes <= kLargest);
             FUZZ_CHECK(entry.diskBytes == TextureBytes(rec.DiskWidth(), rec.DiskHeight(), rec.DiskDepth(), rec.diskMips, rec.Format()));
             FUZZ_CHECK((FindImageFormatInfo(rec.Format()) != nullptr) == (rec.Format() >= -1 && rec.Format() <= 91));
-            nDisk += entry.diskBytes;
-            nResident += entry.resBytes;
+            nDisk = SaturatingAdd(nDisk, entry.diskBytes);
+            nResident = SaturatingAdd(nResident, entry.resBytes);
+            FUZZ_CHECK(list.totalDiskBytes >= entry.diskBytes && list.totalResBytes >= entry.resBytes);
         }
         FUZZ_CHECK(nDisk == list.totalDiskBytes && nResident == list.totalResBytes);
+        FUZZ_CHECK(list.entries.Count() == BoundedRecordCount(list.announcedCount, uint32(nSize), kMinTextureRecordBytes));
+
+        const int32 nSmallCap = int32(nSize % 61);
+        TextureList cut;
+        FUZZ_CHECK(ParseTextureList(pData, uint32(nSize), &cut, nSmallCap));
+        FUZZ_CHECK(cut.entries.Count() == (nSmallCap < list.entries.Count() ? nSmallCap : list.entries.Count()));
+        FUZZ_CHECK(cut.announcedCount == list.announcedCount);
+
+        CheckSorting(CTextureListSortKeys(list), kTextureColCount, nSize);
     }
     FUZZ_CHECK(g_pMemAlloc->GetLiveAllocationCount() == nLiveBefore);
     return 0;

@@ -1,7 +1,8 @@
 // The target's packer and the plug-in's unpacker together: whatever the data, packing and
 // unpacking gives it back byte for byte, in every form, and the automatic choice never makes
-// a payload larger than storing the data would. The first input byte picks the packer's chain
-// length, so that short and long searches both get exercised; the rest is the data.
+// a payload larger than storing the data would. The input is the data. One compressor packs
+// every input, as a target's does chunk after chunk, and must pack each exactly as a new one
+// would: nothing of an earlier chunk may leak into the next.
 
 #include "gpuprofiler/plugin/chunk_decompression.h"
 #include "target/chunk_compressor.h"
@@ -19,7 +20,7 @@ void Check(bool bHolds)
         std::abort();
 }
 
-void RoundTrip(CChunkCompressor &compressor, const uint8 *pData, size_t nSize, CChunkCompressor::Form form)
+std::vector<uint8> RoundTrip(CChunkCompressor &compressor, const uint8 *pData, size_t nSize, CChunkCompressor::Form form)
 {
     std::vector<uint8> payload;
     Check(compressor.Compress(pData, nSize, payload, form));
@@ -36,20 +37,20 @@ void RoundTrip(CChunkCompressor &compressor, const uint8 *pData, size_t nSize, C
     std::vector<uint8> reference;
     Check(ReferenceUnpack(payload.data(), payload.size(), nSize, reference) == (nSize != 0));
     Check(reference.size() == nSize && (nSize == 0 || std::memcmp(reference.data(), pData, nSize) == 0));
+    return payload;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
 {
-    if (nSize == 0)
-        return 0;
-    static CChunkCompressor s_compressors[] = {CChunkCompressor(1), CChunkCompressor(4),
-                                               CChunkCompressor(CChunkCompressor::kDefaultChainLength),
-                                               CChunkCompressor(4096)};
-    CChunkCompressor &compressor = s_compressors[pData[0] % 4];
+    static CChunkCompressor s_compressor;
     for (CChunkCompressor::Form form :
-         {CChunkCompressor::Form::Auto, CChunkCompressor::Form::Packed, CChunkCompressor::Form::Stored})
-        RoundTrip(compressor, pData + 1, nSize - 1, form);
+         {CChunkCompressor::Form::Auto, CChunkCompressor::Form::Packed, CChunkCompressor::Form::Stored}) {
+        const std::vector<uint8> payload = RoundTrip(s_compressor, pData, nSize, form);
+        std::vector<uint8> fresh;
+        CChunkCompressor().Compress(pData, nSize, fresh, form);
+        Check(fresh == payload);
+    }
     return 0;
 }

@@ -1,6 +1,6 @@
 // Writes the seed corpora of the wire fuzzers, made with the target library:
 //   <dir>/decompress_chunk   packed and stored payloads of realistic records, and hand-made ones
-//   <dir>/chunk_round_trip   realistic records, runs, text and noise, behind a chain-length byte
+//   <dir>/chunk_round_trip   realistic records, runs, text and noise
 //   <dir>/chunk_sequence     chunk scripts: whole frames in every form, and hostile variants
 // Usage: make_wire_corpus <dir>
 
@@ -94,20 +94,16 @@ int main(int argc, char **argv)
             periods.push_back(uint8('a' + i % nPeriod));
     bOk &= Write(unpack, "short_periods", Pack(periods, CChunkCompressor::Form::Packed));
 
-    // Round trip: a chain-length byte, then the data.
-    auto withChain = [](uint8 nChain, Bytes data) {
-        data.insert(data.begin(), nChain);
-        return data;
-    };
-    bOk &= Write(roundTrip, "records_10", withChain(2, Records(10, 5)));
-    bOk &= Write(roundTrip, "records_3_short_chain", withChain(0, Records(3, 6)));
-    bOk &= Write(roundTrip, "periods", withChain(1, periods));
-    bOk &= Write(roundTrip, "zeros", withChain(3, Bytes(5000, 0)));
+    // Round trip: the data itself.
+    bOk &= Write(roundTrip, "records_10", Records(10, 5));
+    bOk &= Write(roundTrip, "records_3", Records(3, 6));
+    bOk &= Write(roundTrip, "periods", periods);
+    bOk &= Write(roundTrip, "zeros", Bytes(5000, 0));
     Bytes noise(3000);
     uint32 nState = 12345;
     for (uint8 &b : noise)
         b = uint8((nState = nState * 1103515245u + 12345u) >> 24);
-    bOk &= Write(roundTrip, "noise", withChain(2, noise));
+    bOk &= Write(roundTrip, "noise", noise);
 
     // Chunk scripts.
     Bytes script;

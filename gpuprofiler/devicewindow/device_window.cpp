@@ -1,7 +1,7 @@
 #include "gpuprofiler/devicewindow/device_window.h"
 
 #include "gpuprofiler/devicewindow/bar_graph_item_delegate.h"
-#include "gpuprofiler/devicewindow/csv_export.h"
+#include "gpuprofiler/framedata/csv_export.h"
 #include "gpuprofiler/devicewindow/subtool_link.h"
 #include "gpuprofiler/framedata/frame_profile_model.h"
 #include "gpuprofiler/framedata/stats_display_widget.h"
@@ -19,10 +19,14 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSplitter>
 #include <QStandardItemModel>
+#include <QScopedValueRollback>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
@@ -32,6 +36,8 @@
 #include <algorithm>
 #include <cstring>
 
+Q_LOGGING_CATEGORY(lcGpuProfiler, "corvid.tool.gpuprofiler")
+
 namespace {
 
 // One flag for the whole process: a TimerCallback never runs inside another one, of this
@@ -40,7 +46,20 @@ bool s_bTimerCallbackRunning = false;
 
 constexpr int kHistoryColumnWidth = 16;
 constexpr int kHistoryRowHeight = 80;
-constexpr int kSampleColumnCount = 55;
+
+// A target's text as the window shows or logs it: printable characters only (controls, which
+// could break a label or fake a log line, become '?'), at most nMaxLength of them.
+QString PrintableText(const char *pText, size_t nMaxLength)
+{
+    const size_t nLength = pText ? strnlen(pText, nMaxLength) : 0;
+    QString sText = QString::fromLatin1(pText, qsizetype(nLength));
+    for (QChar &c : sText) {
+        const ushort u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0))
+            c = QLatin1Char('?');
+    }
+    return sText;
+}
 
 QString ToolImage(const char *pszFile)
 {
@@ -63,6 +82,7 @@ void CQCGPUProfilerDeviceWindow::SetSaveFileNameProvider(SaveFileNameProvider pr
 CQCGPUProfilerDeviceWindow::CQCGPUProfilerDeviceWindow(const char *pszTargetName, uint32 nWindowId)
     : QMainWindow(nullptr), targetName(pszTargetName ? pszTargetName : ""), windowId(nWindowId)
 {
+    shownFrame.samples = &shownSamples;
     sampleModel = new CGpuFrameProfileModel(this);
     historyModel = new QStandardItemModel(this);
     historyModel->setRowCount(1);
@@ -199,6 +219,20 @@ void CQCGPUProfilerDeviceWindow::BuildContents()
     // Wide enough for the longest label and a value beside it.
     resizeDocks({pStatsDock, pInspectorDock}, {380, 380}, Qt::Horizontal);
 
+    // "Frame Stats" always shows the frame the model was last built for: a rebuild refills the
+    // statistics model, whoever asked for it (a new frame, or the "Hierarchy" toggle).
+    connect(sampleModel, &QAbstractItemModel::modelReset, this, [this] {
+        if (sampleModel->columnCount() > 0)
+            ShowPanelRow(frameStatsPanel, sampleModel->frameStatsModel()->index(0, 0));
+    });
+    // Names hide in collapsed rows when the columns are fitted; a row the user opens shows its
+    // samples' names in full. Only "Name" is fitted again: widths the user gave stay.
+    // The tree also reports every row that "Expand All" opens; those are fitted once, after.
+    connect(samplesTree, &QTreeView::expanded, this, [this] {
+        if (!expandingRows)
+            samplesTree->resizeColumnToContents(0);
+    });
+
     auto *pTimer = new QTimer(this);
     connect(pTimer, &QTimer::timeout, this, &CQCGPUProfilerDeviceWindow::TimerCallback);
     pTimer->start(16);
@@ -214,11 +248,14 @@ CQCGPUProfilerDeviceWindow::~CQCGPUProfilerDeviceWindow()
     // The tree's model and the history are about to go; nothing may point into them.
     samplesTree->setModel(nullptr);
     sampleModel->SetFrame(nullptr);
+    sampleModel->clear();
     selectedFrame = nullptr;
+    shownSamples.Purge();
     ReleasePendingFrames();
     pendingFrames.Purge();
     frameHistory.Clear();
     swapChains.Purge();
+    swapChainIndex.clear();
 }
 
 void CQCGPUProfilerDeviceWindow::SendCommand(uint32 nCode, uint32 nValue)
@@ -292,6 +329,38 @@ void CQCGPUProfilerDeviceWindow::OnTargetStateChanged(int nState)
     SendCommand(0, 1);
 }
 
+void CQCGPUProfilerDeviceWindow::OnContentError(int nKind, const char *pszReason, uint64 nDropped)
+{
+    const QString sReason = PrintableText(pszReason, 256);
+    if (!contentErrorLabel) {
+        contentErrorLabel = new QLabel(this);
+        statusBar()->addWidget(contentErrorLabel, 1);
+    }
+    contentErrorLabel->setText(QStringLiteral("%1 malformed chunks dropped; last: %2").arg(QLocale().toString(nDropped), sReason));
+
+    // One line for each kind of mistake, then at most one a minute: a broken target sends the
+    // same mistake with every frame, and the log must stay readable.
+    ContentLog &log = contentLogs[nKind >= 0 && nKind < kContentErrorKinds ? nKind : 0];
+    const QString sTarget = PrintableText(targetName.constData(), size_t(targetName.size()));
+    if (!log.lastLine.isValid()) {
+        qCWarning(lcGpuProfiler).noquote() << QStringLiteral("%1: dropped %2").arg(sTarget, sReason);
+        log.lastLine.start();
+    } else if (log.lastLine.hasExpired(kContentLogIntervalMs)) {
+        qCWarning(lcGpuProfiler).noquote()
+            << QStringLiteral("%1: dropped %2 more like this since the last report, the latest %3")
+                   .arg(sTarget, QString::number(log.nSinceLine + 1), sReason);
+        log.lastLine.start();
+        log.nSinceLine = 0;
+    } else {
+        ++log.nSinceLine;
+    }
+}
+
+QString CQCGPUProfilerDeviceWindow::StatusText() const
+{
+    return contentErrorLabel ? contentErrorLabel->text() : QString();
+}
+
 void CQCGPUProfilerDeviceWindow::ReleasePendingFrames()
 {
     pendingFrames.RemoveAll();
@@ -325,9 +394,9 @@ void CQCGPUProfilerDeviceWindow::SamplesTreeItemCurrentItemChanged(QModelIndex c
     if (!indexCell.isValid())
         return;
     const int nSample = indexCell.data(Qt::UserRole).toInt();
-    if (!selectedFrame || nSample < 0 || nSample >= selectedFrame->frame.SampleCount())
+    if (!selectedFrame || nSample < 0 || nSample >= shownFrame.SampleCount())
         return;
-    const GpuSampleRecord &sample = selectedFrame->frame.Samples()[nSample];
+    const GpuSampleRecord &sample = shownFrame.Samples()[nSample];
     timelineView->SetCursorTime(sample.GpuStartTime() - timelineOrigin, true, false);
 }
 
@@ -355,6 +424,9 @@ void CQCGPUProfilerDeviceWindow::SwapChainComboBoxIndexChanged(int index)
     selectedSwapChain = swapChains[index];
     frameHistory.Clear();
     tableCount = -1; // the table no longer mirrors the ring
+    // The old swap chain's frame is gone from everything that showed it: until this swap chain
+    // sends a frame, no frame is selected.
+    SetSelectedFrame(-1);
     if (paused) {
         paused = false;
         pauseAction->setChecked(false);
@@ -375,7 +447,7 @@ void CQCGPUProfilerDeviceWindow::SaveCurrentProfileAsCSV()
     // While live the timer went on recording during the dialog: export what is selected now.
     if (!selectedFrame)
         return;
-    const QString sText = BuildFrameCsvText(&selectedFrame->frame);
+    const QString sText = BuildFrameCsvText(ShownFrame());
     QFile file(sFileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
         QMessageBox::warning(this, QStringLiteral("GPU Profiler"), QStringLiteral("Error writing to file %1.").arg(sFileName),
@@ -399,8 +471,7 @@ void CQCGPUProfilerDeviceWindow::TimerCallback()
     s_bTimerCallbackRunning = true;
 
     if (!paused && pendingFrames.Count() > 0) {
-        const PendingFrame &newest = pendingFrames[pendingFrames.Count() - 1];
-        ProcessFrame(&newest.header, newest.samples.Count() > 0 ? newest.samples.Base() : nullptr, newest.samples.Count());
+        ProcessFrame(pendingFrames[pendingFrames.Count() - 1]);
     }
     // Frames that arrive while paused, and all but the newest of a tick, are never recorded.
     ReleasePendingFrames();
@@ -427,17 +498,13 @@ void CQCGPUProfilerDeviceWindow::SetSelectedFrame(int nIdx)
 {
     selectedFrame = frameHistory.EntryAt(nIdx);
     const bool bHierarchical = paused && hierarchical;
-    sampleModel->SetFrame(selectedFrame ? &selectedFrame->frame : nullptr);
+    // The model lets go of the records before they are replaced.
+    sampleModel->SetFrame(selectedFrame ? &shownFrame : nullptr);
     sampleModel->clear();
+    ShowSelectedRecords();
     sampleModel->SetHierarchical(bHierarchical);
-    // Nothing looks at the rows while the tree has no model (live): they are built only if
-    // something asks for them before the next frame replaces them.
-    if (samplesTree->model() == sampleModel)
-        sampleModel->Rebuild(bHierarchical);
-    else
-        sampleModel->RebuildDeferred(bHierarchical);
+    sampleModel->Rebuild(bHierarchical);
     ShowFrameOnTimeline();
-    ShowPanelRow(frameStatsPanel, sampleModel->frameStatsModel()->index(0, 0));
     ConfigureSamplesTree();
 }
 
@@ -469,36 +536,40 @@ void CQCGPUProfilerDeviceWindow::ExpandTreeViewZeroDeep()
 void CQCGPUProfilerDeviceWindow::ExpandTreeViewOneDeep()
 {
     expandDepth = 1;
-    samplesTree->expandToDepth(0);
+    ApplyExpandDepth();
+    samplesTree->resizeColumnToContents(0);
 }
 
 void CQCGPUProfilerDeviceWindow::ExpandTreeViewTwoDeep()
 {
     expandDepth = 2;
-    samplesTree->expandAll();
+    ApplyExpandDepth();
+    samplesTree->resizeColumnToContents(0);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Frame intake
 
-void CQCGPUProfilerDeviceWindow::ProcessFrame(const GpuFrameHeader *pHeader, const GpuSampleRecord *pSamples, int32 nAvailable)
+void CQCGPUProfilerDeviceWindow::ProcessFrame(PendingFrame &pending)
 {
-    const uint64 nSwapChainId = pHeader->SwapChainId();
-    bool bKnown = false;
-    for (uint64 nKnown : swapChains) {
-        if (nKnown == nSwapChainId) {
-            bKnown = true;
-            break;
+    const GpuFrameHeader &header = pending.header;
+    const uint64 nSwapChainId = header.SwapChainId();
+    if (!swapChainIndex.contains(nSwapChainId)) {
+        if (swapChains.Count() >= kMaxSwapChains) {
+            if (unlistedSwapChainFrames++ == 0)
+                qCWarning(lcGpuProfiler).noquote()
+                    << QStringLiteral("%1: more than %2 swap chains; frames of further swap chains are dropped")
+                           .arg(PrintableText(targetName.constData(), size_t(targetName.size())),
+                                QString::number(kMaxSwapChains));
+            return;
         }
-    }
-    if (!bKnown) {
         if (swapChains.AddToTail(nSwapChainId) < 0)
             return;
-        const std::string_view sName = pHeader->SwapChainName();
+        swapChainIndex.insert(nSwapChainId, swapChains.Count() - 1);
         // Adding the first item makes it current, which selects its swap chain right here.
+        const std::string_view sName = header.SwapChainName();
         swapChainCombo->addItem(QStringLiteral("Swapchain \"%1\" (0x%2)")
-                                    .arg(QString::fromLatin1(sName.data(), qsizetype(sName.size())))
-                                    .arg(QString::number(nSwapChainId, 16)));
+                                    .arg(PrintableText(sName.data(), sName.size()), QString::number(nSwapChainId, 16)));
     }
     if (selectedSwapChain == kNoSwapChain)
         selectedSwapChain = nSwapChainId;
@@ -507,40 +578,33 @@ void CQCGPUProfilerDeviceWindow::ProcessFrame(const GpuFrameHeader *pHeader, con
 
     // The subtool hands over only complete frames, whose arrays hold exactly the announced
     // count; a header that claims more than came with it is held to what came.
-    uint32 nSampleCount = pHeader->SampleCount();
-    const uint32 nArrived = pSamples && nAvailable > 0 ? uint32(nAvailable) : 0;
-    if (nSampleCount > nArrived)
-        nSampleCount = nArrived;
-    const int64 nBytes = int64(nSampleCount ? nSampleCount : 1) * int64(sizeof(GpuSampleRecord));
-    if (frameHistory.Count() > 0 && frameHistory.SampleBytes() + nBytes > kMaxHistorySampleBytes) {
-        while (frameHistory.Count() > 0 && frameHistory.SampleBytes() + nBytes > kMaxHistorySampleBytes)
-            frameHistory.DropOldest();
-        tableCount = -1;
+    GpuSampleArray samples;
+    samples.Swap(pending.samples);
+    const uint32 nArrived = uint32(samples.Count());
+    if (header.SampleCount() < nArrived)
+        samples.SetCount(int32(header.SampleCount()));
+    if (samples.IsEmpty() && samples.SetCount(1)) {
+        // An empty frame is recorded with one placeholder sample, so every recorded frame has
+        // at least one.
+        samples[0].SetName("Dummy");
     }
+    const double flTotalGpuTime = RemoveBubblesAndTotal(samples);
 
-    FrameHistoryEntry &entry = frameHistory.Slot(frameHistory.AddEntry());
-    entry.frame.header = *pHeader;
-    entry.frame.samples = &entry.sampleArray;
-    if (nSampleCount > 0 && entry.sampleArray.SetCount(int32(nSampleCount))) {
-        std::memcpy(entry.sampleArray.Base(), pSamples, size_t(nSampleCount) * sizeof(GpuSampleRecord));
-    } else if (entry.sampleArray.SetCount(1)) {
-        // An empty frame (or one whose samples cannot be stored) is recorded with one
-        // placeholder sample, so every recorded frame has at least one.
-        entry.sampleArray[0] = GpuSampleRecord{};
-        entry.sampleArray[0].SetName("Dummy");
-    } else {
-        entry.frame.samples = nullptr;
-    }
-
-    RemoveBubblesAndTotal(entry);
+    // The model lets go of the shown records before they are replaced by this frame's, which
+    // are shown as they are (no unpacking) when the recording selects it.
+    sampleModel->clear();
+    FrameHistoryEntry &entry = frameHistory.Record(header, samples.Base(), samples.Count(), flTotalGpuTime);
+    shownSamples.Swap(samples);
+    shownFrame.header = header;
+    shownSerial = entry.sampleCount == shownSamples.Count() ? entry.serial : 0;
     RebuildHistoryTable();
 }
 
-void CQCGPUProfilerDeviceWindow::RemoveBubblesAndTotal(FrameHistoryEntry &entry)
+double CQCGPUProfilerDeviceWindow::RemoveBubblesAndTotal(GpuSampleArray &samples) const
 {
     double flCpu = 0.0;
     double flGpu = 0.0;
-    for (GpuSampleRecord &sample : entry.sampleArray) {
+    for (GpuSampleRecord &sample : samples) {
         if (removeBubbles) {
             sample.SetCpuStartTime(flCpu);
             sample.SetGpuStartTime(flGpu);
@@ -548,7 +612,23 @@ void CQCGPUProfilerDeviceWindow::RemoveBubblesAndTotal(FrameHistoryEntry &entry)
         flCpu += sample.CpuTime();
         flGpu += sample.GpuTime();
     }
-    entry.totalGpuTime = flGpu;
+    return flGpu;
+}
+
+void CQCGPUProfilerDeviceWindow::ShowSelectedRecords()
+{
+    shownFrame.samples = &shownSamples;
+    if (!selectedFrame) {
+        shownSamples.Purge();
+        shownSerial = 0;
+        return;
+    }
+    if (selectedFrame->serial == shownSerial)
+        return;
+    shownFrame.header = selectedFrame->header;
+    shownSerial = frameHistory.DecodeSamples(*selectedFrame, &shownSamples) ? selectedFrame->serial : 0;
+    if (!shownSerial)
+        shownSamples.Purge();
 }
 
 void CQCGPUProfilerDeviceWindow::AppendHistoryColumn()
@@ -643,14 +723,14 @@ void CQCGPUProfilerDeviceWindow::RebuildHistoryTable()
 
 void CQCGPUProfilerDeviceWindow::ShowFrameOnTimeline()
 {
-    LoadFrameOnTimeline(timelineView, selectedFrame ? &selectedFrame->frame : nullptr, &timelineOrigin);
+    LoadFrameOnTimeline(timelineView, ShownFrame(), &timelineOrigin);
 }
 
 void CQCGPUProfilerDeviceWindow::AttachSamplesTree()
 {
     samplesTree->setModel(sampleModel);
     if (sampleModel->hierarchical() != hierarchical) {
-        sampleModel->SetFrame(selectedFrame ? &selectedFrame->frame : nullptr);
+        sampleModel->SetFrame(selectedFrame ? &shownFrame : nullptr);
         sampleModel->clear();
         sampleModel->SetHierarchical(hierarchical);
         sampleModel->Rebuild(hierarchical);
@@ -678,12 +758,17 @@ void CQCGPUProfilerDeviceWindow::ConfigureSamplesTree()
     for (int c = 31; c < kSampleColumnCount; ++c)
         samplesTree->setColumnHidden(c, true);
     ApplyExpandDepth();
-    for (int c = 0; c < kSampleColumnCount; ++c)
-        samplesTree->resizeColumnToContents(c);
+    // Hidden columns are fitted when a layout change shows them; measuring them now would only
+    // cost time.
+    for (int c = 0; c < kSampleColumnCount; ++c) {
+        if (!samplesTree->isColumnHidden(c))
+            samplesTree->resizeColumnToContents(c);
+    }
 }
 
 void CQCGPUProfilerDeviceWindow::ApplyExpandDepth()
 {
+    const QScopedValueRollback<bool> expanding(expandingRows, true);
     if (expandDepth == 0)
         samplesTree->collapseAll();
     else if (expandDepth == 1)

@@ -10,11 +10,18 @@
 #include "gpuprofiler/devicewindow/frame_history.h"
 
 #include <QByteArray>
-#include <functional>
+#include <QElapsedTimer>
 #include <QGraphicsScene>
-#include <QMainWindow>
+#include <QHash>
 #include <QItemSelection>
+#include <QLoggingCategory>
+#include <QMainWindow>
 #include <QModelIndex>
+
+#include <functional>
+
+// The profiler's own log lines (what a target got wrong), each starting with the target's name.
+Q_DECLARE_LOGGING_CATEGORY(lcGpuProfiler)
 
 class CGpuFrameProfileModel;
 class CQGPUResourceWidget;
@@ -22,6 +29,7 @@ class CQStatsDisplayWidget;
 class CQTimelineView;
 class QAction;
 class QComboBox;
+class QLabel;
 class QStandardItemModel;
 class QTableView;
 class QTreeView;
@@ -39,6 +47,11 @@ public:
     virtual void OnTextureListReceived(const void *pPayload, uint32 nSize);
     virtual void OnBufferListReceived(const void *pPayload, uint32 nSize);
     virtual void OnTargetStateChanged(int nState);
+    // The subtool dropped something malformed that the target sent: nKind tells one kind of
+    // mistake from another (below kContentErrorKinds), pszReason says what was wrong, nDropped
+    // counts everything dropped from this target so far. Shown in the status line; logged once
+    // per kind, then at most once a minute per kind.
+    void OnContentError(int nKind, const char *pszReason, uint64 nDropped);
 
     // Sends the window's closing commands now (they are sent once): used when the window is
     // closed by its user and destroyed only after the toolkit has finished with the close event.
@@ -55,6 +68,9 @@ public:
     const QByteArray &TargetName() const { return targetName; }
     FrameHistory &History() { return frameHistory; }
     FrameHistoryEntry *SelectedFrame() const { return selectedFrame; }
+    // The selected frame's header and records, as the model, the timeline and the export read
+    // them; null when no frame is selected.
+    const GpuFrame *ShownFrame() const { return selectedFrame ? &shownFrame : nullptr; }
     CGpuFrameProfileModel *SampleModel() const { return sampleModel; }
     CQTimelineView *TimelineView() const { return timelineView; }
     QTreeView *SamplesTree() const { return samplesTree; }
@@ -68,23 +84,30 @@ public:
     QAction *FlushingAction() const { return flushingAction; }
     QAction *RemoveBubblesAction() const { return removeBubblesAction; }
     const GrowableArray<uint64> &SwapChains() const { return swapChains; }
+    // Frames of swap chains beyond kMaxSwapChains, which are neither listed nor recorded.
+    uint64 UnlistedSwapChainFrames() const { return unlistedSwapChainFrames; }
+    // The status line's text; empty while nothing was dropped.
+    QString StatusText() const;
     uint64 SelectedSwapChain() const { return selectedSwapChain; }
     int32 PendingFrameCount() const { return pendingFrames.Count(); }
     bool IsPaused() const { return paused; }
     double TimelineOrigin() const { return timelineOrigin; }
     int32 ExpandDepth() const { return expandDepth; }
 
-    // The recorded frames keep at most this many bytes of samples; beyond it the oldest frames
-    // are dropped early, so that a target sending huge frames cannot make the ring hold 499 of
-    // them (499 frames of 1,000 samples take about 200 MB; of 50,000 samples they would take
-    // 10 GB).
-    static constexpr int64 kMaxHistorySampleBytes = int64(768) << 20;
     // The pending queue holds at most this many frames, oldest first, and waiting frames other
     // than the newest hold at most this many bytes of samples.
     static constexpr int32 kMaxPendingFrames = 129;
     static constexpr int64 kMaxPendingSampleBytes = int64(64) << 20;
     // No swap chain chosen yet.
     static constexpr uint64 kNoSwapChain = 0xFFFFFFFFu;
+    // The combo box lists at most this many swap chains, far more than a game presents to; a
+    // target inventing a new id for every frame must not grow it without end. Frames of further
+    // swap chains are counted and dropped, and the first of them is logged.
+    static constexpr int32 kMaxSwapChains = 64;
+    // Kinds of malformed content told apart in the log.
+    static constexpr int kContentErrorKinds = 16;
+    // A kind of mistake is logged again at most this often, with how many came in between.
+    static constexpr int64 kContentLogIntervalMs = 60000;
 
 public slots:
     void PauseUpdates(bool bPause);
@@ -110,8 +133,10 @@ protected:
 private:
     void BuildContents();
     void SendCommand(uint32 nCode, uint32 nValue);
-    void ProcessFrame(const GpuFrameHeader *pHeader, const GpuSampleRecord *pSamples, int32 nAvailable);
-    void RemoveBubblesAndTotal(FrameHistoryEntry &entry);
+    void ProcessFrame(PendingFrame &pending);
+    double RemoveBubblesAndTotal(GpuSampleArray &samples) const;
+    // Makes the shown frame the selected one, unpacking its records unless they are shown already.
+    void ShowSelectedRecords();
     void RebuildHistoryTable();
     void AppendHistoryColumn();
     // The selected columns of the history row as sorted runs, touching runs joined.
@@ -141,9 +166,18 @@ private:
     QStandardItemModel *historyModel = nullptr;
     CQGPUResourceWidget *resourceWindow = nullptr;
     GrowableArray<uint64> swapChains;
+    // Place of each listed swap chain in swapChains, so that a frame finds its swap chain
+    // without walking the list.
+    QHash<quint64, int32> swapChainIndex;
+    uint64 unlistedSwapChainFrames = 0;
     uint64 selectedSwapChain = kNoSwapChain;
     FrameHistory frameHistory;
     FrameHistoryEntry *selectedFrame = nullptr;
+    // The selected frame unpacked: its header and records (the newest frame's records are kept
+    // as they arrived, so a live tick unpacks nothing), and the serial of the entry they are.
+    GpuFrame shownFrame;
+    GpuSampleArray shownSamples;
+    uint64 shownSerial = 0;
     CGpuFrameProfileModel *sampleModel = nullptr;
     GrowableArray<PendingFrame> pendingFrames;
     bool paused = false;
@@ -158,4 +192,15 @@ private:
     int32 tableCount = 0;
     bool closingCommandsSent = false;
     bool closingByUser = false;
+    bool expandingRows = false; // the tree is being expanded or collapsed as a whole
+
+    // What the target sent that was dropped: the status line (made with the first) and, per
+    // kind, when its last log line was written and how many came since.
+    QLabel *contentErrorLabel = nullptr;
+    struct ContentLog
+    {
+        QElapsedTimer lastLine;
+        uint64 nSinceLine = 0;
+    };
+    ContentLog contentLogs[kContentErrorKinds];
 };

@@ -1,27 +1,5 @@
 #include "gpuprofiler/framedata/frame_record.h"
 
-namespace {
-
-struct CounterField
-{
-    uint16 nOffset;
-    uint16 nSize; // 2 or 4
-};
-
-// Every u16 and u32 field of the counter block (offsets 32 to 151) except reserved74.
-constexpr CounterField kCounterFields[] = {
-    {32, 2}, {34, 2}, {36, 4}, {40, 4},                                 // draws .. prims
-    {44, 2}, {46, 2}, {48, 2}, {50, 2}, {52, 2}, {54, 2}, {56, 2},      // clears .. fbTexUpdates
-    {58, 4}, {62, 4}, {66, 4}, {70, 4},                                 // vbUpload .. texUpload
-    {80, 4}, {84, 4}, {88, 4}, {92, 4}, {96, 4}, {100, 4},             // iaVerts .. psInvokes
-    {104, 2}, {106, 2}, {108, 2}, {110, 2}, {112, 2}, {114, 2},        // instHist
-    {116, 2}, {118, 2}, {120, 2}, {122, 2}, {124, 2}, {126, 2},
-    {128, 2}, {130, 2}, {132, 2}, {134, 2}, {136, 2}, {138, 2},        // primsPerDrawHist
-    {140, 2}, {142, 2}, {144, 2}, {146, 2}, {148, 2}, {150, 2},
-};
-
-} // namespace
-
 std::string_view SplitSamplePath(std::string_view sName, int nPart, int *pnParts)
 {
     if (sName.empty() || sName[0] != '#') {
@@ -58,7 +36,7 @@ void AddCounters(GpuSampleRecord *pDest, const GpuSampleRecord *pSource)
 {
     auto *pDestBytes = reinterpret_cast<uint8 *>(pDest);
     const auto *pSourceBytes = reinterpret_cast<const uint8 *>(pSource);
-    for (const CounterField &field : kCounterFields) {
+    for (const SampleCounterField &field : kSampleCounterFields) {
         uint8 *d = pDestBytes + field.nOffset;
         const uint8 *s = pSourceBytes + field.nOffset;
         if (field.nSize == 2)
@@ -79,14 +57,14 @@ void AddRecordsToTotals(GpuSampleRecord *pTotals, const GpuSampleRecord *pSample
 {
     if (nCount <= 0)
         return;
-    constexpr size_t kFields = sizeof(kCounterFields) / sizeof(kCounterFields[0]);
+    constexpr size_t kFields = kSampleCounterFieldCount;
     auto *pTotalBytes = reinterpret_cast<uint8 *>(pTotals);
     // Sums in host order; u16 counters are cut to 16 bits at the end, which gives the same
     // result as wrapping after every addition.
     uint32 sums[kFields];
     for (size_t f = 0; f < kFields; ++f) {
-        const uint8 *p = pTotalBytes + kCounterFields[f].nOffset;
-        sums[f] = kCounterFields[f].nSize == 2 ? LoadBigEndian16(p) : LoadBigEndian32(p);
+        const uint8 *p = pTotalBytes + kSampleCounterFields[f].nOffset;
+        sums[f] = kSampleCounterFields[f].nSize == 2 ? LoadBigEndian16(p) : LoadBigEndian32(p);
     }
     // The times are added one sample after the other, as AddToTotals does, so the rounding is
     // the same.
@@ -98,15 +76,15 @@ void AddRecordsToTotals(GpuSampleRecord *pTotals, const GpuSampleRecord *pSample
         flGpu += sample.GpuTime();
         const auto *pBytes = reinterpret_cast<const uint8 *>(&sample);
         for (size_t f = 0; f < kFields; ++f) {
-            const uint8 *p = pBytes + kCounterFields[f].nOffset;
-            sums[f] += kCounterFields[f].nSize == 2 ? LoadBigEndian16(p) : LoadBigEndian32(p);
+            const uint8 *p = pBytes + kSampleCounterFields[f].nOffset;
+            sums[f] += kSampleCounterFields[f].nSize == 2 ? LoadBigEndian16(p) : LoadBigEndian32(p);
         }
     }
     pTotals->SetCpuTime(flCpu);
     pTotals->SetGpuTime(flGpu);
     for (size_t f = 0; f < kFields; ++f) {
-        uint8 *p = pTotalBytes + kCounterFields[f].nOffset;
-        if (kCounterFields[f].nSize == 2)
+        uint8 *p = pTotalBytes + kSampleCounterFields[f].nOffset;
+        if (kSampleCounterFields[f].nSize == 2)
             StoreBigEndian16(p, uint16(sums[f]));
         else
             StoreBigEndian32(p, sums[f]);

@@ -39,10 +39,10 @@ struct GpuFrameHeader
     uint64 SwapChainId() const { return LoadBigEndian64(swapChainId); }
     void SetSwapChainId(uint64 v) { StoreBigEndian64(swapChainId, v); }
 
-    // The name up to its terminator; never more than the field, even without one.
+    // The name up to its terminator; never more than 63 characters, even without one.
     std::string_view SwapChainName() const
     {
-        return {swapChainName, strnlen(swapChainName, sizeof(swapChainName))};
+        return {swapChainName, strnlen(swapChainName, sizeof(swapChainName) - 1)};
     }
     // Copies at most 63 characters and terminates; the rest of the field is zeroed.
     void SetSwapChainName(std::string_view text)
@@ -186,8 +186,8 @@ struct GpuSampleRecord
     void SetInstHist(int nBin, uint16 v) { StoreBigEndian16(instHist[nBin], v); }
     void SetPrimsPerDrawHist(int nBin, uint16 v) { StoreBigEndian16(primsPerDrawHist[nBin], v); }
 
-    // The name up to its terminator; never more than the field, even without one.
-    std::string_view Name() const { return {name, strnlen(name, sizeof(name))}; }
+    // The name up to its terminator; never more than 254 characters, even without one.
+    std::string_view Name() const { return {name, strnlen(name, sizeof(name) - 1)}; }
     // Copies at most 254 characters and terminates; the rest of the field is zeroed.
     void SetName(std::string_view text)
     {
@@ -208,6 +208,27 @@ static_assert(offsetof(GpuSampleRecord, primsPerDrawHist) == 128);
 static_assert(offsetof(GpuSampleRecord, reserved152) ==
               GpuSampleRecord::kCounterBlockOffset + GpuSampleRecord::kCounterBlockSize);
 static_assert(offsetof(GpuSampleRecord, name) == 153);
+
+// A counter of the counter block: its byte offset in the record and its size (2 or 4).
+struct SampleCounterField
+{
+    uint16 nOffset;
+    uint16 nSize;
+};
+
+// Every u16 and u32 field of the counter block (offsets 32 to 151) except reserved74, in order.
+inline constexpr SampleCounterField kSampleCounterFields[] = {
+    {32, 2}, {34, 2}, {36, 4}, {40, 4},                            // draws .. prims
+    {44, 2}, {46, 2}, {48, 2}, {50, 2}, {52, 2}, {54, 2}, {56, 2}, // clears .. fbTexUpdates
+    {58, 4}, {62, 4}, {66, 4}, {70, 4},                            // vbUpload .. texUpload
+    {80, 4}, {84, 4}, {88, 4}, {92, 4}, {96, 4}, {100, 4},         // iaVerts .. psInvokes
+    {104, 2}, {106, 2}, {108, 2}, {110, 2}, {112, 2}, {114, 2},    // instHist
+    {116, 2}, {118, 2}, {120, 2}, {122, 2}, {124, 2}, {126, 2},
+    {128, 2}, {130, 2}, {132, 2}, {134, 2}, {136, 2}, {138, 2},    // primsPerDrawHist
+    {140, 2}, {142, 2}, {144, 2}, {146, 2}, {148, 2}, {150, 2},
+};
+inline constexpr int kSampleCounterFieldCount = int(sizeof(kSampleCounterFields) / sizeof(kSampleCounterFields[0]));
+static_assert(kSampleCounterFieldCount == 45);
 
 // The parts of a sample path name "#View/Layer/Name".
 enum SamplePathPart

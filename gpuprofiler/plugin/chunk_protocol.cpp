@@ -11,12 +11,18 @@
 
 namespace {
 
-// What became of a frame chunk: a whole frame goes to the record's window. The window copies
-// the header and takes the samples by exchanging arrays; the record's next frame grows a new
-// array. Nothing here touches the record after the call: the window may run toolkit code that
-// changes the table.
+// What became of a frame chunk: what was dropped is reported to the record's window (a user
+// whose target has a bug sees why nothing arrives), and a whole frame goes to it. The window
+// copies the header and takes the samples by exchanging arrays; the record's next frame grows a
+// new array. Nothing here touches the record after the hand-over: the window may run toolkit
+// code that changes the table.
 void Deliver(CGPUProfilerConnection *pRecord, const FrameChunkOutcome &outcome)
 {
+    if (!pRecord->window)
+        return;
+    if (outcome.error != FrameContentError::None)
+        DeliverContentError(pRecord->window, int(outcome.error), pRecord->assembly.ErrorText(),
+                            pRecord->assembly.ErrorCountTotal());
     if (outcome.bFrameComplete && pRecord->window)
         DeliverFrame(pRecord->window, &pRecord->assembly.frameHeader, &pRecord->assembly.samples);
 }

@@ -49,6 +49,12 @@ void DeliverFrame(CQCGPUProfilerDeviceWindow *pWindow, const GpuFrameHeader *pHe
         pWindow->OnFrameReceived(pHeader, pSamples);
 }
 
+void DeliverContentError(CQCGPUProfilerDeviceWindow *pWindow, int nKind, const char *pszReason, uint64 nDropped)
+{
+    if (pWindow)
+        pWindow->OnContentError(nKind, pszReason, nDropped);
+}
+
 void DeliverTextureList(CQCGPUProfilerDeviceWindow *pWindow, const void *pPayload, uint32 nSize)
 {
     if (pWindow)

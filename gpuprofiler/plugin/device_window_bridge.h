@@ -18,6 +18,8 @@ void DeliverTargetState(CQCGPUProfilerDeviceWindow *pWindow, int32 nState);
 // A complete frame: the window copies the header and takes the samples over by exchanging
 // arrays, so pSamples may come back empty and without storage.
 void DeliverFrame(CQCGPUProfilerDeviceWindow *pWindow, const GpuFrameHeader *pHeader, GrowableArray<GpuSampleRecord> *pSamples);
+// Something the target sent was dropped: its kind, the reason, and how many so far.
+void DeliverContentError(CQCGPUProfilerDeviceWindow *pWindow, int nKind, const char *pszReason, uint64 nDropped);
 // List payloads; they stay valid only for the call.
 void DeliverTextureList(CQCGPUProfilerDeviceWindow *pWindow, const void *pPayload, uint32 nSize);
 void DeliverBufferList(CQCGPUProfilerDeviceWindow *pWindow, const void *pPayload, uint32 nSize);

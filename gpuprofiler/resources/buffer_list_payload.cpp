@@ -5,6 +5,7 @@
 #include "gpuprofiler/resources/payload_reader.h"
 
 #include <cstring>
+#include <utility>
 
 const uint64 g_BufferSizeClassLimits[kBufferSizeClassCount] = {
     256,     1024,     4096,     8192,      16384,     32768,     65536,
@@ -33,14 +34,24 @@ int FormatSizeClassLabel(uint64 nLimit, char *pDest, size_t nDestSize)
     return StrFormat(pDest, nDestSize, "<= %d %s", int(nLimit), s_Units[nUnit]);
 }
 
-bool ParseBufferList(const void *pPayload, uint32 nSize, BufferList *pList)
+void BufferList::Swap(BufferList &other)
+{
+    entries.Swap(other.entries);
+    names.Swap(other.names);
+    std::swap(announcedCount, other.announcedCount);
+    std::swap(totalBytes, other.totalBytes);
+    std::swap(classCounts, other.classCounts);
+}
+
+bool ParseBufferList(const void *pPayload, uint32 nSize, BufferList *pList, int32 nMaxEntries)
 {
     pList->entries.RemoveAll();
     pList->totalBytes = 0;
     std::memset(pList->classCounts, 0, sizeof(pList->classCounts));
 
     PayloadReader reader(pPayload, nSize);
-    const int32 nRows = BoundedRecordCount(reader.ReadInt32(), reader.Size(), kMinBufferRecordBytes);
+    pList->announcedCount = reader.ReadInt32();
+    const int32 nRows = BoundedRecordCount(pList->announcedCount, reader.Size(), kMinBufferRecordBytes, nMaxEntries);
     // Both arrays are sized once: the rows by the bounded count, the names by the bytes left,
     // which their bytes can never exceed.
     if (!pList->entries.EnsureCapacity(nRows) || !pList->names.Reset(reader.Remaining())) {
@@ -66,4 +77,47 @@ bool ParseBufferList(const void *pPayload, uint32 nSize, BufferList *pList)
         ++pList->classCounts[BufferSizeClass(nBytes)][nKind];
     }
     return true;
+}
+
+float BufferUsage(const GpuBufferRecord &record)
+{
+    return float(record.ElemCount()) / float(record.Capacity()) * 100.0f;
+}
+
+const char *BufferTypeText(const GpuBufferRecord &record)
+{
+    return record.bufferType == 0 ? "VB" : "IB";
+}
+
+bool CBufferListSortKeys::SortsAsText(int nColumn) const
+{
+    return nColumn == kBufferColName || nColumn == kBufferColType;
+}
+
+uint64 CBufferListSortKeys::SortNumber(int32 nEntry, int nColumn) const
+{
+    const GpuBufferRecord &rec = m_List.entries[nEntry].record;
+    switch (nColumn) {
+    case kBufferColSize:
+        return rec.SizeBytes();
+    case kBufferColCapacity:
+        return rec.Capacity();
+    case kBufferColElemSize:
+        return rec.ElemSize();
+    case kBufferColElemCount:
+        return rec.ElemCount();
+    case kBufferColUsage:
+        return FloatSortNumber(BufferUsage(rec));
+    default:
+        return 0;
+    }
+}
+
+int32 CBufferListSortKeys::SortText(int32 nEntry, int nColumn, char *pText) const
+{
+    const BufferListEntry &entry = m_List.entries[nEntry];
+    if (nColumn == kBufferColName)
+        return CopyShownName(m_List.Name(entry), entry.nameLength, pText);
+    std::memcpy(pText, BufferTypeText(entry.record), 2);
+    return 2;
 }

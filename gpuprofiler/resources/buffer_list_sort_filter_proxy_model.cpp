@@ -1,31 +1,80 @@
 #include "gpuprofiler/resources/buffer_list_sort_filter_proxy_model.h"
 
-#include "gpuprofiler/resources/resource_list_item.h"
+#include "gpuprofiler/resources/resource_list_format.h"
 #include "gpuprofiler/resources/resource_list_roles.h"
 
 CQBufferListSortFilterProxyModel::CQBufferListSortFilterProxyModel(QObject *pParent)
-    : QSortFilterProxyModel(pParent)
+    : CQResourceListModel({tr("Name"), tr("Type"), tr("Size"), tr("Capacity"), tr("Elem Size"), tr("Elem Count"), tr("Usage")},
+                          pParent)
 {
 }
 
-bool CQBufferListSortFilterProxyModel::filterAcceptsRow(int nSourceRow, const QModelIndex &sourceParent) const
+void CQBufferListSortFilterProxyModel::SetList(BufferList &list, GrowableArray<int32> &sorted)
 {
-    const QModelIndex nameIndex = sourceModel()->index(nSourceRow, 0, sourceParent);
-    if (!filterText.isEmpty() && !nameIndex.data(Qt::DisplayRole).toString().contains(filterText, Qt::CaseInsensitive))
+    beginResetModel();
+    m_List.Swap(list);
+    AdoptSortedEntries(sorted);
+    endResetModel();
+}
+
+bool CQBufferListSortFilterProxyModel::filterAcceptsRow(int nSourceRow) const
+{
+    const BufferListEntry &entry = m_List.entries[nSourceRow];
+    if (!filterText.IsEmpty() && !filterText.MatchesName(m_List.Name(entry), entry.nameLength))
         return false;
-    // A value that is no number reads as no bits, so such a row matches no kind.
-    const uint32 nBits = nameIndex.data(TypeBitsRole).toUInt();
-    return (uint32(typeMask) & nBits) != 0;
+    // The kind filter's bit: 1 for vertex buffers, 2 for type 1; other types match no box.
+    return (uint32(typeMask) & (1u << (entry.record.bufferType % 32))) != 0;
 }
 
-bool CQBufferListSortFilterProxyModel::filterAcceptsColumn(int, const QModelIndex &) const
+QVariant CQBufferListSortFilterProxyModel::CellData(int32 nEntry, int nColumn, int nRole) const
 {
-    return true;
-}
-
-bool CQBufferListSortFilterProxyModel::lessThan(const QModelIndex &left, const QModelIndex &right) const
-{
-    bool bHandled = false;
-    const bool bLess = ResourceListLessThan(sourceModel(), left, right, sortCaseSensitivity(), isSortLocaleAware(), &bHandled);
-    return bHandled ? bLess : QSortFilterProxyModel::lessThan(left, right);
+    const BufferListEntry &entry = m_List.entries[nEntry];
+    const GpuBufferRecord &rec = entry.record;
+    switch (nRole) {
+    case Qt::DisplayRole:
+        switch (nColumn) {
+        case kBufferColName:
+            return ResourceDisplayName(m_List.Name(entry), entry.nameLength);
+        case kBufferColType:
+            return QString::fromLatin1(BufferTypeText(rec));
+        case kBufferColSize:
+            return FormatKilobytes(ResourceSizeLocale(), rec.SizeBytes());
+        case kBufferColCapacity:
+            return QString::number(rec.Capacity());
+        case kBufferColElemSize:
+            return QString::number(rec.ElemSize());
+        case kBufferColElemCount:
+            return QString::number(rec.ElemCount());
+        case kBufferColUsage:
+            return QStringLiteral("%1%").arg(double(BufferUsage(rec)), 0, 'f', 1);
+        }
+        break;
+    case SortRole:
+        // Typed as the column sorts: numbers as numbers, texts as the text shown.
+        switch (nColumn) {
+        case kBufferColSize:
+            return uint(rec.SizeBytes());
+        case kBufferColCapacity:
+            return uint(rec.Capacity());
+        case kBufferColElemSize:
+            return int(rec.ElemSize());
+        case kBufferColElemCount:
+            return uint(rec.ElemCount());
+        case kBufferColUsage:
+            return BufferUsage(rec);
+        default:
+            return CellData(nEntry, nColumn, Qt::DisplayRole);
+        }
+    case TypeBitsRole:
+        if (nColumn == kBufferColName)
+            return uint(1u << (rec.bufferType % 32));
+        break;
+    case Qt::TextAlignmentRole:
+        if (nColumn >= kBufferColSize)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        break;
+    default:
+        break;
+    }
+    return QVariant();
 }

@@ -1,36 +1,42 @@
 #pragma once
-// Filters the buffer table by a case-insensitive name fragment and by buffer kind.
+// The buffer table as the view shows it: the decoded buffer list, sorted and filtered by a
+// case-insensitive name fragment and by buffer kind. It sorts and filters as a proxy would,
+// but over the decoded entries themselves; every cell is computed when it is read.
 
 #include "bedrock/bedrock_api.h"
+#include "gpuprofiler/resources/buffer_list_payload.h"
+#include "gpuprofiler/resources/resource_list_model.h"
 
-#include <QSortFilterProxyModel>
-
-class CQBufferListSortFilterProxyModel : public QSortFilterProxyModel
+class CQBufferListSortFilterProxyModel final : public CQResourceListModel
 {
     Q_OBJECT
 
 public:
     explicit CQBufferListSortFilterProxyModel(QObject *pParent = nullptr);
 
-    // Both take effect at the next invalidation of the filter.
-    void SetFilterText(const QString &text) { filterText = text; }
+    // Shows list (taken over by exchange; list gets the old one) with its entries sorted in
+    // this model's order (see SortLike), also exchanged.
+    void SetList(BufferList &list, GrowableArray<int32> &sorted);
+    const BufferList &List() const { return m_List; }
+
+    // Both take effect at the next ApplyFilter().
+    void SetFilterText(const QString &text) { filterText.SetText(text); }
     // Bit 1 << kind for each kind to show (1 vertex buffers, 2 index buffers).
     void SetTypeMask(int32 nMask) { typeMask = nMask; }
-    const QString &FilterText() const { return filterText; }
+    const QString &FilterText() const { return filterText.Text(); }
     int32 TypeMask() const { return typeMask; }
 
-    // Re-filters every row now.
-    void ApplyFilter() { invalidateFilter(); }
+    // Whether entry nSourceRow passes the name and kind filters.
+    bool filterAcceptsRow(int nSourceRow) const override;
 
 protected:
-    bool filterAcceptsRow(int nSourceRow, const QModelIndex &sourceParent) const override;
-    bool filterAcceptsColumn(int nSourceColumn, const QModelIndex &sourceParent) const override;
-    // Orders exactly as the sort role's values do; list cells are compared by their native
-    // values rather than through variants, which is most of the cost of sorting a long list.
-    bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
+    const IResourceSortKeys &SortKeys() const override { return m_Keys; }
+    QVariant CellData(int32 nEntry, int nColumn, int nRole) const override;
 
 private:
-    QString filterText;
+    BufferList m_List;
+    CBufferListSortKeys m_Keys{m_List};
+    CNameFilter filterText;
     // Every bit set until the widget applies its controls.
     int32 typeMask = -1;
 };

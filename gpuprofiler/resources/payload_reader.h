@@ -52,6 +52,7 @@ public:
     // it lies; false only when the pool cannot hold it.
     bool ReadName(PayloadReader &reader, int32 *pOffset, int32 *pLength);
     void Purge() { m_names.Purge(); }
+    void Swap(ResourceNamePool &other) { m_names.Swap(other.m_names); }
     const char *At(int32 nOffset) const { return m_names.Base() + nOffset; }
     int32 Bytes() const { return m_names.Count(); }
 

@@ -2,9 +2,18 @@
 // Texts that both resource lists show.
 
 #include "bedrock/bedrock_api.h"
+#include "gpuprofiler/resources/resource_list_sort.h"
 
 #include <QLocale>
 #include <QString>
+
+// The locale that formats sizes: the default locale as it was when a list first needed it,
+// kept for the life of the process.
+inline const QLocale &ResourceSizeLocale()
+{
+    static const QLocale s_Locale;
+    return s_Locale;
+}
 
 // "%1 KB": whole kilobytes, truncated, with the locale's digit grouping.
 inline QString FormatKilobytes(const QLocale &locale, uint64 nBytes)
@@ -20,8 +29,17 @@ inline QString FormatStatusMegabytes(uint64 nBytes)
     return QString::number(double(flMegabytes), 'f', 2);
 }
 
+// What a status line adds when the list holds fewer entries than the target announced.
+inline QString FormatListCut(int32 nAnnounced, int32 nKept)
+{
+    if (nAnnounced <= nKept)
+        return QString();
+    const QLocale &locale = ResourceSizeLocale();
+    return QStringLiteral(" (list cut: %1 announced, %2 kept)").arg(locale.toString(nAnnounced), locale.toString(nKept));
+}
+
 // A name as the lists show it: 8-bit text, "<unnamed>" when empty.
 inline QString ResourceDisplayName(const char *pName, int32 nLength)
 {
-    return nLength > 0 ? QString::fromLatin1(pName, nLength) : QStringLiteral("<unnamed>");
+    return nLength > 0 ? QString::fromLatin1(pName, nLength) : QString::fromLatin1(kUnnamedText);
 }

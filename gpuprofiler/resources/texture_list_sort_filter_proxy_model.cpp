@@ -1,31 +1,94 @@
 #include "gpuprofiler/resources/texture_list_sort_filter_proxy_model.h"
 
-#include "gpuprofiler/resources/resource_list_item.h"
+#include "gpuprofiler/resources/resource_list_format.h"
 #include "gpuprofiler/resources/resource_list_roles.h"
 
 CQTextureListSortFilterProxyModel::CQTextureListSortFilterProxyModel(QObject *pParent)
-    : QSortFilterProxyModel(pParent)
+    : CQResourceListModel({tr("Name"), tr("Format"), tr("Type"), tr("Disk Dim"), tr("Disk Mips"), tr("Disk Size"),
+                           tr("Res Dim"), tr("Res Mips"), tr("Res Size"), tr("FB"), tr("RT"), tr("Pinned")},
+                          pParent)
 {
 }
 
-bool CQTextureListSortFilterProxyModel::filterAcceptsRow(int nSourceRow, const QModelIndex &sourceParent) const
+void CQTextureListSortFilterProxyModel::SetList(TextureList &list, GrowableArray<int32> &sorted)
 {
-    const QModelIndex nameIndex = sourceModel()->index(nSourceRow, 0, sourceParent);
-    if (!filterText.isEmpty() && !nameIndex.data(Qt::DisplayRole).toString().contains(filterText, Qt::CaseInsensitive))
+    beginResetModel();
+    m_List.Swap(list);
+    AdoptSortedEntries(sorted);
+    endResetModel();
+}
+
+bool CQTextureListSortFilterProxyModel::filterAcceptsRow(int nSourceRow) const
+{
+    const TextureListEntry &entry = m_List.entries[nSourceRow];
+    if (!filterText.IsEmpty() && !filterText.MatchesName(m_List.Name(entry), entry.nameLength))
         return false;
-    const uint32 nBits = nameIndex.data(TypeBitsRole).toUInt();
+    const uint32 nBits = entry.record.Flags();
     return (nBits & uint32(typeMask)) != 0 && (nBits & uint32(requiredFlags)) == uint32(requiredFlags) &&
            (nBits & uint32(excludedFlags)) == 0;
 }
 
-bool CQTextureListSortFilterProxyModel::filterAcceptsColumn(int, const QModelIndex &) const
+QString CQTextureListSortFilterProxyModel::CellText(const TextureList &list, int32 nEntry, int nColumn)
 {
-    return true;
+    const TextureListEntry &entry = list.entries[nEntry];
+    switch (nColumn) {
+    case kTextureColDiskMips:
+        return QString::number(entry.record.diskMips);
+    case kTextureColResMips:
+        return QString::number(entry.record.resMips);
+    case kTextureColDiskSize:
+        return FormatKilobytes(ResourceSizeLocale(), entry.diskBytes);
+    case kTextureColResSize:
+        return FormatKilobytes(ResourceSizeLocale(), entry.resBytes);
+    default: {
+        char szText[kSortTextCapacity];
+        return QString::fromLatin1(szText, TextureCellText(list, nEntry, nColumn, szText));
+    }
+    }
 }
 
-bool CQTextureListSortFilterProxyModel::lessThan(const QModelIndex &left, const QModelIndex &right) const
+QVariant CQTextureListSortFilterProxyModel::CellData(int32 nEntry, int nColumn, int nRole) const
 {
-    bool bHandled = false;
-    const bool bLess = ResourceListLessThan(sourceModel(), left, right, sortCaseSensitivity(), isSortLocaleAware(), &bHandled);
-    return bHandled ? bLess : QSortFilterProxyModel::lessThan(left, right);
+    const TextureListEntry &entry = m_List.entries[nEntry];
+    switch (nRole) {
+    case Qt::DisplayRole:
+        return CellText(m_List, nEntry, nColumn);
+    case SortRole:
+        switch (nColumn) {
+        case kTextureColDiskMips:
+            return int(entry.record.diskMips);
+        case kTextureColResMips:
+            return int(entry.record.resMips);
+        case kTextureColDiskSize:
+            return qulonglong(entry.diskBytes);
+        case kTextureColResSize:
+            return qulonglong(entry.resBytes);
+        default:
+            return CellText(m_List, nEntry, nColumn);
+        }
+    case TypeBitsRole:
+        if (nColumn == kTextureColName)
+            return uint(entry.record.Flags());
+        break;
+    case Qt::TextAlignmentRole:
+        switch (nColumn) {
+        case kTextureColDiskMips:
+        case kTextureColDiskSize:
+        case kTextureColResMips:
+        case kTextureColResSize:
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        case kTextureColDiskDim:
+        case kTextureColResDim:
+        case kTextureColFallback:
+        case kTextureColRenderTarget:
+        case kTextureColPinned:
+            return int(Qt::AlignCenter);
+        default:
+            break;
+        }
+        break;
+    default:
+        break;
+    }
+    return QVariant();
 }

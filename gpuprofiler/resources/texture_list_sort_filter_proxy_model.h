@@ -1,42 +1,49 @@
 #pragma once
-// Filters the texture table by a case-insensitive name fragment, by texture kind, and by flags
-// that must be set or must be clear.
+// The texture table as the view shows it: the decoded texture list, sorted and filtered by a
+// case-insensitive name fragment, by texture kind, and by flags that must be set or must be
+// clear. Every cell is computed from its entry when it is read.
 
 #include "bedrock/bedrock_api.h"
+#include "gpuprofiler/resources/resource_list_model.h"
+#include "gpuprofiler/resources/texture_list_payload.h"
 
-#include <QSortFilterProxyModel>
-
-class CQTextureListSortFilterProxyModel : public QSortFilterProxyModel
+class CQTextureListSortFilterProxyModel final : public CQResourceListModel
 {
     Q_OBJECT
 
 public:
     explicit CQTextureListSortFilterProxyModel(QObject *pParent = nullptr);
 
-    // All take effect at the next invalidation of the filter.
-    void SetFilterText(const QString &text) { filterText = text; }
+    // Shows list (taken over by exchange) with its entries sorted in this model's order.
+    void SetList(TextureList &list, GrowableArray<int32> &sorted);
+    const TextureList &List() const { return m_List; }
+
+    // All take effect at the next ApplyFilter().
+    void SetFilterText(const QString &text) { filterText.SetText(text); }
     // A row shows when it has at least one of these bits...
     void SetTypeMask(int32 nMask) { typeMask = nMask; }
     // ...all of these...
     void SetRequiredFlags(int32 nFlags) { requiredFlags = nFlags; }
     // ...and none of these.
     void SetExcludedFlags(int32 nFlags) { excludedFlags = nFlags; }
-    const QString &FilterText() const { return filterText; }
+    const QString &FilterText() const { return filterText.Text(); }
     int32 TypeMask() const { return typeMask; }
     int32 RequiredFlags() const { return requiredFlags; }
     int32 ExcludedFlags() const { return excludedFlags; }
 
-    void ApplyFilter() { invalidateFilter(); }
+    bool filterAcceptsRow(int nSourceRow) const override;
+
+    // The text that a column other than the sizes and mip counts shows for an entry.
+    static QString CellText(const TextureList &list, int32 nEntry, int nColumn);
 
 protected:
-    bool filterAcceptsRow(int nSourceRow, const QModelIndex &sourceParent) const override;
-    bool filterAcceptsColumn(int nSourceColumn, const QModelIndex &sourceParent) const override;
-    // Orders exactly as the sort role's values do; list cells are compared by their native
-    // values rather than through variants, which is most of the cost of sorting a long list.
-    bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
+    const IResourceSortKeys &SortKeys() const override { return m_Keys; }
+    QVariant CellData(int32 nEntry, int nColumn, int nRole) const override;
 
 private:
-    QString filterText;
+    TextureList m_List;
+    CTextureListSortKeys m_Keys{m_List};
+    CNameFilter filterText;
     int32 typeMask = -1;
     int32 requiredFlags = 0;
     int32 excludedFlags = 0;

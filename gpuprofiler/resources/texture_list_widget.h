@@ -4,18 +4,13 @@
 // status line with the visible and total sums.
 
 #include "bedrock/bedrock_api.h"
-
-#include <QWidget>
+#include "gpuprofiler/resources/resource_list_widget.h"
 
 class QCheckBox;
-class QLabel;
-class QLineEdit;
-class QStandardItemModel;
-class QTreeView;
 class CQTextureListSortFilterProxyModel;
 class CQTriStateCheckBox;
 
-class CQTextureListWidget : public QWidget
+class CQTextureListWidget : public CQResourceListWidget
 {
     Q_OBJECT
 
@@ -23,21 +18,11 @@ public:
     explicit CQTextureListWidget(QWidget *pParent = nullptr);
     ~CQTextureListWidget() override;
 
-    // Replaces the list with the one in the payload. Nothing of the payload is kept.
+    // Replaces the list with the one in the payload (a large one once the worker thread has
+    // decoded it). Nothing of the payload is kept.
     void UpdateTextureList(const void *pPayload, uint32 nSize);
 
-    // The "Type" column's text for a flags value.
-    static QString KindText(uint32 nFlags);
-    // "%1x%2", or "%1x%2x%3" from a depth of 2 up.
-    static QString DimensionText(uint16 nWidth, uint16 nHeight, uint16 nDepth);
-    // The "Format" column's text: the format's name, or for a value without a table entry
-    // "UNKNOWN (n)".
-    static QString FormatText(int nFormat);
-
-    QTreeView *View() const { return m_pView; }
-    QStandardItemModel *Model() const { return m_pModel; }
-    CQTextureListSortFilterProxyModel *Proxy() const { return m_pProxy; }
-    QLineEdit *FilterEdit() const { return m_pFilterEdit; }
+    CQTextureListSortFilterProxyModel *Model() const { return m_pModel; }
     QCheckBox *TwoDBox() const { return m_p2DBox; }
     QCheckBox *VolumeBox() const { return m_pVolumeBox; }
     CQTriStateCheckBox *TextureArrayBox() const { return m_pArrayBox; }
@@ -46,7 +31,6 @@ public:
     CQTriStateCheckBox *RenderTargetBox() const { return m_pRenderTargetBox; }
     CQTriStateCheckBox *NoLodBox() const { return m_pNoLodBox; }
     CQTriStateCheckBox *AutoGenMipsBox() const { return m_pAutoGenMipsBox; }
-    QLabel *StatusLabel() const { return m_pStatusLabel; }
     int64 TotalTextureCount() const { return m_nTotalTextureCount; }
     uint64 TotalDiskBytes() const { return m_nTotalDiskBytes; }
     uint64 TotalResidentBytes() const { return m_nTotalResidentBytes; }
@@ -56,13 +40,14 @@ signals:
 
 public slots:
     void UpdateFilter();
-    void UpdateStatusBar();
+    void UpdateStatusBar() override;
+
+protected:
+    std::unique_ptr<CResourceListDecode> MakeDecode() const override;
+    bool Install(CResourceListDecode &decode) override;
 
 private:
-    QTreeView *m_pView = nullptr;
-    QStandardItemModel *m_pModel = nullptr;
-    CQTextureListSortFilterProxyModel *m_pProxy = nullptr;
-    QLineEdit *m_pFilterEdit = nullptr;
+    CQTextureListSortFilterProxyModel *m_pModel = nullptr;
     QCheckBox *m_p2DBox = nullptr;
     QCheckBox *m_pVolumeBox = nullptr;
     CQTriStateCheckBox *m_pArrayBox = nullptr;
@@ -71,12 +56,7 @@ private:
     CQTriStateCheckBox *m_pRenderTargetBox = nullptr;
     CQTriStateCheckBox *m_pNoLodBox = nullptr;
     CQTriStateCheckBox *m_pAutoGenMipsBox = nullptr;
-    QLabel *m_pStatusLabel = nullptr;
     int64 m_nTotalTextureCount = 0;
     uint64 m_nTotalDiskBytes = 0;
     uint64 m_nTotalResidentBytes = 0;
-
-    // See CQGPUBufferListWidget: the status line is computed once after a rebuild or a filter
-    // change, not once per changed range of rows.
-    bool m_bStatusDeferred = false;
 };

@@ -103,8 +103,6 @@ void LoadFrameOnTimeline(CQTimelineView *pView, const GpuFrame *pFrame, double *
         const double flGpuTime = record.GpuTime();
 
         TimelineColourOfName(sName, sample.colour);
-        FormatTimelineSampleText(sample.text, sizeof(sample.text), uint32(i), sName, (flGpuStart - flOrigin) * 1000.0,
-                                 flGpuTime * 1000.0);
 
         // A sample that starts before the first one (or at no time at all, NaN) is drawn as a
         // hairline at the origin; its text keeps the true values.
@@ -125,5 +123,7 @@ void LoadFrameOnTimeline(CQTimelineView *pView, const GpuFrame *pFrame, double *
             pView->maxEnd = flEnd;
     }
 
+    // The tooltips are written from the records when a bar gets an item.
+    pView->SetSampleTexts(pSamples, pView->SampleCount(), flOrigin);
     pView->BuildSampleItems();
 }

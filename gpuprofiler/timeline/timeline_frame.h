@@ -10,7 +10,8 @@ class CQTimelineView;
 struct GpuFrame;
 
 // Replaces the view's bars with the samples of pFrame (none when pFrame is null or has no
-// samples). Sample times are put relative to the gpuStartTime of sample 0, which is stored in
+// samples); the view writes the bars' tooltips from the frame's records, which stay valid until
+// the next load. Sample times are put relative to the gpuStartTime of sample 0, which is stored in
 // *pflTimelineOrigin (when given); samples that start before it become one-unit hairlines at the origin.
 // Without samples the origin, the view's range, band and scene rectangle stay as they were.
 void LoadFrameOnTimeline(CQTimelineView *pView, const GpuFrame *pFrame, double *pflTimelineOrigin);

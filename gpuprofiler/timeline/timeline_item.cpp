@@ -4,8 +4,8 @@
 
 #include <QPainter>
 
-CQTimelineItem::CQTimelineItem(CQTimelineView *pView, int32 nIndex)
-    : view(pView), sampleIndex(nIndex)
+CQTimelineItem::CQTimelineItem(CQTimelineView *pView, int32 nSlot)
+    : view(pView), slot(nSlot), sampleIndex(-1)
 {
 }
 

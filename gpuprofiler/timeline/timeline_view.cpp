@@ -1,5 +1,7 @@
 #include "gpuprofiler/timeline/timeline_view.h"
 
+#include "gpuprofiler/framedata/frame_record.h"
+#include "gpuprofiler/timeline/timeline_frame.h"
 #include "gpuprofiler/timeline/timeline_item.h"
 
 #include <QGraphicsLineItem>
@@ -148,15 +150,21 @@ void CQTimelineView::LayoutAxis()
     }
 }
 
-QRectF CQTimelineView::BarRect(double flStart, double flLength) const
+void CQTimelineView::BarSpan(double flStart, double flLength, int32 *pnLeft, int32 *pnWidth) const
 {
-    const int32 nLeft = ToSceneUnits((flStart - minStart) * scale);
-    const float flInset = viewHeight * 0.12f;
-    const int32 nTop = int32(flInset);
+    *pnLeft = ToSceneUnits((flStart - minStart) * scale);
     const double flWidth = std::floor(scale * flLength + 0.5);
     // Every bar is at least one unit wide, so that very short samples stay visible and keep
     // their tooltip (NaN and negative lengths included).
-    const int32 nWidth = flWidth >= 1.0 ? ToSceneUnits(flWidth) : 1;
+    *pnWidth = flWidth >= 1.0 ? ToSceneUnits(flWidth) : 1;
+}
+
+QRectF CQTimelineView::BarRect(double flStart, double flLength) const
+{
+    int32 nLeft, nWidth;
+    BarSpan(flStart, flLength, &nLeft, &nWidth);
+    const float flInset = viewHeight * 0.12f;
+    const int32 nTop = int32(flInset);
     const int32 nHeight = int32(viewHeight - 2.0f * flInset);
     return QRectF(QRect(nLeft, nTop, nWidth, nHeight));
 }
@@ -172,6 +180,7 @@ void CQTimelineView::ClearSamples()
     activeBars = 0;
     staleBars = 0;
     samples.RemoveAll();
+    SetSampleTexts(nullptr, 0, 0.0);
 }
 
 void CQTimelineView::ClearSamplesForReload()
@@ -179,6 +188,16 @@ void CQTimelineView::ClearSamplesForReload()
     staleBars = std::max(staleBars, activeBars);
     activeBars = 0;
     samples.RemoveAll();
+    SetSampleTexts(nullptr, 0, 0.0);
+}
+
+void CQTimelineView::SetSampleTexts(const GpuSampleRecord *pRecords, int32 nCount, double flOrigin)
+{
+    textRecords = pRecords;
+    textRecordCount = pRecords ? nCount : 0;
+    textOrigin = flOrigin;
+    // Tooltips written for earlier records are out of date, even where the index is the same.
+    ++textLoad;
 }
 
 bool CQTimelineView::ReserveSamples(int32 nCount)
@@ -191,9 +210,7 @@ bool CQTimelineView::AddSample(const TimelineSample &sample)
     const int32 nIdx = samples.AddToTail(sample);
     if (nIdx < 0)
         return false;
-    TimelineSample &added = samples[nIdx];
-    added.text[TimelineSample::kTextSize - 1] = '\0';
-    added.item = nullptr;
+    samples[nIdx].item = nullptr;
     return true;
 }
 
@@ -217,14 +234,14 @@ const QBrush &CQTimelineView::BarBrush(const uint8 colour[4])
     return *barBrushes.insert(nKey, QBrush(gradient));
 }
 
-CQTimelineItem *CQTimelineView::TakeBarItem(int32 nIdx)
+CQTimelineItem *CQTimelineView::TakeBarItem(int32 nSlot)
 {
-    if (nIdx < barItems.Count() && barItems[nIdx])
-        return barItems[nIdx];
+    if (nSlot < barItems.Count() && barItems[nSlot])
+        return barItems[nSlot];
 
-    CQTimelineItem *pItem = new CQTimelineItem(this, nIdx);
-    if (nIdx < barItems.Count()) {
-        barItems[nIdx] = pItem;
+    CQTimelineItem *pItem = new CQTimelineItem(this, nSlot);
+    if (nSlot < barItems.Count()) {
+        barItems[nSlot] = pItem;
     } else if (barItems.AddToTail(pItem) < 0) {
         pItem->view = nullptr;
         delete pItem;
@@ -248,44 +265,97 @@ void CQTimelineView::TrimSpareBars(int32 nKeep)
     barItems.SetCount(nKeep);
 }
 
-void CQTimelineView::BuildSampleItems()
+void CQTimelineView::AssignBars()
 {
     if (!timelineScene)
         return;
     const int32 nCount = samples.Count();
+    // Backwards through the samples, remembering the last few bars kept: a bar inside one of
+    // them is covered by a later bar. Bars lying end to end, several to a scene unit, are all
+    // covered by the last of their unit this way; a bar covered only by a bar further on keeps
+    // its item, which costs time but never changes the picture.
+    constexpr int kRecent = 4;
+    int64 recentLeft[kRecent] = {}, recentRight[kRecent] = {};
+    int nRecent = 0;
+    int32 nVisible = 0;
+    const bool bIndexed = visibleSamples.SetCount(nCount);
+    for (int32 i = nCount - 1; i >= 0; --i) {
+        TimelineSample &sample = samples[i];
+        sample.item = nullptr;
+        int32 nLeft, nWidth;
+        BarSpan(sample.start, sample.length, &nLeft, &nWidth);
+        const int64 nRight = int64(nLeft) + nWidth;
+        bool bCovered = false;
+        for (int k = 0; k < nRecent && !bCovered; ++k)
+            bCovered = recentLeft[k] <= nLeft && nRight <= recentRight[k];
+        if (bCovered && bIndexed)
+            continue;
+        for (int k = std::min(nRecent, kRecent - 1); k > 0; --k) {
+            recentLeft[k] = recentLeft[k - 1];
+            recentRight[k] = recentRight[k - 1];
+        }
+        recentLeft[0] = nLeft;
+        recentRight[0] = nRight;
+        nRecent = std::min(nRecent + 1, kRecent);
+        if (bIndexed)
+            visibleSamples[nCount - 1 - nVisible] = i;
+        ++nVisible;
+    }
+    const int32 *pVisible = bIndexed ? visibleSamples.Base() + (nCount - nVisible) : nullptr;
+
     int32 nBuilt = 0;
-    for (; nBuilt < nCount; ++nBuilt) {
-        TimelineSample &sample = samples[nBuilt];
+    for (; nBuilt < nVisible; ++nBuilt) {
+        const int32 i = pVisible ? pVisible[nBuilt] : nBuilt;
+        TimelineSample &sample = samples[i];
         CQTimelineItem *pItem = TakeBarItem(nBuilt);
         if (!pItem)
-            break; // out of storage: item i must sit at slot i, so the rest get no bar
+            break; // out of storage: item k must sit at slot k, so the rest get no bar
         sample.item = pItem;
         pItem->setRect(BarRect(sample.start, sample.length));
-        pItem->setPen(outlinePen);
-        pItem->setBrush(BarBrush(sample.colour));
-        pItem->baseColour = (uint32(sample.colour[0]) << 16) | (uint32(sample.colour[1]) << 8) | uint32(sample.colour[2]);
-        pItem->setToolTip(QString::fromLatin1(sample.text, qsizetype(strnlen(sample.text, sizeof(sample.text)))));
+        const uint32 nColour = (uint32(sample.colour[0]) << 16) | (uint32(sample.colour[1]) << 8) | uint32(sample.colour[2]);
+        if (pItem->pen() != outlinePen)
+            pItem->setPen(outlinePen);
+        if (pItem->baseColour != nColour || pItem->sampleIndex < 0 || pItem->brush().style() == Qt::NoBrush) {
+            pItem->setBrush(BarBrush(sample.colour));
+            pItem->baseColour = nColour;
+        }
+        if (pItem->sampleIndex != i || pItem->textLoad != textLoad) {
+            QString sText;
+            if (i < textRecordCount) {
+                const GpuSampleRecord &record = textRecords[i];
+                char text[TimelineSample::kTextSize];
+                FormatTimelineSampleText(text, sizeof(text), uint32(i), record.Name(),
+                                         (record.GpuStartTime() - textOrigin) * 1000.0, record.GpuTime() * 1000.0);
+                sText = QString::fromLatin1(text);
+            }
+            pItem->setToolTip(sText);
+            pItem->sampleIndex = i;
+            pItem->textLoad = textLoad;
+        }
         pItem->show();
     }
-    for (int32 i = nBuilt; i < nCount; ++i)
-        samples[i].item = nullptr;
     // Bars of an earlier build that this one did not reuse.
-    for (int32 i = nBuilt; i < std::max(activeBars, staleBars) && i < barItems.Count(); ++i) {
-        if (barItems[i])
-            barItems[i]->hide();
+    for (int32 k = nBuilt; k < std::max(activeBars, staleBars) && k < barItems.Count(); ++k) {
+        if (barItems[k])
+            barItems[k]->hide();
     }
     activeBars = nBuilt;
     staleBars = 0;
-    TrimSpareBars(nCount > std::numeric_limits<int32>::max() - kMaxSpareBars ? nCount : nCount + kMaxSpareBars);
+}
+
+void CQTimelineView::BuildSampleItems()
+{
+    if (!timelineScene)
+        return;
+    AssignBars();
+    TrimSpareBars(activeBars > std::numeric_limits<int32>::max() - kMaxSpareBars ? activeBars : activeBars + kMaxSpareBars);
     UpdateSceneRect();
 }
 
 void CQTimelineView::LayoutSamples()
 {
-    for (TimelineSample &sample : samples) {
-        if (sample.item)
-            sample.item->setRect(BarRect(sample.start, sample.length));
-    }
+    // Which bars can be seen changes with the scale.
+    AssignBars();
 }
 
 void CQTimelineView::SetBackgroundBand()
@@ -391,9 +461,10 @@ void CQTimelineView::RefreshLayout()
 
 void CQTimelineView::ForgetItem(CQTimelineItem *pItem)
 {
+    const int32 nSlot = pItem->slot;
+    if (nSlot >= 0 && nSlot < barItems.Count() && barItems[nSlot] == pItem)
+        barItems[nSlot] = nullptr;
     const int32 nIdx = pItem->sampleIndex;
-    if (nIdx >= 0 && nIdx < barItems.Count() && barItems[nIdx] == pItem)
-        barItems[nIdx] = nullptr;
     if (nIdx >= 0 && nIdx < samples.Count() && samples[nIdx].item == pItem)
         samples[nIdx].item = nullptr;
 }
@@ -416,7 +487,9 @@ const QImage *CQTimelineView::BarImage(const CQTimelineItem *pItem, const QPaint
         rect.left() != std::floor(rect.left()) || rect.top() != std::floor(rect.top()))
         return nullptr;
 
-    const quint64 nKey = (quint64(pItem->baseColour) << 40) | (quint64(nWidth) << 20) | quint64(nHeight);
+    // A bar one unit wide is all outline, whatever its colour: its bars share one picture.
+    const quint64 nColourKey = nWidth < 2 ? 0 : quint64(pItem->baseColour);
+    const quint64 nKey = (nColourKey << 40) | (quint64(nWidth) << 20) | quint64(nHeight);
     const BarPicture *pPicture = barImages.object(nKey);
     if (!pPicture) {
         pPicture = MakeBarPicture(pItem, nWidth, nHeight, nKey);

@@ -9,9 +9,12 @@
 
 #include <QDialog>
 #include <QLineEdit>
+#include <QLoggingCategory>
+#include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <memory>
@@ -102,6 +105,29 @@ private slots:
             host.Shutdown();
         }
         GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
+    // What a tool logs under a "corvid.tool.*" category becomes one printable line of the
+    // console's log, from any thread; other categories stay out of the log.
+    void toolMessagesReachTheLog()
+    {
+        CCorvidHost host;
+        CCorvidMainWindow window(&host);
+        static const QLoggingCategory tool("corvid.tool.gpuprofiler");
+        static const QLoggingCategory other("corvid.toolbox");
+        QTest::ignoreMessage(QtWarningMsg, "Hostile: 3 malformed chunks dropped\n12:00:00  fake");
+        QTest::ignoreMessage(QtInfoMsg, "from a worker");
+        QTest::ignoreMessage(QtWarningMsg, "not a tool");
+        qCWarning(tool, "Hostile: 3 malformed chunks dropped\n12:00:00  fake");
+        std::unique_ptr<QThread> pWorker(QThread::create([] { qCInfo(tool, "from a worker"); }));
+        pWorker->start();
+        pWorker->wait();
+        qCWarning(other, "not a tool");
+        QTRY_VERIFY(window.LogView()->toPlainText().contains(QStringLiteral("from a worker")));
+        const QString sLog = window.LogView()->toPlainText();
+        QVERIFY2(sLog.contains(QStringLiteral("  Hostile: 3 malformed chunks dropped\uFFFD12:00:00  fake\n")), qPrintable(sLog));
+        QVERIFY(!sLog.contains(QStringLiteral("not a tool")));
+        host.Shutdown();
     }
 
     void addressesFromTheCommandLine_data()

@@ -9,7 +9,7 @@
 #include "gpuprofiler/plugin/profiler_protocol.h"
 #include "target/frame_chunker.h"
 #include "target/frame_generator.h"
-#include "tests/corvid/link_test_support.h"
+#include "tests/corvid/profiler_test_support.h"
 #include "tests/support/test_support.h"
 
 #include <QAbstractItemModel>
@@ -17,47 +17,22 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QLabel>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QStandardPaths>
 #include <QTreeView>
 
 #include <algorithm>
+#include <csignal>
+#include <unistd.h>
 #include <functional>
 #include <memory>
 
 namespace {
-
-const char *const kInterface = "Corvid_SubTool_001_GPUProfilerTool";
-
-bool WaitFor(const std::function<bool()> &condition, int nTimeoutMs = 15000)
-{
-    return PumpUntil(nullptr, condition, nullptr, nTimeoutMs);
-}
-
-// Lets the events of nMs pass.
-void Pump(int nMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < nMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-QWidget *TopLevel(const char *pszClass, const QString &sTitlePart = QString())
-{
-    for (QWidget *pWidget : QApplication::topLevelWidgets()) {
-        if (pWidget->isVisible() && pWidget->inherits(pszClass) && pWidget->windowTitle().contains(sTitlePart))
-            return pWidget;
-    }
-    return nullptr;
-}
-
-QWidget *ProfilerWindow(const QString &sTarget)
-{
-    return TopLevel("CQCGPUProfilerDeviceWindow", QStringLiteral("GPU Profiler - %1 ").arg(sTarget));
-}
 
 // Frames in the window's history: one column of the bar table per frame.
 int HistoryFrames(QWidget *pWindow)
@@ -69,15 +44,6 @@ int HistoryFrames(QWidget *pWindow)
             return pView->model()->columnCount();
     }
     return -1;
-}
-
-QAction *Action(QWidget *pWindow, const QString &sText)
-{
-    for (QAction *pAction : pWindow->findChildren<QAction *>()) {
-        if (pAction->text() == sText)
-            return pAction;
-    }
-    return nullptr;
 }
 
 // The demo target as its own process, on a free port or a given one.
@@ -123,39 +89,55 @@ private:
     quint16 m_nPort = 0;
 };
 
-// The console host with the real plug-in loaded; shut down and checked for leaks by the test.
-std::unique_ptr<CCorvidHost> MakeHost()
+// vkcube (from vulkan-tools) under its own Xvfb, with the profiler's Vulkan layer, on lavapipe.
+// xvfb-run, Xvfb and vkcube run in a process group of their own, which the test ends whole.
+class CVkcube
 {
-    auto pHost = std::make_unique<CCorvidHost>();
-    pHost->SetRetryInterval(100);
-    QString sError;
-    if (!pHost->LoadSubTool(QStringLiteral(GPUPROFILER_MODULE_PATH), kInterface, &sError))
-        qWarning("%s", qPrintable(sError));
-    return pHost;
-}
+public:
+    bool Start(quint16 nPort)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("VK_LAYER_PATH"), QStringLiteral(GPUPROFILER_LAYER_DIR));
+        environment.insert(QStringLiteral("VK_INSTANCE_LAYERS"), QStringLiteral("VK_LAYER_CORVID_gpuprofiler"));
+        environment.insert(QStringLiteral("VK_ICD_FILENAMES"), QStringLiteral("/usr/share/vulkan/icd.d/lvp_icd.x86_64.json"));
+        environment.insert(QStringLiteral("GPUPROFILER_PORT"), QString::number(nPort));
+        m_Process.setProcessEnvironment(environment);
+        m_Process.setChildProcessModifier([] { setpgid(0, 0); });
+        m_Process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_Process.start(QStringLiteral("xvfb-run"), {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 640x480x24"),
+                                                     QStringLiteral("vkcube"), QStringLiteral("--width"), QStringLiteral("256"),
+                                                     QStringLiteral("--height"), QStringLiteral("256")});
+        return m_Process.waitForStarted(10000);
+    }
+    ~CVkcube()
+    {
+        if (m_Process.state() != QProcess::NotRunning) {
+            ::kill(-pid_t(m_Process.processId()), SIGTERM);
+            if (!m_Process.waitForFinished(5000))
+                ::kill(-pid_t(m_Process.processId()), SIGKILL);
+            m_Process.waitForFinished(5000);
+        }
+    }
 
-void ShutDown(std::unique_ptr<CCorvidHost> &pHost)
-{
-    pHost->Shutdown();
-    pHost.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+private:
+    QProcess m_Process;
+};
 
-// Opens the profiler for a target the way the user does: select it, trigger the tool action.
-QWidget *OpenProfiler(CCorvidHost &host, CCorvidConnection *pTarget, const QString &sName)
+// The sample tree's column by its header text, summed over its rows.
+qulonglong SumOfColumn(QWidget *pWindow, const QString &sHeader)
 {
-    host.SetCurrentConnection(pTarget);
-    if (!WaitFor([&] { return host.ToolAction()->isEnabled(); }))
-        return nullptr;
-    host.ToolAction()->trigger();
-    QWidget *pWindow = nullptr;
-    WaitFor([&] { return (pWindow = ProfilerWindow(sName)) != nullptr; });
-    return pWindow;
-}
-
-QByteArray Hello(const QByteArray &name)
-{
-    return LinkMessage(CORVID_LINK_HELLO, name);
+    for (QTreeView *pView : pWindow->findChildren<QTreeView *>()) {
+        QAbstractItemModel *pModel = pView->model();
+        for (int nColumn = 0; pModel && nColumn < pModel->columnCount(); ++nColumn) {
+            if (pModel->headerData(nColumn, Qt::Horizontal).toString() != sHeader)
+                continue;
+            qulonglong nSum = 0;
+            for (int nRow = 0; nRow < pModel->rowCount(); ++nRow)
+                nSum += pModel->index(nRow, nColumn).data().toULongLong();
+            return nSum;
+        }
+    }
+    return 0;
 }
 
 // One frame's messages as a target puts them on the link, with where each chunk starts.
@@ -179,6 +161,52 @@ FrameBytes MakeFrameBytes(CFrameGenerator &generator, SampleChunkForm form)
         frame.bytes += LinkMessage(chunk.nChunkId, QByteArray(reinterpret_cast<const char *>(chunk.payload.data()), qsizetype(chunk.payload.size())));
     }
     return frame;
+}
+
+// The text of a window's status line; empty without one.
+QString StatusLine(QWidget *pWindow)
+{
+    const QStatusBar *pStatus = pWindow->findChild<QStatusBar *>();
+    const QLabel *pLabel = pStatus ? pStatus->findChild<QLabel *>() : nullptr;
+    return pLabel ? pLabel->text() : QString();
+}
+
+// A scripted target on a local server: the console connects, the script says hello, and the
+// profiler is opened for it.
+struct ScriptedTarget
+{
+    QTcpServer server;
+    std::unique_ptr<CCorvidHost> pHost;
+    CCorvidConnection *pTarget = nullptr;
+    QTcpSocket *pSocket = nullptr;
+    QWidget *pWindow = nullptr;
+
+    bool Open(const QByteArray &name)
+    {
+        if (!server.listen(QHostAddress::LocalHost))
+            return false;
+        pHost = MakeHost();
+        pTarget = pHost->AddTarget(QStringLiteral("127.0.0.1"), server.serverPort());
+        if (!WaitFor([&] { return server.hasPendingConnections(); }))
+            return false;
+        pSocket = server.nextPendingConnection();
+        pSocket->write(Hello(name));
+        pWindow = OpenProfiler(*pHost, pTarget, QString::fromLatin1(name));
+        return pWindow != nullptr;
+    }
+    // Sends and lets the console and the window's timer take it.
+    void Send(const QByteArray &bytes, int nPumpMs = 25)
+    {
+        pSocket->write(bytes);
+        pSocket->flush();
+        Pump(nPumpMs);
+    }
+};
+
+QByteArray HeaderMessage(uint64 nSwapChain, uint32 nSamples)
+{
+    const GpuFrameHeader header = MakeFrameHeader(nSwapChain, "Main", nSamples);
+    return LinkMessage(GPU_PROFILER_CHUNK_FRAME, QByteArray(reinterpret_cast<const char *>(&header), int(sizeof(header))));
 }
 
 } // namespace
@@ -245,6 +273,94 @@ private slots:
         QVERIFY(pWindow);
         QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) >= 3; }));
         ShutDown(pHost);
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
+    // Frames past the old cap of 65,536 samples, from the demo target as its own process: they
+    // are assembled, recorded and shown whole.
+    void bigFramesTravelWhole()
+    {
+        AllocationSnapshot before;
+        CDemoTarget demo;
+        QVERIFY(demo.Start({QStringLiteral("--fps"), QStringLiteral("4"), QStringLiteral("--samples"), QStringLiteral("80000"),
+                            QStringLiteral("--name"), QStringLiteral("Big Frames")}));
+        auto pHost = MakeHost();
+        CCorvidConnection *pTarget = pHost->AddTarget(QStringLiteral("127.0.0.1"), demo.Port());
+        QWidget *pWindow = OpenProfiler(*pHost, pTarget, QStringLiteral("Big Frames"));
+        QVERIFY(pWindow);
+        QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) >= 2; }, 60000));
+        // Paused and flat, the tree lists every sample of the selected frame (80,000, give or
+        // take the demo's tenth).
+        Action(pWindow, QStringLiteral("Pause"))->trigger();
+        Action(pWindow, QStringLiteral("Hierarchy"))->trigger();
+        QTreeView *pTree = pWindow->findChild<QTreeView *>();
+        QVERIFY(WaitFor([&] { return pTree->model() != nullptr; }));
+        QVERIFY2(pTree->model()->rowCount() >= 72000, qPrintable(QString::number(pTree->model()->rowCount())));
+        QVERIFY(StatusLine(pWindow).isEmpty());
+        ShutDown(pHost);
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
+    // A target that gets its frames wrong in three ways, many times over: the window's status
+    // line counts what was dropped and says why, the log says it once per kind, and the next
+    // good frame is recorded as usual.
+    void malformedChunksAreCountedAndExplained()
+    {
+        AllocationSnapshot before;
+        LogCollector log("corvid.tool.gpuprofiler");
+        {
+            ScriptedTarget target;
+            QVERIFY(target.Open("Scripted"));
+            QByteArray bytes;
+            for (int i = 0; i < 20; ++i)
+                bytes += HeaderMessage(1, 5) + LinkMessage(GPU_PROFILER_CHUNK_DATA, QByteArray(409, 'x'));
+            QByteArray broken(4, 0);
+            StoreLittleEndian32(broken.data(), 2 * 408); // packed, announcing two records
+            broken += QByteArray(20, char(0xFF));
+            for (int i = 0; i < 20; ++i)
+                bytes += HeaderMessage(1, 5) + LinkMessage(GPU_PROFILER_CHUNK_COMPRESSED, broken);
+            // Too big: refused at the header; its samples are no news.
+            for (int i = 0; i < 3; ++i)
+                bytes += HeaderMessage(1, 700000) + LinkMessage(GPU_PROFILER_CHUNK_DATA, QByteArray(408, 'y'));
+            target.Send(bytes, 200);
+            FrameGeneratorOptions options;
+            options.nSampleCount = 50;
+            CFrameGenerator generator(3, options);
+            target.Send(MakeFrameBytes(generator, SampleChunkForm::Mixed).bytes, 200);
+            QVERIFY(WaitFor([&] { return HistoryFrames(target.pWindow) == 1; }));
+
+            QCOMPARE(StatusLine(target.pWindow),
+                     QStringLiteral("43 malformed chunks dropped; last: a frame of 700,000 samples, over the limit of 657,930 "
+                                    "samples (256 MiB)"));
+            QCOMPARE(log.Lines(),
+                     QStringList({"Scripted: dropped a sample chunk of 409 bytes, not a whole number of 408-byte records",
+                                  "Scripted: dropped a packed sample chunk of 24 bytes that does not unpack to its 816 bytes",
+                                  "Scripted: dropped a frame of 700,000 samples, over the limit of 657,930 samples (256 MiB)"}));
+            ShutDown(target.pHost);
+        }
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
+    // A target that invents a swap chain for every frame: the window lists 64 and says so once.
+    void swapChainChurnIsBounded()
+    {
+        AllocationSnapshot before;
+        LogCollector log("corvid.tool.gpuprofiler");
+        {
+            ScriptedTarget target;
+            QVERIFY(target.Open("Churn"));
+            for (uint64 nChain = 1; nChain <= 80; ++nChain) {
+                target.Send(HeaderMessage(nChain, 0), 0);
+                // Each frame must reach a timer tick of its own to be looked at.
+                const int nBefore = target.pWindow->findChild<QComboBox *>()->count();
+                WaitFor([&] { return target.pWindow->findChild<QComboBox *>()->count() > nBefore || nBefore == 64; }, 2000);
+                if (nBefore == 64)
+                    Pump(20);
+            }
+            QCOMPARE(target.pWindow->findChild<QComboBox *>()->count(), 64);
+            QCOMPARE(log.Lines(), QStringList({"Churn: more than 64 swap chains; frames of further swap chains are dropped"}));
+            ShutDown(target.pHost);
+        }
         GPUPROF_COMPARE_NO_LEAKS(before);
     }
 
@@ -429,6 +545,48 @@ private slots:
             // The user may try again; the console connects afresh.
             pHostile->Open(100);
             QVERIFY(WaitFor([&] { return hostileServer.hasPendingConnections(); }));
+            ShutDown(pHost);
+        }
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
+    // A real Vulkan application through the layer: vkcube's frames reach the profiler window
+    // with its swap chain and its draw of the cube's 36 vertices.
+    void vkcubeThroughTheVulkanLayer()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("vkcube")).isEmpty() ||
+            QStandardPaths::findExecutable(QStringLiteral("xvfb-run")).isEmpty())
+            QSKIP("vkcube (vulkan-tools) or xvfb-run (xvfb) is not installed; scripts/install-deps.sh installs both");
+#if defined(__SANITIZE_ADDRESS__) || defined(__has_feature)
+#  if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
+        QSKIP("the sanitizer build's layer needs the sanitizer runtime, which vkcube does not load; the release build runs this");
+#  endif
+#endif
+        AllocationSnapshot before;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+            const quint16 nPort = probe.serverPort();
+            probe.close();
+            CVkcube vkcube;
+            QVERIFY(vkcube.Start(nPort));
+            auto pHost = MakeHost();
+            CCorvidConnection *pTarget = pHost->AddTarget(QStringLiteral("127.0.0.1"), nPort);
+            QVERIFY(WaitFor([&] { return pTarget->GetState() == CORVID_CONNECTION_READY; }, 30000));
+            QCOMPARE(pTarget->DisplayName(), QStringLiteral("vkcube"));
+            QWidget *pWindow = OpenProfiler(*pHost, pTarget, QStringLiteral("vkcube"));
+            QVERIFY(pWindow);
+            QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) >= 10; }));
+            QComboBox *pSwapChains = pWindow->findChild<QComboBox *>();
+            QVERIFY(pSwapChains && pSwapChains->count() >= 1);
+            QVERIFY2(pSwapChains->itemText(0).contains(QStringLiteral("Swapchain 1")), qPrintable(pSwapChains->itemText(0)));
+            // Paused, the sample tree shows the newest frame.
+            QAction *pPause = Action(pWindow, QStringLiteral("Pause"));
+            QVERIFY(pPause);
+            pPause->trigger();
+            QVERIFY(WaitFor([&] { return SumOfColumn(pWindow, QStringLiteral("Draws")) >= 1; }));
+            QCOMPARE(SumOfColumn(pWindow, QStringLiteral("Verts")) / SumOfColumn(pWindow, QStringLiteral("Draws")), qulonglong(36));
+            pWindow->close();
             ShutDown(pHost);
         }
         GPUPROF_COMPARE_NO_LEAKS(before);

@@ -14,6 +14,7 @@
 #include "tests/devicewindow/window_test_support.h"
 #include "tests/support/test_support.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QComboBox>
 #include <QHeaderView>
@@ -22,6 +23,7 @@
 #include <QToolBar>
 #include <QTreeView>
 
+#include <cstring>
 #include <memory>
 
 using Commands = QList<QPair<uint32, uint32>>;
@@ -217,12 +219,20 @@ private slots:
         QVERIFY(pWindow->IsPaused());
         QCOMPARE(pWindow->History().Count(), 3);
 
-        // Picking B empties the history, goes live and records B from the next frame on.
+        // Picking B empties the history, goes live and records B from the next frame on; until
+        // B sends one, no frame is selected and the tree and timeline show nothing of A's.
         pWindow->SwapChainCombo()->setCurrentIndex(1);
         QVERIFY(!pWindow->IsPaused());
         QVERIFY(!pWindow->PauseAction()->isChecked());
         QCOMPARE(pWindow->SelectedSwapChain(), nB);
         QCOMPARE(pWindow->History().Count(), 0);
+        QCOMPARE(pWindow->SelectedFrame(), nullptr);
+        pWindow->PauseAction()->setChecked(true);
+        pWindow->TimerCallback();
+        QCOMPARE(pWindow->SampleModel()->rowCount(), 0);
+        QVERIFY(!pWindow->SampleModel()->SampleIndexAtTime(0.0005).isValid());
+        QCOMPARE(pWindow->TimelineView()->SampleCount(), 0);
+        pWindow->PauseAction()->setChecked(false);
         Record(*pWindow, TimedFrame(nA, {9.0}));
         QCOMPARE(pWindow->History().Count(), 0);
         Record(*pWindow, TimedFrame(nB, {7.0}));
@@ -230,6 +240,28 @@ private slots:
         QCOMPARE(pWindow->History().EntryAt(0)->totalGpuTime, 0.007);
         QCOMPARE(pWindow->HistoryModel()->columnCount(), 1);
         QCOMPARE(pWindow->SelectedFrame(), pWindow->History().EntryAt(0));
+    }
+
+    // Swap-chain names as a target may send them: placeholders stay text, controls become '?',
+    // an unterminated name is cut to its 63 characters.
+    void swapChainLabels_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("placeholders") << QByteArray("%1 and %2") << "Swapchain \"%1 and %2\" (0x5)";
+        QTest::newRow("controls") << QByteArray("a\nb\tc\x7f") << "Swapchain \"a?b?c?\" (0x5)";
+        QTest::newRow("unterminated") << QByteArray(64, 'x') << "Swapchain \"" + QString(63, QLatin1Char('x')) + "\" (0x5)";
+    }
+    void swapChainLabels()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, label);
+        CommandRecorder recorder;
+        auto pWindow = MakeWindow();
+        TargetFrame frame = TimedFrame(5, {1.0});
+        std::memcpy(frame.header.swapChainName, name.constData(), size_t(name.size()));
+        Record(*pWindow, frame);
+        QCOMPARE(ComboTexts(pWindow->SwapChainCombo()), QStringList({label}));
     }
 
     void pauseTakesEffectAtTheNextTick()
@@ -272,7 +304,12 @@ private slots:
         pWindow->TimerCallback();
         QAction *pHierarchy = ToolbarAction(*pWindow, QStringLiteral("Hierarchy"));
 
+        // "Frame Stats" shows the frame's totals after every rebuild of the model.
+        auto gpuTimeStat = [&] { return pWindow->FrameStatsPanel()->model()->index(6, 0).data().toString(); };
+        const QString gpuTime = gpuTimeStat();
+        QVERIFY(!gpuTime.isEmpty());
         pHierarchy->setChecked(false);
+        QCOMPARE(gpuTimeStat(), gpuTime);
         for (const char *pszName : {"Collapse All", "Expand One", "Expand All"})
             QVERIFY(!ToolbarAction(*pWindow, QString::fromLatin1(pszName))->isEnabled());
         QTreeView *pTree = pWindow->SamplesTree();
@@ -302,6 +339,31 @@ private slots:
         pWindow->SetSelectedFrame(0);
         QVERIFY(!pTree->isExpanded(pWindow->SampleModel()->index(0, 0)));
         QVERIFY(VisibleColumns(pTree).first() == 0);
+        QCOMPARE(gpuTimeStat(), gpuTime);
+    }
+
+    // Columns are fitted while the rows are collapsed; opening a row fits "Name" to the samples
+    // that show up, and leaves every other column as it was.
+    void expandingFitsTheNameColumn()
+    {
+        CommandRecorder recorder;
+        auto pWindow = MakeWindow();
+        const QString sLong = QStringLiteral("Draw of a sample whose name is much longer than its view");
+        TargetFrame frame = TimedFrame(1, {1.0, 2.0});
+        frame.samples[0].SetName(("#Main/Opaque/" + sLong).toStdString());
+        frame.samples[1].SetName(("#Main/Opaque/" + sLong + " 2").toStdString());
+        Record(*pWindow, frame);
+        pWindow->PauseAction()->setChecked(true);
+        pWindow->TimerCallback();
+        QTreeView *pTree = pWindow->SamplesTree();
+        const int nGpuTimeWidth = pTree->columnWidth(6);
+        const int nNameWidth = pTree->fontMetrics().horizontalAdvance(sLong);
+        QVERIFY(pTree->columnWidth(0) < nNameWidth);
+        const QModelIndex view = pWindow->SampleModel()->index(0, 0);
+        pTree->expand(view);
+        pTree->expand(pWindow->SampleModel()->index(0, 0, view));
+        QVERIFY(pTree->columnWidth(0) > nNameWidth);
+        QCOMPARE(pTree->columnWidth(6), nGpuTimeWidth);
     }
 
     void treeAndTimelineFollowEachOtherWhilePaused()
@@ -366,6 +428,35 @@ private slots:
         QCOMPARE(pWindow->SelectedFrame(), nullptr);
         QCOMPARE(pWindow->SampleModel()->rowCount(), 0);
         QCOMPARE(pWindow->TimelineView()->SampleCount(), 0);
+    }
+
+    // The sample model as the window drives it, watched by a tester from before the first frame:
+    // frames streaming in live (flat), pausing into the tree, clicks on history columns, layout
+    // switches and expansion, and going live again.
+    void sampleModelStaysConsistentWhileFramesStreamIn()
+    {
+        CommandRecorder recorder;
+        auto pWindow = MakeWindow();
+        QAbstractItemModelTester tester(pWindow->SampleModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        FrameGeneratorOptions options;
+        options.nSampleCount = 120;
+        options.nSampleCountVariation = 50;
+        CFrameGenerator generator(11, options);
+        QAction *pHierarchy = ToolbarAction(*pWindow, QStringLiteral("Hierarchy"));
+        for (int nRound = 0; nRound < 2; ++nRound) {
+            for (int i = 0; i < 4; ++i)
+                Record(*pWindow, generator.NextFrame());
+            pWindow->PauseAction()->setChecked(true);
+            pWindow->TimerCallback();
+            QCOMPARE(pWindow->SamplesTree()->model(), pWindow->SampleModel());
+            for (int nColumn : {1, 4, 2}) {
+                pWindow->HistoryTable()->setCurrentIndex(pWindow->HistoryModel()->index(0, nColumn));
+                ToolbarAction(*pWindow, QStringLiteral("Expand All"))->trigger();
+                pHierarchy->toggle();
+                pWindow->SamplesTree()->sortByColumn(6, Qt::DescendingOrder);
+            }
+            pWindow->PauseAction()->setChecked(false);
+        }
     }
 };
 

@@ -3,7 +3,7 @@
 // memory across window lifetimes.
 
 #include "gpuprofiler/devicewindow/bar_graph_item_delegate.h"
-#include "gpuprofiler/devicewindow/csv_export.h"
+#include "gpuprofiler/framedata/csv_export.h"
 #include "gpuprofiler/devicewindow/device_window.h"
 #include "gpuprofiler/framedata/frame_profile_model.h"
 #include "target/frame_generator.h"
@@ -28,11 +28,11 @@ std::unique_ptr<CQCGPUProfilerDeviceWindow> MakeWindow()
     return std::make_unique<CQCGPUProfilerDeviceWindow>("Game", 1);
 }
 
-QList<double> StartTimesMs(const FrameHistoryEntry *pEntry)
+QList<double> StartTimesMs(const std::vector<GpuSampleRecord> &samples)
 {
     QList<double> starts;
-    for (int i = 0; i < pEntry->frame.SampleCount(); ++i)
-        starts << qRound(pEntry->frame.Samples()[i].GpuStartTime() * 1e6) / 1000.0;
+    for (const GpuSampleRecord &sample : samples)
+        starts << qRound(sample.GpuStartTime() * 1e6) / 1000.0;
     return starts;
 }
 
@@ -94,7 +94,7 @@ private slots:
         pWindow->RemoveBubblesAction()->setChecked(removeBubbles);
         Record(*pWindow, TimedFrame(1, {1.0, 2.0, 3.0}, {10.0, 20.0, 30.0}));
         const FrameHistoryEntry *pEntry = pWindow->History().EntryAt(0);
-        QCOMPARE(StartTimesMs(pEntry), starts);
+        QCOMPARE(StartTimesMs(RecordedSamples(pWindow->History(), pEntry)), starts);
         QCOMPARE(qRound(pEntry->totalGpuTime * 1e6), 6000);
         QCOMPARE(pWindow->TimelineOrigin(), starts[0] / 1000.0);
     }
@@ -107,9 +107,12 @@ private slots:
         frame.header = MakeFrameHeader(1, "Main", 0);
         Record(*pWindow, frame);
         const FrameHistoryEntry *pEntry = pWindow->History().EntryAt(0);
-        QCOMPARE(pEntry->frame.SampleCount(), 1);
-        QCOMPARE(QByteArray(pEntry->frame.Samples()[0].Name().data()), QByteArray("Dummy"));
-        QCOMPARE(pEntry->frame.header.SampleCount(), 0u);
+        GpuSampleRecord dummy{};
+        dummy.SetName("Dummy");
+        const std::vector<GpuSampleRecord> recorded = RecordedSamples(pWindow->History(), pEntry);
+        QCOMPARE(recorded.size(), size_t(1));
+        QVERIFY(std::memcmp(&recorded[0], &dummy, sizeof(dummy)) == 0);
+        QCOMPARE(pEntry->header.SampleCount(), 0u);
         QCOMPARE(pEntry->totalGpuTime, 0.0);
         // Shown like any other frame.
         QCOMPARE(pWindow->SampleModel()->rowCount(), 1);
@@ -152,7 +155,7 @@ private slots:
             HandOver(*pWindow, TimedFrame(1, {2.0}));
             pWindow->TimerCallback();
             QCOMPARE(pWindow->History().Count(), 1);
-            QCOMPARE(pWindow->History().EntryAt(0)->frame.SampleCount(), 1); // the newest, small one
+            QCOMPARE(pWindow->History().EntryAt(0)->sampleCount, 1); // the newest, small one
         }
         GPUPROF_COMPARE_NO_LEAKS(before);
     }
@@ -360,23 +363,54 @@ private slots:
         CQCGPUProfilerDeviceWindow::SetSaveFileNameProvider({});
     }
 
-    void hugeFramesKeepTheHistoryBounded()
+    // Frames kept compactly: 499 frames of 4,000 samples all stay (408-byte records would have
+    // passed the memory bound at about 3,950), and when the bound is passed the oldest frames go
+    // while the live selection keeps every recorded column.
+    void liveSelectionCoversEveryRecordedColumn_data()
     {
+        QTest::addColumn<int>("samples");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<qint64>("maxBytes"); // 0: the default bound
+        QTest::newRow("4,000 samples a frame") << 4000 << 505 << qint64(0);
+        QTest::newRow("over the memory bound") << 1000 << 60 << qint64(1 << 20);
+    }
+
+    void liveSelectionCoversEveryRecordedColumn()
+    {
+        QFETCH(int, samples);
+        QFETCH(int, frames);
+        QFETCH(qint64, maxBytes);
         CommandRecorder recorder;
         auto pWindow = MakeWindow();
-        FrameGeneratorOptions options;
-        options.nSampleCount = 50000;
-        CFrameGenerator generator(11, options);
-        TargetFrame frame;
-        for (int i = 0; i < 45; ++i) {
-            generator.NextFrame(frame);
-            Record(*pWindow, frame);
-        }
         FrameHistory &history = pWindow->History();
-        QVERIFY(history.SampleBytes() <= CQCGPUProfilerDeviceWindow::kMaxHistorySampleBytes);
-        QVERIFY(history.Count() >= 30);
-        QCOMPARE(pWindow->HistoryModel()->columnCount(), history.Count());
-        QCOMPARE(pWindow->SelectedFrame(), history.EntryAt(history.Count() - 1));
+        if (maxBytes)
+            history.SetMaxBytes(maxBytes);
+        FrameGeneratorOptions options;
+        options.nSampleCount = uint32(samples);
+        CFrameGenerator generator(11, options);
+        std::vector<TargetFrame> variety(3);
+        for (TargetFrame &frame : variety)
+            generator.NextFrame(frame);
+        for (int i = 0; i < frames; ++i)
+            Record(*pWindow, variety[size_t(i) % variety.size()]);
+
+        const int32 nKept = history.Count();
+        QCOMPARE(nKept, maxBytes ? qMin(nKept, frames - 1) : 499);
+        QVERIFY(nKept >= 2);
+        QVERIFY(history.MemoryBytes() <= history.MaxBytes());
+        QCOMPARE(pWindow->HistoryModel()->columnCount(), nKept);
+        const QItemSelection selection = pWindow->HistoryTable()->selectionModel()->selection();
+        QCOMPARE(selection.size(), 1);
+        QCOMPARE(selection[0].left(), 0);
+        QCOMPARE(selection[0].right(), nKept - 1);
+        QCOMPARE(pWindow->SelectedFrame(), history.EntryAt(nKept - 1));
+        // The newest frame's records, recorded and shown, are the frame as it arrived but for
+        // the start times.
+        const std::vector<GpuSampleRecord> recorded = RecordedSamples(history, history.EntryAt(nKept - 1));
+        const TargetFrame &newest = variety[size_t(frames - 1) % variety.size()];
+        QCOMPARE(recorded.size(), newest.samples.size());
+        QVERIFY(std::memcmp(recorded.data(), pWindow->ShownFrame()->Samples(), recorded.size() * 408) == 0);
+        QVERIFY(std::memcmp(reinterpret_cast<const char *>(&recorded.back()) + 8, reinterpret_cast<const char *>(&newest.samples.back()) + 8, 8) == 0);
     }
 
     void windowsReleaseEverythingTheyHeld()

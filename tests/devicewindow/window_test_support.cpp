@@ -66,6 +66,14 @@ void Record(CQCGPUProfilerDeviceWindow &window, const TargetFrame &frame)
     window.TimerCallback();
 }
 
+std::vector<GpuSampleRecord> RecordedSamples(const FrameHistory &history, const FrameHistoryEntry *pEntry)
+{
+    GpuSampleArray samples;
+    if (!pEntry || !history.DecodeSamples(*pEntry, &samples))
+        return {};
+    return std::vector<GpuSampleRecord>(samples.begin(), samples.end());
+}
+
 TargetFrame TimedFrame(uint64 nSwapChain, const QList<double> &gpuTimesMs, const QList<double> &gpuStartsMs)
 {
     TargetFrame frame;

@@ -8,6 +8,8 @@
 #include <QList>
 #include <QPair>
 
+#include <vector>
+
 struct SentCommand
 {
     uint32 nWindowId;
@@ -35,6 +37,9 @@ public:
 void HandOver(CQCGPUProfilerDeviceWindow &window, const TargetFrame &frame);
 // Hands the frame over and runs one timer tick.
 void Record(CQCGPUProfilerDeviceWindow &window, const TargetFrame &frame);
+
+// The records of a recorded frame as the history gives them back.
+std::vector<GpuSampleRecord> RecordedSamples(const FrameHistory &history, const FrameHistoryEntry *pEntry);
 
 // A frame of the given swap chain with samples of the given GPU times (ms), starting at the
 // given GPU start times (ms), named "s0", "s1", ...

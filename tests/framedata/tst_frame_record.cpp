@@ -102,14 +102,15 @@ private slots:
         QVERIFY(pHeader->HasResourceStats());
     }
 
-    void unterminatedTextsStopAtTheFieldEnd()
+    // Names are at most 254 and 63 characters, also when a target leaves out the terminator.
+    void unterminatedTextsStopAtTheDocumentedLength()
     {
         GpuSampleRecord sample;
         std::memset(&sample, 'A', sizeof(sample));
-        QCOMPARE(sample.Name().size(), size_t(255));
+        QCOMPARE(sample.Name().size(), size_t(254));
         GpuFrameHeader header;
         std::memset(&header, 'B', sizeof(header));
-        QCOMPARE(header.SwapChainName().size(), size_t(64));
+        QCOMPARE(header.SwapChainName().size(), size_t(63));
 
         sample.SetName(std::string(300, 'x'));
         QCOMPARE(sample.Name().size(), size_t(254));
@@ -149,7 +150,7 @@ private slots:
         sample.name[200] = '/';
         int nParts = 0;
         QCOMPARE(SplitSamplePath(sample.Name(), SAMPLE_PATH_VIEW, &nParts).size(), size_t(199));
-        QCOMPARE(SplitSamplePath(sample.Name(), SAMPLE_PATH_LAYER).size(), size_t(54));
+        QCOMPARE(SplitSamplePath(sample.Name(), SAMPLE_PATH_LAYER).size(), size_t(53));
         QCOMPARE(nParts, 2);
     }
 

@@ -104,11 +104,14 @@ enum class DataKind
 {
     Empty,
     OneByte,
+    ThreeBytes,
+    SevenBytes,
     ZeroRun,
     ByteRun,
     ShortPeriods,
     WindowEdgeMatch,
     BeyondWindow,
+    MatchLengths,
     Incompressible,
     RandomRepeats,
     Text,
@@ -124,6 +127,10 @@ QByteArray MakeData(DataKind kind)
         return QByteArray();
     case DataKind::OneByte:
         return QByteArray("x");
+    case DataKind::ThreeBytes:
+        return QByteArray("aaa");
+    case DataKind::SevenBytes: // shorter than the packer's eight-byte probe
+        return QByteArray("abcabca");
     case DataKind::ZeroRun:
         return QByteArray(100000, 0);
     case DataKind::ByteRun:
@@ -145,6 +152,20 @@ QByteArray MakeData(DataKind kind)
     case DataKind::BeyondWindow: {
         const QByteArray block = RandomBytes(rng, 300);
         return block + RandomBytes(rng, 4097 - 300) + block;
+    }
+    case DataKind::MatchLengths: {
+        // Copies of 3 to 40 bytes (around one, two and three references) from one record back,
+        // from the far edge of the window and from right behind, each ended by a byte that
+        // differs.
+        QByteArray data = RandomBytes(rng, 4096);
+        for (int nLength = 3; nLength <= 40; ++nLength) {
+            for (const int nDistance : {408, 4096, nLength}) {
+                const qsizetype nFrom = data.size() - nDistance;
+                data += data.mid(nFrom, nLength);
+                data += char(data[nFrom + nLength] ^ 1);
+            }
+        }
+        return data;
     }
     case DataKind::Incompressible:
         return RandomBytes(rng, 50000);
@@ -373,11 +394,14 @@ private slots:
         QTest::addColumn<CChunkCompressor::Form>("form");
         const QList<QPair<const char *, DataKind>> kinds = {
             {"one byte", DataKind::OneByte},
+            {"three bytes", DataKind::ThreeBytes},
+            {"seven bytes", DataKind::SevenBytes},
             {"zero run", DataKind::ZeroRun},
             {"byte run", DataKind::ByteRun},
             {"short periods", DataKind::ShortPeriods},
             {"match at 4096", DataKind::WindowEdgeMatch},
             {"repeat at 4097", DataKind::BeyondWindow},
+            {"match lengths 3 to 40", DataKind::MatchLengths},
             {"incompressible", DataKind::Incompressible},
             {"random with repeats", DataKind::RandomRepeats},
             {"text", DataKind::Text},
@@ -434,8 +458,10 @@ private slots:
         QTest::addColumn<double>("maxRatio");
         QTest::newRow("incompressible") << DataKind::Incompressible << 0.0 << 1.0;
         QTest::newRow("zero run") << DataKind::ZeroRun << 8.0 << 8.5;
-        QTest::newRow("realistic") << DataKind::Realistic << 3.0 << 8.5;
-        QTest::newRow("realistic large") << DataKind::RealisticLarge << 3.0 << 8.5;
+        // The packer reaches about 4.07 on sample records; losing either candidate or the
+        // take-over of a held match's last bytes costs 1 to 3%.
+        QTest::newRow("realistic") << DataKind::Realistic << 4.03 << 8.5;
+        QTest::newRow("realistic large") << DataKind::RealisticLarge << 4.03 << 8.5;
     }
 
     void packingPays()

@@ -33,3 +33,31 @@ inline QString DumpHeader(const QAbstractItemModel *pModel)
         cells << pModel->headerData(nCol, Qt::Horizontal).toString();
     return cells.join(QLatin1Char(';'));
 }
+
+#include "gpuprofiler/resources/resource_list_model.h"
+#include "gpuprofiler/resources/resource_list_roles.h"
+
+#include <QSortFilterProxyModel>
+
+// The entries of a list model in the order it shows them.
+inline QString EntryOrder(const CQResourceListModel *pModel)
+{
+    QStringList rows;
+    for (int nRow = 0; nRow < pModel->rowCount(); ++nRow)
+        rows << QString::number(pModel->SourceRow(nRow));
+    return rows.join(QLatin1Char(','));
+}
+
+// The order Qt's own proxy gives when it sorts pUnsorted (a list model that shows its entries
+// in their own order) by the sort role's values: what the list's order must be.
+inline QString SortRoleOrder(QAbstractItemModel *pUnsorted, int nColumn, Qt::SortOrder order)
+{
+    QSortFilterProxyModel proxy;
+    proxy.setSourceModel(pUnsorted);
+    proxy.setSortRole(SortRole);
+    proxy.sort(nColumn, order);
+    QStringList rows;
+    for (int nRow = 0; nRow < proxy.rowCount(); ++nRow)
+        rows << QString::number(proxy.mapToSource(proxy.index(nRow, 0)).row());
+    return rows.join(QLatin1Char(','));
+}

@@ -154,7 +154,10 @@ private slots:
         QTest::newRow("forged in 20 bytes") << 0x7fffffff << 20u << 1 + kMaxRowsPastPayload;
         QTest::newRow("forged in 4 bytes") << 0x7fffffff << 4u << kMaxRowsPastPayload;
         QTest::newRow("forged in nothing") << 0x7fffffff << 0u << kMaxRowsPastPayload;
-        QTest::newRow("forged in 4 GB") << 0x7fffffff << 0xffffffffu << int((0xffffffffu - 4) / 16) + kMaxRowsPastPayload;
+        // The payload could hold 268 million records; a list keeps a million.
+        QTest::newRow("forged in 4 GB") << 0x7fffffff << 0xffffffffu << kMaxResourceListEntries;
+        QTest::newRow("a million and one in 64 MiB") << kMaxResourceListEntries + 1 << (64u << 20) << kMaxResourceListEntries;
+        QTest::newRow("a million in 64 MiB") << kMaxResourceListEntries << (64u << 20) << kMaxResourceListEntries;
     }
 
     void countBound()

@@ -42,3 +42,16 @@ private:
         QCOMPARE((snapshot).LeakedBlocks(), int64(0));                                             \
         QCOMPARE((snapshot).LeakedBytes(), int64(0));                                              \
     } while (0)
+
+// The messages of one logging category while it lives, kept instead of printed; every other
+// message goes on to the handler that was installed before.
+class LogCollector
+{
+public:
+    explicit LogCollector(const char *pszCategory);
+    ~LogCollector();
+    LogCollector(const LogCollector &) = delete;
+    LogCollector &operator=(const LogCollector &) = delete;
+
+    QStringList Lines() const;
+};

@@ -1,0 +1,43 @@
+#include "corvid/printable_text.h"
+
+#include <QChar>
+#include <QList>
+
+namespace {
+
+bool IsPrintable(char32_t nCodePoint)
+{
+    switch (QChar::category(nCodePoint)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Other_Surrogate:
+    case QChar::Other_PrivateUse:
+    case QChar::Other_NotAssigned:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return false;
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
+QString PrintableText(const QString &text, int nMaxChars)
+{
+    QList<uint> codePoints = text.toUcs4();
+    for (uint &nCodePoint : codePoints) {
+        if (!IsPrintable(char32_t(nCodePoint)))
+            nCodePoint = QChar::ReplacementCharacter;
+    }
+    QString printable = QString::fromUcs4(reinterpret_cast<const char32_t *>(codePoints.constData()), codePoints.size()).trimmed();
+    // Cut by characters, never inside a surrogate pair.
+    int nChars = 0;
+    for (qsizetype i = 0; i < printable.size(); ++i) {
+        if (printable.at(i).isLowSurrogate())
+            continue;
+        if (nChars++ == nMaxChars)
+            return printable.left(i).trimmed();
+    }
+    return printable;
+}

@@ -1,0 +1,87 @@
+#pragma once
+// What the end-to-end tests share: the console host with the real plug-in loaded from its
+// library, and the plug-in's windows found as a user finds them (by class name, title and
+// action text).
+
+#include "corvid/corvid_host.h"
+#include "tests/corvid/link_test_support.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+inline bool WaitFor(const std::function<bool()> &condition, int nTimeoutMs = 15000)
+{
+    return PumpUntil(nullptr, condition, nullptr, nTimeoutMs);
+}
+
+// Lets the events of nMs pass.
+inline void Pump(int nMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < nMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+inline QWidget *TopLevel(const char *pszClass, const QString &sTitlePart = QString())
+{
+    for (QWidget *pWidget : QApplication::topLevelWidgets()) {
+        if (pWidget->isVisible() && pWidget->inherits(pszClass) && pWidget->windowTitle().contains(sTitlePart))
+            return pWidget;
+    }
+    return nullptr;
+}
+
+inline QWidget *ProfilerWindow(const QString &sTarget)
+{
+    return TopLevel("CQCGPUProfilerDeviceWindow", QStringLiteral("GPU Profiler - %1 ").arg(sTarget));
+}
+
+inline QAction *Action(QWidget *pWindow, const QString &sText)
+{
+    for (QAction *pAction : pWindow->findChildren<QAction *>()) {
+        if (pAction->text() == sText)
+            return pAction;
+    }
+    return nullptr;
+}
+
+// The console host with the real plug-in loaded; shut down and checked for leaks by the test.
+inline std::unique_ptr<CCorvidHost> MakeHost()
+{
+    auto pHost = std::make_unique<CCorvidHost>();
+    pHost->SetRetryInterval(100);
+    QString sError;
+    if (!pHost->LoadSubTool(QStringLiteral(GPUPROFILER_MODULE_PATH), "Corvid_SubTool_001_GPUProfilerTool", &sError))
+        qWarning("%s", qPrintable(sError));
+    return pHost;
+}
+
+inline void ShutDown(std::unique_ptr<CCorvidHost> &pHost)
+{
+    pHost->Shutdown();
+    pHost.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Opens the profiler for a target the way the user does: select it, trigger the tool action.
+inline QWidget *OpenProfiler(CCorvidHost &host, CCorvidConnection *pTarget, const QString &sName)
+{
+    host.SetCurrentConnection(pTarget);
+    if (!WaitFor([&] { return host.ToolAction()->isEnabled(); }))
+        return nullptr;
+    host.ToolAction()->trigger();
+    QWidget *pWindow = nullptr;
+    WaitFor([&] { return (pWindow = ProfilerWindow(sName)) != nullptr; });
+    return pWindow;
+}
+
+inline QByteArray Hello(const QByteArray &name)
+{
+    return LinkMessage(CORVID_LINK_HELLO, name);
+}
