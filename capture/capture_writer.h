@@ -7,10 +7,11 @@
 // target sends.
 
 #include "capture/capture_format.h"
-#include "gpuprofiler/framedata/frame_record.h"
+#include "gpuprofiler/framedata/gpu_frame.h"
 #include "target/frame_chunker.h"
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,14 @@ public:
     // Appends a whole frame, its header chunk and its records packed into sample chunks, and
     // flushes it. The header goes out as it is; its sample count should be nCount.
     bool AppendFrame(const GpuFrameHeader &header, const GpuSampleRecord *pSamples, size_t nCount);
+
+    // Fills in frame nIndex: its header and its records (as many as the header's count). May be
+    // called from two threads at once. False leaves the frame out.
+    using FrameSource = std::function<bool(size_t nIndex, GpuFrameHeader *pHeader, GpuSampleArray *pSamples)>;
+    // Appends frames 0..nCount) of the source in order, packing them on two threads (this one
+    // and one more) a few frames at a time, and flushes after each few: a whole history is
+    // written in about half the time packing it takes.
+    bool AppendFrames(size_t nCount, const FrameSource &source);
 
     // Hands what is buffered to the operating system.
     bool Flush();

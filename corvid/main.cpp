@@ -74,6 +74,9 @@ struct ConsoleOptions
     {
         parser.setApplicationDescription(QStringLiteral("Developer console that hosts the GPU profiler subtool."));
         parser.addHelpOption();
+        parser.addPositionalArgument(QStringLiteral("captures"),
+                                     QStringLiteral("Capture files (.gpucap) to open as targets, each with its profiler window."),
+                                     QStringLiteral("[file.gpucap...]"));
         parser.addOptions({pluginDir, plugin, connectTo, openProfiler, runFor, screenshots, reportMemory, tour});
     }
 };
@@ -124,7 +127,7 @@ int main(int argc, char **argv)
         // Once, when the selected target first becomes ready.
         auto *pConnection = new QMetaObject::Connection;
         *pConnection = QObject::connect(&host, &CCorvidHost::TargetStateChanged, &host,
-                                        [&host, &window, bTour, sTourDir, pConnection](CCorvidConnection *pTarget, int nState) {
+                                        [&host, &window, bTour, sTourDir, pConnection](CCorvidTarget *pTarget, int nState) {
                                             if (nState != CORVID_CONNECTION_READY || pTarget != host.CurrentConnection())
                                                 return;
                                             QObject::disconnect(*pConnection);
@@ -134,6 +137,8 @@ int main(int argc, char **argv)
                                                 RunScreenshotTour(&window, sTourDir, 3000);
                                         });
     }
+    for (const QString &sCapture : parser.positionalArguments())
+        window.OpenCapture(sCapture);
     for (const QString &sAddress : parser.values(connectTo)) {
         if (!window.ConnectTo(sAddress))
             window.AppendLog(QStringLiteral("\"%1\" is not an address (host or host:port)").arg(sAddress));

@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev fonts-dejavu-core
   libbenchmark-dev liblz4-dev
   dpkg-dev file
+  gnuplot-nox
   xvfb xauth
   libvulkan-dev mesa-vulkan-drivers vulkan-tools glslc vulkan-validationlayers
 )

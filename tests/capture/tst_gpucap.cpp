@@ -108,6 +108,11 @@ private slots:
         QCOMPARE(contents.swapChains, QStringList{"Editor Viewport"});
         QCOMPARE(contents.nLists, 2);
         QVERIFY(contents.bComplete);
+        // One line per frame for plotting, numbered as gpucap samples numbers them.
+        const QStringList lines = Gpucap({"frames", sPath, "-o", "-"}).sOut.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 26);
+        QVERIFY(lines[0].startsWith("Frame, Swap Chain, Swap Chain Id, GPU Time [ms], CPU Time [ms], Samples, Draws, Prims, "));
+        QVERIFY2(lines[25].startsWith("24, Editor Viewport, 0x"), qPrintable(lines[25]));
         // gpucap left the link closed: the target, which takes one console at a time, takes the next.
         const Run again = Gpucap({"record", "--connect", QStringLiteral("localhost:%1").arg(nPort), "--frames", "3", "-o", sPath});
         QVERIFY2(again.nExit == 0, qPrintable(again.sErr));

@@ -9,6 +9,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QWidget>
 
 #include <functional>
@@ -70,7 +72,7 @@ inline void ShutDown(std::unique_ptr<CCorvidHost> &pHost)
 }
 
 // Opens the profiler for a target the way the user does: select it, trigger the tool action.
-inline QWidget *OpenProfiler(CCorvidHost &host, CCorvidConnection *pTarget, const QString &sName)
+inline QWidget *OpenProfiler(CCorvidHost &host, CCorvidTarget *pTarget, const QString &sName)
 {
     host.SetCurrentConnection(pTarget);
     if (!WaitFor([&] { return host.ToolAction()->isEnabled(); }))
@@ -85,3 +87,48 @@ inline QByteArray Hello(const QByteArray &name)
 {
     return LinkMessage(CORVID_LINK_HELLO, name);
 }
+
+#ifdef DEMO_TARGET_PATH
+// The demo target as its own process, on a free port or a given one.
+class CDemoTarget
+{
+public:
+    bool Start(const QStringList &extraArgs, quint16 nPort = 0)
+    {
+        m_Process.setProgram(QStringLiteral(DEMO_TARGET_PATH));
+        m_Process.setArguments(QStringList{QStringLiteral("--port"), QString::number(nPort), QStringLiteral("--loopback"),
+                                           QStringLiteral("--quiet")} +
+                               extraArgs);
+        m_Process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_Process.start();
+        if (!m_Process.waitForStarted(10000))
+            return false;
+        static const QRegularExpression listening(QStringLiteral("listening on port (\\d+)"));
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 10000) {
+            m_Output += m_Process.readAllStandardOutput();
+            const QRegularExpressionMatch match = listening.match(QString::fromUtf8(m_Output));
+            if (match.hasMatch()) {
+                m_nPort = quint16(match.captured(1).toUInt());
+                return true;
+            }
+            m_Process.waitForReadyRead(100);
+        }
+        return false;
+    }
+    // As a crash or a debugger stop would end it: no goodbye on the link.
+    void Kill()
+    {
+        m_Process.kill();
+        m_Process.waitForFinished(10000);
+    }
+    quint16 Port() const { return m_nPort; }
+    ~CDemoTarget() { Kill(); }
+
+private:
+    QProcess m_Process;
+    QByteArray m_Output;
+    quint16 m_nPort = 0;
+};
+#endif

@@ -47,5 +47,19 @@ struct DiffOptions
 
 int RunDiff(const DiffOptions &options);
 
+struct ExportOptions
+{
+    std::string sCapture;
+    // The CSV file; "-" for standard output.
+    std::string sOutput;
+    // samples: the frame's place in the capture, from 0 (the "Frame" of gpucap frames).
+    uint64_t nFrame = 0;
+};
+
+// One line per frame: its place, swap chain, times, sample count and the frame's totals.
+int RunFrames(const ExportOptions &options);
+// Frame nFrame's samples, byte for byte as the profiler's "Save as CSV..." writes them.
+int RunSamples(const ExportOptions &options);
+
 // Exit from a signal handler's flag: the command in progress finishes what it has and stops.
 bool GpucapStopRequested();

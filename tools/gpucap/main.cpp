@@ -34,10 +34,12 @@ const char kUsage[] =
     "      FILE. A target that cannot be reached, goes away, or sends no frame for --timeout\n"
     "      seconds (10) ends the run with exit code 3; the frames recorded so far stay in FILE.\n"
     "  frames FILE -o CSV\n"
-    "      One line per frame: index, swap chain, GPU time, CPU time, sample count and the frame\n"
-    "      totals.\n"
+    "      One line per frame: its place in the file (from 0), swap chain, GPU and CPU time (ms),\n"
+    "      sample count and the frame's totals (draws, prims and the other counters). -o - writes\n"
+    "      to standard output.\n"
     "  samples FILE --frame K -o CSV\n"
-    "      The samples of frame K in the layout of the profiler's \"Save as CSV...\".\n"
+    "      The samples of frame K (as numbered by frames), byte for byte what the profiler's\n"
+    "      \"Save as CSV...\" writes for it when the capture is opened in the console.\n"
     "  diff BASE NEW [--threshold PCT] [--min-ms MS] [--top N]\n"
     "      Per sample path, the median GPU time in each capture and the change, the largest\n"
     "      regression first. Exit code 1 when a path's median grew by more than PCT percent (10);\n"
@@ -181,6 +183,24 @@ int Diff(const Arguments &args)
     return RunDiff(options);
 }
 
+int Export(const Arguments &args, bool bSamples)
+{
+    ExportOptions options;
+    const char *pszOutput = args.Value("-o");
+    if (args.plain.size() != 1 || !pszOutput || !*pszOutput)
+        return Usage(bSamples ? "samples needs FILE --frame K -o CSV" : "frames needs FILE -o CSV");
+    options.sCapture = args.plain[0];
+    options.sOutput = pszOutput;
+    if (!bSamples)
+        return RunFrames(options);
+    double flFrame = 0;
+    const char *pszFrame = args.Value("--frame");
+    if (!pszFrame || !ParseNumber(pszFrame, 0, 1e15, &flFrame) || flFrame != double(uint64_t(flFrame)))
+        return Usage("samples needs --frame K, a frame's place from 0");
+    options.nFrame = uint64_t(flFrame);
+    return RunSamples(options);
+}
+
 } // namespace
 
 bool GpucapStopRequested()
@@ -220,8 +240,11 @@ int main(int argc, char **argv)
         return Diff(args);
     }
     if (sCommand == "frames" || sCommand == "samples") {
-        std::fprintf(stderr, "gpucap: %s is not in this build yet\n", sCommand.c_str());
-        return GPUCAP_EXIT_FAILED;
+        const bool bSamples = sCommand == "samples";
+        if (!SplitArguments(argc, argv, bSamples ? std::vector<std::string>{"-o", "--frame"} : std::vector<std::string>{"-o"}, {},
+                            &args, &sProblem))
+            return Usage(sProblem.c_str());
+        return Export(args, bSamples);
     }
     return Usage(("unknown command " + sCommand).c_str());
 }
