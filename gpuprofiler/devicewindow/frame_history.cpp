@@ -124,6 +124,9 @@ void FrameHistory::DropOldest()
     ResetEntry(entries[head]);
     head = (head + 1) % kSlots;
     maxValid = false;
+    // An emptied history holds nothing, not even the table of the names it had.
+    if (head == tail)
+        names.Clear();
 }
 
 void FrameHistory::Clear()

@@ -9,8 +9,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QWidget>
 
 #include <functional>
@@ -87,48 +85,3 @@ inline QByteArray Hello(const QByteArray &name)
 {
     return LinkMessage(CORVID_LINK_HELLO, name);
 }
-
-#ifdef DEMO_TARGET_PATH
-// The demo target as its own process, on a free port or a given one.
-class CDemoTarget
-{
-public:
-    bool Start(const QStringList &extraArgs, quint16 nPort = 0)
-    {
-        m_Process.setProgram(QStringLiteral(DEMO_TARGET_PATH));
-        m_Process.setArguments(QStringList{QStringLiteral("--port"), QString::number(nPort), QStringLiteral("--loopback"),
-                                           QStringLiteral("--quiet")} +
-                               extraArgs);
-        m_Process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_Process.start();
-        if (!m_Process.waitForStarted(10000))
-            return false;
-        static const QRegularExpression listening(QStringLiteral("listening on port (\\d+)"));
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < 10000) {
-            m_Output += m_Process.readAllStandardOutput();
-            const QRegularExpressionMatch match = listening.match(QString::fromUtf8(m_Output));
-            if (match.hasMatch()) {
-                m_nPort = quint16(match.captured(1).toUInt());
-                return true;
-            }
-            m_Process.waitForReadyRead(100);
-        }
-        return false;
-    }
-    // As a crash or a debugger stop would end it: no goodbye on the link.
-    void Kill()
-    {
-        m_Process.kill();
-        m_Process.waitForFinished(10000);
-    }
-    quint16 Port() const { return m_nPort; }
-    ~CDemoTarget() { Kill(); }
-
-private:
-    QProcess m_Process;
-    QByteArray m_Output;
-    quint16 m_nPort = 0;
-};
-#endif

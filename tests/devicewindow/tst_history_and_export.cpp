@@ -373,9 +373,7 @@ private slots:
             auto pShownOnly = MakeWindow(), pBoth = MakeWindow();
             pShownOnly->History().SetMaxBytes(4 << 20);
             pBoth->History().SetMaxBytes(4 << 20);
-            FrameGeneratorOptions options;
-            options.nSampleCount = 1000;
-            CFrameGenerator generator(5, options);
+            CFrameGenerator generator(5);
             for (int i = 0; i < 70; ++i) {
                 TargetFrame shown = generator.NextFrame(), other = generator.NextFrame();
                 other.header.SetSwapChainId(2);
