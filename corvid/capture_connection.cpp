@@ -6,11 +6,14 @@
 #include "corvid/printable_text.h"
 #include "gpuprofiler/plugin/profiler_protocol.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocale>
 #include <QTimer>
 
 CCaptureConnection::CCaptureConnection(const QString &sPath, QObject *pParent) : CCorvidTarget(pParent), m_sPath(sPath) {}
+
+CCaptureConnection::~CCaptureConnection() = default;
 
 void CCaptureConnection::Open(int /*nRetryMs*/)
 {
@@ -38,6 +41,7 @@ void CCaptureConnection::Open(int /*nRetryMs*/)
 
 void CCaptureConnection::Close()
 {
+    m_pPlayback.reset();
     SetState(CORVID_CONNECTION_DISCONNECTED);
 }
 
@@ -47,32 +51,40 @@ bool CCaptureConnection::SendData(uint32 nChunkId, uint16 /*nVersion*/, uint32 n
     const bool bWindowOpen = pCommand && nChunkId == GPU_PROFILER_CHUNK_COMPRESSED && nSize == GPU_PROFILER_COMMAND_SIZE &&
                              LoadBigEndian32(pCommand) == GPU_PROFILER_COMMAND_WINDOW_OPEN && LoadBigEndian64(pCommand + 4) == 1;
     g_pMemAlloc->Free(pBuffer);
-    if (bWindowOpen && GetState() == CORVID_CONNECTION_READY && !m_bPlaybackDue) {
-        emit LogMessage(QStringLiteral("%1: a capture, played back to the profiler window just opened; what the window sends "
-                                       "to a target (pipeline flushing, resource list requests) goes nowhere")
-                            .arg(DisplayName()));
-        // The window sends this from its constructor, before its tool has it: the file is
-        // played back once the window stands.
-        m_bPlaybackDue = true;
-        QTimer::singleShot(0, this, [this] {
-            m_bPlaybackDue = false;
-            if (GetState() == CORVID_CONNECTION_READY)
-                PlayBack();
-        });
-    }
+    if (bWindowOpen && GetState() == CORVID_CONNECTION_READY)
+        PlayBack();
     return false;
 }
 
 void CCaptureConnection::PlayBack()
 {
-    CCaptureReader reader;
+    emit LogMessage(QStringLiteral("%1: a capture, played back to the profiler window just opened; what the window sends "
+                                   "to a target (pipeline flushing, resource list requests) goes nowhere")
+                        .arg(DisplayName()));
+    // A new window wants the whole file, also when another playback was under way.
+    m_pPlayback = std::make_unique<CCaptureReader>();
+    m_pPlayback->Open(m_sPath.toStdString());
+    // The window asks from its constructor, before its tool has it: the first slice is read
+    // once the window stands.
+    QTimer::singleShot(0, this, &CCaptureConnection::PlaySlice);
+}
+
+void CCaptureConnection::PlaySlice()
+{
+    if (!m_pPlayback || GetState() != CORVID_CONNECTION_READY)
+        return;
+    CCaptureReader &reader = *m_pPlayback;
+    QElapsedTimer slice;
+    slice.start();
     CCaptureReader::Result result = CCaptureReader::Result::Error;
-    if (reader.Open(m_sPath.toStdString())) {
-        CaptureChunk chunk;
-        while ((result = reader.ReadChunk(&chunk)) == CCaptureReader::Result::Chunk) {
-            ++m_nChunksReceived;
-            m_nBytesReceived += CORVID_LINK_HEADER_SIZE + chunk.nSize;
-            Deliver(chunk.pBuffer, {chunk.nChunkId, chunk.nVersion, chunk.nSize});
+    CaptureChunk chunk;
+    while (reader.Error().empty() && (result = reader.ReadChunk(&chunk)) == CCaptureReader::Result::Chunk) {
+        ++m_nChunksReceived;
+        m_nBytesReceived += CORVID_LINK_HEADER_SIZE + chunk.nSize;
+        Deliver(chunk.pBuffer, {chunk.nChunkId, chunk.nVersion, chunk.nSize});
+        if (slice.hasExpired(kPlaybackSliceMs)) {
+            QTimer::singleShot(0, this, &CCaptureConnection::PlaySlice);
+            return;
         }
     }
     m_nFramesPlayed = reader.FramesRead();
@@ -89,6 +101,7 @@ void CCaptureConnection::PlayBack()
         m_sPlayed = sFrames;
         emit LogMessage(QStringLiteral("%1: played back %2").arg(m_sPath, sFrames));
     }
+    m_pPlayback.reset();
 }
 
 QString CCaptureConnection::StatusText() const
