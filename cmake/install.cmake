@@ -2,6 +2,7 @@
 #
 #   bin/corvid                                      the console
 #   bin/gpucap                                      the command-line capture tool
+#   bin/gpucap-plot-frames                          GPU time per frame of `gpucap frames` as a PNG
 #   bin/gpuprofiler-demo-target                     the demo target
 #   lib/gpuprofiler/libbedrock.so                   the shared runtime
 #   lib/gpuprofiler/plugins/libgpuprofiler_subtool.so   the GPU profiler, in the installed console's plug-in folder
@@ -18,6 +19,7 @@ set_target_properties(gpuprofiler_subtool PROPERTIES INSTALL_RPATH "$ORIGIN/..")
 install(TARGETS corvid gpucap gpuprofiler-demo-target RUNTIME DESTINATION bin)
 install(TARGETS bedrock LIBRARY DESTINATION ${GPUPROF_LIB_DIR})
 install(TARGETS gpuprofiler_subtool LIBRARY DESTINATION ${GPUPROF_PLUGIN_DIR})
+install(PROGRAMS scripts/plot-frames.sh DESTINATION bin RENAME gpucap-plot-frames)
 install(FILES README.md docs/capture-format.md DESTINATION share/doc/gpuprofiler)
 
 set(CPACK_PACKAGE_NAME gpuprofiler)
@@ -32,5 +34,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
 # Qt and the C++ runtime come from dpkg-shlibdeps; our own libraries are found in the package.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The plot script draws with gnuplot; everything else runs without it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS gnuplot-nox)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${CMAKE_BINARY_DIR}/bedrock")
 include(CPack)

@@ -465,7 +465,8 @@ void CQCGPUProfilerDeviceWindow::SwapChainComboBoxIndexChanged(int index)
     if (selectedSwapChain != kNoSwapChain)
         KeptHistory(swapChainIndex.value(selectedSwapChain)).Swap(frameHistory);
     selectedSwapChain = swapChains[index];
-    frameHistory.Swap(KeptHistory(index));
+    if (size_t(index) < otherHistories.size() && otherHistories[size_t(index)])
+        frameHistory.Swap(*otherHistories[size_t(index)]);
     tableCount = -1; // the table no longer mirrors the ring
     shownSerial = 0; // serials of another chain's frames may be the same
     if (captureWindow) {
@@ -798,7 +799,9 @@ void CQCGPUProfilerDeviceWindow::SaveCapture()
     if (QFileInfo(sFileName).suffix().isEmpty())
         sFileName += QStringLiteral(".gpucap");
     QString sError;
-    if (!WriteCapture(sFileName, &sError))
+    if (WriteCapture(sFileName, &sError))
+        statusBar()->showMessage(QStringLiteral("Capture saved to %1").arg(sFileName), 10000);
+    else
         QMessageBox::warning(this, QStringLiteral("GPU Profiler"), QStringLiteral("Could not save the capture: %1").arg(sError),
                              QMessageBox::Ok);
 }
