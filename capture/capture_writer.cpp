@@ -12,7 +12,8 @@ namespace {
 // packed frame in one write.
 constexpr size_t kWriteBuffer = size_t(1) << 20;
 // Frames packed at a time by AppendFrames: enough to keep both threads busy, few enough that
-// frames of 100,000 samples (about 10 MB packed) hold well under 100 MB on the way.
+// frames of 100,000 samples (about 10 MB packed) hold well under 200 MB on the way (two batches:
+// one being written, one being packed).
 constexpr size_t kFramesPerBatch = 8;
 
 } // namespace
@@ -114,38 +115,44 @@ bool CCaptureWriter::AppendFrames(size_t nCount, const FrameSource &source)
         std::vector<TargetChunk> chunks;
         bool bTaken = false;
     };
-    PackedFrame batch[kFramesPerBatch];
+    // Two batches: while this thread writes one, the other thread packs half of the next.
+    PackedFrame batches[2][kFramesPerBatch];
     CFrameChunker second(SampleChunkForm::Packed, CFrameChunker::kDefaultMaxChunkSize);
-    for (size_t nFirst = 0; nFirst < nCount; nFirst += kFramesPerBatch) {
-        const size_t nBatch = std::min(kFramesPerBatch, nCount - nFirst);
-        // Each thread takes every other frame of the batch, with a packer of its own.
-        const auto pack = [&](CFrameChunker &chunker, size_t nStart) {
-            GpuSampleArray samples;
-            for (size_t i = nStart; i < nBatch; i += 2) {
-                PackedFrame &frame = batch[i];
-                frame.chunks.clear();
-                frame.bTaken = source(nFirst + i, &frame.header, &samples);
-                if (frame.bTaken)
-                    chunker.SplitSamples(samples.Base(), size_t(samples.Count()), frame.chunks);
-            }
-        };
-        std::thread worker(pack, std::ref(second), size_t(1));
-        pack(m_chunker, 0);
-        worker.join();
-        for (size_t i = 0; i < nBatch; ++i) {
-            if (!batch[i].bTaken)
-                continue;
-            if (!WriteChunk(GPU_PROFILER_CHUNK_FRAME, GPU_PROFILER_CHUNK_VERSION, &batch[i].header, uint32(sizeof(GpuFrameHeader))))
-                return false;
-            for (const TargetChunk &chunk : batch[i].chunks) {
-                if (!WriteChunk(chunk.nChunkId, GPU_PROFILER_CHUNK_VERSION, chunk.payload.data(), uint32(chunk.payload.size())))
-                    return false;
-            }
+    const size_t nBatches = (nCount + kFramesPerBatch - 1) / kFramesPerBatch;
+    const auto batchSize = [&](size_t nBatch) { return std::min(kFramesPerBatch, nCount - nBatch * kFramesPerBatch); };
+    // Every other frame of batch nBatch, from nStart, with a packer of the thread's own.
+    const auto pack = [&](size_t nBatch, CFrameChunker &chunker, size_t nStart) {
+        GpuSampleArray samples;
+        for (size_t i = nStart; i < batchSize(nBatch); i += 2) {
+            PackedFrame &frame = batches[nBatch % 2][i];
+            frame.chunks.clear();
+            frame.bTaken = source(nBatch * kFramesPerBatch + i, &frame.header, &samples);
+            if (frame.bTaken)
+                chunker.SplitSamples(samples.Base(), size_t(samples.Count()), frame.chunks);
         }
-        if (!Flush())
-            return false;
+    };
+    bool bWritten = true;
+    for (size_t nBatch = 0; nBatch <= nBatches && bWritten; ++nBatch) {
+        // Batch nBatch is packed while batch nBatch - 1 is written.
+        std::thread worker;
+        if (nBatch < nBatches)
+            worker = std::thread(pack, nBatch, std::ref(second), size_t(1));
+        for (size_t i = 0; nBatch > 0 && i < batchSize(nBatch - 1) && bWritten; ++i) {
+            const PackedFrame &frame = batches[(nBatch - 1) % 2][i];
+            if (!frame.bTaken)
+                continue;
+            bWritten = WriteChunk(GPU_PROFILER_CHUNK_FRAME, GPU_PROFILER_CHUNK_VERSION, &frame.header, uint32(sizeof(GpuFrameHeader)));
+            for (size_t c = 0; c < frame.chunks.size() && bWritten; ++c)
+                bWritten = WriteChunk(frame.chunks[c].nChunkId, GPU_PROFILER_CHUNK_VERSION, frame.chunks[c].payload.data(),
+                                      uint32(frame.chunks[c].payload.size()));
+        }
+        bWritten = bWritten && (nBatch == 0 || Flush());
+        if (nBatch < nBatches) {
+            pack(nBatch, m_chunker, 0);
+            worker.join();
+        }
     }
-    return true;
+    return bWritten;
 }
 
 bool CCaptureWriter::Flush()
