@@ -8,14 +8,14 @@
 #include <cstring>
 
 CCorvidConnection::CCorvidConnection(const QString &sHost, quint16 nPort, QObject *pParent)
-    : QObject(pParent), m_sHost(sHost), m_nPort(nPort)
+    : CCorvidTarget(pParent), m_sHost(sHost), m_nPort(nPort)
 {
     m_RetryTimer.setSingleShot(true);
     connect(&m_RetryTimer, &QTimer::timeout, this, &CCorvidConnection::Reconnect);
     m_HandshakeTimer.setSingleShot(true);
     m_HandshakeTimer.setInterval(5000);
     connect(&m_HandshakeTimer, &QTimer::timeout, this, [this] {
-        if (m_nState != CORVID_CONNECTION_HANDSHAKE)
+        if (GetState() != CORVID_CONNECTION_HANDSHAKE)
             return;
         m_sDownReason = QStringLiteral("no hello within %1 s").arg(m_HandshakeTimer.interval() / 1000.0);
         m_Socket.abort(); // emits disconnected, which schedules the retry
@@ -37,36 +37,11 @@ CCorvidConnection::~CCorvidConnection()
     ResetIncoming();
 }
 
-const CorvidNameHolder *CCorvidConnection::GetName()
-{
-    m_NameHolder.m_pszName = m_Name.isEmpty() ? nullptr : m_Name.constData();
-    return &m_NameHolder;
-}
-
-bool CCorvidConnection::RegisterDataType(uint32 nChunkId, uint16 /*nVersion*/, ICorvidDataReceived *pReceiver)
-{
-    if (!pReceiver)
-        return false;
-    for (Registration &r : m_Registrations) {
-        if (r.nChunkId == nChunkId) {
-            r.pReceiver = pReceiver;
-            return true;
-        }
-    }
-    m_Registrations.append({nChunkId, pReceiver});
-    return true;
-}
-
-int32 CCorvidConnection::GetState()
-{
-    return m_nState;
-}
-
 bool CCorvidConnection::SendData(uint32 nChunkId, uint16 nVersion, uint32 nSize, void *pBuffer)
 {
     // The buffer is ours from here on, whatever happens to it.
     bool bSent = false;
-    if (m_nState == CORVID_CONNECTION_READY && nSize <= CORVID_LINK_MAX_PAYLOAD) {
+    if (GetState() == CORVID_CONNECTION_READY && nSize <= CORVID_LINK_MAX_PAYLOAD) {
         WriteMessage(nChunkId, nVersion, pBuffer, nSize);
         bSent = true;
     }
@@ -97,7 +72,7 @@ void CCorvidConnection::Close()
 
 QString CCorvidConnection::StatusText() const
 {
-    switch (m_nState) {
+    switch (State()) {
     case CORVID_CONNECTION_READY:
         return QStringLiteral("Connected");
     case CORVID_CONNECTION_HANDSHAKE:
@@ -119,11 +94,6 @@ QString CCorvidConnection::StatusText() const
 QString CCorvidConnection::Address() const
 {
     return QStringLiteral("%1:%2").arg(m_sHost).arg(m_nPort);
-}
-
-QString CCorvidConnection::DisplayName() const
-{
-    return m_Name.isEmpty() ? Address() : QString::fromUtf8(m_Name);
 }
 
 void CCorvidConnection::Reconnect()
@@ -163,7 +133,7 @@ void CCorvidConnection::LinkDown(const QString &sWhy)
     m_HandshakeTimer.stop();
     m_StallTimer.stop();
     // Only a target that had said hello was there to be lost.
-    const bool bWasUp = m_nState == CORVID_CONNECTION_READY;
+    const bool bWasUp = GetState() == CORVID_CONNECTION_READY;
     if (bWasUp && m_bWanted)
         m_bLost = true;
     // The state changes before the log line, so whoever reads the line sees the new state.
@@ -195,14 +165,6 @@ void CCorvidConnection::DropLink(const QString &sReason)
     ResetIncoming();
     m_Socket.abort(); // emits disconnected, which reports the new state
     SetState(CORVID_CONNECTION_DISCONNECTED);
-}
-
-void CCorvidConnection::SetState(int32 nState)
-{
-    if (m_nState == nState)
-        return;
-    m_nState = nState;
-    emit StateChanged(nState);
 }
 
 void CCorvidConnection::ResetIncoming()
@@ -311,20 +273,7 @@ void CCorvidConnection::Dispatch(uint8 *pBuffer, const CorvidLinkHeader &header)
         return;
     }
 
-    ICorvidDataReceived *pReceiver = nullptr;
-    if (m_nState == CORVID_CONNECTION_READY) {
-        for (const Registration &r : m_Registrations) {
-            if (r.nChunkId == header.nChunkId)
-                pReceiver = r.pReceiver;
-        }
-    }
-    if (!pReceiver) {
-        ++m_nChunksDropped;
-        g_pMemAlloc->Free(pBuffer);
-        return;
-    }
-    // The receiver owns the buffer from here on.
-    pReceiver->OnDataReceived(this, header.nChunkId, header.nVersion, header.nSize, pBuffer);
+    Deliver(pBuffer, header);
 }
 
 void CCorvidConnection::TakeHello(const uint8 *pName, uint32 nSize)
@@ -334,7 +283,7 @@ void CCorvidConnection::TakeHello(const uint8 *pName, uint32 nSize)
     const QByteArray name =
         PrintableText(QString::fromUtf8(reinterpret_cast<const char *>(pName), qsizetype(nNameSize)), kMaxTargetNameChars)
             .toUtf8();
-    if (m_nState == CORVID_CONNECTION_READY) {
+    if (GetState() == CORVID_CONNECTION_READY) {
         // A connected target keeps the name it said hello with: a second hello could otherwise
         // make one target pass for another in the middle of a session.
         if (name != m_Name && !m_bRenameLogged) {
@@ -344,11 +293,8 @@ void CCorvidConnection::TakeHello(const uint8 *pName, uint32 nSize)
         }
         return;
     }
-    if (name != m_Name) {
-        m_Name = name;
-        emit NameChanged();
-    }
-    if (m_nState == CORVID_CONNECTION_HANDSHAKE) {
+    SetName(name);
+    if (GetState() == CORVID_CONNECTION_HANDSHAKE) {
         m_HandshakeTimer.stop();
         m_bLost = false;
         m_bFailureLogged = false;

@@ -1,14 +1,10 @@
 #pragma once
-// One target as the console sees it: a TCP link to the target, its state, the chunk types that
-// tools registered for it, and the traffic counters shown in the target list.
+// A live target as the console sees it: a TCP link to the target, its state, the chunk types
+// that tools registered for it, and the traffic counters shown in the target list.
 
-#include "corvid/link_protocol.h"
-#include "gpuprofiler/host/corvid_interfaces.h"
+#include "corvid/corvid_target.h"
 
-#include <QByteArray>
 #include <QElapsedTimer>
-#include <QList>
-#include <QObject>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -23,7 +19,7 @@ inline constexpr int kMaxTargetNameChars = 64;
 // 64 MiB chunk on a slow network in well under this time.
 inline constexpr int kLinkStallTimeoutMs = 10000;
 
-class CCorvidConnection final : public QObject, public ICorvidConnection
+class CCorvidConnection final : public CCorvidTarget
 {
     Q_OBJECT
 
@@ -32,10 +28,8 @@ public:
     ~CCorvidConnection() override;
 
     // ICorvidConnection
-    const CorvidNameHolder *GetName() override;
-    bool RegisterDataType(uint32 nChunkId, uint16 nVersion, ICorvidDataReceived *pReceiver) override;
-    int32 GetState() override;
     bool SendData(uint32 nChunkId, uint16 nVersion, uint32 nSize, void *pBuffer) override;
+    bool IsCapture() override { return false; }
 
     // A target that accepts the link but does not say hello within this time is dropped and
     // tried again later (5 s unless changed).
@@ -45,31 +39,15 @@ public:
 
     // Starts connecting; a link that drops is retried every nRetryMs until Close(). A link closed
     // for breaking the link protocol is not retried: the same target would only break it again.
-    void Open(int nRetryMs = 2000);
-    void Close();
+    void Open(int nRetryMs = 2000) override;
+    void Close() override;
 
-    // The state as the target list shows it: besides the four states, whether a target that was
-    // connected went away ("Lost") and why a link was closed.
-    QString StatusText() const;
-    // True while a target that had been connected is gone and being retried.
-    bool IsLost() const { return m_bLost; }
-    // Why the console closed the link itself; empty unless it did.
-    QString CloseReason() const { return m_sCloseReason; }
-    // Whether the console tries to keep this target connected (Open() without a later Close()).
-    bool IsWanted() const { return m_bWanted; }
-
-    QString Address() const;
-    // The target's own name once its hello arrived, else its address.
-    QString DisplayName() const;
-    quint64 ChunksReceived() const { return m_nChunksReceived; }
-    quint64 BytesReceived() const { return m_nBytesReceived; }
-    quint64 ChunksDropped() const { return m_nChunksDropped; }
-
-signals:
-    void StateChanged(int nState);
-    void NameChanged();
-    // Something worth a line in the console's log.
-    void LogMessage(const QString &sText);
+    // Besides the four states, whether a target that was connected went away ("Lost") and why a
+    // link was closed.
+    QString StatusText() const override;
+    bool IsLost() const override { return m_bLost; }
+    bool IsWanted() const override { return m_bWanted; }
+    QString Address() const override;
 
 private slots:
     void OnSocketConnected();
@@ -80,13 +58,6 @@ private slots:
     void CheckStall();
 
 private:
-    struct Registration
-    {
-        uint32 nChunkId;
-        ICorvidDataReceived *pReceiver;
-    };
-
-    void SetState(int32 nState);
     void ResetIncoming();
     void ReadMessages();
     // A hello: names the target on a new link, and is refused on a connected one.
@@ -96,8 +67,8 @@ private:
     // The link is down: schedules the next attempt and reports what happened, once.
     void LinkDown(const QString &sWhy);
     void WriteMessage(uint32 nChunkId, uint16 nVersion, const void *pPayload, uint32 nSize);
-    // Hands one complete message (header and payload in a g_pMemAlloc buffer) to its receiver,
-    // or frees it when nobody asked for its chunk id.
+    // Takes one complete message (header and payload in a g_pMemAlloc buffer): a hello, or a
+    // chunk for a tool.
     void Dispatch(uint8 *pBuffer, const CorvidLinkHeader &header);
 
     QString m_sHost;
@@ -117,11 +88,6 @@ private:
     bool m_bLost = false;
     // A failed attempt is logged once, not every retry.
     bool m_bFailureLogged = false;
-    QString m_sCloseReason;
-    int32 m_nState = CORVID_CONNECTION_DISCONNECTED;
-    QByteArray m_Name;
-    CorvidNameHolder m_NameHolder{nullptr};
-    QList<Registration> m_Registrations;
 
     // The message being read: its header, then its buffer as it fills.
     uint8 m_Header[CORVID_LINK_HEADER_SIZE];
@@ -129,8 +95,4 @@ private:
     uint8 *m_pIncoming = nullptr;
     CorvidLinkHeader m_IncomingHeader{};
     uint32 m_nPayloadBytes = 0;
-
-    quint64 m_nChunksReceived = 0;
-    quint64 m_nBytesReceived = 0;
-    quint64 m_nChunksDropped = 0;
 };

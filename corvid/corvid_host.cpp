@@ -38,7 +38,7 @@ bool CCorvidHost::LoadSubTool(const QString &sPath, const char *pszInterfaceVers
     pTool->SetHost(this, m_pToolAction);
     pTool->OnHostReady();
     // Targets that were added before the tool arrived.
-    for (CCorvidConnection *pConnection : std::as_const(m_Connections)) {
+    for (CCorvidTarget *pConnection : std::as_const(m_Connections)) {
         pTool->OnConnectionOpened(pConnection);
         pTool->RegisterDataTypes(pConnection);
     }
@@ -72,18 +72,23 @@ bool CCorvidHost::LoadSubToolFromFolder(const QString &sFolder, const char *pszI
     return false;
 }
 
-CCorvidConnection *CCorvidHost::AddTarget(const QString &sHost, quint16 nPort)
+void CCorvidHost::Adopt(CCorvidTarget *pConnection)
 {
-    auto *pConnection = new CCorvidConnection(sHost, nPort, this);
     m_Connections.append(pConnection);
-    connect(pConnection, &CCorvidConnection::StateChanged, this,
+    connect(pConnection, &CCorvidTarget::StateChanged, this,
             [this, pConnection](int nState) { OnStateChanged(pConnection, nState); });
-    connect(pConnection, &CCorvidConnection::LogMessage, this, &CCorvidHost::LogMessage);
-    connect(pConnection, &CCorvidConnection::NameChanged, this, &CCorvidHost::TargetsChanged);
+    connect(pConnection, &CCorvidTarget::LogMessage, this, &CCorvidHost::LogMessage);
+    connect(pConnection, &CCorvidTarget::NameChanged, this, &CCorvidHost::TargetsChanged);
     if (ICorvidSubTool *pTool = SubTool()) {
         pTool->OnConnectionOpened(pConnection);
         pTool->RegisterDataTypes(pConnection);
     }
+}
+
+CCorvidConnection *CCorvidHost::AddTarget(const QString &sHost, quint16 nPort)
+{
+    auto *pConnection = new CCorvidConnection(sHost, nPort, this);
+    Adopt(pConnection);
     emit LogMessage(QStringLiteral("%1: connecting").arg(pConnection->Address()));
     emit TargetsChanged();
     SetCurrentConnection(pConnection);
@@ -91,7 +96,19 @@ CCorvidConnection *CCorvidHost::AddTarget(const QString &sHost, quint16 nPort)
     return pConnection;
 }
 
-void CCorvidHost::RemoveTarget(CCorvidConnection *pConnection)
+CCaptureConnection *CCorvidHost::OpenCapture(const QString &sPath)
+{
+    auto *pCapture = new CCaptureConnection(sPath, this);
+    Adopt(pCapture);
+    emit TargetsChanged();
+    SetCurrentConnection(pCapture);
+    pCapture->Open();
+    if (ICorvidSubTool *pTool = SubTool(); pTool && pCapture->GetState() == CORVID_CONNECTION_READY)
+        pTool->ShowForCurrentConnection();
+    return pCapture;
+}
+
+void CCorvidHost::RemoveTarget(CCorvidTarget *pConnection)
 {
     if (!m_Connections.contains(pConnection))
         return;
@@ -106,7 +123,7 @@ void CCorvidHost::RemoveTarget(CCorvidConnection *pConnection)
     emit TargetsChanged();
 }
 
-void CCorvidHost::SetCurrentConnection(CCorvidConnection *pConnection)
+void CCorvidHost::SetCurrentConnection(CCorvidTarget *pConnection)
 {
     if (m_pCurrent == pConnection)
         return;
@@ -121,7 +138,7 @@ void CCorvidHost::SetCurrentConnection(CCorvidConnection *pConnection)
     emit CurrentChanged(pConnection);
 }
 
-void CCorvidHost::OnStateChanged(CCorvidConnection *pConnection, int nState)
+void CCorvidHost::OnStateChanged(CCorvidTarget *pConnection, int nState)
 {
     if (ICorvidSubTool *pTool = SubTool())
         pTool->OnConnectionStateChanged(pConnection, nState);

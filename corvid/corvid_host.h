@@ -2,6 +2,7 @@
 // The console's side of the tool interfaces: the targets it is connected to, which one the user
 // selected, and the loaded subtool with its action.
 
+#include "corvid/capture_connection.h"
 #include "corvid/corvid_connection.h"
 #include "corvid/subtool_module.h"
 
@@ -35,28 +36,34 @@ public:
 
     // Adds a target and starts connecting to it; it becomes the current one.
     CCorvidConnection *AddTarget(const QString &sHost, quint16 nPort);
+    // Adds a capture file as a target, makes it the current one and opens the tool for it,
+    // which plays the capture back into the tool's new window. A file that cannot be read stays
+    // in the list, closed, with the reason.
+    CCaptureConnection *OpenCapture(const QString &sPath);
     // Tells the tool that the connection goes away, then deletes it.
-    void RemoveTarget(CCorvidConnection *pConnection);
-    const QList<CCorvidConnection *> &Targets() const { return m_Connections; }
+    void RemoveTarget(CCorvidTarget *pConnection);
+    const QList<CCorvidTarget *> &Targets() const { return m_Connections; }
 
-    void SetCurrentConnection(CCorvidConnection *pConnection);
-    CCorvidConnection *CurrentConnection() const { return m_pCurrent; }
+    void SetCurrentConnection(CCorvidTarget *pConnection);
+    CCorvidTarget *CurrentConnection() const { return m_pCurrent; }
 
     // Closes every target (and with them the tool's windows) and unloads the tool.
     void Shutdown();
 
 signals:
     void TargetsChanged();
-    void CurrentChanged(CCorvidConnection *pConnection);
-    void TargetStateChanged(CCorvidConnection *pConnection, int nState);
+    void CurrentChanged(CCorvidTarget *pConnection);
+    void TargetStateChanged(CCorvidTarget *pConnection, int nState);
     void LogMessage(const QString &sText);
 
 private:
-    void OnStateChanged(CCorvidConnection *pConnection, int nState);
+    // Puts a new target into the list and tells the tool about it.
+    void Adopt(CCorvidTarget *pConnection);
+    void OnStateChanged(CCorvidTarget *pConnection, int nState);
 
     CSubToolModule m_Module;
     QAction *m_pToolAction;
-    QList<CCorvidConnection *> m_Connections;
-    CCorvidConnection *m_pCurrent = nullptr;
+    QList<CCorvidTarget *> m_Connections;
+    CCorvidTarget *m_pCurrent = nullptr;
     int m_nRetryMs = 2000;
 };

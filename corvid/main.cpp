@@ -32,9 +32,14 @@ long long HeapBytesInUse()
 #endif
 }
 
+// The "plugins" folder next to the console in a build tree; lib/gpuprofiler/plugins beside bin/
+// where the product is installed.
 QString DefaultPluginFolder()
 {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("plugins"));
+    const QDir here(QCoreApplication::applicationDirPath());
+    const QString sNextToUs = here.filePath(QStringLiteral("plugins"));
+    const QString sInstalled = QDir::cleanPath(here.filePath(QStringLiteral("../lib/gpuprofiler/plugins")));
+    return QDir(sNextToUs).exists() || !QDir(sInstalled).exists() ? sNextToUs : sInstalled;
 }
 
 } // namespace
@@ -69,6 +74,9 @@ struct ConsoleOptions
     {
         parser.setApplicationDescription(QStringLiteral("Developer console that hosts the GPU profiler subtool."));
         parser.addHelpOption();
+        parser.addPositionalArgument(QStringLiteral("captures"),
+                                     QStringLiteral("Capture files (.gpucap) to open as targets, each with its profiler window."),
+                                     QStringLiteral("[file.gpucap...]"));
         parser.addOptions({pluginDir, plugin, connectTo, openProfiler, runFor, screenshots, reportMemory, tour});
     }
 };
@@ -107,10 +115,11 @@ int main(int argc, char **argv)
     QString sLoaded = parser.value(plugin);
     const bool bLoaded = parser.isSet(plugin) ? host.LoadSubTool(sLoaded, kSubToolInterface, &sError)
                                               : host.LoadSubToolFromFolder(parser.value(pluginDir), kSubToolInterface, &sLoaded, &sError);
-    if (bLoaded)
-        window.AppendLog(QStringLiteral("Loaded the GPU profiler from %1").arg(QDir::cleanPath(sLoaded)));
-    else
-        window.AppendLog(QStringLiteral("Could not load the GPU profiler: %1").arg(sError));
+    // Also on stderr: whoever starts the console from a shell sees at once whether it has its tool.
+    const QString sLoadLine = bLoaded ? QStringLiteral("Loaded the GPU profiler from %1").arg(QDir::cleanPath(sLoaded))
+                                      : QStringLiteral("Could not load the GPU profiler: %1").arg(sError);
+    window.AppendLog(sLoadLine);
+    std::fprintf(stderr, "corvid: %s\n", qPrintable(sLoadLine));
 
     const bool bTour = parser.isSet(tour);
     const QString sTourDir = parser.value(tour);
@@ -118,7 +127,7 @@ int main(int argc, char **argv)
         // Once, when the selected target first becomes ready.
         auto *pConnection = new QMetaObject::Connection;
         *pConnection = QObject::connect(&host, &CCorvidHost::TargetStateChanged, &host,
-                                        [&host, &window, bTour, sTourDir, pConnection](CCorvidConnection *pTarget, int nState) {
+                                        [&host, &window, bTour, sTourDir, pConnection](CCorvidTarget *pTarget, int nState) {
                                             if (nState != CORVID_CONNECTION_READY || pTarget != host.CurrentConnection())
                                                 return;
                                             QObject::disconnect(*pConnection);
@@ -128,6 +137,8 @@ int main(int argc, char **argv)
                                                 RunScreenshotTour(&window, sTourDir, 3000);
                                         });
     }
+    for (const QString &sCapture : parser.positionalArguments())
+        window.OpenCapture(sCapture);
     for (const QString &sAddress : parser.values(connectTo)) {
         if (!window.ConnectTo(sAddress))
             window.AppendLog(QStringLiteral("\"%1\" is not an address (host or host:port)").arg(sAddress));

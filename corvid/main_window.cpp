@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDockWidget>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -75,6 +76,18 @@ CCorvidMainWindow::CCorvidMainWindow(CCorvidHost *pHost, QWidget *pParent)
     connect(m_pReconnectAction, &QAction::triggered, this, &CCorvidMainWindow::ReconnectTarget);
     m_pRemoveAction = new QAction(QStringLiteral("Remove Target"), this);
     connect(m_pRemoveAction, &QAction::triggered, this, &CCorvidMainWindow::RemoveTarget);
+
+    m_pOpenCaptureAction = new QAction(QStringLiteral("Open Capture..."), this);
+    m_pOpenCaptureAction->setShortcut(QKeySequence::Open);
+    m_pOpenCaptureAction->setToolTip(QStringLiteral("Open a capture file (.gpucap) as a target, with its profiler window"));
+    connect(m_pOpenCaptureAction, &QAction::triggered, this, [this] {
+        const QString sPath = QFileDialog::getOpenFileName(this, QStringLiteral("Open Capture..."), QString(),
+                                                           QStringLiteral("GPU Captures (*.gpucap);;All Files (*)"));
+        if (!sPath.isEmpty())
+            OpenCapture(sPath);
+    });
+    QMenu *pFileMenu = menuBar()->addMenu(QStringLiteral("File"));
+    pFileMenu->addAction(m_pOpenCaptureAction);
 
     QMenu *pTargetMenu = menuBar()->addMenu(QStringLiteral("Target"));
     pTargetMenu->addAction(m_pConnectAction);
@@ -152,6 +165,11 @@ bool CCorvidMainWindow::ConnectTo(const QString &sAddress)
     return true;
 }
 
+void CCorvidMainWindow::OpenCapture(const QString &sPath)
+{
+    m_pHost->OpenCapture(sPath);
+}
+
 void CCorvidMainWindow::ConnectToTarget()
 {
     CConnectDialog dialog(m_sLastHost, m_nLastPort, this);
@@ -164,7 +182,7 @@ void CCorvidMainWindow::ConnectToTarget()
 
 void CCorvidMainWindow::DisconnectTarget()
 {
-    if (CCorvidConnection *pConnection = m_pHost->CurrentConnection()) {
+    if (CCorvidTarget *pConnection = m_pHost->CurrentConnection()) {
         pConnection->Close();
         AppendLog(QStringLiteral("%1: disconnected").arg(pConnection->DisplayName()));
     }
@@ -172,7 +190,7 @@ void CCorvidMainWindow::DisconnectTarget()
 
 void CCorvidMainWindow::ReconnectTarget()
 {
-    if (CCorvidConnection *pConnection = m_pHost->CurrentConnection()) {
+    if (CCorvidTarget *pConnection = m_pHost->CurrentConnection()) {
         pConnection->Close();
         AppendLog(QStringLiteral("%1: connecting").arg(pConnection->Address()));
         pConnection->Open(m_pHost->RetryInterval());
@@ -181,7 +199,7 @@ void CCorvidMainWindow::ReconnectTarget()
 
 void CCorvidMainWindow::RemoveTarget()
 {
-    if (CCorvidConnection *pConnection = m_pHost->CurrentConnection())
+    if (CCorvidTarget *pConnection = m_pHost->CurrentConnection())
         m_pHost->RemoveTarget(pConnection);
 }
 
@@ -193,11 +211,11 @@ void CCorvidMainWindow::AppendLog(const QString &sText)
 void CCorvidMainWindow::RefreshTargets()
 {
     m_bRefreshing = true;
-    const QList<CCorvidConnection *> &targets = m_pHost->Targets();
+    const QList<CCorvidTarget *> &targets = m_pHost->Targets();
     m_pTargets->setRowCount(int(targets.size()));
     int nCurrentRow = -1;
     for (int row = 0; row < targets.size(); ++row) {
-        CCorvidConnection *pConnection = targets[row];
+        CCorvidTarget *pConnection = targets[row];
         const QStringList cells = {pConnection->DisplayName(), pConnection->Address(), pConnection->StatusText(),
                                    QLocale().toString(pConnection->ChunksReceived()),
                                    QStringLiteral("%1 MB").arg(double(pConnection->BytesReceived()) / (1024.0 * 1024.0), 0, 'f', 1)};
@@ -226,7 +244,7 @@ void CCorvidMainWindow::RefreshTargets()
 
 void CCorvidMainWindow::UpdateTargetActions()
 {
-    CCorvidConnection *pConnection = m_pHost->CurrentConnection();
+    CCorvidTarget *pConnection = m_pHost->CurrentConnection();
     m_pDisconnectAction->setEnabled(pConnection && pConnection->IsWanted());
     m_pReconnectAction->setEnabled(pConnection != nullptr && pConnection->GetState() != CORVID_CONNECTION_READY);
     m_pRemoveAction->setEnabled(pConnection != nullptr);
@@ -237,6 +255,6 @@ void CCorvidMainWindow::SelectionChanged()
     if (m_bRefreshing)
         return;
     const int nRow = m_pTargets->currentRow();
-    const QList<CCorvidConnection *> &targets = m_pHost->Targets();
+    const QList<CCorvidTarget *> &targets = m_pHost->Targets();
     m_pHost->SetCurrentConnection(nRow >= 0 && nRow < targets.size() ? targets[nRow] : nullptr);
 }

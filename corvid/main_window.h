@@ -5,7 +5,7 @@
 #include <QMainWindow>
 
 class CCorvidHost;
-class CCorvidConnection;
+class CCorvidTarget;
 class QAction;
 class QPlainTextEdit;
 class QTableWidget;
@@ -20,8 +20,11 @@ public:
 
     // Connects to "host:port" (or "host", default port); false when the text is not an address.
     bool ConnectTo(const QString &sAddress);
+    // Opens a capture file as a target, with its profiler window.
+    void OpenCapture(const QString &sPath);
 
     QAction *ConnectAction() const { return m_pConnectAction; }
+    QAction *OpenCaptureAction() const { return m_pOpenCaptureAction; }
     QAction *DisconnectAction() const { return m_pDisconnectAction; }
     QAction *ReconnectAction() const { return m_pReconnectAction; }
     QAction *RemoveAction() const { return m_pRemoveAction; }
@@ -43,6 +46,7 @@ private:
     void UpdateTargetActions();
 
     CCorvidHost *m_pHost;
+    QAction *m_pOpenCaptureAction;
     QAction *m_pConnectAction;
     QAction *m_pDisconnectAction;
     QAction *m_pReconnectAction;

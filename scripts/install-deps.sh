@@ -7,6 +7,8 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev binutils
   qt6-base-dev libgl-dev fonts-dejavu-core
   libbenchmark-dev liblz4-dev
+  dpkg-dev file
+  gnuplot-nox
   xvfb xauth
   libvulkan-dev mesa-vulkan-drivers vulkan-tools glslc vulkan-validationlayers
 )

@@ -4,7 +4,9 @@
 # these steps itself (--screenshot-tour) against a demo target on a private port. Then the same
 # tour against real Vulkan applications through the profiler's layer: vkcube (vulkan-tools) and
 # gpuprofiler-vulkan-demo, whose paused profiler pictures become docs/profiler-vkcube.png and
-# docs/profiler-vulkan-demo.png.
+# docs/profiler-vulkan-demo.png. Between the two, a capture of the demo target recorded with gpucap:
+# its frames plotted (docs/frames-plot.png), and the console with the capture opened
+# (docs/capture-console.png, docs/capture-profiler.png).
 #
 #   scripts/screenshots.sh [output folder, default docs]
 set -euo pipefail
@@ -26,6 +28,16 @@ sleep 0.3
 mkdir -p "$out"
 xvfb-run -a -s "-screen 0 1600x1000x24" \
   "$bin/corvid/corvid" --connect "localhost:$port" --screenshot-tour "$out"
+
+shots=$(mktemp -d)
+"$bin/tools/gpucap/gpucap" record --connect "localhost:$port" --frames 400 --quiet -o "$shots/demo.gpucap"
+"$bin/tools/gpucap/gpucap" frames "$shots/demo.gpucap" -o "$shots/frames.csv"
+scripts/plot-frames.sh "$shots/frames.csv" "$out/frames-plot.png" "GPU time per frame: 400 frames of the demo target" >/dev/null
+xvfb-run -a -s "-screen 0 1600x1000x24" \
+  "$bin/corvid/corvid" "$shots/demo.gpucap" --run-for 2000 --screenshots "$shots"
+cp "$shots"/*-Corvid-Developer-Console.png "$out/capture-console.png"
+cp "$shots"/*-GPU-Profiler-*.png "$out/capture-profiler.png"
+rm -rf "$shots"
 
 # Vulkan applications with the layer, on Mesa's lavapipe. vkcube records its command buffers
 # once at start-up, so the layer instruments them from the start (GPUPROFILER_INSTRUMENT_ALWAYS).

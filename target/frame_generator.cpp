@@ -271,6 +271,20 @@ void CFrameGenerator::FlushBetweenSamples(TargetFrame &frame)
     }
 }
 
+void CFrameGenerator::SlowDownPass(TargetFrame &frame) const
+{
+    const std::string prefix = "#" + m_options.sSlowPass + "/";
+    double flShift = 0.0;
+    for (GpuSampleRecord &sample : frame.samples) {
+        sample.SetGpuStartTime(sample.GpuStartTime() + flShift);
+        if (sample.Name().starts_with(prefix)) {
+            const double flExtra = sample.GpuTime() * (m_options.flSlowFactor - 1.0);
+            sample.SetGpuTime(sample.GpuTime() + flExtra);
+            flShift += flExtra;
+        }
+    }
+}
+
 void CFrameGenerator::NextFrame(TargetFrame &frame)
 {
     const uint32 nCount = FrameSampleCount();
@@ -362,7 +376,9 @@ void CFrameGenerator::NextFrame(TargetFrame &frame)
             sample.SetGpuTime(sample.GpuTime() * flFactor);
         }
     }
-    // After the scaling: flushing lengthens a frame of any wanted length.
+    // After the scaling: a slowed pass and flushing lengthen a frame of any wanted length.
+    if (!m_options.sSlowPass.empty())
+        SlowDownPass(frame);
     if (m_bPipelineFlushing)
         FlushBetweenSamples(frame);
     frame.SyncSampleCount();

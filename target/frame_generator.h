@@ -11,6 +11,8 @@
 
 #include "target/frame_builder.h"
 
+#include <string>
+
 struct FrameGeneratorOptions
 {
     uint32 nSampleCount = 1000;
@@ -28,6 +30,12 @@ struct FrameGeneratorOptions
     // around it and now and then take two or three times as long, as frames of a game do.
     // 0 keeps the samples' own times (their sum then grows with the sample count).
     double flGpuFrameTime = 0.0;
+    // A pass made slower on purpose, to check that a regression is found: every sample of the
+    // view sSlowPass ("Shadow"), or of one layer of it ("Shadow/Cascade 1"), takes flSlowFactor
+    // times as long, and the work after it starts that much later. Applied after the frame is
+    // scaled to its wanted length, so the frame grows. Empty: no pass is slowed.
+    std::string sSlowPass;
+    double flSlowFactor = 1.0;
 };
 
 class CFrameGenerator
@@ -76,6 +84,7 @@ private:
     void FillDraw(GpuSampleRecord &sample);
     void FillFullscreen(GpuSampleRecord &sample, uint32 nDivisor);
     void FlushBetweenSamples(TargetFrame &frame);
+    void SlowDownPass(TargetFrame &frame) const;
 
     FrameGeneratorOptions m_options;
     CRandom m_random;

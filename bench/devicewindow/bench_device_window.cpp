@@ -2,17 +2,22 @@
 //   LiveTick       one timer tick that records and shows a new frame (history full, so the ring
 //                  wraps on every tick, as it does in a long session);
 //   HandOverAndLiveTick  the same with the subtool's hand-over of the frame before it;
+//   LiveTickTwoSwapChains  a tick after a frame of another swap chain and one of the shown one
+//                  arrived: the shown one recorded and shown, the other kept for saving;
 //   LiveRepaint    the repaint that such a tick causes, measured apart from the tick;
 //   PausedClick    a click on a history column while paused, rebuilding the frame as a tree;
 // and of the compact history on its own:
 //   HistoryMemory  499 generated frames recorded as the window records them: bytes per sample;
 //   DecodeFrame    unpacking one recorded frame, what selecting a frame costs beyond the model;
 //   DecodeHistory  unpacking all 499 recorded frames of 1,000 samples one after the other, the
-//                  road of a history written out.
+//                  road of a history written out;
+//   SaveCapture    "Save Capture..." of a window holding 499 frames of 1,000 samples: unpacking,
+//                  packing and writing them (counters: the file against the raw records).
 // Run: QT_QPA_PLATFORM=offscreen build/release/bench/devicewindow/bench_device_window
 //        --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 #include "gpuprofiler/devicewindow/device_window.h"
+#include "gpuprofiler/plugin/profiler_protocol.h"
 #include "gpuprofiler/framedata/frame_profile_model.h"
 #include "target/frame_generator.h"
 
@@ -20,8 +25,10 @@
 #include <QApplication>
 #include <QItemSelectionModel>
 #include <QLocale>
+#include <QFileInfo>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -112,6 +119,50 @@ void Tick(benchmark::State &state, bool bWithHandOver)
     const FrameHistory &history = pWindow->History();
     state.counters["history_MB"] = double(history.MemoryBytes()) / (1024.0 * 1024.0);
     state.counters["frames_kept"] = history.Count();
+}
+
+void LiveTickTwoSwapChains(benchmark::State &state)
+{
+    const auto frames = MakeFrames(uint32(state.range(0)), 8);
+    auto others = frames;
+    for (TargetFrame &frame : others) {
+        frame.header.SetSwapChainId(0x2222);
+        frame.header.SetSwapChainName("Other Swap Chain");
+    }
+    auto pWindow = MakeFullWindow(frames);
+    // Listed by a frame of its own, as swap chains are when their frame is the newest of a tick.
+    HandOver(*pWindow, others[0]);
+    pWindow->TimerCallback();
+    size_t n = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        HandOver(*pWindow, others[n % others.size()]);
+        HandOver(*pWindow, frames[n++ % frames.size()]);
+        state.ResumeTiming();
+        pWindow->TimerCallback();
+        state.PauseTiming();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+    if (!pWindow->SwapChainHistory(1) || pWindow->SwapChainHistory(1)->Count() == 0)
+        state.SkipWithError("the other swap chain's frames were not kept");
+}
+
+void SaveCapture(benchmark::State &state)
+{
+    const auto frames = MakeFrames(uint32(state.range(0)), 8);
+    auto pWindow = MakeFullWindow(frames);
+    QTemporaryDir dir;
+    const QString sPath = dir.filePath(QStringLiteral("bench.gpucap"));
+    QString sError;
+    for (auto _ : state) {
+        if (!pWindow->WriteCapture(sPath, &sError))
+            state.SkipWithError(qPrintable(sError));
+    }
+    const double flRaw = double(pWindow->History().Count()) * double(state.range(0)) * double(sizeof(GpuSampleRecord));
+    state.counters["file_MB"] = double(QFileInfo(sPath).size()) / 1e6;
+    state.counters["raw_MB"] = flRaw / 1e6;
+    state.counters["file_of_raw"] = double(QFileInfo(sPath).size()) / flRaw;
 }
 
 void LiveTick(benchmark::State &state) { Tick(state, false); }
@@ -207,6 +258,8 @@ BENCHMARK(PausedClick)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMil
 BENCHMARK(HistoryMemory)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(DecodeFrame)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(DecodeHistory)->Unit(benchmark::kMillisecond);
+BENCHMARK(LiveTickTwoSwapChains)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(SaveCapture)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {

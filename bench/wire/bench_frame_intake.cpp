@@ -34,6 +34,7 @@ public:
         g_pMemAlloc->Free(pBuffer);
         return true;
     }
+    bool IsCapture() override { return false; }
 
 private:
     CorvidNameHolder m_name{"Benchmark target"};

@@ -3,7 +3,8 @@
 // memory bounds in between. The window's history, sample model, frame statistics and timeline
 // all read what a target sent; none of it may crash, read out of bounds or overflow. The compact
 // history must give back every newest frame byte for byte as it was shown, and stay within its
-// memory bound.
+// memory bound together with the frames kept of the other swap chains. Inputs of odd length go
+// to a window opened for a capture, which records every frame as it arrives.
 
 #include "fuzz/devicewindow/window_script.h"
 #include "gpuprofiler/devicewindow/device_window.h"
@@ -38,7 +39,9 @@ private:
     size_t m_nPos = 0;
 };
 
-CQCGPUProfilerDeviceWindow *s_pWindow = nullptr;
+CQCGPUProfilerDeviceWindow *s_pWindows[2] = {};
+// Per window, its newest frame when its memory bound was last set.
+uint64 s_nNewestAtBound[2] = {};
 
 // Reads every cell the way a view would, building deferred rows.
 void ReadModel(QAbstractItemModel *pModel, const QModelIndex &parent, int nDepth)
@@ -67,14 +70,19 @@ uint64 NewestSerial(CQCGPUProfilerDeviceWindow &window)
     return pNewest ? pNewest->serial : 0;
 }
 
-// The history after a tick: a recording leaves it within its bound (a bound lowered since takes
-// effect at the next one), and its newest frame, when shown, unpacks to exactly the records that
-// are shown.
+// The history after a tick: a recording leaves it, and the frames kept of the other swap chains,
+// within its bound (a bound lowered since takes effect at the next one), and its newest frame,
+// when shown, unpacks to exactly the records that are shown.
 void CheckHistory(CQCGPUProfilerDeviceWindow &window, uint64 nNewestBefore)
 {
     FrameHistory &history = window.History();
+    int64 nAll = 0;
+    for (int32 c = 0; c < window.SwapChains().Count(); ++c)
+        nAll += window.SwapChainHistory(c) ? window.SwapChainHistory(c)->MemoryBytes() : 0;
     if (NewestSerial(window) != nNewestBefore)
         Check(history.Count() <= 1 || history.MemoryBytes() <= history.MaxBytes());
+    if (NewestSerial(window) != s_nNewestAtBound[window.IsCaptureWindow()])
+        Check(history.Count() <= 1 || nAll <= history.MaxBytes());
     Check(history.Count() > 0 || history.NameCount() == 0);
     const FrameHistoryEntry *pNewest = history.EntryAt(history.Count() - 1);
     if (!pNewest || window.SelectedFrame() != pNewest || !window.ShownFrame())
@@ -100,13 +108,14 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     (void)s_pApplication;
     // One window for the whole run, as a session keeps its window: its history, swap chains and
     // bounds see everything that came before.
-    s_pWindow = new CQCGPUProfilerDeviceWindow("Fuzz Target", 0);
+    s_pWindows[0] = new CQCGPUProfilerDeviceWindow("Fuzz Target", 0);
+    s_pWindows[1] = new CQCGPUProfilerDeviceWindow("Fuzz Capture", 1, true);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
 {
-    CQCGPUProfilerDeviceWindow &window = *s_pWindow;
+    CQCGPUProfilerDeviceWindow &window = *s_pWindows[nSize & 1];
     CReader reader(pData, nSize);
     while (!reader.AtEnd()) {
         switch (reader.Byte()) {
@@ -128,6 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
         }
         case WINDOW_SCRIPT_MEMORY:
             window.History().SetMaxBytes((int64(reader.Byte()) + 1) * 1024);
+            s_nNewestAtBound[window.IsCaptureWindow()] = NewestSerial(window);
             break;
         case WINDOW_SCRIPT_PAUSE:
             window.PauseUpdates(reader.Byte() & 1);
@@ -147,6 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
             break;
         case WINDOW_SCRIPT_COMBO:
             window.SwapChainCombo()->setCurrentIndex(int(reader.Byte()) % 8);
+            // Another chain's frames are shown now, recorded under the bound of their time.
+            s_nNewestAtBound[window.IsCaptureWindow()] = NewestSerial(window);
             break;
         case WINDOW_SCRIPT_CURSOR: {
             const int nSteps = reader.Byte() | (reader.Byte() << 8);

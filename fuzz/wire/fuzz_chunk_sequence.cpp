@@ -34,6 +34,7 @@ public:
         g_pMemAlloc->Free(pBuffer);
         return true;
     }
+    bool IsCapture() override { return false; }
 
     // A host's delivery: the plug-in owns the buffer from the call on.
     void Deliver(uint32 nChunkId, uint16 nVersion, const uint8 *pPayload, size_t nSize)

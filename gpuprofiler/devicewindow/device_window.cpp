@@ -1,10 +1,12 @@
 #include "gpuprofiler/devicewindow/device_window.h"
 
+#include "capture/capture_writer.h"
 #include "gpuprofiler/devicewindow/bar_graph_item_delegate.h"
 #include "gpuprofiler/framedata/csv_export.h"
 #include "gpuprofiler/devicewindow/subtool_link.h"
 #include "gpuprofiler/framedata/frame_profile_model.h"
 #include "gpuprofiler/framedata/stats_display_widget.h"
+#include "gpuprofiler/plugin/profiler_protocol.h"
 #include "gpuprofiler/resources/gpu_buffer_list_widget.h"
 #include "gpuprofiler/resources/gpu_resource_widget.h"
 #include "gpuprofiler/resources/texture_list_widget.h"
@@ -17,6 +19,7 @@
 #include <QDockWidget>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -79,10 +82,13 @@ void CQCGPUProfilerDeviceWindow::SetSaveFileNameProvider(SaveFileNameProvider pr
     SaveFileNameHook() = std::move(provider);
 }
 
-CQCGPUProfilerDeviceWindow::CQCGPUProfilerDeviceWindow(const char *pszTargetName, uint32 nWindowId)
-    : QMainWindow(nullptr), targetName(pszTargetName ? pszTargetName : ""), windowId(nWindowId)
+CQCGPUProfilerDeviceWindow::CQCGPUProfilerDeviceWindow(const char *pszTargetName, uint32 nWindowId, bool bCapture)
+    : QMainWindow(nullptr), targetName(pszTargetName ? pszTargetName : ""), windowId(nWindowId), captureWindow(bCapture)
 {
     shownFrame.samples = &shownSamples;
+    // A capture's frames were recorded once already, by the window that saved them: they are
+    // shown as the file holds them, with the bubbles that window kept or removed.
+    removeBubbles = !captureWindow;
     sampleModel = new CGpuFrameProfileModel(this);
     historyModel = new QStandardItemModel(this);
     historyModel->setRowCount(1);
@@ -148,6 +154,8 @@ void CQCGPUProfilerDeviceWindow::BuildContents()
     QMenu *pFileMenu = menuBar()->addMenu(QStringLiteral("File"));
     QAction *pSaveCsv = pFileMenu->addAction(QStringLiteral("Save as CSV..."));
     connect(pSaveCsv, &QAction::triggered, this, &CQCGPUProfilerDeviceWindow::SaveCurrentProfileAsCSV);
+    QAction *pSaveCapture = pFileMenu->addAction(QStringLiteral("Save Capture..."));
+    connect(pSaveCapture, &QAction::triggered, this, &CQCGPUProfilerDeviceWindow::SaveCapture);
 
     QToolBar *pToolBar = addToolBar(QStringLiteral("Profiler"));
     pauseAction = new QAction(QIcon(ToolImage("pause.png")), QStringLiteral("Pause"), pToolBar);
@@ -254,6 +262,9 @@ CQCGPUProfilerDeviceWindow::~CQCGPUProfilerDeviceWindow()
     ReleasePendingFrames();
     pendingFrames.Purge();
     frameHistory.Clear();
+    otherHistories.clear();
+    lastTextureList.Purge();
+    lastBufferList.Purge();
     swapChains.Purge();
     swapChainIndex.clear();
 }
@@ -287,6 +298,16 @@ void CQCGPUProfilerDeviceWindow::OnFrameReceived(const GpuFrameHeader *pHeader, 
 {
     if (!pHeader)
         return;
+    if (captureWindow) {
+        // Every frame of a capture is recorded, straight from the caller's array (whose storage
+        // the next frame reuses); the next tick shows them.
+        GpuSampleArray none;
+        const int32 nChain = ListSwapChain(*pHeader);
+        if (nChain >= 0)
+            RecordFrame(nChain, *pHeader, pSamples ? *pSamples : none);
+        captureArrived = true;
+        return;
+    }
     if (pendingFrames.Count() >= kMaxPendingFrames)
         pendingFrames.Remove(0);
     // Only the newest waiting frame is ever recorded, so older ones holding more than the byte
@@ -309,14 +330,31 @@ void CQCGPUProfilerDeviceWindow::OnFrameReceived(const GpuFrameHeader *pHeader, 
         pending.samples.Swap(*pSamples);
 }
 
+namespace {
+
+// Keeps a copy of a list payload; nothing when there is no memory for it.
+void KeepPayload(GrowableArray<uint8> &kept, const void *pPayload, uint32 nSize)
+{
+    if (nSize > uint32(INT32_MAX) || !kept.SetCount(int32(nSize))) {
+        kept.Purge();
+        return;
+    }
+    if (nSize)
+        std::memcpy(kept.Base(), pPayload, nSize);
+}
+
+} // namespace
+
 void CQCGPUProfilerDeviceWindow::OnTextureListReceived(const void *pPayload, uint32 nSize)
 {
+    KeepPayload(lastTextureList, pPayload, nSize);
     if (resourceWindow)
         resourceWindow->TextureList()->UpdateTextureList(pPayload, nSize);
 }
 
 void CQCGPUProfilerDeviceWindow::OnBufferListReceived(const void *pPayload, uint32 nSize)
 {
+    KeepPayload(lastBufferList, pPayload, nSize);
     if (resourceWindow)
         resourceWindow->BufferList()->UpdateBufferList(pPayload, nSize);
 }
@@ -421,9 +459,21 @@ void CQCGPUProfilerDeviceWindow::SwapChainComboBoxIndexChanged(int index)
         return;
     if (swapChains[index] == selectedSwapChain)
         return;
+    // The chain shown so far keeps its frames for saving; the picked one's become the shown
+    // history (a capture shows them; a live window starts it afresh).
+    sampleModel->clear();
+    if (selectedSwapChain != kNoSwapChain)
+        KeptHistory(swapChainIndex.value(selectedSwapChain)).Swap(frameHistory);
     selectedSwapChain = swapChains[index];
-    frameHistory.Clear();
+    if (size_t(index) < otherHistories.size() && otherHistories[size_t(index)])
+        frameHistory.Swap(*otherHistories[size_t(index)]);
     tableCount = -1; // the table no longer mirrors the ring
+    shownSerial = 0; // serials of another chain's frames may be the same
+    if (captureWindow) {
+        ShowCapturedFrames();
+        return;
+    }
+    frameHistory.Clear();
     // The old swap chain's frame is gone from everything that showed it: until this swap chain
     // sends a frame, no frame is selected.
     SetSelectedFrame(-1);
@@ -470,8 +520,13 @@ void CQCGPUProfilerDeviceWindow::TimerCallback()
         return;
     s_bTimerCallbackRunning = true;
 
+    if (captureWindow && captureArrived) {
+        captureArrived = false;
+        ShowCapturedFrames();
+    }
     if (!paused && pendingFrames.Count() > 0) {
         ProcessFrame(pendingFrames[pendingFrames.Count() - 1]);
+        KeepOtherSwapChains(pendingFrames.Count() - 1);
     }
     // Frames that arrive while paused, and all but the newest of a tick, are never recorded.
     ReleasePendingFrames();
@@ -524,6 +579,11 @@ void CQCGPUProfilerDeviceWindow::ShowGPUResourceWindow()
     }
     SendCommand(4, 0);
     SendCommand(6, 0);
+    // A capture has no target to ask: its window shows the lists the capture holds.
+    if (captureWindow && !lastTextureList.IsEmpty())
+        resourceWindow->TextureList()->UpdateTextureList(lastTextureList.Base(), uint32(lastTextureList.Count()));
+    if (captureWindow && !lastBufferList.IsEmpty())
+        resourceWindow->BufferList()->UpdateBufferList(lastBufferList.Base(), uint32(lastBufferList.Count()));
     resourceWindow->show();
 }
 
@@ -550,54 +610,200 @@ void CQCGPUProfilerDeviceWindow::ExpandTreeViewTwoDeep()
 // ---------------------------------------------------------------------------------------------
 // Frame intake
 
+int32 CQCGPUProfilerDeviceWindow::ListSwapChain(const GpuFrameHeader &header)
+{
+    const uint64 nSwapChainId = header.SwapChainId();
+    if (const auto it = swapChainIndex.constFind(nSwapChainId); it != swapChainIndex.constEnd())
+        return it.value();
+    if (swapChains.Count() >= kMaxSwapChains) {
+        if (unlistedSwapChainFrames++ == 0)
+            qCWarning(lcGpuProfiler).noquote()
+                << QStringLiteral("%1: more than %2 swap chains; frames of further swap chains are dropped")
+                       .arg(PrintableText(targetName.constData(), size_t(targetName.size())), QString::number(kMaxSwapChains));
+        return -1;
+    }
+    if (swapChains.AddToTail(nSwapChainId) < 0)
+        return -1;
+    const int32 nChain = swapChains.Count() - 1;
+    swapChainIndex.insert(nSwapChainId, nChain);
+    // Adding the first item makes it current, which selects its swap chain right here.
+    const std::string_view sName = header.SwapChainName();
+    swapChainCombo->addItem(
+        QStringLiteral("Swapchain \"%1\" (0x%2)").arg(PrintableText(sName.data(), sName.size()), QString::number(nSwapChainId, 16)));
+    if (selectedSwapChain == kNoSwapChain)
+        selectedSwapChain = nSwapChainId;
+    return nChain;
+}
+
+FrameHistory &CQCGPUProfilerDeviceWindow::HistoryOf(int32 nChain)
+{
+    return swapChains[nChain] == selectedSwapChain ? frameHistory : KeptHistory(nChain);
+}
+
+FrameHistory &CQCGPUProfilerDeviceWindow::KeptHistory(int32 nChain)
+{
+    if (otherHistories.size() <= size_t(nChain))
+        otherHistories.resize(size_t(nChain) + 1);
+    std::unique_ptr<FrameHistory> &pHistory = otherHistories[size_t(nChain)];
+    if (!pHistory)
+        pHistory = std::make_unique<FrameHistory>();
+    return *pHistory;
+}
+
+const FrameHistory *CQCGPUProfilerDeviceWindow::SwapChainHistory(int32 nChain) const
+{
+    if (nChain < 0 || nChain >= swapChains.Count())
+        return nullptr;
+    if (swapChains[nChain] == selectedSwapChain)
+        return &frameHistory;
+    return size_t(nChain) < otherHistories.size() ? otherHistories[size_t(nChain)].get() : nullptr;
+}
+
+FrameHistoryEntry &CQCGPUProfilerDeviceWindow::RecordFrame(int32 nChain, const GpuFrameHeader &header, GpuSampleArray &samples)
+{
+    // The subtool hands over only complete frames, whose arrays hold exactly the announced
+    // count; a header that claims more than came with it is held to what came.
+    PrepareFrameRecords(header, samples);
+    const double flTotalGpuTime = RemoveBubblesAndTotal(samples);
+    FrameHistory &history = HistoryOf(nChain);
+    history.SetMaxBytes(frameHistory.MaxBytes());
+    FrameHistoryEntry &entry = history.Record(header, samples.Base(), samples.Count(), flTotalGpuTime);
+    if (!otherHistories.empty())
+        KeepWithinMemoryBound();
+    return entry;
+}
+
+void CQCGPUProfilerDeviceWindow::KeepWithinMemoryBound()
+{
+    int64 nTotal = frameHistory.MemoryBytes();
+    for (const auto &pHistory : otherHistories)
+        nTotal += pHistory ? pHistory->MemoryBytes() : 0;
+    // The shown history keeps itself within the bound; what is over it goes from the frames kept
+    // for saving, the largest store's oldest first, even the frame just kept.
+    while (nTotal > frameHistory.MaxBytes()) {
+        FrameHistory *pLargest = nullptr;
+        for (const auto &pHistory : otherHistories) {
+            if (pHistory && pHistory->Count() > 0 && (!pLargest || pHistory->MemoryBytes() > pLargest->MemoryBytes()))
+                pLargest = pHistory.get();
+        }
+        if (!pLargest)
+            break;
+        nTotal -= pLargest->MemoryBytes();
+        pLargest->DropOldest();
+        nTotal += pLargest->MemoryBytes();
+    }
+}
+
 void CQCGPUProfilerDeviceWindow::ProcessFrame(PendingFrame &pending)
 {
     const GpuFrameHeader &header = pending.header;
-    const uint64 nSwapChainId = header.SwapChainId();
-    if (!swapChainIndex.contains(nSwapChainId)) {
-        if (swapChains.Count() >= kMaxSwapChains) {
-            if (unlistedSwapChainFrames++ == 0)
-                qCWarning(lcGpuProfiler).noquote()
-                    << QStringLiteral("%1: more than %2 swap chains; frames of further swap chains are dropped")
-                           .arg(PrintableText(targetName.constData(), size_t(targetName.size())),
-                                QString::number(kMaxSwapChains));
-            return;
-        }
-        if (swapChains.AddToTail(nSwapChainId) < 0)
-            return;
-        swapChainIndex.insert(nSwapChainId, swapChains.Count() - 1);
-        // Adding the first item makes it current, which selects its swap chain right here.
-        const std::string_view sName = header.SwapChainName();
-        swapChainCombo->addItem(QStringLiteral("Swapchain \"%1\" (0x%2)")
-                                    .arg(PrintableText(sName.data(), sName.size()), QString::number(nSwapChainId, 16)));
-    }
-    if (selectedSwapChain == kNoSwapChain)
-        selectedSwapChain = nSwapChainId;
-    if (nSwapChainId != selectedSwapChain)
+    const int32 nChain = ListSwapChain(header);
+    if (nChain < 0)
         return;
-
-    // The subtool hands over only complete frames, whose arrays hold exactly the announced
-    // count; a header that claims more than came with it is held to what came.
     GpuSampleArray samples;
     samples.Swap(pending.samples);
-    const uint32 nArrived = uint32(samples.Count());
-    if (header.SampleCount() < nArrived)
-        samples.SetCount(int32(header.SampleCount()));
-    if (samples.IsEmpty() && samples.SetCount(1)) {
-        // An empty frame is recorded with one placeholder sample, so every recorded frame has
-        // at least one.
-        samples[0].SetName("Dummy");
+    if (header.SwapChainId() != selectedSwapChain) {
+        RecordFrame(nChain, header, samples);
+        return;
     }
-    const double flTotalGpuTime = RemoveBubblesAndTotal(samples);
-
     // The model lets go of the shown records before they are replaced by this frame's, which
     // are shown as they are (no unpacking) when the recording selects it.
     sampleModel->clear();
-    FrameHistoryEntry &entry = frameHistory.Record(header, samples.Base(), samples.Count(), flTotalGpuTime);
+    FrameHistoryEntry &entry = RecordFrame(nChain, header, samples);
     shownSamples.Swap(samples);
     shownFrame.header = header;
     shownSerial = entry.sampleCount == shownSamples.Count() ? entry.serial : 0;
     RebuildHistoryTable();
+}
+
+void CQCGPUProfilerDeviceWindow::KeepOtherSwapChains(int32 nNewest)
+{
+    if (swapChains.Count() < 2)
+        return;
+    const uint64 nAll = swapChains.Count() == 64 ? ~uint64(0) : (uint64(1) << swapChains.Count()) - 1;
+    // The selected chain shows one frame a tick, the newest; the others keep their newest too.
+    uint64 nDone = uint64(1) << swapChainIndex.value(selectedSwapChain);
+    if (const auto it = swapChainIndex.constFind(pendingFrames[nNewest].header.SwapChainId()); it != swapChainIndex.constEnd())
+        nDone |= uint64(1) << it.value();
+    for (int32 i = nNewest - 1; i >= 0 && nDone != nAll; --i) {
+        PendingFrame &pending = pendingFrames[i];
+        const auto it = swapChainIndex.constFind(pending.header.SwapChainId());
+        if (it == swapChainIndex.constEnd() || (nDone >> it.value()) & 1)
+            continue;
+        nDone |= uint64(1) << it.value();
+        RecordFrame(it.value(), pending.header, pending.samples);
+    }
+}
+
+void CQCGPUProfilerDeviceWindow::ShowCapturedFrames()
+{
+    // Paused first, so that the newest frame is built as the paused tree shows it.
+    if (!paused) {
+        paused = true;
+        pauseAction->setChecked(true);
+    }
+    tableCount = -1;
+    RebuildHistoryTable();
+    if (frameHistory.Count() == 0)
+        SetSelectedFrame(-1);
+}
+
+bool CQCGPUProfilerDeviceWindow::WriteCapture(const QString &sPath, QString *pError)
+{
+    CaptureInfo info;
+    info.sTargetName = targetName.toStdString();
+    info.nTakenAtUs = CaptureTimeNow();
+    info.sWriterVersion = std::string("corvid ") + ProductVersion();
+    CCaptureWriter writer;
+    bool bWritten = writer.Open(sPath.toStdString(), info);
+    if (bWritten && !lastTextureList.IsEmpty())
+        bWritten = writer.AppendChunk(GPU_PROFILER_CHUNK_TEXTURES, GPU_PROFILER_CHUNK_VERSION, lastTextureList.Base(),
+                                      uint32(lastTextureList.Count()));
+    if (bWritten && !lastBufferList.IsEmpty())
+        bWritten = writer.AppendChunk(GPU_PROFILER_CHUNK_BUFFERS, GPU_PROFILER_CHUNK_VERSION, lastBufferList.Base(),
+                                      uint32(lastBufferList.Count()));
+    std::vector<std::pair<const FrameHistory *, const FrameHistoryEntry *>> frames;
+    for (int32 c = 0; c < swapChains.Count(); ++c) {
+        const FrameHistory *pHistory = SwapChainHistory(c);
+        for (int32 p = 0; pHistory && p < pHistory->Count(); ++p)
+            frames.emplace_back(pHistory, pHistory->EntryAt(p));
+    }
+    // Unpacking reads the histories only, so two threads can do it at once.
+    const auto source = [&frames](size_t nIndex, GpuFrameHeader *pHeader, GpuSampleArray *pSamples) {
+        const auto [pHistory, pEntry] = frames[nIndex];
+        *pHeader = pEntry->header;
+        // A frame that came without samples goes out so again (its placeholder is the
+        // history's); one whose records could not be stored is left out.
+        if (pHeader->SampleCount() == 0)
+            return pSamples->SetCount(0);
+        if (pEntry->sampleCount == 0 || !pHistory->DecodeSamples(*pEntry, pSamples))
+            return false;
+        pHeader->SetSampleCount(uint32(pSamples->Count()));
+        return true;
+    };
+    bWritten = bWritten && writer.AppendFrames(frames.size(), source);
+    if (!writer.Close() || !bWritten) {
+        *pError = QString::fromStdString(writer.Error());
+        return false;
+    }
+    return true;
+}
+
+void CQCGPUProfilerDeviceWindow::SaveCapture()
+{
+    QString sFileName = SaveFileNameHook() ? SaveFileNameHook()(this)
+                                           : QFileDialog::getSaveFileName(this, QStringLiteral("Save Capture..."), QString(),
+                                                                          QStringLiteral("GPU Captures (*.gpucap)"), nullptr);
+    if (sFileName.isEmpty())
+        return;
+    if (QFileInfo(sFileName).suffix().isEmpty())
+        sFileName += QStringLiteral(".gpucap");
+    QString sError;
+    if (WriteCapture(sFileName, &sError))
+        statusBar()->showMessage(QStringLiteral("Capture saved to %1").arg(sFileName), 10000);
+    else
+        QMessageBox::warning(this, QStringLiteral("GPU Profiler"), QStringLiteral("Could not save the capture: %1").arg(sError),
+                             QMessageBox::Ok);
 }
 
 double CQCGPUProfilerDeviceWindow::RemoveBubblesAndTotal(GpuSampleArray &samples) const

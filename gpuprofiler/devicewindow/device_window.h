@@ -5,7 +5,8 @@
 // also sends the target its profiling commands.
 //
 // Frames are not shown as they arrive: OnFrameReceived only queues them, and the 16 ms timer
-// records the newest one and selects it.
+// records the newest one and selects it. A window opened for a capture file records every frame
+// as it arrives instead, and the next tick shows them paused on the newest one.
 
 #include "gpuprofiler/devicewindow/frame_history.h"
 
@@ -19,6 +20,8 @@
 #include <QModelIndex>
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 // The profiler's own log lines (what a target got wrong), each starting with the target's name.
 Q_DECLARE_LOGGING_CATEGORY(lcGpuProfiler)
@@ -39,7 +42,8 @@ class CQCGPUProfilerDeviceWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    CQCGPUProfilerDeviceWindow(const char *pszTargetName, uint32 nWindowId);
+    // bCapture: the target is a capture played back, not a live target.
+    CQCGPUProfilerDeviceWindow(const char *pszTargetName, uint32 nWindowId, bool bCapture = false);
     ~CQCGPUProfilerDeviceWindow() override;
 
     // Called by the subtool.
@@ -59,12 +63,28 @@ public:
     // The user closed the window; it must be deleted later, not inside its own close event.
     bool IsClosingByUser() const { return closingByUser; }
 
-    // Where "Save as CSV..." gets its file name; the file dialog unless set (tests set it).
+    // Writes every recorded frame of every listed swap chain (in the order they were listed,
+    // oldest frame first) and the last texture and buffer lists into a capture file; false with
+    // a message naming the file when it cannot be written.
+    bool WriteCapture(const QString &sPath, QString *pError);
+    // "File" > "Save Capture...": asks for a file name and writes the capture there. Not a slot:
+    // the window's slots are the sixteen its callers know by position.
+    void SaveCapture();
+
+    // Where "Save as CSV..." and "Save Capture..." get their file name; the file dialog unless
+    // set (tests set it).
     using SaveFileNameProvider = std::function<QString(QWidget *pParent)>;
     static void SetSaveFileNameProvider(SaveFileNameProvider provider);
 
     // Read access for the tests and the benchmarks.
     uint32 WindowId() const { return windowId; }
+    bool IsCaptureWindow() const { return captureWindow; }
+    // The frames recorded for listed swap chain nChain (the shown history for the selected one);
+    // null when none were.
+    const FrameHistory *SwapChainHistory(int32 nChain) const;
+    // The last resource lists received, as they came; empty before the first.
+    const GrowableArray<uint8> &LastTextureList() const { return lastTextureList; }
+    const GrowableArray<uint8> &LastBufferList() const { return lastBufferList; }
     const QByteArray &TargetName() const { return targetName; }
     FrameHistory &History() { return frameHistory; }
     FrameHistoryEntry *SelectedFrame() const { return selectedFrame; }
@@ -134,6 +154,24 @@ private:
     void BuildContents();
     void SendCommand(uint32 nCode, uint32 nValue);
     void ProcessFrame(PendingFrame &pending);
+    // For every listed swap chain besides the selected one, records the newest of the frames
+    // that waited with the one just processed (pendingFrames[0..nNewest)).
+    void KeepOtherSwapChains(int32 nNewest);
+    // The place of the frame's swap chain in swapChains, listing it when it is new; -1 for a
+    // swap chain beyond kMaxSwapChains.
+    int32 ListSwapChain(const GpuFrameHeader &header);
+    // The frames recorded for swap chain nChain: frameHistory for the selected one.
+    FrameHistory &HistoryOf(int32 nChain);
+    // Its entry of otherHistories, made when first needed.
+    FrameHistory &KeptHistory(int32 nChain);
+    // Records a complete frame of swap chain nChain as the history keeps it (bubbles removed if
+    // asked, a placeholder for a frame without samples); samples is changed on the way.
+    FrameHistoryEntry &RecordFrame(int32 nChain, const GpuFrameHeader &header, GpuSampleArray &samples);
+    // Keeps the frames of all swap chains within frameHistory's memory bound: frames kept only
+    // for saving go first and never push out shown ones.
+    void KeepWithinMemoryBound();
+    // A capture's window: the selected swap chain's frames in the bar table, paused on the newest.
+    void ShowCapturedFrames();
     double RemoveBubblesAndTotal(GpuSampleArray &samples) const;
     // Makes the shown frame the selected one, unpacking its records unless they are shown already.
     void ShowSelectedRecords();
@@ -172,6 +210,16 @@ private:
     uint64 unlistedSwapChainFrames = 0;
     uint64 selectedSwapChain = kNoSwapChain;
     FrameHistory frameHistory;
+    // The frames of the listed swap chains other than the selected one, the most recent up to
+    // 499 each, kept for "Save Capture..." (entry i for swapChains[i]; the selected chain's are
+    // frameHistory, and a capture's window shows them when their swap chain is picked).
+    std::vector<std::unique_ptr<FrameHistory>> otherHistories;
+    // The last texture and buffer lists received, as they came (the link bounds their size).
+    GrowableArray<uint8> lastTextureList;
+    GrowableArray<uint8> lastBufferList;
+    const bool captureWindow;
+    // A capture's frames arrived since the last tick, which shows them.
+    bool captureArrived = false;
     FrameHistoryEntry *selectedFrame = nullptr;
     // The selected frame unpacked: its header and records (the newest frame's records are kept
     // as they arrived, so a live tick unpacks nothing), and the serial of the entry they are.

@@ -1,5 +1,6 @@
 #include "gpuprofiler/devicewindow/frame_history.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -81,6 +82,14 @@ bool IsZero(const uint8 *p, size_t n)
 
 } // namespace
 
+void PrepareFrameRecords(const GpuFrameHeader &header, GpuSampleArray &samples)
+{
+    if (header.SampleCount() < uint32(samples.Count()))
+        samples.SetCount(int32(header.SampleCount()));
+    if (samples.IsEmpty() && samples.SetCount(1))
+        samples[0].SetName("Dummy"); // the other fields stay zero
+}
+
 int32 FrameHistory::AddEntry()
 {
     const int32 nSlot = tail;
@@ -115,6 +124,9 @@ void FrameHistory::DropOldest()
     ResetEntry(entries[head]);
     head = (head + 1) % kSlots;
     maxValid = false;
+    // An emptied history holds nothing, not even the table of the names it had.
+    if (head == tail)
+        names.Clear();
 }
 
 void FrameHistory::Clear()
@@ -127,6 +139,20 @@ void FrameHistory::Clear()
     frameNames.Purge();
     frameBytes = 0;
     maxValid = false;
+}
+
+void FrameHistory::Swap(FrameHistory &other)
+{
+    std::swap_ranges(entries, entries + kSlots, other.entries);
+    std::swap(head, other.head);
+    std::swap(tail, other.tail);
+    std::swap(maxValid, other.maxValid);
+    std::swap(cachedMax, other.cachedMax);
+    // The serials go with the names: the pool counts a name's frames by their serials.
+    std::swap(nextSerial, other.nextSerial);
+    std::swap(frameBytes, other.frameBytes);
+    names.Swap(other.names);
+    frameNames.Swap(other.frameNames);
 }
 
 int32 FrameHistory::Count() const

@@ -36,6 +36,12 @@ struct FrameHistoryEntry
     uint32 nNameIds = 0;
 };
 
+// Makes a complete frame's records what the history keeps of it: no more records than its
+// header announces, and for a frame without any the one placeholder sample "Dummy", so that every
+// recorded frame has a sample to show. A tool that writes a frame's CSV without a window makes
+// the same records.
+void PrepareFrameRecords(const GpuFrameHeader &header, GpuSampleArray &samples);
+
 class FrameHistory
 {
 public:
@@ -71,6 +77,9 @@ public:
     void DropOldest();
     // Empties every slot and releases all storage.
     void Clear();
+    // Exchanges the recorded frames and their names with another history, without copying a
+    // record; each keeps its own memory bound.
+    void Swap(FrameHistory &other);
 
     int32 Count() const;
     // Position 0 is the oldest recorded frame, Count() - 1 the newest; null outside.

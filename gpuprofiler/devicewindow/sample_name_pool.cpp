@@ -16,6 +16,15 @@ int64 CSampleNamePool::MemoryBytes() const
            int64(m_table.Capacity() + m_freeIds.Capacity()) * int64(sizeof(uint32));
 }
 
+void CSampleNamePool::Swap(CSampleNamePool &other)
+{
+    m_entries.Swap(other.m_entries);
+    m_freeIds.Swap(other.m_freeIds);
+    m_table.Swap(other.m_table);
+    std::swap(m_nLive, other.m_nLive);
+    std::swap(m_nNameBytes, other.m_nNameBytes);
+}
+
 void CSampleNamePool::Clear()
 {
     for (Entry &entry : m_entries)

@@ -36,6 +36,8 @@ public:
     // Bytes held for the names and the table that finds them.
     int64 MemoryBytes() const;
     void Clear();
+    // Exchanges the names with another pool; nothing is copied.
+    void Swap(CSampleNamePool &other);
 
 private:
     struct Entry

@@ -27,6 +27,7 @@ struct CorvidNameHolder
     const char *m_pszName;
 };
 
+// The table: GetName, RegisterDataType, GetState, SendData, IsCapture, in this order.
 class ICorvidConnection
 {
 public:
@@ -36,6 +37,11 @@ public:
     virtual int32 GetState() = 0;
     // Sends one chunk; the buffer comes from g_pMemAlloc and belongs to the host from here on.
     virtual bool SendData(uint32 nChunkId, uint16 nVersion, uint32 nSize, void *pBuffer) = 0;
+    // True for a capture file that the host plays back as a target: its chunks arrive through
+    // OnDataReceived like a live target's, the whole file each time a tool's window says it is
+    // open (as a live target starts streaming then), and what the tool sends goes nowhere. A
+    // tool records every frame of a capture and shows it at rest; false for a live target.
+    virtual bool IsCapture() = 0;
 
 protected:
     ~ICorvidConnection() = default;

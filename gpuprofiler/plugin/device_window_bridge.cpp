@@ -4,11 +4,11 @@
 #include "gpuprofiler/devicewindow/subtool_link.h"
 #include "gpuprofiler/plugin/gpuprofiler_tool.h"
 
-CQCGPUProfilerDeviceWindow *CreateDeviceWindow(const char *pszTargetName, uint32 nWindowId)
+CQCGPUProfilerDeviceWindow *CreateDeviceWindow(const char *pszTargetName, uint32 nWindowId, bool bCapture)
 {
     // Windows reach the subtool only through these two operations.
     SetSubToolLink({&CGPUProfilerTool::SendTargetCommand, &CGPUProfilerTool::ForgetWindow});
-    auto *pWindow = new CQCGPUProfilerDeviceWindow(pszTargetName, nWindowId);
+    auto *pWindow = new CQCGPUProfilerDeviceWindow(pszTargetName, nWindowId, bCapture);
     pWindow->show();
     return pWindow;
 }

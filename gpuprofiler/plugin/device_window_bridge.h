@@ -7,9 +7,10 @@
 
 class CQCGPUProfilerDeviceWindow;
 
-// Creates and shows the window of a newly initialised record. Returns null when no window can
-// be made; the record then drops its frames and lists.
-CQCGPUProfilerDeviceWindow *CreateDeviceWindow(const char *pszTargetName, uint32 nWindowId);
+// Creates and shows the window of a newly initialised record (bCapture: its connection plays a
+// capture back). Returns null when no window can be made; the record then drops its frames and
+// lists.
+CQCGPUProfilerDeviceWindow *CreateDeviceWindow(const char *pszTargetName, uint32 nWindowId, bool bCapture);
 // Shows, raises and activates an existing window.
 void RaiseDeviceWindow(CQCGPUProfilerDeviceWindow *pWindow);
 // Destroys a window at once; its destructor sends the closing commands.

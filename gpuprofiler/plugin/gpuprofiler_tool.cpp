@@ -76,7 +76,7 @@ void CGPUProfilerTool::InitConnectionRecord(CGPUProfilerConnection *pRecord, uin
 
     // Toolkit code runs while the window is made; find the record again rather than trust
     // the pointer.
-    CQCGPUProfilerDeviceWindow *pWindow = CreateDeviceWindow(pszName, nWindowId);
+    CQCGPUProfilerDeviceWindow *pWindow = CreateDeviceWindow(pszName, nWindowId, pConnection->IsCapture());
     if (CGPUProfilerConnection *pSame = FindRecordByWindowId(nWindowId))
         pSame->window = pWindow;
     else

@@ -3,13 +3,15 @@
 //
 //   gpuprofiler-demo-target [--port 29100] [--name "Demo Game"] [--fps 60] [--gpu-ms 14] [--samples 400]
 //                           [--swapchains 2] [--plain | --packed] [--max-chunk 65536] [--textures 800]
-//                           [--buffers 1500] [--run-for seconds] [--loopback] [--quiet] [--help]
+//                           [--buffers 1500] [--slow-pass PASS=FACTOR] [--run-for seconds] [--loopback] [--quiet]
+//                           [--help]
 //
 // Frames take turns on the swap chains and carry about --samples samples (a tenth more or fewer
 // from frame to frame) over shadow, reflection, main, post-processing and UI views. Sample chunks
 // go out plain and packed by turns unless --plain or --packed picks one form. The profiler's
 // pipeline flushing command is obeyed: while it is on, every sample leaves an idle bubble on the
-// GPU and frames take longer.
+// GPU and frames take longer. --slow-pass makes one pass slower on purpose ("Shadow=2" doubles the
+// time of every shadow sample; "Main/Opaque=1.5" one layer), for checking regression tools.
 
 #include "target/chunk_compressor.h"
 #include "target/demo/resource_lists.h"
@@ -48,6 +50,8 @@ struct Options
     int nTextures = 800;
     int nBuffers = 1500;
     double flRunFor = 0.0;
+    std::string sSlowPass;
+    double flSlowFactor = 1.0;
     bool bLoopback = false;
     bool bQuiet = false;
 };
@@ -57,9 +61,11 @@ void Usage(std::FILE *pFile)
     std::fprintf(pFile,
                  "usage: gpuprofiler-demo-target [--port N] [--name TEXT] [--fps N] [--gpu-ms N] [--samples N] [--swapchains N]\n"
                  "                               [--plain | --packed] [--max-chunk BYTES] [--textures N] [--buffers N]\n"
-                 "                               [--run-for SECONDS] [--loopback] [--quiet] [--help]\n"
+                 "                               [--slow-pass PASS=FACTOR] [--run-for SECONDS] [--loopback] [--quiet] [--help]\n"
                  "defaults: port 29100, 60 fps, 14 GPU ms, 400 samples (+-10 %%), 2 swap chains,\n"
-                 "          plain and packed sample chunks by turns, 65536-byte chunks\n");
+                 "          plain and packed sample chunks by turns, 65536-byte chunks\n"
+                 "--slow-pass Shadow=2 doubles the GPU time of every sample of the view Shadow\n"
+                 "          (Main/Opaque=1.5: one layer), to check that a regression shows\n");
 }
 
 enum class ParseResult
@@ -107,6 +113,14 @@ ParseResult ParseOptions(int argc, char **argv, Options &options)
             options.nBuffers = std::max(0, std::atoi(pszValue));
         else if (sArg == "--run-for")
             options.flRunFor = std::atof(pszValue);
+        else if (sArg == "--slow-pass") {
+            const std::string sPass = pszValue;
+            const size_t nEquals = sPass.rfind('=');
+            if (nEquals == 0 || nEquals == std::string::npos || std::atof(pszValue + nEquals + 1) <= 0.0)
+                return ParseResult::Bad;
+            options.sSlowPass = sPass.substr(0, nEquals);
+            options.flSlowFactor = std::atof(pszValue + nEquals + 1);
+        }
         else
             return ParseResult::Bad;
     }
@@ -138,6 +152,8 @@ int main(int argc, char **argv)
         return 1;
     }
     std::printf("demo target \"%s\" listening on port %u\n", options.sName.c_str(), link.Port());
+    if (!options.sSlowPass.empty())
+        std::printf("pass \"%s\" made %g times slower\n", options.sSlowPass.c_str(), options.flSlowFactor);
     std::fflush(stdout);
 
     FrameGeneratorOptions generatorOptions;
@@ -147,6 +163,8 @@ int main(int argc, char **argv)
     generatorOptions.flFrameInterval = 1.0 / options.flFps;
     // A game at about 70 frames per second on the GPU, with the odd slow frame.
     generatorOptions.flGpuFrameTime = options.flGpuMs / 1000.0;
+    generatorOptions.sSlowPass = options.sSlowPass;
+    generatorOptions.flSlowFactor = options.flSlowFactor;
     CFrameGenerator generator(1, generatorOptions);
     CFrameChunker chunker(options.form, options.nMaxChunk);
     const std::vector<uint8> textureList = EncodeTextureList(MakeDemoTextures(options.nTextures, 17));

@@ -4,18 +4,7 @@
 // non-blocking: the target's own loop calls Poll() between frames, and sending never blocks the
 // frame loop; when the console cannot keep up, chunks are refused instead (see Send).
 
-#include "bedrock/bedrock_api.h"
-
-#include <cstddef>
-#include <string>
-#include <vector>
-
-struct ReceivedChunk
-{
-    uint32 nChunkId;
-    uint16 nVersion;
-    std::vector<uint8> payload;
-};
+#include "target/link/link_stream.h"
 
 class CTargetLink
 {
@@ -35,7 +24,7 @@ public:
     void Poll(int nTimeoutMs, std::vector<ReceivedChunk> *pReceived);
 
     // A console is connected and has said hello.
-    bool IsConnected() const { return m_nSocket >= 0 && m_bHelloReceived; }
+    bool IsConnected() const { return m_stream.IsOpen() && m_bHelloReceived; }
     // Set once by every new console; the caller clears it after reacting (e.g. resending state).
     bool TakeNewConsole();
 
@@ -43,23 +32,19 @@ public:
     // the link's limit, or when more than MaxQueuedBytes() are already waiting: a target must not
     // stall its frames for a slow console, so it drops whole chunks instead.
     bool Send(uint32 nChunkId, uint16 nVersion, const void *pPayload, uint32 nSize);
-    size_t QueuedBytes() const { return m_Outgoing.size() - m_nOutgoingSent; }
+    size_t QueuedBytes() const { return m_stream.QueuedBytes(); }
     static size_t MaxQueuedBytes() { return size_t(32) << 20; }
 
 private:
     void AcceptConsole();
     void CloseConsole();
     void ReadFromConsole(std::vector<ReceivedChunk> *pReceived);
-    void WriteToConsole();
-    void Queue(uint32 nChunkId, uint16 nVersion, const void *pPayload, uint32 nSize);
 
     std::string m_sName;
     int m_nListenSocket = -1;
-    int m_nSocket = -1;
+    CLinkStream m_stream;
     uint16 m_nPort = 0;
     bool m_bHelloReceived = false;
     bool m_bNewConsole = false;
-    std::vector<uint8> m_Incoming;
-    std::vector<uint8> m_Outgoing;
-    size_t m_nOutgoingSent = 0;
+    std::vector<ReceivedChunk> m_received;
 };

@@ -70,7 +70,7 @@ inline void ShutDown(std::unique_ptr<CCorvidHost> &pHost)
 }
 
 // Opens the profiler for a target the way the user does: select it, trigger the tool action.
-inline QWidget *OpenProfiler(CCorvidHost &host, CCorvidConnection *pTarget, const QString &sName)
+inline QWidget *OpenProfiler(CCorvidHost &host, CCorvidTarget *pTarget, const QString &sName)
 {
     host.SetCurrentConnection(pTarget);
     if (!WaitFor([&] { return host.ToolAction()->isEnabled(); }))

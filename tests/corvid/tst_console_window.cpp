@@ -66,7 +66,7 @@ private slots:
             window.ConnectAction()->trigger();
             QVERIFY(bDialogSeen);
             QCOMPARE(host.Targets().size(), 1);
-            CCorvidConnection *pTarget = host.Targets().first();
+            CCorvidTarget *pTarget = host.Targets().first();
             QCOMPARE(pTarget->Address(), QStringLiteral("127.0.0.1:%1").arg(pLink->Port()));
             QVERIFY(PumpUntil(pLink.get(), [&] { return Cell(window, 2) == QLatin1String("Connected"); }));
             QCOMPARE(Cell(window, 0), QStringLiteral("Window Test"));

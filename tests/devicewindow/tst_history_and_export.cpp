@@ -363,6 +363,37 @@ private slots:
         CQCGPUProfilerDeviceWindow::SetSaveFileNameProvider({});
     }
 
+    // Frames of another swap chain, kept for saving, share the window's memory bound and never
+    // push out a shown frame: the shown history is what a window without them keeps.
+    void otherSwapChainsKeptWithinTheBound()
+    {
+        CommandRecorder recorder;
+        AllocationSnapshot before;
+        {
+            auto pShownOnly = MakeWindow(), pBoth = MakeWindow();
+            pShownOnly->History().SetMaxBytes(4 << 20);
+            pBoth->History().SetMaxBytes(4 << 20);
+            CFrameGenerator generator(5);
+            for (int i = 0; i < 70; ++i) {
+                TargetFrame shown = generator.NextFrame(), other = generator.NextFrame();
+                other.header.SetSwapChainId(2);
+                // The other swap chain is listed once its frame is the newest of a tick.
+                if (i > 0)
+                    HandOver(*pBoth, other);
+                if (i != 1)
+                    HandOver(*pBoth, shown);
+                pBoth->TimerCallback();
+                if (i != 1)
+                    Record(*pShownOnly, shown);
+            }
+            const FrameHistory *pOther = pBoth->SwapChainHistory(1);
+            QVERIFY(pOther && pOther->Count() > 0 && pOther->Count() < 68); // what the shown frames leave
+            QCOMPARE(pBoth->History().Count(), pShownOnly->History().Count());
+            QVERIFY(pBoth->History().MemoryBytes() + pOther->MemoryBytes() <= pBoth->History().MaxBytes());
+        }
+        GPUPROF_COMPARE_NO_LEAKS(before);
+    }
+
     // Frames kept compactly: 499 frames of 4,000 samples all stay (408-byte records would have
     // passed the memory bound at about 3,950), and when the bound is passed the oldest frames go
     // while the live selection keeps every recorded column.

@@ -32,6 +32,7 @@ public:
     bool RegisterDataType(uint32 nChunkId, uint16 nVersion, ICorvidDataReceived *pReceiver) override;
     int32 GetState() override;
     bool SendData(uint32 nChunkId, uint16 nVersion, uint32 nSize, void *pBuffer) override;
+    bool IsCapture() override { return false; }
 
     // Delivers one chunk the way the host does: a g_pMemAlloc buffer holding 12 bytes of host
     // data and then the payload, handed to the receiver registered for the id (or the given
