@@ -12,11 +12,6 @@
 
 namespace {
 
-QByteArray Bytes(const void *pData, size_t nSize)
-{
-    return QByteArray(static_cast<const char *>(pData), qsizetype(nSize));
-}
-
 QByteArray Hex(const void *pRecord, int nOffset, int nSize)
 {
     return Bytes(static_cast<const char *>(pRecord) + nOffset, size_t(nSize)).toHex();
