@@ -382,6 +382,13 @@ private slots:
         // Sample lookups and persistent indexes (the inspector's row) follow the rows.
         QCOMPARE(t.model.SampleIndex(0).siblingAtColumn(kView).data().toString(), QString("a"));
         QCOMPARE(current.sibling(current.row(), kView).data().toString(), QString("c"));
+        // The tree keeps the samples' order: a sort leaves it and its persistent indexes as they are.
+        t.model.SetHierarchicalMode(true);
+        const QPersistentModelIndex inTree = t.model.SampleIndex(2, kGpuTime);
+        const QString sTree = Full(&t.model);
+        t.model.sort(column, Qt::SortOrder(order));
+        QCOMPARE(Full(&t.model), sTree);
+        QCOMPARE(QModelIndex(inTree), t.model.SampleIndex(2, kGpuTime));
     }
 
     void sampleIndexAtTime_data()
