@@ -74,22 +74,29 @@ private slots:
         QCOMPARE(Tool().GetConnectionCount(), 0);
     }
 
-    void showIgnoresTargetsThatAreNotReady_data()
+    // Only a connected target (state 3) gets a window and enables the tool action; the state is
+    // asked once.
+    void connectionStateDecides_data()
     {
         QTest::addColumn<int>("state");
-        for (int state : {0, 1, 2, 4, -1, 1000})
+        for (int state : {0, 1, 2, 3, 4, 7, -1, 1000})
             QTest::addRow("state %d", state) << state;
     }
 
-    void showIgnoresTargetsThatAreNotReady()
+    void connectionStateDecides()
     {
         QFETCH(int, state);
+        const bool bReady = state == CORVID_CONNECTION_READY;
         const uint32 nNextId = Tool().GetNextWindowId();
         CFakeCorvidConnection *pConnection = Open("Target", state);
+        action->setEnabled(!bReady);
+        Tool().UpdateToolAction(pConnection);
+        QCOMPARE(action->isEnabled(), bReady);
+        QCOMPARE(pConnection->stateQueries, 1);
         QVERIFY(Tool().ShowForCurrentConnection());
-        QCOMPARE(Tool().GetConnectionCount(), 0);
-        QCOMPARE(Tool().GetNextWindowId(), nNextId);
-        QCOMPARE(pConnection->nameQueries, 0);
+        QCOMPARE(Tool().GetConnectionCount(), bReady ? 1 : 0);
+        QCOMPARE(Tool().GetNextWindowId(), nNextId + (bReady ? 1 : 0));
+        QCOMPARE(pConnection->nameQueries, bReady ? 1 : 0);
     }
 
     void showMakesOneRecordPerTarget()
@@ -155,28 +162,6 @@ private slots:
         QCOMPARE(RecordIds(nBase).first(), 0);
         QCOMPARE(RecordIds(nBase).last(), 38);
         // cleanup() closes the rest and checks that no storage is left.
-    }
-
-    void updateToolActionFollowsState_data()
-    {
-        QTest::addColumn<int>("state");
-        QTest::addColumn<bool>("enabled");
-        QTest::newRow("ready") << 3 << true;
-        QTest::newRow("connecting") << 1 << false;
-        QTest::newRow("handshake") << 2 << false;
-        QTest::newRow("disconnected") << 0 << false;
-        QTest::newRow("unknown") << 7 << false;
-    }
-
-    void updateToolActionFollowsState()
-    {
-        QFETCH(int, state);
-        QFETCH(bool, enabled);
-        CFakeCorvidConnection *pConnection = Open("Target", state);
-        action->setEnabled(!enabled);
-        Tool().UpdateToolAction(pConnection);
-        QCOMPARE(action->isEnabled(), enabled);
-        QCOMPARE(pConnection->stateQueries, 1);
     }
 
     void stateChangesCountOnlyForTheCurrentConnection()
@@ -270,7 +255,6 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::newRow("0") << 0 << 1 << 0 << "Release";
         QTest::newRow("2") << 2 << 1 << 1 << "1";
-        QTest::newRow("3") << 3 << 1 << 0 << "gpuprofiler_subtool";
         QTest::newRow("7") << 7 << 1 << 1 << "2";
         QTest::newRow("8") << 8 << 0 << -1 << "";
         QTest::newRow("-1") << -1 << 0 << -1 << "";
