@@ -190,10 +190,7 @@ private slots:
         CGpuFrameProfileModel model;
         model.clear();
         model.Rebuild(false);
-        QStringList headers;
-        for (int c = 0; c < model.columnCount(); ++c)
-            headers << model.headerData(c, Qt::Horizontal).toString();
-        QCOMPARE(headers.join(QLatin1Char(',')),
+        QCOMPARE(DumpHeader(&model, QLatin1Char(',')),
                  QString("Name,Index,View,Layer,Context,GPU Start Time,GPU Time [ms],CPU Time [ms],Draws,Prims,IAPrims,"
                          "CPrims,% Prims Culled,Verts,IAVerts,VSInvokes,VS ACMR,VS Limit CMR,PSInvokes,CInvokes,"
                          "Clears,Resolves,VB Updates,VB Upload,IB Updates,IB Upload,CB Updates,CB Upload,TEX Updates,"

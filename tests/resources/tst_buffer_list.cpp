@@ -9,8 +9,8 @@
 #include "gpuprofiler/resources/list_count_bound.h"
 #include "gpuprofiler/resources/resource_list_roles.h"
 #include "gpuprofiler/resources/texture_list_widget.h"
+#include "tests/framedata/model_dump.h"
 #include "tests/resources/resource_payload_builder.h"
-#include "tests/resources/resource_view_dump.h"
 #include "tests/support/test_support.h"
 
 #include <QAbstractItemModelTester>
@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QSortFilterProxyModel>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QTreeView>
@@ -29,6 +30,29 @@
 #include <memory>
 
 namespace {
+
+// The entries of a list model in the order it shows them.
+QString EntryOrder(const CQResourceListModel *pModel)
+{
+    QStringList rows;
+    for (int nRow = 0; nRow < pModel->rowCount(); ++nRow)
+        rows << QString::number(pModel->SourceRow(nRow));
+    return rows.join(QLatin1Char(','));
+}
+
+// The order Qt's own proxy gives when it sorts pUnsorted (a list model that shows its entries
+// in their own order) by the sort role's values: what the list's order must be.
+QString SortRoleOrder(QAbstractItemModel *pUnsorted, int nColumn, Qt::SortOrder order)
+{
+    QSortFilterProxyModel proxy;
+    proxy.setSourceModel(pUnsorted);
+    proxy.setSortRole(SortRole);
+    proxy.sort(nColumn, order);
+    QStringList rows;
+    for (int nRow = 0; nRow < proxy.rowCount(); ++nRow)
+        rows << QString::number(proxy.mapToSource(proxy.index(nRow, 0)).row());
+    return rows.join(QLatin1Char(','));
+}
 
 void Update(CQGPUBufferListWidget &widget, const PayloadBuilder &payload)
 {

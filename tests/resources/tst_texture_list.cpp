@@ -7,8 +7,8 @@
 #include "gpuprofiler/resources/texture_list_sort_filter_proxy_model.h"
 #include "gpuprofiler/resources/texture_list_widget.h"
 #include "gpuprofiler/resources/tri_state_check_box.h"
+#include "tests/framedata/model_dump.h"
 #include "tests/resources/resource_payload_builder.h"
-#include "tests/resources/resource_view_dump.h"
 #include "tests/support/test_support.h"
 
 #include <QAbstractItemModelTester>
