@@ -380,13 +380,6 @@ private slots:
             QCOMPARE(Bytes(encoded.data(), encoded.size()).toHex(), payloadHex);
         }
     }
-
-    void commandNames()
-    {
-        QCOMPARE(QByteArray(TargetCommandName(GPU_PROFILER_COMMAND_WINDOW_OPEN)), QByteArray("window open"));
-        QCOMPARE(QByteArray(TargetCommandName(GPU_PROFILER_COMMAND_BUFFER_LIST)), QByteArray("buffer list"));
-        QCOMPARE(QByteArray(TargetCommandName(5)), QByteArray("unknown"));
-    }
 };
 
 GPUPROF_TEST_MAIN(TestTargetFrames)
