@@ -12,7 +12,7 @@
 
 #include "gpuprofiler/timeline/timeline_frame.h"
 #include "gpuprofiler/timeline/timeline_view.h"
-#include "tests/timeline/timeline_frames.h"
+#include "tests/framedata/frame_builder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -27,7 +27,7 @@ namespace {
 // samples of 8 to 32 us, one longer pass every 50 samples, and 97 different names so that the
 // colours repeat as they do in real frames. nVariant shifts the timing so that two variants
 // differ in every bar.
-void MakeFrame(TestFrame &frame, int32 nCount, int nVariant, int nNames = 97)
+void MakeFrame(CTestFrame &frame, int32 nCount, int nVariant, int nNames = 97)
 {
     const double flStep = 16e-3 / nCount;
     char name[64];
@@ -48,7 +48,7 @@ struct Fixture
 {
     QGraphicsScene scene;
     CQTimelineView view{&scene, QColor(20, 20, 20, 255)};
-    TestFrame frames[2];
+    CTestFrame frames[2];
     double flOrigin = 0.0;
 
     Fixture(int32 nCount, float flZoom, int nNames = 97, bool bLoad = true)

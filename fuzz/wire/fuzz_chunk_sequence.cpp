@@ -12,6 +12,7 @@
 #include "gpuprofiler/plugin/profiler_protocol.h"
 #include "target/chunk_compressor.h"
 #include "target/frame_generator.h"
+#include "tests/support/fake_host.h"
 
 #include <QApplication>
 
@@ -21,43 +22,6 @@
 #include <vector>
 
 namespace {
-
-class CScriptConnection final : public ICorvidConnection
-{
-public:
-    const CorvidNameHolder *GetName() override { return &m_name; }
-    bool RegisterDataType(uint32, uint16, ICorvidDataReceived *) override { return true; }
-    int32 GetState() override { return CORVID_CONNECTION_READY; }
-    bool SendData(uint32, uint16, uint32, void *pBuffer) override
-    {
-        // Commands from a window go nowhere; the buffer is the host's to free.
-        g_pMemAlloc->Free(pBuffer);
-        return true;
-    }
-    bool IsCapture() override { return false; }
-
-    // A host's delivery: the plug-in owns the buffer from the call on.
-    void Deliver(uint32 nChunkId, uint16 nVersion, const uint8 *pPayload, size_t nSize)
-    {
-        auto *pBuffer = static_cast<uint8 *>(g_pMemAlloc->Alloc(CORVID_CHUNK_HEADER_SIZE + nSize));
-        if (!pBuffer)
-            return;
-        std::memset(pBuffer, 0xCD, CORVID_CHUNK_HEADER_SIZE);
-        if (nSize)
-            std::memcpy(pBuffer + CORVID_CHUNK_HEADER_SIZE, pPayload, nSize);
-        CGPUProfilerTool::Get().OnDataReceived(this, nChunkId, nVersion, uint32(nSize), pBuffer);
-    }
-
-private:
-    CorvidNameHolder m_name{"Fuzzed target"};
-};
-
-class CScriptHost final : public ICorvidHost
-{
-public:
-    ICorvidConnection *GetCurrentConnection() override { return pCurrent; }
-    ICorvidConnection *pCurrent = nullptr;
-};
 
 class CScriptReader
 {
@@ -86,9 +50,10 @@ private:
     size_t m_nPos = 0;
 };
 
-CScriptHost s_host;
-CScriptConnection s_target;
-CScriptConnection s_stranger;
+// A host's delivery (fake_host.h): the plug-in owns each chunk buffer from the call on.
+CFakeCorvidHost s_host;
+CFakeCorvidConnection s_target("Fuzzed target");
+CFakeCorvidConnection s_stranger("Stranger");
 std::vector<GpuSampleRecord> s_pool;
 // The first n pool records packed ([n][0]) and stored ([n][1]), made once: packing under the
 // sanitizers costs more than everything else an input does.
@@ -107,7 +72,11 @@ void PlayStep(CScriptReader &reader)
     const auto kind = ChunkScriptKind(nOp & 7);
     const uint8 nArgument = uint8(nOp >> 5);
     const uint16 nVersion = (nOp & CHUNK_SCRIPT_VERSION_2) ? 2 : GPU_PROFILER_CHUNK_VERSION;
-    CScriptConnection &from = (nOp & CHUNK_SCRIPT_STRANGER) ? s_stranger : s_target;
+    CFakeCorvidConnection &from = (nOp & CHUNK_SCRIPT_STRANGER) ? s_stranger : s_target;
+    const auto deliver = [&from, nVersion](uint32 nChunkId, const void *pPayload, size_t nSize) {
+        from.Deliver(nChunkId, QByteArray::fromRawData(static_cast<const char *>(pPayload), qsizetype(nSize)), nVersion,
+                     &CGPUProfilerTool::Get());
+    };
     const auto *pPool = reinterpret_cast<const uint8 *>(s_pool.data());
 
     switch (kind) {
@@ -120,12 +89,12 @@ void PlayStep(CScriptReader &reader)
             header.SetSampleCount(CFrameAssembler::kMaxFrameSamples + 1);
         else if (nArgument == 7)
             header.SetSampleCount(0xFFFFFFFFu - nCount);
-        from.Deliver(GPU_PROFILER_CHUNK_FRAME, nVersion, reinterpret_cast<const uint8 *>(&header), sizeof(header));
+        deliver(GPU_PROFILER_CHUNK_FRAME, &header, sizeof(header));
         break;
     }
     case CHUNK_SCRIPT_RECORDS: {
         const size_t nRecords = reader.Byte() % CHUNK_SCRIPT_POOL_SIZE;
-        from.Deliver(GPU_PROFILER_CHUNK_DATA, nVersion, pPool, nRecords * sizeof(GpuSampleRecord));
+        deliver(GPU_PROFILER_CHUNK_DATA, pPool, nRecords * sizeof(GpuSampleRecord));
         break;
     }
     case CHUNK_SCRIPT_PACKED: {
@@ -137,7 +106,7 @@ void PlayStep(CScriptReader &reader)
             if (!s_packed.empty())
                 s_packed[nPosition % s_packed.size()] ^= nMask;
         }
-        from.Deliver(GPU_PROFILER_CHUNK_COMPRESSED, nVersion, s_packed.data(), s_packed.size());
+        deliver(GPU_PROFILER_CHUNK_COMPRESSED, s_packed.data(), s_packed.size());
         break;
     }
     default: {
@@ -152,7 +121,7 @@ void PlayStep(CScriptReader &reader)
         case CHUNK_SCRIPT_LIST: nId = (nArgument & 1) ? GPU_PROFILER_CHUNK_BUFFERS : GPU_PROFILER_CHUNK_TEXTURES; break;
         default: nId = MakeChunkId('G', 'P', 'R', char('a' + nArgument)); break;
         }
-        from.Deliver(nId, nVersion, pBytes, nGot);
+        deliver(nId, pBytes, nGot);
         break;
     }
     }
@@ -178,7 +147,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
         compressor.Compress(s_pool.data(), n * sizeof(GpuSampleRecord), s_packedPool[n][0], CChunkCompressor::Form::Packed);
         compressor.Compress(s_pool.data(), n * sizeof(GpuSampleRecord), s_packedPool[n][1], CChunkCompressor::Form::Stored);
     }
-    s_host.pCurrent = &s_target;
+    s_host.current = &s_target;
     CGPUProfilerTool &tool = CGPUProfilerTool::Get();
     tool.SetHost(&s_host, nullptr);
     // One record for the whole run, without its window: a record without one keeps what it

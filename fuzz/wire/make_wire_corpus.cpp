@@ -1,7 +1,8 @@
 // Writes the seed corpora of the wire fuzzers, made with the target library:
 //   <dir>/decompress_chunk   packed and stored payloads of realistic records, and hand-made ones
 //   <dir>/chunk_round_trip   realistic records, runs, text and noise
-//   <dir>/chunk_sequence     chunk scripts: whole frames in every form, and hostile variants
+//   <dir>/chunk_sequence     chunk scripts: whole frames in every form, hostile variants, and long
+//                            random scripts
 // Usage: make_wire_corpus <dir>
 
 #include "fuzz/wire/chunk_script.h"
@@ -141,6 +142,35 @@ int main(int argc, char **argv)
     AppendRaw(script, ChunkScriptOp(CHUNK_SCRIPT_LIST, 1), Bytes(16, 3));
     AppendRaw(script, ChunkScriptOp(CHUNK_SCRIPT_OTHER, 3), Bytes(8, 4));
     bOk &= Write(sequence, "raw_payloads", script);
+
+    // Long random scripts in the proportions of a hostile stream: headers (now and then of huge
+    // frames), plain and packed sample chunks (now and then damaged), short raw chunks, wrong
+    // versions and connections without a record.
+    uint32 nRandom = 7;
+    const auto next = [&nRandom] { return (nRandom = nRandom * 1103515245u + 12345u) >> 8; };
+    for (int nScript = 0; nScript < 4; ++nScript) {
+        script.clear();
+        for (int nStep = 0; nStep < 2000; ++nStep) {
+            const uint32 nRoll = next() % 100;
+            const uint8 nFlags = next() % 30 == 0 ? CHUNK_SCRIPT_VERSION_2 : next() % 30 == 0 ? CHUNK_SCRIPT_STRANGER : 0;
+            if (nRoll < 12) {
+                Append(script, {ChunkScriptOp(CHUNK_SCRIPT_FRAME, uint8(next() % 20 == 0 ? 5 + next() % 3 : 0), nFlags), uint8(next() % 12)});
+            } else if (nRoll < 40) {
+                Append(script, {ChunkScriptOp(CHUNK_SCRIPT_RECORDS, 0, nFlags), uint8(next() % 4 ? next() % 6 : next() % 64)});
+            } else if (nRoll < 80) {
+                const uint8 nArgument = uint8(next() % 3 ? next() % 2 : next() % 8);
+                Append(script, {ChunkScriptOp(CHUNK_SCRIPT_PACKED, nArgument, nFlags), uint8(next() % 6)});
+                if (nArgument & 6)
+                    Append(script, {uint8(next()), uint8(next()), uint8(1u << (next() % 8))});
+            } else {
+                Bytes raw(next() % 200);
+                for (uint8 &b : raw)
+                    b = uint8(next());
+                AppendRaw(script, ChunkScriptOp(ChunkScriptKind(CHUNK_SCRIPT_RAW_DATA + next() % 5), uint8(next() % 8), nFlags), raw);
+            }
+        }
+        bOk &= Write(sequence, "random_" + std::to_string(nScript), script);
+    }
 
     if (!bOk) {
         std::fprintf(stderr, "could not write the corpus under %s\n", argv[1]);

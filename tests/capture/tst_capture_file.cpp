@@ -14,11 +14,6 @@
 
 namespace {
 
-QByteArray Bytes(const void *pData, size_t nSize)
-{
-    return QByteArray(static_cast<const char *>(pData), qsizetype(nSize));
-}
-
 QByteArray ReadAll(const QString &sPath)
 {
     QFile file(sPath);

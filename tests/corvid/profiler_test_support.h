@@ -1,7 +1,7 @@
 #pragma once
 // What the end-to-end tests share: the console host with the real plug-in loaded from its
-// library, and the plug-in's windows found as a user finds them (by class name, title and
-// action text).
+// library, the plug-in's windows found as a user finds them (by class name, title and action
+// text), and a target scripted byte by byte over loopback.
 
 #include "corvid/corvid_host.h"
 #include "tests/corvid/link_test_support.h"
@@ -9,6 +9,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QWidget>
 
 #include <functional>
@@ -85,3 +89,46 @@ inline QByteArray Hello(const QByteArray &name)
 {
     return LinkMessage(CORVID_LINK_HELLO, name);
 }
+
+// The text of a window's status line; empty without one.
+inline QString StatusLine(QWidget *pWindow)
+{
+    const QStatusBar *pStatus = pWindow ? pWindow->findChild<QStatusBar *>() : nullptr;
+    const QLabel *pLabel = pStatus ? pStatus->findChild<QLabel *>() : nullptr;
+    return pLabel ? pLabel->text() : QString();
+}
+
+// A scripted target on a local server: the console connects and keeps its log, the script says
+// hello, and the profiler is opened for it when asked.
+struct ScriptedTarget
+{
+    QTcpServer server;
+    std::unique_ptr<CCorvidHost> pHost;
+    CCorvidConnection *pTarget = nullptr;
+    QTcpSocket *pSocket = nullptr;
+    QWidget *pWindow = nullptr;
+    QStringList log;
+
+    bool Connect(const QByteArray &name, bool bOpenProfiler = false)
+    {
+        if (!server.listen(QHostAddress::LocalHost))
+            return false;
+        pHost = MakeHost();
+        QObject::connect(pHost.get(), &CCorvidHost::LogMessage, [this](const QString &sLine) { log << sLine; });
+        pTarget = pHost->AddTarget(QStringLiteral("127.0.0.1"), server.serverPort());
+        if (!WaitFor([&] { return server.hasPendingConnections(); }))
+            return false;
+        pSocket = server.nextPendingConnection();
+        pSocket->write(Hello(name));
+        if (bOpenProfiler)
+            return (pWindow = OpenProfiler(*pHost, pTarget, QString::fromLatin1(name))) != nullptr;
+        return WaitFor([&] { return pTarget->GetState() == CORVID_CONNECTION_READY; });
+    }
+    // Sends and lets the console and the window's timer take it.
+    void Send(const QByteArray &bytes, int nPumpMs = 25)
+    {
+        pSocket->write(bytes);
+        pSocket->flush();
+        Pump(nPumpMs);
+    }
+};

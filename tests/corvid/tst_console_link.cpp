@@ -202,22 +202,6 @@ private slots:
         GPUPROF_COMPARE_NO_LEAKS(before);
     }
 
-    void aRestartedTargetIsFoundAgain()
-    {
-        auto pLink = std::make_unique<CTargetLink>("first run");
-        QVERIFY(pLink->Listen(0, true, nullptr));
-        const uint16 nPort = pLink->Port();
-        CCorvidConnection connection(QStringLiteral("127.0.0.1"), nPort);
-        connection.Open(50);
-        QVERIFY(PumpUntil(pLink.get(), [&] { return connection.GetState() == CORVID_CONNECTION_READY; }));
-        pLink.reset();
-        QVERIFY(PumpUntil(nullptr, [&] { return connection.GetState() != CORVID_CONNECTION_READY; }));
-        pLink = std::make_unique<CTargetLink>("second run");
-        QVERIFY(pLink->Listen(nPort, true, nullptr));
-        QVERIFY(PumpUntil(pLink.get(), [&] { return connection.GetState() == CORVID_CONNECTION_READY; }));
-        QCOMPARE(QByteArray(connection.GetName()->m_pszName), QByteArray("second run"));
-    }
-
     void hostDrivesTheRealSubtool()
     {
         CCorvidHost host;

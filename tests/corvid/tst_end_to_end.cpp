@@ -180,46 +180,6 @@ FrameBytes MakeFrameBytes(CFrameGenerator &generator, SampleChunkForm form)
     return frame;
 }
 
-// The text of a window's status line; empty without one.
-QString StatusLine(QWidget *pWindow)
-{
-    const QStatusBar *pStatus = pWindow->findChild<QStatusBar *>();
-    const QLabel *pLabel = pStatus ? pStatus->findChild<QLabel *>() : nullptr;
-    return pLabel ? pLabel->text() : QString();
-}
-
-// A scripted target on a local server: the console connects, the script says hello, and the
-// profiler is opened for it.
-struct ScriptedTarget
-{
-    QTcpServer server;
-    std::unique_ptr<CCorvidHost> pHost;
-    CCorvidConnection *pTarget = nullptr;
-    QTcpSocket *pSocket = nullptr;
-    QWidget *pWindow = nullptr;
-
-    bool Open(const QByteArray &name)
-    {
-        if (!server.listen(QHostAddress::LocalHost))
-            return false;
-        pHost = MakeHost();
-        pTarget = pHost->AddTarget(QStringLiteral("127.0.0.1"), server.serverPort());
-        if (!WaitFor([&] { return server.hasPendingConnections(); }))
-            return false;
-        pSocket = server.nextPendingConnection();
-        pSocket->write(Hello(name));
-        pWindow = OpenProfiler(*pHost, pTarget, QString::fromLatin1(name));
-        return pWindow != nullptr;
-    }
-    // Sends and lets the console and the window's timer take it.
-    void Send(const QByteArray &bytes, int nPumpMs = 25)
-    {
-        pSocket->write(bytes);
-        pSocket->flush();
-        Pump(nPumpMs);
-    }
-};
-
 QByteArray HeaderMessage(uint64 nSwapChain, uint32 nSamples)
 {
     const GpuFrameHeader header = MakeFrameHeader(nSwapChain, "Main", nSamples);
@@ -395,7 +355,7 @@ private slots:
         LogCollector log("corvid.tool.gpuprofiler");
         {
             ScriptedTarget target;
-            QVERIFY(target.Open("Scripted"));
+            QVERIFY(target.Connect("Scripted", true));
             QByteArray bytes;
             for (int i = 0; i < 20; ++i)
                 bytes += HeaderMessage(1, 5) + LinkMessage(GPU_PROFILER_CHUNK_DATA, QByteArray(409, 'x'));
@@ -433,7 +393,7 @@ private slots:
         LogCollector log("corvid.tool.gpuprofiler");
         {
             ScriptedTarget target;
-            QVERIFY(target.Open("Churn"));
+            QVERIFY(target.Connect("Churn", true));
             for (uint64 nChain = 1; nChain <= 80; ++nChain) {
                 target.Send(HeaderMessage(nChain, 0), 0);
                 // Each frame must reach a timer tick of its own to be looked at.

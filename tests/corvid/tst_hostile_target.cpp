@@ -62,33 +62,10 @@ QString ListStatus(QWidget *pResourceWindow, const char *pszList)
 {
     for (QWidget *pWidget : pResourceWindow->findChildren<QWidget *>()) {
         if (pWidget->inherits(pszList))
-            return pWidget->findChild<QStatusBar *>()->findChild<QLabel *>()->text();
+            return StatusLine(pWidget);
     }
     return QString();
 }
-
-// The console's connection to a scripted target that has said hello with name.
-struct ScriptedTarget
-{
-    QTcpServer server;
-    std::unique_ptr<CCorvidHost> pHost = MakeHost();
-    CCorvidConnection *pTarget = nullptr;
-    QTcpSocket *pSocket = nullptr;
-    QStringList log;
-
-    bool Connect(const QByteArray &name)
-    {
-        QObject::connect(pHost.get(), &CCorvidHost::LogMessage, [this](const QString &sLine) { log << sLine; });
-        if (!server.listen(QHostAddress::LocalHost))
-            return false;
-        pTarget = pHost->AddTarget(QStringLiteral("127.0.0.1"), server.serverPort());
-        if (!WaitFor([&] { return server.hasPendingConnections(); }))
-            return false;
-        pSocket = server.nextPendingConnection();
-        pSocket->write(Hello(name));
-        return WaitFor([&] { return pTarget->GetState() == CORVID_CONNECTION_READY; });
-    }
-};
 
 } // namespace
 
@@ -121,10 +98,8 @@ private slots:
         AllocationSnapshot before;
         {
             ScriptedTarget target;
-            QVERIFY(target.Connect("Hostile Lists"));
-            QWidget *pWindow = OpenProfiler(*target.pHost, target.pTarget, QStringLiteral("Hostile Lists"));
-            QVERIFY(pWindow);
-            Action(pWindow, QStringLiteral("GPU Resource List"))->trigger();
+            QVERIFY(target.Connect("Hostile Lists", true));
+            Action(target.pWindow, QStringLiteral("GPU Resource List"))->trigger();
             QWidget *pResources = nullptr;
             QVERIFY(WaitFor([&] { return (pResources = TopLevel("CQGPUResourceWidget")) != nullptr; }));
             pResources->findChild<QTabWidget *>()->setCurrentIndex(tab);

@@ -1,6 +1,6 @@
 #pragma once
-// Frames made in memory for the frame-data tests and benchmarks: a header and an owned sample
-// array, shaped like what the device window keeps in its history.
+// Frames made in memory for the frame-data and timeline tests and benchmarks: a header and an
+// owned sample array, shaped like what the device window keeps in its history.
 
 #include "gpuprofiler/framedata/gpu_frame.h"
 

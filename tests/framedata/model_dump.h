@@ -1,5 +1,7 @@
 #pragma once
-// Compact text dumps of item models, so that tests compare whole model contents at once.
+// Compact text dumps of item models, so that tests compare whole model contents at once: the
+// sample model with every role of every cell, and the display texts of a list's rows, columns
+// and headers.
 
 #include <QAbstractItemModel>
 #include <QBrush>
@@ -81,3 +83,33 @@ inline QString Texts(const QAbstractItemModel *pModel, const QList<int> &columns
 }
 
 } // namespace model_dump
+
+// Display texts of every row, cells joined by ";", rows by " | ".
+inline QString DumpRows(const QAbstractItemModel *pModel, int nFirstColumns = -1)
+{
+    QStringList rows;
+    const int nColumns = nFirstColumns < 0 ? pModel->columnCount() : nFirstColumns;
+    for (int nRow = 0; nRow < pModel->rowCount(); ++nRow) {
+        QStringList cells;
+        for (int nCol = 0; nCol < nColumns; ++nCol)
+            cells << pModel->index(nRow, nCol).data().toString();
+        rows << cells.join(QLatin1Char(';'));
+    }
+    return rows.join(QStringLiteral(" | "));
+}
+
+inline QString DumpColumn(const QAbstractItemModel *pModel, int nColumn)
+{
+    QStringList cells;
+    for (int nRow = 0; nRow < pModel->rowCount(); ++nRow)
+        cells << pModel->index(nRow, nColumn).data().toString();
+    return cells.join(QLatin1Char(','));
+}
+
+inline QString DumpHeader(const QAbstractItemModel *pModel, QLatin1Char separator = QLatin1Char(';'))
+{
+    QStringList cells;
+    for (int nCol = 0; nCol < pModel->columnCount(); ++nCol)
+        cells << pModel->headerData(nCol, Qt::Horizontal).toString();
+    return cells.join(separator);
+}

@@ -71,9 +71,12 @@ private slots:
         int nCode = -1;
         QCOMPARE(pCreate("Corvid_SubTool_001_Other", &nCode), nullptr);
         QCOMPARE(nCode, 1);
+        QCOMPARE(pCreate(nullptr, &nCode), nullptr);
+        QCOMPARE(pCreate("", nullptr), nullptr);
         void *pObject = pCreate("Corvid_SubTool_001_GPUProfilerTool", &nCode);
         QVERIFY(pObject);
         QCOMPARE(nCode, 0);
+        QCOMPARE(pCreate("Corvid_SubTool_001_GPUProfilerTool", nullptr), pObject); // the one object
 
         // The primary table is the app system's.
         auto *pApp = static_cast<IAppSystem *>(pObject);

@@ -1,5 +1,6 @@
-// The subtool object: its three tables as the host calls them, the connection records and
-// their lifecycle, the module's export answers and the command chunks.
+// The subtool object: the connection records and their lifecycle, the tool action, the chunk
+// registrations and command chunks, and the module's export answers. Its tables as a host
+// reaches them through the loaded library are tst_module_load's.
 
 #include "gpuprofiler/plugin/gpuprofiler_tool.h"
 #include "gpuprofiler/plugin/interface_registry.h"
@@ -73,22 +74,29 @@ private slots:
         QCOMPARE(Tool().GetConnectionCount(), 0);
     }
 
-    void showIgnoresTargetsThatAreNotReady_data()
+    // Only a connected target (state 3) gets a window and enables the tool action; the state is
+    // asked once.
+    void connectionStateDecides_data()
     {
         QTest::addColumn<int>("state");
-        for (int state : {0, 1, 2, 4, -1, 1000})
+        for (int state : {0, 1, 2, 3, 4, 7, -1, 1000})
             QTest::addRow("state %d", state) << state;
     }
 
-    void showIgnoresTargetsThatAreNotReady()
+    void connectionStateDecides()
     {
         QFETCH(int, state);
+        const bool bReady = state == CORVID_CONNECTION_READY;
         const uint32 nNextId = Tool().GetNextWindowId();
         CFakeCorvidConnection *pConnection = Open("Target", state);
+        action->setEnabled(!bReady);
+        Tool().UpdateToolAction(pConnection);
+        QCOMPARE(action->isEnabled(), bReady);
+        QCOMPARE(pConnection->stateQueries, 1);
         QVERIFY(Tool().ShowForCurrentConnection());
-        QCOMPARE(Tool().GetConnectionCount(), 0);
-        QCOMPARE(Tool().GetNextWindowId(), nNextId);
-        QCOMPARE(pConnection->nameQueries, 0);
+        QCOMPARE(Tool().GetConnectionCount(), bReady ? 1 : 0);
+        QCOMPARE(Tool().GetNextWindowId(), nNextId + (bReady ? 1 : 0));
+        QCOMPARE(pConnection->nameQueries, bReady ? 1 : 0);
     }
 
     void showMakesOneRecordPerTarget()
@@ -154,28 +162,6 @@ private slots:
         QCOMPARE(RecordIds(nBase).first(), 0);
         QCOMPARE(RecordIds(nBase).last(), 38);
         // cleanup() closes the rest and checks that no storage is left.
-    }
-
-    void updateToolActionFollowsState_data()
-    {
-        QTest::addColumn<int>("state");
-        QTest::addColumn<bool>("enabled");
-        QTest::newRow("ready") << 3 << true;
-        QTest::newRow("connecting") << 1 << false;
-        QTest::newRow("handshake") << 2 << false;
-        QTest::newRow("disconnected") << 0 << false;
-        QTest::newRow("unknown") << 7 << false;
-    }
-
-    void updateToolActionFollowsState()
-    {
-        QFETCH(int, state);
-        QFETCH(bool, enabled);
-        CFakeCorvidConnection *pConnection = Open("Target", state);
-        action->setEnabled(!enabled);
-        Tool().UpdateToolAction(pConnection);
-        QCOMPARE(action->isEnabled(), enabled);
-        QCOMPARE(pConnection->stateQueries, 1);
     }
 
     void stateChangesCountOnlyForTheCurrentConnection()
@@ -248,59 +234,17 @@ private slots:
         QCOMPARE(pConnection->sent.size(), 2);
     }
 
-    void chunksAreFreedOnEveryPath()
-    {
-        CFakeCorvidConnection *pConnection = Open("Target");
-        QVERIFY(Tool().ShowForCurrentConnection());
-        Tool().RegisterDataTypes(pConnection);
-        CFakeCorvidConnection stranger("stranger");
-        for (uint32 nId : {GPU_PROFILER_CHUNK_FRAME, GPU_PROFILER_CHUNK_DATA, GPU_PROFILER_CHUNK_BUFFERS, 0x12345678u}) {
-            QVERIFY(pConnection->Deliver(nId, QByteArray(20, 'x'), 1, &Tool()));
-            QVERIFY(pConnection->Deliver(nId, QByteArray(), 2, &Tool()));
-            QVERIFY(stranger.Deliver(nId, QByteArray(3, 'y'), 1, &Tool()));
-        }
-        // cleanup() finds no live blocks.
-    }
-
-    void appSystemTableAnswers()
+    // Connects nest, a reconnect counts as one more, and one disconnect ends them all.
+    void connectsNest()
     {
         IAppSystem *pApp = &Tool();
         const int32 nNesting = Tool().GetConnectNesting();
         QVERIFY(pApp->Connect(nullptr));
         QVERIFY(pApp->Connect(nullptr));
-        QCOMPARE(Tool().GetConnectNesting(), nNesting + 2);
         pApp->Reconnect(nullptr, "Anything_001");
         QCOMPARE(Tool().GetConnectNesting(), nNesting + 3);
         pApp->Disconnect();
         QCOMPARE(Tool().GetConnectNesting(), 0);
-        QCOMPARE(pApp->QueryInterface("Corvid_SubTool_001_GPUProfilerTool"), nullptr);
-        QCOMPARE(int(pApp->Init()), 1);
-        pApp->Shutdown();
-        pApp->PreShutdown();
-        QCOMPARE(pApp->GetDependencies(), nullptr);
-        QCOMPARE(int(pApp->GetTier()), 3);
-        QVERIFY(pApp->IsSingleton());
-        QCOMPARE(int(pApp->GetBuildType()), 2);
-
-        ICorvidSubTool *pSubTool = &Tool();
-        QCOMPARE(pSubTool->GetDockableWidget(), nullptr);
-        QVERIFY(pSubTool->WantsToolbarButton());
-        QVERIFY(!pSubTool->WantsAutoShow());
-    }
-
-    void createInterfaceServesOnlyTheSubtool()
-    {
-        int nCode = -1;
-        void *pObject = CreateModuleInterface("Corvid_SubTool_001_GPUProfilerTool", &nCode);
-        QCOMPARE(nCode, 0);
-        QCOMPARE(pObject, static_cast<void *>(static_cast<IAppSystem *>(&Tool())));
-        QCOMPARE(CreateModuleInterface("Corvid_SubTool_001_GPUProfilerTool", nullptr), pObject);
-
-        nCode = -1;
-        QCOMPARE(CreateModuleInterface("Corvid_SubTool_002_GPUProfilerTool", &nCode), nullptr);
-        QCOMPARE(nCode, 1);
-        QCOMPARE(CreateModuleInterface(nullptr, &nCode), nullptr);
-        QCOMPARE(CreateModuleInterface("", nullptr), nullptr);
     }
 
     void binaryProperties_data()
@@ -310,12 +254,7 @@ private slots:
         QTest::addColumn<int>("type");
         QTest::addColumn<QString>("value");
         QTest::newRow("0") << 0 << 1 << 0 << "Release";
-        QTest::newRow("1") << 1 << 1 << 1 << "0";
         QTest::newRow("2") << 2 << 1 << 1 << "1";
-        QTest::newRow("3") << 3 << 1 << 0 << "gpuprofiler_subtool";
-        QTest::newRow("4") << 4 << 1 << 0 << "gpuprofiler_subtool";
-        QTest::newRow("5") << 5 << 1 << 1 << "0";
-        QTest::newRow("6") << 6 << 1 << 1 << "1";
         QTest::newRow("7") << 7 << 1 << 1 << "2";
         QTest::newRow("8") << 8 << 0 << -1 << "";
         QTest::newRow("-1") << -1 << 0 << -1 << "";
@@ -340,17 +279,6 @@ private slots:
         const QString text = type == 0 ? QString::fromLatin1(reinterpret_cast<const char *>(uintptr_t(out.m_nValue)))
                                        : QString::number(out.m_nValue);
         QCOMPARE(text, value);
-    }
-
-    void resourceManifestsAreEmpty()
-    {
-        const void *manifests[4] = {this, this, this, this};
-        QCOMPARE(GetModuleResourceManifestCount(), 0);
-        QCOMPARE(GetModuleResourceManifests(0, manifests, 4), 0);
-        QCOMPARE(GetModuleResourceManifests(-5, manifests, 4), 0);
-        QCOMPARE(GetModuleResourceManifests(3, manifests, 0), 0);
-        QCOMPARE(GetModuleResourceManifests(0, nullptr, 0), 0);
-        QCOMPARE(manifests[0], static_cast<const void *>(this));
     }
 
     void schemaBindingsOnlyForTheSchemaSystem()

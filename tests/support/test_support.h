@@ -20,6 +20,12 @@ void PrepareTestEnvironment();
         return QTest::qExec(&tc, argc, argv);                                                      \
     }
 
+// nSize bytes from pData, to compare and to print on failure.
+inline QByteArray Bytes(const void *pData, size_t nSize)
+{
+    return QByteArray(static_cast<const char *>(pData), qsizetype(nSize));
+}
+
 // Live blocks and bytes of g_pMemAlloc at construction; Leaked*() report what is still live
 // beyond that.
 class AllocationSnapshot

@@ -12,11 +12,6 @@
 
 namespace {
 
-QByteArray Bytes(const void *pData, size_t nSize)
-{
-    return QByteArray(static_cast<const char *>(pData), qsizetype(nSize));
-}
-
 QByteArray Hex(const void *pRecord, int nOffset, int nSize)
 {
     return Bytes(static_cast<const char *>(pRecord) + nOffset, size_t(nSize)).toHex();
@@ -384,13 +379,6 @@ private slots:
             const std::vector<uint8> encoded = EncodeTargetCommand(code, value);
             QCOMPARE(Bytes(encoded.data(), encoded.size()).toHex(), payloadHex);
         }
-    }
-
-    void commandNames()
-    {
-        QCOMPARE(QByteArray(TargetCommandName(GPU_PROFILER_COMMAND_WINDOW_OPEN)), QByteArray("window open"));
-        QCOMPARE(QByteArray(TargetCommandName(GPU_PROFILER_COMMAND_BUFFER_LIST)), QByteArray("buffer list"));
-        QCOMPARE(QByteArray(TargetCommandName(5)), QByteArray("unknown"));
     }
 };
 
