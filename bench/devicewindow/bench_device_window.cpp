@@ -26,7 +26,6 @@
 #include <QItemSelectionModel>
 #include <QLocale>
 #include <QFileInfo>
-#include <QStandardItemModel>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -70,10 +69,10 @@ std::unique_ptr<CQCGPUProfilerDeviceWindow> MakeFullWindow(const std::vector<Tar
     QApplication::processEvents();
     int nSteady = 0;
     for (int i = 0; i < FrameHistory::kMaxFrames && nSteady < 8; ++i) {
-        const int32 nBefore = pWindow->History().Count();
+        const int32 nBefore = pWindow->Intake().Shown().Count();
         HandOver(*pWindow, frames[size_t(i) % frames.size()]);
         pWindow->TimerCallback();
-        nSteady = pWindow->History().Count() > nBefore ? 0 : nSteady + 1;
+        nSteady = pWindow->Intake().Shown().Count() > nBefore ? 0 : nSteady + 1;
     }
     QApplication::processEvents();
     return pWindow;
@@ -116,7 +115,7 @@ void Tick(benchmark::State &state, bool bWithHandOver)
         QApplication::processEvents(); // the repaint belongs to LiveRepaint
         state.ResumeTiming();
     }
-    const FrameHistory &history = pWindow->History();
+    const FrameHistory &history = pWindow->Intake().Shown();
     state.counters["history_MB"] = double(history.MemoryBytes()) / (1024.0 * 1024.0);
     state.counters["frames_kept"] = history.Count();
 }
@@ -144,7 +143,8 @@ void LiveTickTwoSwapChains(benchmark::State &state)
         QApplication::processEvents();
         state.ResumeTiming();
     }
-    if (!pWindow->SwapChainHistory(1) || pWindow->SwapChainHistory(1)->Count() == 0)
+    const FrameHistory *pOther = pWindow->Intake().SwapChainHistory(1);
+    if (!pOther || pOther->Count() == 0)
         state.SkipWithError("the other swap chain's frames were not kept");
 }
 
@@ -154,12 +154,12 @@ void SaveCapture(benchmark::State &state)
     auto pWindow = MakeFullWindow(frames);
     QTemporaryDir dir;
     const QString sPath = dir.filePath(QStringLiteral("bench.gpucap"));
-    QString sError;
+    std::string sError;
     for (auto _ : state) {
-        if (!pWindow->WriteCapture(sPath, &sError))
-            state.SkipWithError(qPrintable(sError));
+        if (!pWindow->Intake().WriteCapture(sPath.toStdString(), "Benchmark", &sError))
+            state.SkipWithError(sError.c_str());
     }
-    const double flRaw = double(pWindow->History().Count()) * double(state.range(0)) * double(sizeof(GpuSampleRecord));
+    const double flRaw = double(pWindow->Intake().Shown().Count()) * double(state.range(0)) * double(sizeof(GpuSampleRecord));
     state.counters["file_MB"] = double(QFileInfo(sPath).size()) / 1e6;
     state.counters["raw_MB"] = flRaw / 1e6;
     state.counters["file_of_raw"] = double(QFileInfo(sPath).size()) / flRaw;
@@ -187,19 +187,26 @@ void PausedClick(benchmark::State &state)
 {
     const auto frames = MakeFrames(uint32(state.range(0)), 8);
     auto pWindow = MakeFullWindow(frames);
-    pWindow->PauseAction()->setChecked(true);
+    for (QAction *pAction : pWindow->findChildren<QAction *>()) {
+        if (pAction->text() == QStringLiteral("Pause"))
+            pAction->setChecked(true);
+    }
     pWindow->TimerCallback();
-    QItemSelectionModel *pSelection = pWindow->HistoryTable()->selectionModel();
-    const int nColumns = pWindow->HistoryModel()->columnCount();
+    QTableView *pHistoryTable = nullptr;
+    for (QTableView *pView : pWindow->findChildren<QTableView *>())
+        pHistoryTable = pView->itemDelegateForRow(0) ? pView : pHistoryTable; // the bars' table
+    QItemSelectionModel *pSelection = pHistoryTable->selectionModel();
+    QAbstractItemModel *pHistoryModel = pHistoryTable->model();
+    const int nColumns = pHistoryModel->columnCount();
     int nColumn = 0;
     for (auto _ : state) {
         nColumn = (nColumn + 37) % nColumns; // another frame every time, unpacked and shown
-        pSelection->setCurrentIndex(pWindow->HistoryModel()->index(0, nColumn), QItemSelectionModel::ClearAndSelect);
+        pSelection->setCurrentIndex(pHistoryModel->index(0, nColumn), QItemSelectionModel::ClearAndSelect);
         state.PauseTiming();
         QApplication::processEvents();
         state.ResumeTiming();
     }
-    if (pWindow->SampleModel()->rowCount() == 0)
+    if (pWindow->findChild<CGpuFrameProfileModel *>()->rowCount() == 0)
         state.SkipWithError("nothing was built");
 }
 

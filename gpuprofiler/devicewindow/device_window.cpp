@@ -1,12 +1,15 @@
 #include "gpuprofiler/devicewindow/device_window.h"
 
-#include "capture/capture_writer.h"
 #include "gpuprofiler/devicewindow/bar_graph_item_delegate.h"
-#include "gpuprofiler/framedata/csv_export.h"
+#include "gpuprofiler/devicewindow/frame_history_model.h"
 #include "gpuprofiler/devicewindow/subtool_link.h"
+#include "gpuprofiler/framedata/csv_export.h"
 #include "gpuprofiler/framedata/frame_profile_model.h"
+#include "gpuprofiler/framedata/number_texts.h"
+#include "gpuprofiler/framedata/sample_columns.h"
 #include "gpuprofiler/framedata/stats_display_widget.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "gpuprofiler/host/corvid_interfaces.h"
+#include "gpuprofiler/resources/resource_list_format.h"
 #include "gpuprofiler/resources/gpu_buffer_list_widget.h"
 #include "gpuprofiler/resources/gpu_resource_widget.h"
 #include "gpuprofiler/resources/texture_list_widget.h"
@@ -27,7 +30,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSplitter>
-#include <QStandardItemModel>
 #include <QScopedValueRollback>
 #include <QStatusBar>
 #include <QTableView>
@@ -43,12 +45,9 @@ Q_LOGGING_CATEGORY(lcGpuProfiler, "corvid.tool.gpuprofiler")
 
 namespace {
 
-// One flag for the whole process: a TimerCallback never runs inside another one, of this
-// window or of any other (a combo-box change inside a tick runs the callback again).
-bool s_bTimerCallbackRunning = false;
-
 constexpr int kHistoryColumnWidth = 16;
 constexpr int kHistoryRowHeight = 80;
+constexpr int kTimerIntervalMs = 16;
 
 // A target's text as the window shows or logs it: printable characters only (controls, which
 // could break a label or fake a log line, become '?'), at most nMaxLength of them.
@@ -69,29 +68,14 @@ QString ToolImage(const char *pszFile)
     return QStringLiteral("toolimages:gpuprofilertool/") + QLatin1String(pszFile);
 }
 
-CQCGPUProfilerDeviceWindow::SaveFileNameProvider &SaveFileNameHook()
-{
-    static CQCGPUProfilerDeviceWindow::SaveFileNameProvider s_Provider;
-    return s_Provider;
-}
-
 } // namespace
 
-void CQCGPUProfilerDeviceWindow::SetSaveFileNameProvider(SaveFileNameProvider provider)
-{
-    SaveFileNameHook() = std::move(provider);
-}
-
 CQCGPUProfilerDeviceWindow::CQCGPUProfilerDeviceWindow(const char *pszTargetName, uint32 nWindowId, bool bCapture)
-    : QMainWindow(nullptr), targetName(pszTargetName ? pszTargetName : ""), windowId(nWindowId), captureWindow(bCapture)
+    : QMainWindow(nullptr), targetName(pszTargetName ? pszTargetName : ""), windowId(nWindowId), intake(bCapture)
 {
     shownFrame.samples = &shownSamples;
-    // A capture's frames were recorded once already, by the window that saved them: they are
-    // shown as the file holds them, with the bubbles that window kept or removed.
-    removeBubbles = !captureWindow;
     sampleModel = new CGpuFrameProfileModel(this);
-    historyModel = new QStandardItemModel(this);
-    historyModel->setRowCount(1);
+    historyModel = new CFrameHistoryModel(&intake.Shown(), this);
 
     setWindowIcon(QIcon(ToolImage("appicon.png")));
     setWindowTitle(QString::asprintf("GPU Profiler - %s ", targetName.constData()));
@@ -99,8 +83,8 @@ CQCGPUProfilerDeviceWindow::CQCGPUProfilerDeviceWindow(const char *pszTargetName
 
     BuildContents();
 
-    SendCommand(1, pipelineFlushing ? 1 : 0);
-    SendCommand(0, 1);
+    SendCommand(GPU_PROFILER_COMMAND_PIPELINE_FLUSHING, pipelineFlushing ? 1 : 0);
+    SendCommand(GPU_PROFILER_COMMAND_WINDOW_OPEN, 1);
 }
 
 void CQCGPUProfilerDeviceWindow::BuildContents()
@@ -121,7 +105,7 @@ void CQCGPUProfilerDeviceWindow::BuildContents()
     // Columns are narrower than the style's usual minimum section.
     historyTable->horizontalHeader()->setMinimumSectionSize(1);
     historyTable->horizontalHeader()->setDefaultSectionSize(kHistoryColumnWidth);
-    historyTable->setItemDelegateForRow(0, new CQBarGraphItemDelegate(this, &frameHistory));
+    historyTable->setItemDelegateForRow(0, new CQBarGraphItemDelegate(this, &intake.Shown()));
     historyTable->setSelectionBehavior(QAbstractItemView::SelectItems);
     historyTable->setSelectionMode(QAbstractItemView::SingleSelection);
     historyTable->setDragEnabled(false);
@@ -171,7 +155,7 @@ void CQCGPUProfilerDeviceWindow::BuildContents()
     pauseAction->setChecked(false);
     connect(pauseAction, &QAction::toggled, this, &CQCGPUProfilerDeviceWindow::PauseUpdates);
     removeBubblesAction->setCheckable(true);
-    removeBubblesAction->setChecked(removeBubbles);
+    removeBubblesAction->setChecked(intake.RemovesBubbles());
     connect(removeBubblesAction, &QAction::toggled, this, &CQCGPUProfilerDeviceWindow::DisablePipelineBubbles);
     flushingAction->setCheckable(true);
     flushingAction->setChecked(pipelineFlushing);
@@ -212,13 +196,13 @@ void CQCGPUProfilerDeviceWindow::BuildContents()
     auto *pStatsDock = new QDockWidget(QStringLiteral("Frame Stats"), this);
     pStatsDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
     frameStatsPanel = new CQStatsDisplayWidget(this);
-    frameStatsPanel->SetDisplayMode(1);
+    frameStatsPanel->SetDisplayMode(CQStatsDisplayWidget::kFrameStatsMode);
     frameStatsPanel->UpdateRowVisibility();
     pStatsDock->setWidget(frameStatsPanel);
     addDockWidget(Qt::RightDockWidgetArea, pStatsDock);
 
     inspectorPanel = new CQStatsDisplayWidget(this);
-    inspectorPanel->SetDisplayMode(0);
+    inspectorPanel->SetDisplayMode(CQStatsDisplayWidget::kInspectorMode);
     inspectorPanel->UpdateRowVisibility();
     auto *pInspectorDock = new QDockWidget(QStringLiteral("Inspector"), this);
     pInspectorDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
@@ -238,12 +222,12 @@ void CQCGPUProfilerDeviceWindow::BuildContents()
     // The tree also reports every row that "Expand All" opens; those are fitted once, after.
     connect(samplesTree, &QTreeView::expanded, this, [this] {
         if (!expandingRows)
-            samplesTree->resizeColumnToContents(0);
+            samplesTree->resizeColumnToContents(SAMPLE_COLUMN_NAME);
     });
 
     auto *pTimer = new QTimer(this);
     connect(pTimer, &QTimer::timeout, this, &CQCGPUProfilerDeviceWindow::TimerCallback);
-    pTimer->start(16);
+    pTimer->start(kTimerIntervalMs);
 }
 
 CQCGPUProfilerDeviceWindow::~CQCGPUProfilerDeviceWindow()
@@ -259,20 +243,12 @@ CQCGPUProfilerDeviceWindow::~CQCGPUProfilerDeviceWindow()
     sampleModel->clear();
     selectedFrame = nullptr;
     shownSamples.Purge();
-    ReleasePendingFrames();
-    pendingFrames.Purge();
-    frameHistory.Clear();
-    otherHistories.clear();
-    lastTextureList.Purge();
-    lastBufferList.Purge();
-    swapChains.Purge();
-    swapChainIndex.clear();
 }
 
-void CQCGPUProfilerDeviceWindow::SendCommand(uint32 nCode, uint32 nValue)
+void CQCGPUProfilerDeviceWindow::SendCommand(GpuProfilerCommand nCommand, uint32 nValue)
 {
     if (const auto pfnSend = GetSubToolLink().SendTargetCommand)
-        pfnSend(windowId, nCode, nValue);
+        pfnSend(windowId, nCommand, nValue);
 }
 
 void CQCGPUProfilerDeviceWindow::SendClosingCommands()
@@ -280,8 +256,28 @@ void CQCGPUProfilerDeviceWindow::SendClosingCommands()
     if (closingCommandsSent)
         return;
     closingCommandsSent = true;
-    SendCommand(1, 0);
-    SendCommand(0, 0);
+    SendCommand(GPU_PROFILER_COMMAND_PIPELINE_FLUSHING, 0);
+    SendCommand(GPU_PROFILER_COMMAND_WINDOW_OPEN, 0);
+}
+
+void CQCGPUProfilerDeviceWindow::changeEvent(QEvent *pEvent)
+{
+    QMainWindow::changeEvent(pEvent);
+    if (pEvent->type() != QEvent::LocaleChange)
+        return;
+    // Numbers are formatted in the default locale, which the formatters keep rather than look up
+    // for every cell. They take it anew, and what is shown is built again in it.
+    CNumberTexts::FollowDefaultLocale();
+    FollowDefaultResourceLocale();
+    if (selectedFrame) {
+        sampleModel->clear();
+        sampleModel->Rebuild(sampleModel->hierarchical());
+        ConfigureSamplesTree();
+    }
+    for (QWidget *pWindow : {static_cast<QWidget *>(this), static_cast<QWidget *>(resourceWindow)}) {
+        for (QAbstractItemView *pView : pWindow ? pWindow->findChildren<QAbstractItemView *>() : QList<QAbstractItemView *>())
+            pView->viewport()->update();
+    }
 }
 
 void CQCGPUProfilerDeviceWindow::closeEvent(QCloseEvent *pEvent)
@@ -298,73 +294,34 @@ void CQCGPUProfilerDeviceWindow::OnFrameReceived(const GpuFrameHeader *pHeader, 
 {
     if (!pHeader)
         return;
-    if (captureWindow) {
-        // Every frame of a capture is recorded, straight from the caller's array (whose storage
-        // the next frame reuses); the next tick shows them.
-        GpuSampleArray none;
-        const int32 nChain = ListSwapChain(*pHeader);
-        if (nChain >= 0)
-            RecordFrame(nChain, *pHeader, pSamples ? *pSamples : none);
+    // A capture's frames are recorded now; the next tick shows them.
+    intake.Receive(*pHeader, pSamples);
+    if (intake.IsCapture()) {
+        ShowNewSwapChains();
         captureArrived = true;
-        return;
     }
-    if (pendingFrames.Count() >= kMaxPendingFrames)
-        pendingFrames.Remove(0);
-    // Only the newest waiting frame is ever recorded, so older ones holding more than the byte
-    // bound are let go at once rather than at the next tick.
-    const int64 nIncoming = pSamples ? int64(pSamples->Capacity()) * int64(sizeof(GpuSampleRecord)) : 0;
-    int64 nWaiting = 0;
-    for (const PendingFrame &pending : pendingFrames)
-        nWaiting += int64(pending.samples.Capacity()) * int64(sizeof(GpuSampleRecord));
-    while (pendingFrames.Count() > 0 && nWaiting + nIncoming > kMaxPendingSampleBytes) {
-        nWaiting -= int64(pendingFrames[0].samples.Capacity()) * int64(sizeof(GpuSampleRecord));
-        pendingFrames.Remove(0);
-    }
-    const int32 nIndex = pendingFrames.AddToTail();
-    if (nIndex < 0)
-        return;
-    PendingFrame &pending = pendingFrames[nIndex];
-    pending.header = *pHeader;
-    // The samples change hands without being copied; the caller keeps an empty array.
-    if (pSamples)
-        pending.samples.Swap(*pSamples);
 }
-
-namespace {
-
-// Keeps a copy of a list payload; nothing when there is no memory for it.
-void KeepPayload(GrowableArray<uint8> &kept, const void *pPayload, uint32 nSize)
-{
-    if (nSize > uint32(INT32_MAX) || !kept.SetCount(int32(nSize))) {
-        kept.Purge();
-        return;
-    }
-    if (nSize)
-        std::memcpy(kept.Base(), pPayload, nSize);
-}
-
-} // namespace
 
 void CQCGPUProfilerDeviceWindow::OnTextureListReceived(const void *pPayload, uint32 nSize)
 {
-    KeepPayload(lastTextureList, pPayload, nSize);
+    intake.KeepTextureList(pPayload, nSize);
     if (resourceWindow)
         resourceWindow->TextureList()->UpdateTextureList(pPayload, nSize);
 }
 
 void CQCGPUProfilerDeviceWindow::OnBufferListReceived(const void *pPayload, uint32 nSize)
 {
-    KeepPayload(lastBufferList, pPayload, nSize);
+    intake.KeepBufferList(pPayload, nSize);
     if (resourceWindow)
         resourceWindow->BufferList()->UpdateBufferList(pPayload, nSize);
 }
 
 void CQCGPUProfilerDeviceWindow::OnTargetStateChanged(int nState)
 {
-    if (nState != 3)
+    if (nState != CORVID_CONNECTION_READY)
         return;
-    SendCommand(1, pipelineFlushing ? 1 : 0);
-    SendCommand(0, 1);
+    SendCommand(GPU_PROFILER_COMMAND_PIPELINE_FLUSHING, pipelineFlushing ? 1 : 0);
+    SendCommand(GPU_PROFILER_COMMAND_WINDOW_OPEN, 1);
 }
 
 void CQCGPUProfilerDeviceWindow::OnContentError(int nKind, const char *pszReason, uint64 nDropped)
@@ -394,16 +351,6 @@ void CQCGPUProfilerDeviceWindow::OnContentError(int nKind, const char *pszReason
     }
 }
 
-QString CQCGPUProfilerDeviceWindow::StatusText() const
-{
-    return contentErrorLabel ? contentErrorLabel->text() : QString();
-}
-
-void CQCGPUProfilerDeviceWindow::ReleasePendingFrames()
-{
-    pendingFrames.RemoveAll();
-}
-
 // ---------------------------------------------------------------------------------------------
 // Slots
 
@@ -414,13 +361,13 @@ void CQCGPUProfilerDeviceWindow::PauseUpdates(bool bPause)
 
 void CQCGPUProfilerDeviceWindow::DisablePipelineBubbles(bool bDisable)
 {
-    removeBubbles = bDisable;
+    intake.SetRemoveBubbles(bDisable);
 }
 
 void CQCGPUProfilerDeviceWindow::PipelineFlushing(bool bFlushing)
 {
     pipelineFlushing = bFlushing;
-    SendCommand(1, bFlushing ? 1 : 0);
+    SendCommand(GPU_PROFILER_COMMAND_PIPELINE_FLUSHING, bFlushing ? 1 : 0);
 }
 
 void CQCGPUProfilerDeviceWindow::SamplesTreeItemCurrentItemChanged(QModelIndex current)
@@ -428,7 +375,7 @@ void CQCGPUProfilerDeviceWindow::SamplesTreeItemCurrentItemChanged(QModelIndex c
     // Only the user's own moves in the tree move the cursor; moves made for the timeline do not.
     if (!samplesTree->hasFocus() || !current.model())
         return;
-    const QModelIndex indexCell = current.model()->index(current.row(), 1, current.parent());
+    const QModelIndex indexCell = current.model()->index(current.row(), SAMPLE_COLUMN_INDEX, current.parent());
     if (!indexCell.isValid())
         return;
     const int nSample = indexCell.data(Qt::UserRole).toInt();
@@ -455,25 +402,16 @@ void CQCGPUProfilerDeviceWindow::TimelineViewCursorTimeChanged(double flNewTime)
 
 void CQCGPUProfilerDeviceWindow::SwapChainComboBoxIndexChanged(int index)
 {
-    if (index < 0 || index >= swapChains.Count())
+    if (!intake.SelectSwapChain(index))
         return;
-    if (swapChains[index] == selectedSwapChain)
-        return;
-    // The chain shown so far keeps its frames for saving; the picked one's become the shown
-    // history (a capture shows them; a live window starts it afresh).
     sampleModel->clear();
-    if (selectedSwapChain != kNoSwapChain)
-        KeptHistory(swapChainIndex.value(selectedSwapChain)).Swap(frameHistory);
-    selectedSwapChain = swapChains[index];
-    if (size_t(index) < otherHistories.size() && otherHistories[size_t(index)])
-        frameHistory.Swap(*otherHistories[size_t(index)]);
-    tableCount = -1; // the table no longer mirrors the ring
-    shownSerial = 0; // serials of another chain's frames may be the same
-    if (captureWindow) {
+    historyModel->Invalidate(); // the row no longer continues what it showed
+    shownSerial = 0;            // serials of another chain's frames may be the same
+    if (intake.IsCapture()) {
         ShowCapturedFrames();
         return;
     }
-    frameHistory.Clear();
+    historyModel->Sync();
     // The old swap chain's frame is gone from everything that showed it: until this swap chain
     // sends a frame, no frame is selected.
     SetSelectedFrame(-1);
@@ -488,10 +426,7 @@ void CQCGPUProfilerDeviceWindow::SaveCurrentProfileAsCSV()
 {
     if (!selectedFrame)
         return;
-    const QString sFileName =
-        SaveFileNameHook() ? SaveFileNameHook()(this)
-                           : QFileDialog::getSaveFileName(this, QStringLiteral("Save profile as CSV..."), QString(),
-                                                          QStringLiteral("Comma-separated Values (*.csv)"), nullptr);
+    const QString sFileName = SaveFileName(QStringLiteral("Save profile as CSV..."), QStringLiteral("Comma-separated Values (*.csv)"));
     if (sFileName.isEmpty())
         return;
     // While live the timer went on recording during the dialog: export what is selected now.
@@ -516,20 +451,29 @@ void CQCGPUProfilerDeviceWindow::SetHierarchicalViewEnabled(bool bEnable)
 
 void CQCGPUProfilerDeviceWindow::TimerCallback()
 {
-    if (s_bTimerCallbackRunning)
+    if (timerCallbackRunning)
         return;
-    s_bTimerCallbackRunning = true;
+    timerCallbackRunning = true;
 
-    if (captureWindow && captureArrived) {
+    if (captureArrived) {
         captureArrived = false;
         ShowCapturedFrames();
     }
-    if (!paused && pendingFrames.Count() > 0) {
-        ProcessFrame(pendingFrames[pendingFrames.Count() - 1]);
-        KeepOtherSwapChains(pendingFrames.Count() - 1);
+    if (!paused && intake.PendingCount() > 0) {
+        GpuSampleArray records;
+        const FrameHistoryEntry *pShown = intake.RecordNewest(&records);
+        ShowNewSwapChains();
+        if (pShown) {
+            // The model lets go of the shown records before they are replaced by this frame's,
+            // which are shown as they are (no unpacking) when the recording selects it.
+            sampleModel->clear();
+            shownSamples.Swap(records);
+            shownFrame.header = pShown->header;
+            shownSerial = pShown->sampleCount == shownSamples.Count() ? pShown->serial : 0;
+            RebuildHistoryTable();
+        }
     }
-    // Frames that arrive while paused, and all but the newest of a tick, are never recorded.
-    ReleasePendingFrames();
+    intake.DropPending();
 
     timelineView->RefreshLayout();
 
@@ -546,12 +490,12 @@ void CQCGPUProfilerDeviceWindow::TimerCallback()
         }
     }
     pausedAtLastTick = paused;
-    s_bTimerCallbackRunning = false;
+    timerCallbackRunning = false;
 }
 
 void CQCGPUProfilerDeviceWindow::SetSelectedFrame(int nIdx)
 {
-    selectedFrame = frameHistory.EntryAt(nIdx);
+    selectedFrame = intake.Shown().EntryAt(nIdx);
     const bool bHierarchical = paused && hierarchical;
     // The model lets go of the records before they are replaced.
     sampleModel->SetFrame(selectedFrame ? &shownFrame : nullptr);
@@ -577,161 +521,55 @@ void CQCGPUProfilerDeviceWindow::ShowGPUResourceWindow()
         connect(resourceWindow->BufferList(), &CQGPUBufferListWidget::RequestBufferListUpdate, this,
                 &CQCGPUProfilerDeviceWindow::ShowGPUResourceWindow);
     }
-    SendCommand(4, 0);
-    SendCommand(6, 0);
+    SendCommand(GPU_PROFILER_COMMAND_TEXTURE_LIST, 0);
+    SendCommand(GPU_PROFILER_COMMAND_BUFFER_LIST, 0);
     // A capture has no target to ask: its window shows the lists the capture holds.
-    if (captureWindow && !lastTextureList.IsEmpty())
-        resourceWindow->TextureList()->UpdateTextureList(lastTextureList.Base(), uint32(lastTextureList.Count()));
-    if (captureWindow && !lastBufferList.IsEmpty())
-        resourceWindow->BufferList()->UpdateBufferList(lastBufferList.Base(), uint32(lastBufferList.Count()));
+    const GrowableArray<uint8> &textures = intake.LastTextureList();
+    const GrowableArray<uint8> &buffers = intake.LastBufferList();
+    if (intake.IsCapture() && !textures.IsEmpty())
+        resourceWindow->TextureList()->UpdateTextureList(textures.Base(), uint32(textures.Count()));
+    if (intake.IsCapture() && !buffers.IsEmpty())
+        resourceWindow->BufferList()->UpdateBufferList(buffers.Base(), uint32(buffers.Count()));
     resourceWindow->show();
 }
 
 void CQCGPUProfilerDeviceWindow::ExpandTreeViewZeroDeep()
 {
-    expandDepth = 0;
+    expandDepth = EXPAND_NONE;
     samplesTree->collapseAll();
 }
 
 void CQCGPUProfilerDeviceWindow::ExpandTreeViewOneDeep()
 {
-    expandDepth = 1;
+    expandDepth = EXPAND_ONE_LEVEL;
     ApplyExpandDepth();
-    samplesTree->resizeColumnToContents(0);
+    samplesTree->resizeColumnToContents(SAMPLE_COLUMN_NAME);
 }
 
 void CQCGPUProfilerDeviceWindow::ExpandTreeViewTwoDeep()
 {
-    expandDepth = 2;
+    expandDepth = EXPAND_ALL;
     ApplyExpandDepth();
-    samplesTree->resizeColumnToContents(0);
+    samplesTree->resizeColumnToContents(SAMPLE_COLUMN_NAME);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Frame intake
 
-int32 CQCGPUProfilerDeviceWindow::ListSwapChain(const GpuFrameHeader &header)
+void CQCGPUProfilerDeviceWindow::ShowNewSwapChains()
 {
-    const uint64 nSwapChainId = header.SwapChainId();
-    if (const auto it = swapChainIndex.constFind(nSwapChainId); it != swapChainIndex.constEnd())
-        return it.value();
-    if (swapChains.Count() >= kMaxSwapChains) {
-        if (unlistedSwapChainFrames++ == 0)
-            qCWarning(lcGpuProfiler).noquote()
-                << QStringLiteral("%1: more than %2 swap chains; frames of further swap chains are dropped")
-                       .arg(PrintableText(targetName.constData(), size_t(targetName.size())), QString::number(kMaxSwapChains));
-        return -1;
+    // Adding the first item makes it current, which picks the swap chain the intake chose
+    // already: nothing changes.
+    for (int32 c = swapChainCombo->count(); c < intake.SwapChainCount(); ++c) {
+        const std::string &sName = intake.SwapChainName(c);
+        swapChainCombo->addItem(QStringLiteral("Swapchain \"%1\" (0x%2)")
+                                    .arg(PrintableText(sName.data(), sName.size()), QString::number(intake.SwapChainId(c), 16)));
     }
-    if (swapChains.AddToTail(nSwapChainId) < 0)
-        return -1;
-    const int32 nChain = swapChains.Count() - 1;
-    swapChainIndex.insert(nSwapChainId, nChain);
-    // Adding the first item makes it current, which selects its swap chain right here.
-    const std::string_view sName = header.SwapChainName();
-    swapChainCombo->addItem(
-        QStringLiteral("Swapchain \"%1\" (0x%2)").arg(PrintableText(sName.data(), sName.size()), QString::number(nSwapChainId, 16)));
-    if (selectedSwapChain == kNoSwapChain)
-        selectedSwapChain = nSwapChainId;
-    return nChain;
-}
-
-FrameHistory &CQCGPUProfilerDeviceWindow::HistoryOf(int32 nChain)
-{
-    return swapChains[nChain] == selectedSwapChain ? frameHistory : KeptHistory(nChain);
-}
-
-FrameHistory &CQCGPUProfilerDeviceWindow::KeptHistory(int32 nChain)
-{
-    if (otherHistories.size() <= size_t(nChain))
-        otherHistories.resize(size_t(nChain) + 1);
-    std::unique_ptr<FrameHistory> &pHistory = otherHistories[size_t(nChain)];
-    if (!pHistory)
-        pHistory = std::make_unique<FrameHistory>();
-    return *pHistory;
-}
-
-const FrameHistory *CQCGPUProfilerDeviceWindow::SwapChainHistory(int32 nChain) const
-{
-    if (nChain < 0 || nChain >= swapChains.Count())
-        return nullptr;
-    if (swapChains[nChain] == selectedSwapChain)
-        return &frameHistory;
-    return size_t(nChain) < otherHistories.size() ? otherHistories[size_t(nChain)].get() : nullptr;
-}
-
-FrameHistoryEntry &CQCGPUProfilerDeviceWindow::RecordFrame(int32 nChain, const GpuFrameHeader &header, GpuSampleArray &samples)
-{
-    // The subtool hands over only complete frames, whose arrays hold exactly the announced
-    // count; a header that claims more than came with it is held to what came.
-    PrepareFrameRecords(header, samples);
-    const double flTotalGpuTime = RemoveBubblesAndTotal(samples);
-    FrameHistory &history = HistoryOf(nChain);
-    history.SetMaxBytes(frameHistory.MaxBytes());
-    FrameHistoryEntry &entry = history.Record(header, samples.Base(), samples.Count(), flTotalGpuTime);
-    if (!otherHistories.empty())
-        KeepWithinMemoryBound();
-    return entry;
-}
-
-void CQCGPUProfilerDeviceWindow::KeepWithinMemoryBound()
-{
-    int64 nTotal = frameHistory.MemoryBytes();
-    for (const auto &pHistory : otherHistories)
-        nTotal += pHistory ? pHistory->MemoryBytes() : 0;
-    // The shown history keeps itself within the bound; what is over it goes from the frames kept
-    // for saving, the largest store's oldest first, even the frame just kept.
-    while (nTotal > frameHistory.MaxBytes()) {
-        FrameHistory *pLargest = nullptr;
-        for (const auto &pHistory : otherHistories) {
-            if (pHistory && pHistory->Count() > 0 && (!pLargest || pHistory->MemoryBytes() > pLargest->MemoryBytes()))
-                pLargest = pHistory.get();
-        }
-        if (!pLargest)
-            break;
-        nTotal -= pLargest->MemoryBytes();
-        pLargest->DropOldest();
-        nTotal += pLargest->MemoryBytes();
-    }
-}
-
-void CQCGPUProfilerDeviceWindow::ProcessFrame(PendingFrame &pending)
-{
-    const GpuFrameHeader &header = pending.header;
-    const int32 nChain = ListSwapChain(header);
-    if (nChain < 0)
-        return;
-    GpuSampleArray samples;
-    samples.Swap(pending.samples);
-    if (header.SwapChainId() != selectedSwapChain) {
-        RecordFrame(nChain, header, samples);
-        return;
-    }
-    // The model lets go of the shown records before they are replaced by this frame's, which
-    // are shown as they are (no unpacking) when the recording selects it.
-    sampleModel->clear();
-    FrameHistoryEntry &entry = RecordFrame(nChain, header, samples);
-    shownSamples.Swap(samples);
-    shownFrame.header = header;
-    shownSerial = entry.sampleCount == shownSamples.Count() ? entry.serial : 0;
-    RebuildHistoryTable();
-}
-
-void CQCGPUProfilerDeviceWindow::KeepOtherSwapChains(int32 nNewest)
-{
-    if (swapChains.Count() < 2)
-        return;
-    const uint64 nAll = swapChains.Count() == 64 ? ~uint64(0) : (uint64(1) << swapChains.Count()) - 1;
-    // The selected chain shows one frame a tick, the newest; the others keep their newest too.
-    uint64 nDone = uint64(1) << swapChainIndex.value(selectedSwapChain);
-    if (const auto it = swapChainIndex.constFind(pendingFrames[nNewest].header.SwapChainId()); it != swapChainIndex.constEnd())
-        nDone |= uint64(1) << it.value();
-    for (int32 i = nNewest - 1; i >= 0 && nDone != nAll; --i) {
-        PendingFrame &pending = pendingFrames[i];
-        const auto it = swapChainIndex.constFind(pending.header.SwapChainId());
-        if (it == swapChainIndex.constEnd() || (nDone >> it.value()) & 1)
-            continue;
-        nDone |= uint64(1) << it.value();
-        RecordFrame(it.value(), pending.header, pending.samples);
+    if (intake.UnlistedSwapChainFrames() > 0 && !swapChainLimitLogged) {
+        swapChainLimitLogged = true;
+        qCWarning(lcGpuProfiler).noquote()
+            << QStringLiteral("%1: more than %2 swap chains; frames of further swap chains are dropped")
+                   .arg(PrintableText(targetName.constData(), size_t(targetName.size())), QString::number(CFrameIntake::kMaxSwapChains));
     }
 }
 
@@ -742,83 +580,30 @@ void CQCGPUProfilerDeviceWindow::ShowCapturedFrames()
         paused = true;
         pauseAction->setChecked(true);
     }
-    tableCount = -1;
+    historyModel->Invalidate();
     RebuildHistoryTable();
-    if (frameHistory.Count() == 0)
+    if (intake.Shown().Count() == 0)
         SetSelectedFrame(-1);
 }
 
-bool CQCGPUProfilerDeviceWindow::WriteCapture(const QString &sPath, QString *pError)
+QString CQCGPUProfilerDeviceWindow::SaveFileName(const QString &sCaption, const QString &sFilter)
 {
-    CaptureInfo info;
-    info.sTargetName = targetName.toStdString();
-    info.nTakenAtUs = CaptureTimeNow();
-    info.sWriterVersion = std::string("corvid ") + ProductVersion();
-    CCaptureWriter writer;
-    bool bWritten = writer.Open(sPath.toStdString(), info);
-    if (bWritten && !lastTextureList.IsEmpty())
-        bWritten = writer.AppendChunk(GPU_PROFILER_CHUNK_TEXTURES, GPU_PROFILER_CHUNK_VERSION, lastTextureList.Base(),
-                                      uint32(lastTextureList.Count()));
-    if (bWritten && !lastBufferList.IsEmpty())
-        bWritten = writer.AppendChunk(GPU_PROFILER_CHUNK_BUFFERS, GPU_PROFILER_CHUNK_VERSION, lastBufferList.Base(),
-                                      uint32(lastBufferList.Count()));
-    std::vector<std::pair<const FrameHistory *, const FrameHistoryEntry *>> frames;
-    for (int32 c = 0; c < swapChains.Count(); ++c) {
-        const FrameHistory *pHistory = SwapChainHistory(c);
-        for (int32 p = 0; pHistory && p < pHistory->Count(); ++p)
-            frames.emplace_back(pHistory, pHistory->EntryAt(p));
-    }
-    // Unpacking reads the histories only, so two threads can do it at once.
-    const auto source = [&frames](size_t nIndex, GpuFrameHeader *pHeader, GpuSampleArray *pSamples) {
-        const auto [pHistory, pEntry] = frames[nIndex];
-        *pHeader = pEntry->header;
-        // A frame that came without samples goes out so again (its placeholder is the
-        // history's); one whose records could not be stored is left out.
-        if (pHeader->SampleCount() == 0)
-            return pSamples->SetCount(0);
-        if (pEntry->sampleCount == 0 || !pHistory->DecodeSamples(*pEntry, pSamples))
-            return false;
-        pHeader->SetSampleCount(uint32(pSamples->Count()));
-        return true;
-    };
-    bWritten = bWritten && writer.AppendFrames(frames.size(), source);
-    if (!writer.Close() || !bWritten) {
-        *pError = QString::fromStdString(writer.Error());
-        return false;
-    }
-    return true;
+    return QFileDialog::getSaveFileName(this, sCaption, QString(), sFilter, nullptr);
 }
 
 void CQCGPUProfilerDeviceWindow::SaveCapture()
 {
-    QString sFileName = SaveFileNameHook() ? SaveFileNameHook()(this)
-                                           : QFileDialog::getSaveFileName(this, QStringLiteral("Save Capture..."), QString(),
-                                                                          QStringLiteral("GPU Captures (*.gpucap)"), nullptr);
+    QString sFileName = SaveFileName(QStringLiteral("Save Capture..."), QStringLiteral("GPU Captures (*.gpucap)"));
     if (sFileName.isEmpty())
         return;
     if (QFileInfo(sFileName).suffix().isEmpty())
         sFileName += QStringLiteral(".gpucap");
-    QString sError;
-    if (WriteCapture(sFileName, &sError))
+    std::string sError;
+    if (intake.WriteCapture(sFileName.toStdString(), targetName.toStdString(), &sError))
         statusBar()->showMessage(QStringLiteral("Capture saved to %1").arg(sFileName), 10000);
     else
-        QMessageBox::warning(this, QStringLiteral("GPU Profiler"), QStringLiteral("Could not save the capture: %1").arg(sError),
-                             QMessageBox::Ok);
-}
-
-double CQCGPUProfilerDeviceWindow::RemoveBubblesAndTotal(GpuSampleArray &samples) const
-{
-    double flCpu = 0.0;
-    double flGpu = 0.0;
-    for (GpuSampleRecord &sample : samples) {
-        if (removeBubbles) {
-            sample.SetCpuStartTime(flCpu);
-            sample.SetGpuStartTime(flGpu);
-        }
-        flCpu += sample.CpuTime();
-        flGpu += sample.GpuTime();
-    }
-    return flGpu;
+        QMessageBox::warning(this, QStringLiteral("GPU Profiler"),
+                             QStringLiteral("Could not save the capture: %1").arg(QString::fromStdString(sError)), QMessageBox::Ok);
 }
 
 void CQCGPUProfilerDeviceWindow::ShowSelectedRecords()
@@ -832,21 +617,9 @@ void CQCGPUProfilerDeviceWindow::ShowSelectedRecords()
     if (selectedFrame->serial == shownSerial)
         return;
     shownFrame.header = selectedFrame->header;
-    shownSerial = frameHistory.DecodeSamples(*selectedFrame, &shownSamples) ? selectedFrame->serial : 0;
+    shownSerial = intake.Shown().DecodeSamples(*selectedFrame, &shownSamples) ? selectedFrame->serial : 0;
     if (!shownSerial)
         shownSamples.Purge();
-}
-
-void CQCGPUProfilerDeviceWindow::AppendHistoryColumn()
-{
-    // Appending a column of items only announces the new column; putting an item into an
-    // existing cell would make every view re-lay out all of its cells.
-    const int nColumn = historyModel->columnCount();
-    auto *pItem = new QStandardItem;
-    pItem->setEditable(false);
-    pItem->setData(frameHistory.EntryAt(nColumn)->totalGpuTime, CQBarGraphItemDelegate::kTotalGpuTimeRole);
-    historyModel->appendColumn({pItem});
-    historyTable->setColumnWidth(nColumn, kHistoryColumnWidth);
 }
 
 QList<QPair<int, int>> CQCGPUProfilerDeviceWindow::SelectedColumnRuns(const QItemSelection &selection)
@@ -879,30 +652,15 @@ QItemSelection CQCGPUProfilerDeviceWindow::SelectionOfColumnRuns(const QList<QPa
 
 void CQCGPUProfilerDeviceWindow::RebuildHistoryTable()
 {
-    const int32 nCount = frameHistory.Count();
-    const int32 nHead = frameHistory.Head();
-    const int32 nDropped = (nHead - tableHead + FrameHistory::kSlots) % FrameHistory::kSlots;
-
-    // Recorded frames never change, so the table only needs the columns of the frames that came
-    // and went since the last recording. The selection stays on the same column numbers, as it
-    // would if every column had been refilled in place.
+    // The selection stays on the same column numbers when frames go at the front, as it would if
+    // every column had been refilled in place.
     QItemSelectionModel *pSelection = historyTable->selectionModel();
-    if (tableCount >= 0 && nCount > 0 && nDropped <= tableCount && nCount == tableCount - nDropped + 1) {
-        QList<QPair<int, int>> selectedColumns;
-        if (nDropped > 0) {
-            selectedColumns = SelectedColumnRuns(pSelection->selection());
-            historyModel->removeColumns(0, nDropped);
-        }
-        AppendHistoryColumn();
-        if (nDropped > 0)
-            pSelection->select(SelectionOfColumnRuns(selectedColumns), QItemSelectionModel::ClearAndSelect);
-    } else {
-        historyModel->removeColumns(0, historyModel->columnCount());
-        for (int32 p = 0; p < nCount; ++p)
-            AppendHistoryColumn();
-    }
-    tableHead = nHead;
-    tableCount = nCount;
+    const int32 nDropped = historyModel->DroppedSinceSync();
+    const QList<QPair<int, int>> selectedColumns = nDropped > 0 ? SelectedColumnRuns(pSelection->selection()) : QList<QPair<int, int>>();
+    historyModel->Sync();
+    if (nDropped > 0)
+        pSelection->select(SelectionOfColumnRuns(selectedColumns), QItemSelectionModel::ClearAndSelect);
+    const int32 nCount = historyModel->columnCount();
     if (nCount == 0)
         return;
 
@@ -953,15 +711,16 @@ void CQCGPUProfilerDeviceWindow::ConfigureSamplesTree()
     samplesTree->setSortingEnabled(!hierarchical);
     samplesTree->setItemsExpandable(hierarchical);
     if (!hierarchical)
-        samplesTree->sortByColumn(1, Qt::AscendingOrder);
+        samplesTree->sortByColumn(SAMPLE_COLUMN_INDEX, Qt::AscendingOrder);
     // Without a model (live) the tree has no columns to hide, expand or size.
     if (samplesTree->model() != sampleModel)
         return;
-    samplesTree->setColumnHidden(0, !hierarchical);
-    for (int c = 1; c <= 4; ++c)
+    // The tree column names the sample while hierarchical; flat, its path parts do.
+    samplesTree->setColumnHidden(SAMPLE_COLUMN_NAME, !hierarchical);
+    for (int c = SAMPLE_COLUMN_INDEX; c <= SAMPLE_COLUMN_CONTEXT; ++c)
         samplesTree->setColumnHidden(c, hierarchical);
-    samplesTree->setColumnHidden(5, true);
-    for (int c = 31; c < kSampleColumnCount; ++c)
+    samplesTree->setColumnHidden(SAMPLE_COLUMN_GPU_START, true);
+    for (int c = SAMPLE_COLUMN_FIRST_HISTOGRAM; c < kSampleColumnCount; ++c)
         samplesTree->setColumnHidden(c, true);
     ApplyExpandDepth();
     // Hidden columns are fitted when a layout change shows them; measuring them now would only
@@ -975,9 +734,9 @@ void CQCGPUProfilerDeviceWindow::ConfigureSamplesTree()
 void CQCGPUProfilerDeviceWindow::ApplyExpandDepth()
 {
     const QScopedValueRollback<bool> expanding(expandingRows, true);
-    if (expandDepth == 0)
+    if (expandDepth == EXPAND_NONE)
         samplesTree->collapseAll();
-    else if (expandDepth == 1)
+    else if (expandDepth == EXPAND_ONE_LEVEL)
         samplesTree->expandToDepth(0);
     else
         samplesTree->expandAll();

@@ -8,24 +8,21 @@
 // records the newest one and selects it. A window opened for a capture file records every frame
 // as it arrives instead, and the next tick shows them paused on the newest one.
 
-#include "gpuprofiler/devicewindow/frame_history.h"
+#include "gpuprofiler/devicewindow/frame_intake.h"
+#include "gpuprofiler/plugin/profiler_protocol.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QGraphicsScene>
-#include <QHash>
 #include <QItemSelection>
 #include <QLoggingCategory>
 #include <QMainWindow>
 #include <QModelIndex>
 
-#include <functional>
-#include <memory>
-#include <vector>
-
 // The profiler's own log lines (what a target got wrong), each starting with the target's name.
 Q_DECLARE_LOGGING_CATEGORY(lcGpuProfiler)
 
+class CFrameHistoryModel;
 class CGpuFrameProfileModel;
 class CQGPUResourceWidget;
 class CQStatsDisplayWidget;
@@ -33,7 +30,6 @@ class CQTimelineView;
 class QAction;
 class QComboBox;
 class QLabel;
-class QStandardItemModel;
 class QTableView;
 class QTreeView;
 
@@ -63,67 +59,14 @@ public:
     // The user closed the window; it must be deleted later, not inside its own close event.
     bool IsClosingByUser() const { return closingByUser; }
 
-    // Writes every recorded frame of every listed swap chain (in the order they were listed,
-    // oldest frame first) and the last texture and buffer lists into a capture file; false with
-    // a message naming the file when it cannot be written.
-    bool WriteCapture(const QString &sPath, QString *pError);
-    // "File" > "Save Capture...": asks for a file name and writes the capture there. Not a slot:
-    // the window's slots are the sixteen its callers know by position.
-    void SaveCapture();
-
-    // Where "Save as CSV..." and "Save Capture..." get their file name; the file dialog unless
-    // set (tests set it).
-    using SaveFileNameProvider = std::function<QString(QWidget *pParent)>;
-    static void SetSaveFileNameProvider(SaveFileNameProvider provider);
-
-    // Read access for the tests and the benchmarks.
-    uint32 WindowId() const { return windowId; }
-    bool IsCaptureWindow() const { return captureWindow; }
-    // The frames recorded for listed swap chain nChain (the shown history for the selected one);
-    // null when none were.
-    const FrameHistory *SwapChainHistory(int32 nChain) const;
-    // The last resource lists received, as they came; empty before the first.
-    const GrowableArray<uint8> &LastTextureList() const { return lastTextureList; }
-    const GrowableArray<uint8> &LastBufferList() const { return lastBufferList; }
-    const QByteArray &TargetName() const { return targetName; }
-    FrameHistory &History() { return frameHistory; }
-    FrameHistoryEntry *SelectedFrame() const { return selectedFrame; }
-    // The selected frame's header and records, as the model, the timeline and the export read
-    // them; null when no frame is selected.
+    // The frames, swap chains and lists this window holds, and its history's memory bound.
+    CFrameIntake &Intake() { return intake; }
+    const CFrameIntake &Intake() const { return intake; }
+    // The selected frame's entry, and its header and records as the model, the timeline and the
+    // export read them; null when no frame is selected.
+    const FrameHistoryEntry *SelectedFrame() const { return selectedFrame; }
     const GpuFrame *ShownFrame() const { return selectedFrame ? &shownFrame : nullptr; }
-    CGpuFrameProfileModel *SampleModel() const { return sampleModel; }
-    CQTimelineView *TimelineView() const { return timelineView; }
-    QTreeView *SamplesTree() const { return samplesTree; }
-    QTableView *HistoryTable() const { return historyTable; }
-    QStandardItemModel *HistoryModel() const { return historyModel; }
-    CQStatsDisplayWidget *FrameStatsPanel() const { return frameStatsPanel; }
-    CQStatsDisplayWidget *InspectorPanel() const { return inspectorPanel; }
-    CQGPUResourceWidget *ResourceWindow() const { return resourceWindow; }
-    QComboBox *SwapChainCombo() const { return swapChainCombo; }
-    QAction *PauseAction() const { return pauseAction; }
-    QAction *FlushingAction() const { return flushingAction; }
-    QAction *RemoveBubblesAction() const { return removeBubblesAction; }
-    const GrowableArray<uint64> &SwapChains() const { return swapChains; }
-    // Frames of swap chains beyond kMaxSwapChains, which are neither listed nor recorded.
-    uint64 UnlistedSwapChainFrames() const { return unlistedSwapChainFrames; }
-    // The status line's text; empty while nothing was dropped.
-    QString StatusText() const;
-    uint64 SelectedSwapChain() const { return selectedSwapChain; }
-    int32 PendingFrameCount() const { return pendingFrames.Count(); }
-    bool IsPaused() const { return paused; }
-    double TimelineOrigin() const { return timelineOrigin; }
-    int32 ExpandDepth() const { return expandDepth; }
 
-    // The pending queue holds at most this many frames, oldest first, and waiting frames other
-    // than the newest hold at most this many bytes of samples.
-    static constexpr int32 kMaxPendingFrames = 129;
-    static constexpr int64 kMaxPendingSampleBytes = int64(64) << 20;
-    // No swap chain chosen yet.
-    static constexpr uint64 kNoSwapChain = 0xFFFFFFFFu;
-    // The combo box lists at most this many swap chains, far more than a game presents to; a
-    // target inventing a new id for every frame must not grow it without end. Frames of further
-    // swap chains are counted and dropped, and the first of them is logged.
-    static constexpr int32 kMaxSwapChains = 64;
     // Kinds of malformed content told apart in the log.
     static constexpr int kContentErrorKinds = 16;
     // A kind of mistake is logged again at most this often, with how many came in between.
@@ -148,35 +91,28 @@ public slots:
     void ExpandTreeViewTwoDeep();
 
 protected:
+    // Where "Save as CSV..." and "Save Capture..." write: the toolkit's save-file dialog with this
+    // caption and filter; empty when the user cancels it.
+    virtual QString SaveFileName(const QString &sCaption, const QString &sFilter);
     void closeEvent(QCloseEvent *pEvent) override;
+    // The user's locale changed: numbers are shown in the new one.
+    void changeEvent(QEvent *pEvent) override;
 
 private:
     void BuildContents();
-    void SendCommand(uint32 nCode, uint32 nValue);
-    void ProcessFrame(PendingFrame &pending);
-    // For every listed swap chain besides the selected one, records the newest of the frames
-    // that waited with the one just processed (pendingFrames[0..nNewest)).
-    void KeepOtherSwapChains(int32 nNewest);
-    // The place of the frame's swap chain in swapChains, listing it when it is new; -1 for a
-    // swap chain beyond kMaxSwapChains.
-    int32 ListSwapChain(const GpuFrameHeader &header);
-    // The frames recorded for swap chain nChain: frameHistory for the selected one.
-    FrameHistory &HistoryOf(int32 nChain);
-    // Its entry of otherHistories, made when first needed.
-    FrameHistory &KeptHistory(int32 nChain);
-    // Records a complete frame of swap chain nChain as the history keeps it (bubbles removed if
-    // asked, a placeholder for a frame without samples); samples is changed on the way.
-    FrameHistoryEntry &RecordFrame(int32 nChain, const GpuFrameHeader &header, GpuSampleArray &samples);
-    // Keeps the frames of all swap chains within frameHistory's memory bound: frames kept only
-    // for saving go first and never push out shown ones.
-    void KeepWithinMemoryBound();
+    void SendCommand(GpuProfilerCommand nCommand, uint32 nValue);
+    // "File" > "Save Capture...": asks for a file name and writes the capture there. Not a slot:
+    // the window's slots are the sixteen its callers know by position.
+    void SaveCapture();
+    // Lists in the combo box the swap chains the intake listed since, and logs the first frame of
+    // a swap chain beyond the limit.
+    void ShowNewSwapChains();
     // A capture's window: the selected swap chain's frames in the bar table, paused on the newest.
     void ShowCapturedFrames();
-    double RemoveBubblesAndTotal(GpuSampleArray &samples) const;
     // Makes the shown frame the selected one, unpacking its records unless they are shown already.
     void ShowSelectedRecords();
+    // The history row follows the ring, and its newest column becomes the selected frame.
     void RebuildHistoryTable();
-    void AppendHistoryColumn();
     // The selected columns of the history row as sorted runs, touching runs joined.
     static QList<QPair<int, int>> SelectedColumnRuns(const QItemSelection &selection);
     QItemSelection SelectionOfColumnRuns(const QList<QPair<int, int>> &runs) const;
@@ -184,7 +120,6 @@ private:
     void AttachSamplesTree();
     void ConfigureSamplesTree();
     void ApplyExpandDepth();
-    void ReleasePendingFrames();
 
     QByteArray targetName;
     uint32 windowId;
@@ -201,23 +136,9 @@ private:
     CQStatsDisplayWidget *frameStatsPanel = nullptr;
     CQStatsDisplayWidget *inspectorPanel = nullptr;
     QTableView *historyTable = nullptr;
-    QStandardItemModel *historyModel = nullptr;
+    CFrameHistoryModel *historyModel = nullptr;
     CQGPUResourceWidget *resourceWindow = nullptr;
-    GrowableArray<uint64> swapChains;
-    // Place of each listed swap chain in swapChains, so that a frame finds its swap chain
-    // without walking the list.
-    QHash<quint64, int32> swapChainIndex;
-    uint64 unlistedSwapChainFrames = 0;
-    uint64 selectedSwapChain = kNoSwapChain;
-    FrameHistory frameHistory;
-    // The frames of the listed swap chains other than the selected one, the most recent up to
-    // 499 each, kept for "Save Capture..." (entry i for swapChains[i]; the selected chain's are
-    // frameHistory, and a capture's window shows them when their swap chain is picked).
-    std::vector<std::unique_ptr<FrameHistory>> otherHistories;
-    // The last texture and buffer lists received, as they came (the link bounds their size).
-    GrowableArray<uint8> lastTextureList;
-    GrowableArray<uint8> lastBufferList;
-    const bool captureWindow;
+    CFrameIntake intake;
     // A capture's frames arrived since the last tick, which shows them.
     bool captureArrived = false;
     FrameHistoryEntry *selectedFrame = nullptr;
@@ -227,17 +148,23 @@ private:
     GpuSampleArray shownSamples;
     uint64 shownSerial = 0;
     CGpuFrameProfileModel *sampleModel = nullptr;
-    GrowableArray<PendingFrame> pendingFrames;
     bool paused = false;
     bool pausedAtLastTick = false;
-    bool removeBubbles = true;
     bool pipelineFlushing = true;
     bool hierarchical = true;
+    // A TimerCallback never runs inside another one of this window (a combo-box change inside a
+    // tick runs the callback again).
+    bool timerCallbackRunning = false;
+    bool swapChainLimitLogged = false;
 
-    // The ring slot of the history table's first column and the number of columns it mirrors,
-    // so that a recording only adds (and, once full, drops) one column instead of refilling all.
-    int32 tableHead = 0;
-    int32 tableCount = 0;
+    // What expandDepth asks of the tree.
+    enum
+    {
+        EXPAND_NONE = 0,
+        EXPAND_ONE_LEVEL = 1,
+        EXPAND_ALL = 2,
+    };
+
     bool closingCommandsSent = false;
     bool closingByUser = false;
     bool expandingRows = false; // the tree is being expanded or collapsed as a whole

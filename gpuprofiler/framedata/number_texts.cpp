@@ -13,12 +13,32 @@ QString *CachedIntegers()
     return s_texts;
 }
 
+QString *CachedZeros()
+{
+    static QString s_zeros[kCachedZeroDecimals];
+    return s_zeros;
+}
+
+QLocale &KeptLocale()
+{
+    static QLocale s_locale;
+    return s_locale;
+}
+
 } // namespace
 
 const QLocale &CNumberTexts::Locale()
 {
-    static const QLocale s_locale;
-    return s_locale;
+    return KeptLocale();
+}
+
+void CNumberTexts::FollowDefaultLocale()
+{
+    KeptLocale() = QLocale();
+    for (uint32 i = 0; i < kCachedIntegers; ++i)
+        CachedIntegers()[i] = QString();
+    for (int i = 0; i < kCachedZeroDecimals; ++i)
+        CachedZeros()[i] = QString();
 }
 
 QString CNumberTexts::Integer(uint32 nValue)
@@ -37,8 +57,7 @@ QString CNumberTexts::Fixed(double flValue, int nDecimals)
     static const double s_positiveZero = 0.0;
     if (nDecimals >= 0 && nDecimals < kCachedZeroDecimals &&
         std::memcmp(&flValue, &s_positiveZero, sizeof(double)) == 0) {
-        static QString s_zeros[kCachedZeroDecimals];
-        QString &text = s_zeros[nDecimals];
+        QString &text = CachedZeros()[nDecimals];
         if (text.isNull())
             text = Locale().toString(0.0, 'f', nDecimals);
         return text;

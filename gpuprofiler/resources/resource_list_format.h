@@ -7,12 +7,22 @@
 #include <QLocale>
 #include <QString>
 
-// The locale that formats sizes: the default locale as it was when a list first needed it,
-// kept for the life of the process.
+// The locale that formats sizes: the default locale as it was when a list first needed it, or
+// when FollowDefaultResourceLocale took it anew (the user's locale changed).
+inline QLocale &KeptResourceSizeLocale()
+{
+    static QLocale s_Locale;
+    return s_Locale;
+}
+
 inline const QLocale &ResourceSizeLocale()
 {
-    static const QLocale s_Locale;
-    return s_Locale;
+    return KeptResourceSizeLocale();
+}
+
+inline void FollowDefaultResourceLocale()
+{
+    KeptResourceSizeLocale() = QLocale();
 }
 
 // "%1 KB": whole kilobytes, truncated, with the locale's digit grouping.

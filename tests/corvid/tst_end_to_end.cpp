@@ -204,14 +204,15 @@ QList<QList<QByteArray>> FrameCsvs(CQCGPUProfilerDeviceWindow &window)
 {
     QList<QList<QByteArray>> chains;
     GpuSampleArray samples;
-    for (int32 c = 0; c < window.SwapChains().Count(); ++c) {
-        if (window.IsCaptureWindow())
-            window.SwapChainCombo()->setCurrentIndex(c);
-        const FrameHistory &history = *window.SwapChainHistory(c);
+    const CFrameIntake &intake = window.Intake();
+    for (int32 c = 0; c < intake.SwapChainCount(); ++c) {
+        if (intake.IsCapture())
+            window.findChild<QComboBox *>()->setCurrentIndex(c);
+        const FrameHistory &history = *intake.SwapChainHistory(c);
         QList<QByteArray> csvs;
         for (int32 p = 0; p < history.Count(); ++p) {
             const GpuFrame frame{history.EntryAt(p)->header, &samples};
-            const bool bShown = window.SwapChains()[c] == window.SelectedSwapChain();
+            const bool bShown = intake.SwapChainId(c) == intake.SelectedSwapChain();
             if (bShown)
                 window.SetSelectedFrame(p);
             else
@@ -667,28 +668,29 @@ private slots:
             // Ticks as often as frames come, so that both swap chains fill up in seconds.
             QVERIFY(WaitFor([&] {
                 pLive->TimerCallback();
-                const FrameHistory *pOther = pLive->SwapChainHistory(1);
-                return pLive->History().Count() == 499 && pOther && pOther->Count() == 499 && !pLive->LastBufferList().IsEmpty();
+                const FrameHistory *pOther = pLive->Intake().SwapChainHistory(1);
+                return pLive->Intake().Shown().Count() == 499 && pOther && pOther->Count() == 499 &&
+                       !pLive->Intake().LastBufferList().IsEmpty();
             }, 60000));
-            pLive->PauseAction()->setChecked(true);
+            Action(pLive, "Pause")->setChecked(true);
             pLive->TimerCallback();
-            CQCGPUProfilerDeviceWindow::SetSaveFileNameProvider([&](QWidget *) { return sPath; });
-            pLive->SaveCapture();
-            CQCGPUProfilerDeviceWindow::SetSaveFileNameProvider({});
+            AnswerFileDialog(sPath);
+            Action(pLive, "Save Capture...")->trigger();
 
             CQCGPUProfilerDeviceWindow *pCapture = open(capture);
-            QVERIFY(pCapture && pCapture->IsCaptureWindow());
+            QVERIFY(pCapture && pCapture->Intake().IsCapture());
             QVERIFY(WaitFor([&] { return capture.FramesPlayed() == 998; }));
             pCapture->TimerCallback();
-            QVERIFY(pCapture->IsPaused());
-            QCOMPARE(pCapture->SelectedFrame(), pCapture->History().EntryAt(498));
+            QVERIFY(Action(pCapture, "Pause")->isChecked());
+            QCOMPARE(pCapture->SelectedFrame(), pCapture->Intake().Shown().EntryAt(498));
             QCOMPARE(FrameCsvs(*pCapture), FrameCsvs(*pLive));
             const auto bytes = [](const GrowableArray<uint8> &list) { return QByteArray(reinterpret_cast<const char *>(list.Base()), list.Count()); };
-            QCOMPARE(bytes(pCapture->LastTextureList()), bytes(pLive->LastTextureList()));
-            QCOMPARE(bytes(pCapture->LastBufferList()), bytes(pLive->LastBufferList()));
+            QCOMPARE(bytes(pCapture->Intake().LastTextureList()), bytes(pLive->Intake().LastTextureList()));
+            QCOMPARE(bytes(pCapture->Intake().LastBufferList()), bytes(pLive->Intake().LastBufferList()));
             // The capture's resource window shows them without a target to ask.
+            TopLevel("CQGPUResourceWidget")->hide(); // the live window's
             pCapture->ShowGPUResourceWindow();
-            QCOMPARE(ResourceRows(pCapture->ResourceWindow()), QList<int>({30, 40}));
+            QCOMPARE(ResourceRows(TopLevel("CQGPUResourceWidget")), QList<int>({30, 40}));
             tool.OnConnectionClosed(&capture);
             tool.OnConnectionClosed(&live);
         }

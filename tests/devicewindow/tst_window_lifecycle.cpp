@@ -1,16 +1,12 @@
 // Windows as the subtool makes and ends them, seen from a fake host: the commands that reach the
-// target, a window closed by its user, a closed connection, and frames and lists travelling from
-// chunks to the window.
+// target, a window closed by its user, a closed connection, and each finished frame handed to
+// the window once.
 
 #include "gpuprofiler/devicewindow/device_window.h"
-#include "gpuprofiler/framedata/frame_profile_model.h"
 #include "gpuprofiler/plugin/gpuprofiler_tool.h"
 #include "gpuprofiler/plugin/profiler_protocol.h"
-#include "gpuprofiler/resources/gpu_buffer_list_widget.h"
-#include "gpuprofiler/resources/gpu_resource_widget.h"
 #include "target/frame_builder.h"
 #include "target/frame_chunker.h"
-#include "target/frame_generator.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/test_support.h"
 
@@ -58,15 +54,8 @@ private slots:
         host.current = &connection;
         QVERIFY(Tool().ShowForCurrentConnection());
         CQCGPUProfilerDeviceWindow *pWindow = WindowOf(&connection);
-        QVERIFY(pWindow);
-        QVERIFY(pWindow->isVisible());
-        QCOMPARE(pWindow->windowTitle(), QStringLiteral("GPU Profiler - Demo Target "));
+        QVERIFY(pWindow && pWindow->isVisible());
         QCOMPARE(connection.Commands(), Commands({{1, 1}, {0, 1}}));
-
-        // Asking again raises the same window and sends nothing.
-        QVERIFY(Tool().ShowForCurrentConnection());
-        QCOMPARE(WindowOf(&connection), pWindow);
-        QCOMPARE(connection.Commands().size(), 2);
 
         // The target comes back to state 3: the window repeats its commands.
         Tool().OnConnectionStateChanged(&connection, CORVID_CONNECTION_DISCONNECTED);
@@ -150,68 +139,16 @@ private slots:
                 for (const TargetChunk &chunk : chunks)
                     QVERIFY(connection.Deliver(chunk.nChunkId, Bytes(chunk.payload)));
                 // Each tick records the newest frame handed over since the last one.
-                const int32 nBefore = pWindow->History().Count();
-                const int32 nPending = pWindow->PendingFrameCount();
+                const int32 nBefore = pWindow->Intake().Shown().Count();
+                const int32 nPending = pWindow->Intake().PendingCount();
                 pWindow->TimerCallback();
                 if (nPending > 0) {
                     QCOMPARE(nPending, 1);
-                    QCOMPARE(pWindow->History().Count(), nBefore + 1);
+                    QCOMPARE(pWindow->Intake().Shown().Count(), nBefore + 1);
                     counts << int(pWindow->SelectedFrame()->header.SampleCount());
                 }
             }
             QCOMPARE(counts, handedOver);
-            Tool().OnConnectionClosed(&connection);
-            host.current = nullptr;
-        }
-        GPUPROF_COMPARE_NO_LEAKS(before);
-    }
-
-    void framesTravelFromChunksToTheScreen()
-    {
-        AllocationSnapshot before;
-        {
-            CFakeCorvidConnection connection("Game");
-            host.current = &connection;
-            Tool().RegisterDataTypes(&connection);
-            QVERIFY(Tool().ShowForCurrentConnection());
-            CQCGPUProfilerDeviceWindow *pWindow = WindowOf(&connection);
-
-            CFrameGenerator generator(21);
-            for (SampleChunkForm form : {SampleChunkForm::Plain, SampleChunkForm::Packed}) {
-                const TargetFrame frame = generator.NextFrame();
-                CFrameChunker chunker(form);
-                std::vector<TargetChunk> chunks;
-                chunker.Split(frame, chunks);
-                QVERIFY(chunks.size() > 2);
-                for (const TargetChunk &chunk : chunks)
-                    QVERIFY(connection.Deliver(chunk.nChunkId, Bytes(chunk.payload)));
-                QCOMPARE(pWindow->PendingFrameCount(), 1);
-                pWindow->TimerCallback();
-                // The records arrive and are recorded unchanged but for the start times that
-                // bubble removal rewrites; what is shown is what is recorded.
-                GpuSampleArray recorded;
-                QVERIFY(pWindow->History().DecodeSamples(*pWindow->SelectedFrame(), &recorded));
-                QCOMPARE(size_t(recorded.Count()), frame.samples.size());
-                QVERIFY(std::memcmp(recorded.Base(), pWindow->ShownFrame()->Samples(), frame.samples.size() * 408) == 0);
-                for (int32 i = 0; i < recorded.Count(); ++i) {
-                    QCOMPARE(QByteArray(reinterpret_cast<const char *>(&recorded[i]) + 32, 408 - 32),
-                             QByteArray(reinterpret_cast<const char *>(&frame.samples[size_t(i)]) + 32, 408 - 32));
-                    QCOMPARE(recorded[i].GpuTime(), frame.samples[size_t(i)].GpuTime());
-                }
-                QCOMPARE(pWindow->SampleModel()->frameTotals().Draws(), [&] {
-                    uint16 n = 0;
-                    for (const GpuSampleRecord &s : frame.samples)
-                        n = uint16(n + s.Draws());
-                    return n;
-                }());
-            }
-
-            // Lists go to the resource window once it exists.
-            const QByteArray buffers = QByteArray::fromHex("01000000" "00" "0010" "00000100" "00000080" "00001000") + "VB0" + '\0';
-            QVERIFY(connection.Deliver(GPU_PROFILER_CHUNK_BUFFERS, buffers));
-            pWindow->ShowGPUResourceWindow();
-            QVERIFY(connection.Deliver(GPU_PROFILER_CHUNK_BUFFERS, buffers));
-            QCOMPARE(pWindow->ResourceWindow()->BufferList()->findChild<QAbstractItemModel *>() != nullptr, true);
             Tool().OnConnectionClosed(&connection);
             host.current = nullptr;
         }

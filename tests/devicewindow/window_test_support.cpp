@@ -1,33 +1,41 @@
 #include "tests/devicewindow/window_test_support.h"
 
 #include "gpuprofiler/devicewindow/subtool_link.h"
+#include "gpuprofiler/framedata/frame_profile_model.h"
+#include "gpuprofiler/framedata/stats_display_widget.h"
+#include "gpuprofiler/timeline/timeline_view.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDockWidget>
+#include <QTableView>
+#include <QTreeView>
 
 #include <cstdio>
 #include <cstring>
 
-QList<SentCommand> CommandRecorder::s_Sent;
-QList<uint32> CommandRecorder::s_Forgotten;
+QList<uint32> CommandRecorder::s_WindowIds;
 
 namespace {
 
+Commands s_Sent;
+
 bool RecordSend(uint32 nWindowId, uint32 nCode, uint32 nValue)
 {
-    CommandRecorder::s_Sent.append({nWindowId, nCode, nValue});
+    CommandRecorder::s_WindowIds.append(nWindowId);
+    s_Sent.append({nCode, nValue});
     return true;
 }
 
-void RecordForget(uint32 nWindowId)
-{
-    CommandRecorder::s_Forgotten.append(nWindowId);
-}
+void IgnoreForget(uint32) {}
 
 } // namespace
 
 CommandRecorder::CommandRecorder()
 {
     s_Sent.clear();
-    s_Forgotten.clear();
-    SetSubToolLink({&RecordSend, &RecordForget});
+    s_WindowIds.clear();
+    SetSubToolLink({&RecordSend, &IgnoreForget});
 }
 
 CommandRecorder::~CommandRecorder()
@@ -35,20 +43,32 @@ CommandRecorder::~CommandRecorder()
     SetSubToolLink({nullptr, nullptr});
 }
 
-QList<QPair<uint32, uint32>> CommandRecorder::Take()
+Commands CommandRecorder::Take()
 {
-    QList<QPair<uint32, uint32>> commands;
-    for (const SentCommand &command : std::as_const(s_Sent))
-        commands.append({command.nCode, command.nValue});
-    s_Sent.clear();
-    return commands;
+    return std::exchange(s_Sent, {});
 }
 
-QList<uint32> CommandRecorder::TakeForgotten()
+WindowParts::WindowParts(QWidget &w) : window(w)
 {
-    QList<uint32> forgotten = s_Forgotten;
-    s_Forgotten.clear();
-    return forgotten;
+    for (QTableView *pView : window.findChildren<QTableView *>())
+        pHistory = pView->itemDelegateForRow(0) ? pView : pHistory; // the bars' table
+    pTree = window.findChild<QTreeView *>();
+    pTimeline = window.findChild<CQTimelineView *>();
+    pSwapChains = window.findChild<QComboBox *>();
+    pModel = window.findChild<CGpuFrameProfileModel *>();
+    for (QDockWidget *pDock : window.findChildren<QDockWidget *>()) {
+        auto *pPanel = qobject_cast<CQStatsDisplayWidget *>(pDock->widget());
+        (pDock->windowTitle() == QStringLiteral("Inspector") ? pInspector : pFrameStats) = pPanel;
+    }
+}
+
+QAction *WindowParts::Action(const char *pszText) const
+{
+    for (QAction *pAction : window.findChildren<QAction *>()) {
+        if (pAction->text() == QLatin1String(pszText))
+            return pAction;
+    }
+    return nullptr;
 }
 
 void HandOver(CQCGPUProfilerDeviceWindow &window, const TargetFrame &frame)

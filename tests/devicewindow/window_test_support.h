@@ -1,6 +1,7 @@
 #pragma once
-// Pieces shared by the device window tests: a subtool link that records what windows send, and
-// feeding frames the way the subtool hands them over.
+// Pieces shared by the device window tests: a subtool link that records what windows send, a
+// window whose save dialog answers with a set name, the window's parts found as a user finds
+// them, and frames handed over the way the subtool hands them.
 
 #include "gpuprofiler/devicewindow/device_window.h"
 #include "target/frame_builder.h"
@@ -10,13 +11,14 @@
 
 #include <vector>
 
-struct SentCommand
-{
-    uint32 nWindowId;
-    uint32 nCode;
-    uint32 nValue;
-    bool operator==(const SentCommand &o) const { return nWindowId == o.nWindowId && nCode == o.nCode && nValue == o.nValue; }
-};
+class CQStatsDisplayWidget;
+class CQTimelineView;
+class QAction;
+class QComboBox;
+class QTableView;
+class QTreeView;
+
+using Commands = QList<QPair<uint32, uint32>>;
 
 // Installs a link whose commands and forgotten windows are recorded here.
 class CommandRecorder
@@ -24,12 +26,40 @@ class CommandRecorder
 public:
     CommandRecorder();
     ~CommandRecorder();
-    // (code, value) pairs sent by any window since construction or the last Take().
-    QList<QPair<uint32, uint32>> Take();
-    QList<uint32> TakeForgotten();
+    // (code, value) pairs sent since construction or the last Take().
+    Commands Take();
+    // The window id of every command sent since construction.
+    static QList<uint32> s_WindowIds;
+};
 
-    static QList<SentCommand> s_Sent;
-    static QList<uint32> s_Forgotten;
+// A window whose "Save as CSV..." and "Save Capture..." answer with sSaveFileName (empty: the
+// user cancels) instead of asking.
+class CTestWindow : public CQCGPUProfilerDeviceWindow
+{
+public:
+    explicit CTestWindow(const char *pszName = "Game", uint32 nId = 7, bool bCapture = false)
+        : CQCGPUProfilerDeviceWindow(pszName, nId, bCapture)
+    {
+    }
+    QString sSaveFileName;
+
+protected:
+    QString SaveFileName(const QString &, const QString &) override { return sSaveFileName; }
+};
+
+// The widgets of a window.
+struct WindowParts
+{
+    explicit WindowParts(QWidget &window);
+    QAction *Action(const char *pszText) const;
+    QWidget &window;
+    QTableView *pHistory = nullptr;
+    QTreeView *pTree = nullptr;
+    CQTimelineView *pTimeline = nullptr;
+    QComboBox *pSwapChains = nullptr;
+    CGpuFrameProfileModel *pModel = nullptr;
+    CQStatsDisplayWidget *pFrameStats = nullptr;
+    CQStatsDisplayWidget *pInspector = nullptr;
 };
 
 // Hands a frame to the window as the subtool does (header pointer and a sample array that the
