@@ -4,7 +4,7 @@
 // their name, state, the chunk types that tools registered and the traffic counters alike, and
 // hand a received chunk to its tool the same way.
 
-#include "corvid/link_protocol.h"
+#include "wire/wire_link.h"
 #include "gpuprofiler/host/corvid_interfaces.h"
 
 #include <QByteArray>

@@ -17,7 +17,7 @@
 //        --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 #include "gpuprofiler/devicewindow/device_window.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "wire/wire_profiler.h"
 #include "gpuprofiler/framedata/frame_profile_model.h"
 #include "target/frame_generator.h"
 

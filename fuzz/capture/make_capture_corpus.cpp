@@ -4,7 +4,7 @@
 // Usage: make_capture_corpus <dir>
 
 #include "capture/capture_writer.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "wire/wire_profiler.h"
 #include "target/frame_generator.h"
 
 #include <cstdio>

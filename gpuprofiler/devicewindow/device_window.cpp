@@ -6,7 +6,7 @@
 #include "gpuprofiler/devicewindow/subtool_link.h"
 #include "gpuprofiler/framedata/frame_profile_model.h"
 #include "gpuprofiler/framedata/stats_display_widget.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "wire/wire_profiler.h"
 #include "gpuprofiler/resources/gpu_buffer_list_widget.h"
 #include "gpuprofiler/resources/gpu_resource_widget.h"
 #include "gpuprofiler/resources/texture_list_widget.h"

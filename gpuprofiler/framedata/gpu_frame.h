@@ -2,7 +2,7 @@
 // One frame as the sample model, the timeline and the CSV export read it.
 
 #include "bedrock/growable_array.h"
-#include "gpuprofiler/framedata/frame_record.h"
+#include "wire/wire_frame.h"
 
 using GpuSampleArray = GrowableArray<GpuSampleRecord>;
 

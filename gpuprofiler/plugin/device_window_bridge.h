@@ -3,7 +3,7 @@
 // destruction and the hand-over of frames, lists and state changes.
 
 #include "bedrock/growable_array.h"
-#include "gpuprofiler/framedata/frame_record.h"
+#include "wire/wire_frame.h"
 
 class CQCGPUProfilerDeviceWindow;
 

@@ -11,7 +11,7 @@
 // as a kind and a reason text, so that whoever shows the frames can say why some went missing.
 
 #include "bedrock/growable_array.h"
-#include "gpuprofiler/framedata/frame_record.h"
+#include "wire/wire_frame.h"
 
 // Why a chunk (or part of one) was not taken. Each kind stands for one way a target can be
 // wrong, so that a stream of the same mistake can be reported once.

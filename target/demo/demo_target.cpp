@@ -19,6 +19,7 @@
 #include "target/frame_generator.h"
 #include "target/link/target_link.h"
 #include "target/target_command.h"
+#include "wire/wire_link.h"
 
 #include <algorithm>
 #include <chrono>
@@ -241,7 +242,7 @@ int main(int argc, char **argv)
                 chunker.Split(frame, chunks);
                 size_t nFrameBytes = 0;
                 for (const TargetChunk &chunk : chunks)
-                    nFrameBytes += chunk.payload.size() + 12;
+                    nFrameBytes += chunk.payload.size() + CORVID_LINK_HEADER_SIZE;
                 // A whole frame or nothing: half a frame would only be dropped by the profiler.
                 if (link.QueuedBytes() + nFrameBytes > CTargetLink::MaxQueuedBytes()) {
                     ++nFramesSkipped;

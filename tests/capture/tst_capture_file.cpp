@@ -6,7 +6,7 @@
 #include "capture/capture_reader.h"
 #include "capture/capture_writer.h"
 #include "gpuprofiler/plugin/chunk_decompression.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "wire/wire_profiler.h"
 #include "target/frame_generator.h"
 #include "tests/support/test_support.h"
 

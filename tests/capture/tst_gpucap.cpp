@@ -4,7 +4,7 @@
 // pass made slower, where the slowed pass comes first and the exit code says regression.
 
 #include "capture/capture_reader.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "wire/wire_profiler.h"
 #include "tests/support/test_support.h"
 #include "tools/gpucap/capture_frames.h"
 

@@ -4,7 +4,7 @@
 
 #include "corvid/corvid_connection.h"
 #include "corvid/corvid_host.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "wire/wire_profiler.h"
 #include "target/link/target_link.h"
 #include "tests/corvid/link_test_support.h"
 #include "tests/support/test_support.h"

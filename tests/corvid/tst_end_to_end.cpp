@@ -18,7 +18,7 @@
 #include "gpuprofiler/devicewindow/device_window.h"
 #include "gpuprofiler/framedata/csv_export.h"
 #include "gpuprofiler/plugin/gpuprofiler_tool.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "wire/wire_profiler.h"
 #include "gpuprofiler/resources/gpu_resource_widget.h"
 #include "target/frame_chunker.h"
 #include "target/frame_generator.h"

@@ -5,7 +5,7 @@
 
 #include "corvid/corvid_host.h"
 #include "corvid/printable_text.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "wire/wire_profiler.h"
 #include "tests/corvid/profiler_test_support.h"
 #include "tests/support/test_support.h"
 

@@ -5,7 +5,7 @@
 #include "gpuprofiler/devicewindow/device_window.h"
 #include "gpuprofiler/framedata/frame_profile_model.h"
 #include "gpuprofiler/plugin/gpuprofiler_tool.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "wire/wire_profiler.h"
 #include "gpuprofiler/resources/gpu_buffer_list_widget.h"
 #include "gpuprofiler/resources/gpu_resource_widget.h"
 #include "target/frame_builder.h"

@@ -9,7 +9,7 @@
 #include "gpuprofiler/devicewindow/device_window.h"
 #include "gpuprofiler/plugin/chunk_decompression.h"
 #include "gpuprofiler/plugin/gpuprofiler_tool.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "wire/wire_profiler.h"
 #include "target/chunk_compressor.h"
 #include "target/frame_builder.h"
 #include "target/frame_chunker.h"

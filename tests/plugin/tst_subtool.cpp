@@ -4,7 +4,7 @@
 #include "gpuprofiler/plugin/gpuprofiler_tool.h"
 #include "gpuprofiler/plugin/interface_registry.h"
 #include "gpuprofiler/plugin/module_info.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "wire/wire_profiler.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/test_support.h"
 

@@ -2,7 +2,7 @@
 
 #include "bedrock/byte_order.h"
 #include "bedrock/mem_alloc.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "wire/wire_profiler.h"
 
 #include <cstring>
 

@@ -3,9 +3,9 @@
 // hello, sends commands, and assembles the frames and lists that come back (packed sample
 // chunks unpacked by the plug-in's own decompressor).
 
-#include "corvid/link_protocol.h"
+#include "wire/wire_link.h"
 #include "gpuprofiler/plugin/chunk_decompression.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "wire/wire_profiler.h"
 #include "target/frame_builder.h"
 #include "target/target_command.h"
 

@@ -2,7 +2,7 @@
 
 #include "bedrock/mem_alloc.h"
 #include "capture/capture_reader.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "wire/wire_profiler.h"
 
 bool TakeFrameChunk(CFrameAssembler &assembler, uint32 nChunkId, uint16 nVersion, uint32 nSize, const void *pPayload)
 {

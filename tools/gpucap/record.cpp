@@ -4,7 +4,7 @@
 // keeps what it had. Closing sends what a closing window sends.
 
 #include "capture/capture_writer.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "wire/wire_profiler.h"
 #include "target/link/console_link.h"
 #include "target/target_command.h"
 #include "tools/gpucap/capture_frames.h"
