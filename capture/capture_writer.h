@@ -7,7 +7,7 @@
 // target sends.
 
 #include "capture/capture_format.h"
-#include "gpuprofiler/framedata/gpu_frame.h"
+#include "gpuprofiler/frame/gpu_frame.h"
 #include "target/frame_chunker.h"
 
 #include <cstdio>

@@ -10,7 +10,7 @@
 // frame is selected or written out. No toolkit.
 
 #include "gpuprofiler/devicewindow/sample_name_pool.h"
-#include "gpuprofiler/framedata/gpu_frame.h"
+#include "gpuprofiler/frame/gpu_frame.h"
 
 // A frame handed over by the subtool and not yet looked at by the timer.
 struct PendingFrame

@@ -1,6 +1,6 @@
 #include "gpuprofiler/framedata/csv_export.h"
 
-#include "gpuprofiler/framedata/gpu_frame.h"
+#include "gpuprofiler/frame/gpu_frame.h"
 #include "gpuprofiler/framedata/sample_columns.h"
 
 #include <cfloat>

@@ -12,7 +12,7 @@
 // unchanged from a Rebuild until the next Rebuild or clear().
 
 #include "bedrock/growable_array.h"
-#include "gpuprofiler/framedata/gpu_frame.h"
+#include "gpuprofiler/frame/gpu_frame.h"
 #include "gpuprofiler/framedata/sample_columns.h"
 
 #include <QAbstractItemModel>

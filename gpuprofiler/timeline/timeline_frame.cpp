@@ -2,7 +2,7 @@
 
 #include "bedrock/murmur_hash2.h"
 #include "bedrock/str_tools.h"
-#include "gpuprofiler/framedata/gpu_frame.h"
+#include "gpuprofiler/frame/gpu_frame.h"
 #include "gpuprofiler/timeline/timeline_view.h"
 
 #include <charconv>
