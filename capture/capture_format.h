@@ -6,8 +6,8 @@
 // Opening a capture is the same road as receiving a target's stream: the reader hands out each
 // chunk in the buffer form the console hands to the plug-in (link header, then payload).
 
-#include "bedrock/bedrock_api.h"
-#include "wire/wire_capture.h"
+#include "bedrock_api.h"
+#include "wire_capture.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
-#include "capture/capture_reader.h"
+#include "capture_reader.h"
 
-#include "bedrock/mem_alloc.h"
-#include "wire/wire_profiler.h"
+#include "mem_alloc.h"
+#include "wire_profiler.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "capture/capture_writer.h"
+#include "capture_writer.h"
 
-#include "wire/wire_profiler.h"
+#include "wire_profiler.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,10 +1,10 @@
-#include "corvid/capture_connection.h"
+#include "capture_connection.h"
 
-#include "bedrock/mem_alloc.h"
-#include "capture/capture_reader.h"
-#include "corvid/corvid_connection.h"
-#include "corvid/printable_text.h"
-#include "wire/wire_profiler.h"
+#include "capture_reader.h"
+#include "corvid_connection.h"
+#include "mem_alloc.h"
+#include "printable_text.h"
+#include "wire_profiler.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "corvid/printable_text.h"
+#include "printable_text.h"
 
 #include <QChar>
 #include <QList>

@@ -1,8 +1,8 @@
-#include "target/chunk_compressor.h"
+#include "chunk_compressor.h"
 
-#include "bedrock/byte_order.h"
-#include "wire/wire_frame.h"
-#include "wire/wire_packed.h"
+#include "byte_order.h"
+#include "wire_frame.h"
+#include "wire_packed.h"
 
 #include <algorithm>
 #include <bit>

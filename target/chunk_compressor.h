@@ -15,8 +15,8 @@
 // compressor serves one thread. Each call starts afresh: the payload depends on the data
 // alone.
 
-#include "bedrock/bedrock_api.h"
-#include "wire/wire_packed.h"
+#include "bedrock_api.h"
+#include "wire_packed.h"
 
 #include <cstddef>
 #include <vector>

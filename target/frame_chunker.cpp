@@ -1,4 +1,4 @@
-#include "target/frame_chunker.h"
+#include "frame_chunker.h"
 
 #include <algorithm>
 #include <cstring>

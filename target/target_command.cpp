@@ -1,4 +1,4 @@
-#include "target/target_command.h"
+#include "target_command.h"
 
 bool DecodeTargetCommand(const void *pPayload, size_t nSize, TargetCommand *pCommand)
 {

@@ -4,7 +4,7 @@
 // fields stay big-endian and are converted when read, and written back big-endian. Every field
 // is a byte array, so the records have alignment 1, no padding, and can be read at any address.
 
-#include "bedrock/byte_order.h"
+#include "byte_order.h"
 
 #include <array>
 #include <cstddef>

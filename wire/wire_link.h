@@ -14,7 +14,7 @@
 // The console hands a received chunk to the plug-in in one buffer: this header, then the
 // payload, so the link header is the 12 bytes of host data in front of every payload.
 
-#include "bedrock/byte_order.h"
+#include "byte_order.h"
 
 #include <cstddef>
 

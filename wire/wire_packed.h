@@ -10,7 +10,7 @@
 //
 // The unpacked data is a whole number of sample records, as in a GPRD payload.
 
-#include "bedrock/bedrock_api.h"
+#include "bedrock_api.h"
 
 #include <cstddef>
 

@@ -10,7 +10,7 @@
 //   GPRT  target -> profiler  the texture list (wire_resources.h)
 //   GPRB  target -> profiler  the buffer list (wire_resources.h)
 
-#include "bedrock/byte_order.h"
+#include "byte_order.h"
 
 #include <cstddef>
 

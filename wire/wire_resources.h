@@ -7,7 +7,7 @@
 //
 // The fixed records are kept as received and read field by field, like the frame records.
 
-#include "bedrock/byte_order.h"
+#include "byte_order.h"
 
 #include <cstddef>
 

@@ -6,11 +6,11 @@
 // cover every row once, a column sorts correctly, and nothing stays allocated
 // afterwards.
 
-#include "bedrock/mem_alloc.h"
-#include "gpuprofiler/resources/buffer_list_payload.h"
-#include "gpuprofiler/resources/list_count_bound.h"
-#include "gpuprofiler/resources/payload_reader.h"
-#include "fuzz/resources/sort_check.h"
+#include "buffer_list_payload.h"
+#include "list_count_bound.h"
+#include "mem_alloc.h"
+#include "payload_reader.h"
+#include "sort_check.h"
 
 #include <cstddef>
 #include <cstdint>

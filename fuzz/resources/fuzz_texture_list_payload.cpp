@@ -5,12 +5,12 @@
 // totals that are the sums of the sizes or, past 64 bits, the largest value, correct sorting
 // of a column, and that nothing stays allocated afterwards.
 
-#include "bedrock/mem_alloc.h"
-#include "gpuprofiler/resources/image_format_info.h"
-#include "gpuprofiler/resources/list_count_bound.h"
-#include "gpuprofiler/resources/payload_reader.h"
-#include "gpuprofiler/resources/texture_list_payload.h"
-#include "fuzz/resources/sort_check.h"
+#include "image_format_info.h"
+#include "list_count_bound.h"
+#include "mem_alloc.h"
+#include "payload_reader.h"
+#include "sort_check.h"
+#include "texture_list_payload.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 //
 //   make_seed_corpus <buffer corpus dir> <texture corpus dir>
 
-#include "tests/resources/resource_payload_builder.h"
+#include "resource_payload_builder.h"
 
 #include <cstdio>
 #include <string>

@@ -4,7 +4,7 @@
 // or texts, equal keys in entry order. One column and direction per input, picked by its size:
 // sorting every column of every input would spend the fuzzer's time on sorting.
 
-#include "gpuprofiler/resources/resource_list_sort.h"
+#include "resource_list_sort.h"
 
 #include <cstring>
 #include <vector>

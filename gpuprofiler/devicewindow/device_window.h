@@ -8,7 +8,7 @@
 // records the newest one and selects it. A window opened for a capture file records every frame
 // as it arrives instead, and the next tick shows them paused on the newest one.
 
-#include "gpuprofiler/devicewindow/frame_history.h"
+#include "frame_history.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 // counters and times added into totals. The records themselves are wire formats
 // (wire/wire_frame.h).
 
-#include "wire/wire_frame.h"
+#include "wire_frame.h"
 
 #include <string_view>
 

@@ -3,7 +3,7 @@
 // frame's rows format tens of thousands of numbers, so the locale is not looked up per cell, and
 // the texts of small integers, by far the most common counter values, are made only once.
 
-#include "bedrock/bedrock_api.h"
+#include "bedrock_api.h"
 
 #include <QLocale>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "gpuprofiler/framedata/sample_columns.h"
+#include "sample_columns.h"
 
-#include "bedrock/murmur_hash2.h"
-#include "gpuprofiler/framedata/number_texts.h"
+#include "murmur_hash2.h"
+#include "number_texts.h"
 
 #include <cfloat>
 #include <cmath>

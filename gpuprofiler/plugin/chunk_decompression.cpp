@@ -1,6 +1,6 @@
-#include "gpuprofiler/plugin/chunk_decompression.h"
+#include "chunk_decompression.h"
 
-#include "bedrock/byte_order.h"
+#include "byte_order.h"
 
 #include <bit>
 #include <cstring>

@@ -1,7 +1,7 @@
 #pragma once
 // Unpacking of packed sample chunks (the payload's layout is in wire/wire_packed.h).
 
-#include "wire/wire_packed.h"
+#include "wire_packed.h"
 
 // The data size announced by a payload's size word, or 0 when the payload is too short to hold
 // one.

@@ -4,10 +4,10 @@
 // Everything a target sends is untrusted: frames are assembled by the record's CFrameAssembler,
 // which drops whatever does not fit, and the received buffer is freed on every path.
 
-#include "gpuprofiler/plugin/gpuprofiler_tool.h"
+#include "gpuprofiler_tool.h"
 
-#include "gpuprofiler/plugin/device_window_bridge.h"
-#include "wire/wire_profiler.h"
+#include "device_window_bridge.h"
+#include "wire_profiler.h"
 
 namespace {
 

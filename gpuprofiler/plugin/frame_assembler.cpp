@@ -1,7 +1,7 @@
-#include "gpuprofiler/plugin/frame_assembler.h"
+#include "frame_assembler.h"
 
-#include "bedrock/str_tools.h"
-#include "gpuprofiler/plugin/chunk_decompression.h"
+#include "chunk_decompression.h"
+#include "str_tools.h"
 
 #include <cstdarg>
 #include <cstring>

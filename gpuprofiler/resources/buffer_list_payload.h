@@ -4,12 +4,12 @@
 //
 // The payload's layout and the 15-byte GpuBufferRecord are in wire/wire_resources.h.
 
-#include "bedrock/bedrock_api.h"
-#include "bedrock/growable_array.h"
-#include "gpuprofiler/resources/list_count_bound.h"
-#include "gpuprofiler/resources/payload_reader.h"
-#include "gpuprofiler/resources/resource_list_sort.h"
-#include "wire/wire_resources.h"
+#include "bedrock_api.h"
+#include "growable_array.h"
+#include "list_count_bound.h"
+#include "payload_reader.h"
+#include "resource_list_sort.h"
+#include "wire_resources.h"
 
 // Histogram size classes: upper limits in bytes, inclusive, ascending.
 inline constexpr int kBufferSizeClassCount = 14;

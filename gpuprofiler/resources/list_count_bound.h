@@ -17,8 +17,8 @@
 // still small enough that the decoded entries, their sort order and the view's rows stay in
 // the tens of megabytes. The status line says when a list was cut.
 
-#include "bedrock/bedrock_api.h"
-#include "wire/wire_resources.h"
+#include "bedrock_api.h"
+#include "wire_resources.h"
 
 inline constexpr int32 kMaxRowsPastPayload = 1024;
 inline constexpr int32 kMaxResourceListEntries = 1000000;

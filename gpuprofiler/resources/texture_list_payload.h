@@ -5,12 +5,12 @@
 // The payload's layout, the 18-byte GpuTextureRecord and the flag bits are in
 // wire/wire_resources.h.
 
-#include "bedrock/bedrock_api.h"
-#include "bedrock/growable_array.h"
-#include "gpuprofiler/resources/list_count_bound.h"
-#include "gpuprofiler/resources/payload_reader.h"
-#include "gpuprofiler/resources/resource_list_sort.h"
-#include "wire/wire_resources.h"
+#include "bedrock_api.h"
+#include "growable_array.h"
+#include "list_count_bound.h"
+#include "payload_reader.h"
+#include "resource_list_sort.h"
+#include "wire_resources.h"
 
 struct TextureListEntry
 {

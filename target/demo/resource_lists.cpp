@@ -1,6 +1,6 @@
-#include "target/demo/resource_lists.h"
+#include "resource_lists.h"
 
-#include "wire/wire_resources.h"
+#include "wire_resources.h"
 
 #include <algorithm>
 

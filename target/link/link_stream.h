@@ -4,7 +4,7 @@
 // (CTargetLink) and the console's end without Qt (CConsoleLink) both move their chunks through
 // it. Single-threaded; nothing blocks.
 
-#include "bedrock/bedrock_api.h"
+#include "bedrock_api.h"
 
 #include <cstddef>
 #include <string>

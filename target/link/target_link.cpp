@@ -1,6 +1,6 @@
-#include "target/link/target_link.h"
+#include "target_link.h"
 
-#include "wire/wire_link.h"
+#include "wire_link.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -4,7 +4,7 @@
 // non-blocking: the target's own loop calls Poll() between frames, and sending never blocks the
 // frame loop; when the console cannot keep up, chunks are refused instead (see Send).
 
-#include "target/link/link_stream.h"
+#include "link_stream.h"
 
 class CTargetLink
 {

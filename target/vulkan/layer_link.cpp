@@ -1,9 +1,9 @@
-#include "target/vulkan/layer_link.h"
+#include "layer_link.h"
 
-#include "target/frame_chunker.h"
-#include "target/link/target_link.h"
-#include "target/target_command.h"
-#include "wire/wire_link.h"
+#include "frame_chunker.h"
+#include "target_command.h"
+#include "target_link.h"
+#include "wire_link.h"
 
 CLayerLink::CLayerLink(LayerLinkOptions options, ListEncoder encodeList, std::FILE *pLog)
     : m_Options(std::move(options)), m_EncodeList(std::move(encodeList)), m_pLog(pLog)

@@ -1,7 +1,7 @@
-#include "target/vulkan/resource_tracker.h"
+#include "resource_tracker.h"
 
-#include "target/demo/resource_lists.h"
-#include "wire/wire_resources.h"
+#include "resource_lists.h"
+#include "wire_resources.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -2,17 +2,17 @@
 // switch at the next tick, swap-chain discovery, and the tree, inspector and timeline following
 // each other while paused.
 
-#include "gpuprofiler/devicewindow/device_window.h"
-#include "gpuprofiler/framedata/frame_profile_model.h"
-#include "gpuprofiler/framedata/single_row_model.h"
-#include "gpuprofiler/framedata/stats_display_widget.h"
-#include "gpuprofiler/resources/gpu_buffer_list_widget.h"
-#include "gpuprofiler/resources/gpu_resource_widget.h"
-#include "gpuprofiler/resources/texture_list_widget.h"
-#include "gpuprofiler/timeline/timeline_view.h"
-#include "target/frame_generator.h"
-#include "tests/devicewindow/window_test_support.h"
-#include "tests/support/test_support.h"
+#include "device_window.h"
+#include "frame_generator.h"
+#include "frame_profile_model.h"
+#include "gpu_buffer_list_widget.h"
+#include "gpu_resource_widget.h"
+#include "single_row_model.h"
+#include "stats_display_widget.h"
+#include "test_support.h"
+#include "texture_list_widget.h"
+#include "timeline_view.h"
+#include "window_test_support.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>

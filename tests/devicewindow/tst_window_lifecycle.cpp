@@ -2,17 +2,17 @@
 // target, a window closed by its user, a closed connection, and frames and lists travelling from
 // chunks to the window.
 
-#include "gpuprofiler/devicewindow/device_window.h"
-#include "gpuprofiler/framedata/frame_profile_model.h"
-#include "gpuprofiler/plugin/gpuprofiler_tool.h"
-#include "wire/wire_profiler.h"
-#include "gpuprofiler/resources/gpu_buffer_list_widget.h"
-#include "gpuprofiler/resources/gpu_resource_widget.h"
-#include "target/frame_builder.h"
-#include "target/frame_chunker.h"
-#include "target/frame_generator.h"
-#include "tests/support/fake_host.h"
-#include "tests/support/test_support.h"
+#include "device_window.h"
+#include "fake_host.h"
+#include "frame_builder.h"
+#include "frame_chunker.h"
+#include "frame_generator.h"
+#include "frame_profile_model.h"
+#include "gpu_buffer_list_widget.h"
+#include "gpu_resource_widget.h"
+#include "gpuprofiler_tool.h"
+#include "test_support.h"
+#include "wire_profiler.h"
 
 #include <QAction>
 #include <QPointer>

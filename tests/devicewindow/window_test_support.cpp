@@ -1,6 +1,6 @@
-#include "tests/devicewindow/window_test_support.h"
+#include "window_test_support.h"
 
-#include "gpuprofiler/devicewindow/subtool_link.h"
+#include "subtool_link.h"
 
 #include <cstdio>
 #include <cstring>

@@ -2,8 +2,8 @@
 // Pieces shared by the device window tests: a subtool link that records what windows send, and
 // feeding frames the way the subtool hands them over.
 
-#include "gpuprofiler/devicewindow/device_window.h"
-#include "target/frame_builder.h"
+#include "device_window.h"
+#include "frame_builder.h"
 
 #include <QList>
 #include <QPair>

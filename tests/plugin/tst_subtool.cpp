@@ -1,12 +1,12 @@
 // The subtool object: its three tables as the host calls them, the connection records and
 // their lifecycle, the module's export answers and the command chunks.
 
-#include "gpuprofiler/plugin/gpuprofiler_tool.h"
-#include "gpuprofiler/plugin/interface_registry.h"
-#include "gpuprofiler/plugin/module_info.h"
-#include "wire/wire_profiler.h"
-#include "tests/support/fake_host.h"
-#include "tests/support/test_support.h"
+#include "fake_host.h"
+#include "gpuprofiler_tool.h"
+#include "interface_registry.h"
+#include "module_info.h"
+#include "test_support.h"
+#include "wire_profiler.h"
 
 #include <QAction>
 

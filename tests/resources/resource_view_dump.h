@@ -34,8 +34,8 @@ inline QString DumpHeader(const QAbstractItemModel *pModel)
     return cells.join(QLatin1Char(';'));
 }
 
-#include "gpuprofiler/resources/resource_list_model.h"
-#include "gpuprofiler/resources/resource_list_roles.h"
+#include "resource_list_model.h"
+#include "resource_list_roles.h"
 
 #include <QSortFilterProxyModel>
 

@@ -2,15 +2,15 @@
 // the name and kind filters, status texts, the size histogram, the user's view across a
 // refresh, and forged or cut payloads.
 
-#include "gpuprofiler/resources/buffer_list_sort_filter_proxy_model.h"
-#include "gpuprofiler/resources/gpu_buffer_list_widget.h"
-#include "gpuprofiler/resources/gpu_resource_widget.h"
-#include "gpuprofiler/resources/list_count_bound.h"
-#include "gpuprofiler/resources/resource_list_roles.h"
-#include "gpuprofiler/resources/texture_list_widget.h"
-#include "tests/resources/resource_payload_builder.h"
-#include "tests/resources/resource_view_dump.h"
-#include "tests/support/test_support.h"
+#include "buffer_list_sort_filter_proxy_model.h"
+#include "gpu_buffer_list_widget.h"
+#include "gpu_resource_widget.h"
+#include "list_count_bound.h"
+#include "resource_list_roles.h"
+#include "resource_payload_builder.h"
+#include "resource_view_dump.h"
+#include "test_support.h"
+#include "texture_list_widget.h"
 
 #include <QAbstractItemModelTester>
 #include <QRandomGenerator>

@@ -2,14 +2,14 @@
 // the tri-state cycle and the masks it produces, status texts, the user's view across a
 // refresh, and cut or forged payloads.
 
-#include "gpuprofiler/resources/list_count_bound.h"
-#include "gpuprofiler/resources/resource_list_roles.h"
-#include "gpuprofiler/resources/texture_list_sort_filter_proxy_model.h"
-#include "gpuprofiler/resources/texture_list_widget.h"
-#include "gpuprofiler/resources/tri_state_check_box.h"
-#include "tests/resources/resource_payload_builder.h"
-#include "tests/resources/resource_view_dump.h"
-#include "tests/support/test_support.h"
+#include "list_count_bound.h"
+#include "resource_list_roles.h"
+#include "resource_payload_builder.h"
+#include "resource_view_dump.h"
+#include "test_support.h"
+#include "texture_list_sort_filter_proxy_model.h"
+#include "texture_list_widget.h"
+#include "tri_state_check_box.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>

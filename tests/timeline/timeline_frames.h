@@ -2,7 +2,7 @@
 // Frames made by hand for the timeline's tests and benchmarks: an owned sample array and the
 // GpuFrame that points at it.
 
-#include "gpuprofiler/frame/gpu_frame.h"
+#include "gpu_frame.h"
 
 #include <string_view>
 
