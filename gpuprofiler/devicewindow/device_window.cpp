@@ -6,6 +6,7 @@
 #include "frame_profile_model.h"
 #include "gpu_buffer_list_widget.h"
 #include "gpu_resource_widget.h"
+#include "printable_text.h"
 #include "stats_display_widget.h"
 #include "subtool_link.h"
 #include "texture_list_widget.h"
@@ -49,20 +50,6 @@ bool s_bTimerCallbackRunning = false;
 
 constexpr int kHistoryColumnWidth = 16;
 constexpr int kHistoryRowHeight = 80;
-
-// A target's text as the window shows or logs it: printable characters only (controls, which
-// could break a label or fake a log line, become '?'), at most nMaxLength of them.
-QString PrintableText(const char *pText, size_t nMaxLength)
-{
-    const size_t nLength = pText ? strnlen(pText, nMaxLength) : 0;
-    QString sText = QString::fromLatin1(pText, qsizetype(nLength));
-    for (QChar &c : sText) {
-        const ushort u = c.unicode();
-        if (u < 0x20 || (u >= 0x7F && u < 0xA0))
-            c = QLatin1Char('?');
-    }
-    return sText;
-}
 
 QString ToolImage(const char *pszFile)
 {
@@ -369,7 +356,7 @@ void CQCGPUProfilerDeviceWindow::OnTargetStateChanged(int nState)
 
 void CQCGPUProfilerDeviceWindow::OnContentError(int nKind, const char *pszReason, uint64 nDropped)
 {
-    const QString sReason = PrintableText(pszReason, 256);
+    const QString sReason = PrintableLatin1Text(pszReason, 256);
     if (!contentErrorLabel) {
         contentErrorLabel = new QLabel(this);
         statusBar()->addWidget(contentErrorLabel, 1);
@@ -379,7 +366,7 @@ void CQCGPUProfilerDeviceWindow::OnContentError(int nKind, const char *pszReason
     // One line for each kind of mistake, then at most one a minute: a broken target sends the
     // same mistake with every frame, and the log must stay readable.
     ContentLog &log = contentLogs[nKind >= 0 && nKind < kContentErrorKinds ? nKind : 0];
-    const QString sTarget = PrintableText(targetName.constData(), size_t(targetName.size()));
+    const QString sTarget = PrintableLatin1Text(targetName.constData(), size_t(targetName.size()));
     if (!log.lastLine.isValid()) {
         qCWarning(lcGpuProfiler).noquote() << QStringLiteral("%1: dropped %2").arg(sTarget, sReason);
         log.lastLine.start();
@@ -619,7 +606,7 @@ int32 CQCGPUProfilerDeviceWindow::ListSwapChain(const GpuFrameHeader &header)
         if (unlistedSwapChainFrames++ == 0)
             qCWarning(lcGpuProfiler).noquote()
                 << QStringLiteral("%1: more than %2 swap chains; frames of further swap chains are dropped")
-                       .arg(PrintableText(targetName.constData(), size_t(targetName.size())), QString::number(kMaxSwapChains));
+                       .arg(PrintableLatin1Text(targetName.constData(), size_t(targetName.size())), QString::number(kMaxSwapChains));
         return -1;
     }
     if (swapChains.AddToTail(nSwapChainId) < 0)
@@ -629,7 +616,7 @@ int32 CQCGPUProfilerDeviceWindow::ListSwapChain(const GpuFrameHeader &header)
     // Adding the first item makes it current, which selects its swap chain right here.
     const std::string_view sName = header.SwapChainName();
     swapChainCombo->addItem(
-        QStringLiteral("Swapchain \"%1\" (0x%2)").arg(PrintableText(sName.data(), sName.size()), QString::number(nSwapChainId, 16)));
+        QStringLiteral("Swapchain \"%1\" (0x%2)").arg(PrintableLatin1Text(sName.data(), sName.size()), QString::number(nSwapChainId, 16)));
     if (selectedSwapChain == kNoSwapChain)
         selectedSwapChain = nSwapChainId;
     return nChain;

@@ -242,14 +242,14 @@ private slots:
         QCOMPARE(pWindow->SelectedFrame(), pWindow->History().EntryAt(0));
     }
 
-    // Swap-chain names as a target may send them: placeholders stay text, controls become '?',
+    // Swap-chain names as a target may send them: placeholders stay text, controls become U+FFFD,
     // an unterminated name is cut to its 63 characters.
     void swapChainLabels_data()
     {
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QString>("label");
         QTest::newRow("placeholders") << QByteArray("%1 and %2") << "Swapchain \"%1 and %2\" (0x5)";
-        QTest::newRow("controls") << QByteArray("a\nb\tc\x7f") << "Swapchain \"a?b?c?\" (0x5)";
+        QTest::newRow("controls") << QByteArray("a\nb\tc\x7f") << "Swapchain \"a\uFFFDb\uFFFDc\uFFFD\" (0x5)";
         QTest::newRow("unterminated") << QByteArray(64, 'x') << "Swapchain \"" + QString(63, QLatin1Char('x')) + "\" (0x5)";
     }
     void swapChainLabels()
