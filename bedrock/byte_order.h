@@ -3,7 +3,7 @@
 // kept exactly as received; every reader converts a field when it reads it and every writer
 // stores it back in the record's order, through these helpers only.
 
-#include "bedrock/bedrock_api.h"
+#include "bedrock_api.h"
 
 #include <bit>
 #include <cstring>

@@ -11,7 +11,7 @@
 // Operations that may allocate report failure by returning false (or -1 for an index) and
 // leave the array as it was; nothing throws.
 
-#include "bedrock/mem_alloc.h"
+#include "mem_alloc.h"
 
 #include <cstring>
 #include <limits>

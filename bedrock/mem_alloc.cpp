@@ -1,4 +1,4 @@
-#include "bedrock/mem_alloc.h"
+#include "mem_alloc.h"
 
 #include <atomic>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 // host boundary in both directions, so both sides must allocate and free through this one
 // object, which lives in the bedrock shared library.
 
-#include "bedrock/bedrock_api.h"
+#include "bedrock_api.h"
 
 class IMemAlloc
 {

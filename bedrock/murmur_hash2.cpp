@@ -1,4 +1,4 @@
-#include "bedrock/murmur_hash2.h"
+#include "murmur_hash2.h"
 
 uint32 MurmurHash2(const void *pKey, int nLength, uint32 nSeed)
 {

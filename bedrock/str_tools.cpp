@@ -1,4 +1,4 @@
-#include "bedrock/str_tools.h"
+#include "str_tools.h"
 
 #include <cstdio>
 #include <cstring>

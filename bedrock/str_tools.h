@@ -2,7 +2,7 @@
 // Bounded string helpers of the runtime. None of them writes past the given capacity and every
 // one that writes leaves a terminated string behind (when the capacity is at least 1).
 
-#include "bedrock/bedrock_api.h"
+#include "bedrock_api.h"
 
 #include <cstdarg>
 

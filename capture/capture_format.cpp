@@ -1,4 +1,4 @@
-#include "capture/capture_format.h"
+#include "capture_format.h"
 
 #include <chrono>
 #include <ctime>

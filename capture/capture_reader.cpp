@@ -1,7 +1,7 @@
-#include "capture/capture_reader.h"
+#include "capture_reader.h"
 
-#include "bedrock/mem_alloc.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "mem_alloc.h"
+#include "wire_profiler.h"
 
 #include <cerrno>
 #include <cstring>
@@ -97,35 +97,36 @@ CCaptureReader::Result CCaptureReader::Fail(uint64 nOffset, const std::string &s
 
 bool CCaptureReader::ReadHeader()
 {
-    uint8 fixed[kCaptureFixedHeaderSize];
+    CaptureFileHeader fixed;
+    auto *pFixed = reinterpret_cast<uint8 *>(&fixed);
     const uint64 nAvailable = m_nSize;
-    if (nAvailable >= sizeof(kCaptureMagic) && !ReadBytes(fixed, sizeof(kCaptureMagic)))
+    if (nAvailable >= sizeof(kCaptureMagic) && !ReadBytes(pFixed, sizeof(kCaptureMagic)))
         return Fail(0, "cannot read the header"), false;
-    if (nAvailable < sizeof(kCaptureMagic) || std::memcmp(fixed, kCaptureMagic, sizeof(kCaptureMagic)) != 0)
+    if (nAvailable < sizeof(kCaptureMagic) || std::memcmp(fixed.magic, kCaptureMagic, sizeof(kCaptureMagic)) != 0)
         return Fail(0, "not a GPU capture (no capture signature)"), false;
-    if (!ReadBytes(fixed + 8, kCaptureFixedHeaderSize - 8))
+    if (!ReadBytes(pFixed + sizeof(kCaptureMagic), kCaptureFixedHeaderSize - sizeof(kCaptureMagic)))
         return Fail(m_nOffset, "the file ends inside its header (" + std::to_string(nAvailable) + " of " +
                                    std::to_string(kCaptureFixedHeaderSize) + " bytes)"),
                false;
 
-    const uint16 nVersion = LoadBigEndian16(fixed + 8);
+    const uint16 nVersion = fixed.FormatVersion();
     if (nVersion == 0 || nVersion > kCaptureFormatVersion)
-        return Fail(8, "format version " + std::to_string(nVersion) + (nVersion ? " is newer than this build reads (up to " : " is not valid (1 to ") +
+        return Fail(offsetof(CaptureFileHeader, formatVersion), "format version " + std::to_string(nVersion) + (nVersion ? " is newer than this build reads (up to " : " is not valid (1 to ") +
                            std::to_string(kCaptureFormatVersion) + ")"),
                false;
-    const uint32 nHeaderSize = LoadBigEndian16(fixed + 10);
-    const uint32 nNameSize = LoadBigEndian16(fixed + 20);
-    const uint32 nVersionSize = LoadBigEndian16(fixed + 22);
+    const uint32 nHeaderSize = fixed.HeaderSize();
+    const uint32 nNameSize = fixed.TargetNameSize();
+    const uint32 nVersionSize = fixed.VersionTextSize();
     if (nNameSize > kCaptureMaxTargetName)
-        return Fail(20, "a target name of " + std::to_string(nNameSize) + " bytes, over the limit of " +
+        return Fail(offsetof(CaptureFileHeader, targetNameSize), "a target name of " + std::to_string(nNameSize) + " bytes, over the limit of " +
                             std::to_string(kCaptureMaxTargetName)),
                false;
     if (nVersionSize > kCaptureMaxVersionText)
-        return Fail(22, "a version text of " + std::to_string(nVersionSize) + " bytes, over the limit of " +
+        return Fail(offsetof(CaptureFileHeader, versionTextSize), "a version text of " + std::to_string(nVersionSize) + " bytes, over the limit of " +
                             std::to_string(kCaptureMaxVersionText)),
                false;
     if (nHeaderSize < kCaptureFixedHeaderSize + nNameSize + nVersionSize || nHeaderSize > kCaptureMaxHeaderSize)
-        return Fail(10, "a header size of " + std::to_string(nHeaderSize) + " bytes that does not hold its " +
+        return Fail(offsetof(CaptureFileHeader, headerSize), "a header size of " + std::to_string(nHeaderSize) + " bytes that does not hold its " +
                             std::to_string(kCaptureFixedHeaderSize + nNameSize + nVersionSize) + " bytes or is over " +
                             std::to_string(kCaptureMaxHeaderSize)),
                false;
@@ -137,7 +138,7 @@ bool CCaptureReader::ReadHeader()
                                    std::to_string(nHeaderSize) + " bytes)"),
                false;
     m_info.nFormatVersion = nVersion;
-    m_info.nTakenAtUs = int64(LoadBigEndian64(fixed + 12));
+    m_info.nTakenAtUs = fixed.TakenAtUs();
     m_info.sTargetName.assign(rest, nNameSize);
     m_info.sWriterVersion.assign(rest + nNameSize, nVersionSize);
     // Bytes past the strings belong to later versions of the header; this build passes over them.
@@ -146,8 +147,9 @@ bool CCaptureReader::ReadHeader()
 
 CCaptureReader::Result CCaptureReader::ReadEndRecord(const uint8 *pPayload, uint64 nOffset)
 {
-    const uint32 nFrames = LoadBigEndian32(pPayload);
-    const uint32 nChunks = LoadBigEndian32(pPayload + 4);
+    const auto *pEnd = reinterpret_cast<const CaptureEndRecord *>(pPayload);
+    const uint32 nFrames = pEnd->Frames();
+    const uint32 nChunks = pEnd->Chunks();
     if (nChunks != m_nChunks || nFrames != m_nFrames)
         return Fail(nOffset, "an end record that counts " + std::to_string(nChunks) + " chunks and " + std::to_string(nFrames) +
                                  " frames where the file has " + std::to_string(m_nChunks) + " and " + std::to_string(m_nFrames));
@@ -178,8 +180,8 @@ CCaptureReader::Result CCaptureReader::ReadChunk(CaptureChunk *pChunk)
         return Fail(nOffset, "the file ends inside a chunk header (" + std::to_string(m_nSize - nOffset) + " of " +
                                  std::to_string(CORVID_LINK_HEADER_SIZE) + " bytes)");
     const CorvidLinkHeader header = ReadCorvidLinkHeader(linkHeader);
-    if (LoadBigEndian16(linkHeader + 6) != 0)
-        return Fail(nOffset + 6, "a chunk header whose reserved bytes are not zero");
+    if (CorvidLinkHeaderReserved(linkHeader) != 0)
+        return Fail(nOffset + offsetof(CorvidLinkHeaderBytes, reserved), "a chunk header whose reserved bytes are not zero");
     if (header.nSize > kCaptureMaxChunkSize)
         return Fail(nOffset, "a " + ChunkIdText(header.nChunkId) + " chunk of " + std::to_string(header.nSize) +
                                  " bytes, over the limit of " + std::to_string(kCaptureMaxChunkSize >> 20) + " MiB");

@@ -5,7 +5,7 @@
 // naming the file and the byte offset. The chunks before a fault are handed out as they were
 // read; nothing is kept between calls but the reader's own position.
 
-#include "capture/capture_format.h"
+#include "capture_format.h"
 
 #include <cstdio>
 #include <string>

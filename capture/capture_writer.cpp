@@ -1,6 +1,6 @@
-#include "capture/capture_writer.h"
+#include "capture_writer.h"
 
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "wire_profiler.h"
 
 #include <cerrno>
 #include <cstring>
@@ -48,14 +48,14 @@ bool CCaptureWriter::Open(const std::string &sPath, const CaptureInfo &info)
 
     const std::string sName = info.sTargetName.substr(0, kCaptureMaxTargetName);
     const std::string sVersion = info.sWriterVersion.substr(0, kCaptureMaxVersionText);
-    uint8 fixed[kCaptureFixedHeaderSize];
-    std::memcpy(fixed, kCaptureMagic, sizeof(kCaptureMagic));
-    StoreBigEndian16(fixed + 8, kCaptureFormatVersion);
-    StoreBigEndian16(fixed + 10, uint16(kCaptureFixedHeaderSize + sName.size() + sVersion.size()));
-    StoreBigEndian64(fixed + 12, uint64(info.nTakenAtUs));
-    StoreBigEndian16(fixed + 20, uint16(sName.size()));
-    StoreBigEndian16(fixed + 22, uint16(sVersion.size()));
-    if (!Write(fixed, sizeof(fixed)) || !Write(sName.data(), sName.size()) || !Write(sVersion.data(), sVersion.size()) ||
+    CaptureFileHeader fixed;
+    std::memcpy(fixed.magic, kCaptureMagic, sizeof(kCaptureMagic));
+    fixed.SetFormatVersion(kCaptureFormatVersion);
+    fixed.SetHeaderSize(uint16(kCaptureFixedHeaderSize + sName.size() + sVersion.size()));
+    fixed.SetTakenAtUs(info.nTakenAtUs);
+    fixed.SetTargetNameSize(uint16(sName.size()));
+    fixed.SetVersionTextSize(uint16(sVersion.size()));
+    if (!Write(&fixed, sizeof(fixed)) || !Write(sName.data(), sName.size()) || !Write(sVersion.data(), sVersion.size()) ||
         !Flush()) {
         std::fclose(m_pFile);
         m_pFile = nullptr;
@@ -168,14 +168,14 @@ bool CCaptureWriter::Close()
 {
     if (!m_pFile)
         return m_sError.empty();
-    uint8 end[kCaptureEndSize];
-    StoreBigEndian32(end, m_nFrames);
-    StoreBigEndian32(end + 4, m_nChunks);
+    CaptureEndRecord end;
+    end.SetFrames(m_nFrames);
+    end.SetChunks(m_nChunks);
     // The end record counts the chunks before it, so it is not counted itself.
     uint8 header[CORVID_LINK_HEADER_SIZE];
     WriteCorvidLinkHeader(header, {kCaptureEndChunkId, kCaptureEndVersion, kCaptureEndSize});
     Write(header, sizeof(header));
-    Write(end, sizeof(end));
+    Write(&end, sizeof(end));
     Flush();
     if (std::fclose(m_pFile) != 0)
         Fail(std::string("close failed: ") + std::strerror(errno));

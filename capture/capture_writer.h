@@ -6,9 +6,9 @@
 // Sample records are packed with the target's chunk packer into GPRC chunks of the size a
 // target sends.
 
-#include "capture/capture_format.h"
-#include "gpuprofiler/framedata/gpu_frame.h"
-#include "target/frame_chunker.h"
+#include "capture_format.h"
+#include "frame_chunker.h"
+#include "gpu_frame.h"
 
 #include <cstdio>
 #include <functional>

@@ -1,10 +1,10 @@
-#include "corvid/capture_connection.h"
+#include "capture_connection.h"
 
-#include "bedrock/mem_alloc.h"
-#include "capture/capture_reader.h"
-#include "corvid/corvid_connection.h"
-#include "corvid/printable_text.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "capture_reader.h"
+#include "corvid_connection.h"
+#include "mem_alloc.h"
+#include "printable_text.h"
+#include "wire_profiler.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -47,9 +47,9 @@ void CCaptureConnection::Close()
 
 bool CCaptureConnection::SendData(uint32 nChunkId, uint16 /*nVersion*/, uint32 nSize, void *pBuffer)
 {
-    const auto *pCommand = static_cast<const uint8 *>(pBuffer);
+    const auto *pCommand = static_cast<const GpuProfilerCommandRecord *>(pBuffer);
     const bool bWindowOpen = pCommand && nChunkId == GPU_PROFILER_CHUNK_COMPRESSED && nSize == GPU_PROFILER_COMMAND_SIZE &&
-                             LoadBigEndian32(pCommand) == GPU_PROFILER_COMMAND_WINDOW_OPEN && LoadBigEndian64(pCommand + 4) == 1;
+                             pCommand->Code() == GPU_PROFILER_COMMAND_WINDOW_OPEN && pCommand->Value() == 1;
     g_pMemAlloc->Free(pBuffer);
     if (bWindowOpen && GetState() == CORVID_CONNECTION_READY)
         PlayBack();

@@ -8,7 +8,7 @@
 // sends goes anywhere, and the log says so once per window. The file is played back in slices of
 // kPlaybackSliceMs, so that the console keeps answering while a large one is read.
 
-#include "corvid/corvid_target.h"
+#include "corvid_target.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
-#include "corvid/corvid_connection.h"
+#include "corvid_connection.h"
 
-#include "bedrock/mem_alloc.h"
-#include "corvid/printable_text.h"
+#include "mem_alloc.h"
+#include "printable_text.h"
 
 #include <QLocale>
 

@@ -2,7 +2,7 @@
 // A live target as the console sees it: a TCP link to the target, its state, the chunk types
 // that tools registered for it, and the traffic counters shown in the target list.
 
-#include "corvid/corvid_target.h"
+#include "corvid_target.h"
 
 #include <QElapsedTimer>
 #include <QTcpSocket>

@@ -1,4 +1,4 @@
-#include "corvid/corvid_host.h"
+#include "corvid_host.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,9 +2,9 @@
 // The console's side of the tool interfaces: the targets it is connected to, which one the user
 // selected, and the loaded subtool with its action.
 
-#include "corvid/capture_connection.h"
-#include "corvid/corvid_connection.h"
-#include "corvid/subtool_module.h"
+#include "capture_connection.h"
+#include "corvid_connection.h"
+#include "subtool_module.h"
 
 #include <QAction>
 #include <QList>

@@ -1,6 +1,6 @@
-#include "corvid/corvid_target.h"
+#include "corvid_target.h"
 
-#include "bedrock/mem_alloc.h"
+#include "mem_alloc.h"
 
 const CorvidNameHolder *CCorvidTarget::GetName()
 {

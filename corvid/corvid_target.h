@@ -4,8 +4,8 @@
 // their name, state, the chunk types that tools registered and the traffic counters alike, and
 // hand a received chunk to its tool the same way.
 
-#include "corvid/link_protocol.h"
-#include "gpuprofiler/host/corvid_interfaces.h"
+#include "corvid_interfaces.h"
+#include "wire_link.h"
 
 #include <QByteArray>
 #include <QList>

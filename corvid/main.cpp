@@ -1,11 +1,11 @@
 // corvid: the developer console. Connects to targets, loads the GPU profiler subtool and gives
 // it the targets' chunks.
 
-#include "bedrock/mem_alloc.h"
-#include "corvid/corvid_host.h"
-#include "corvid/main_window.h"
-#include "corvid/screenshots.h"
-#include "corvid/tool_images.h"
+#include "corvid_host.h"
+#include "main_window.h"
+#include "mem_alloc.h"
+#include "screenshots.h"
+#include "tool_images.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

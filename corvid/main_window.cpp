@@ -1,7 +1,7 @@
-#include "corvid/main_window.h"
+#include "main_window.h"
 
-#include "corvid/corvid_host.h"
-#include "corvid/tool_log_relay.h"
+#include "corvid_host.h"
+#include "tool_log_relay.h"
 
 #include <QApplication>
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "corvid/screenshots.h"
+#include "screenshots.h"
 
 #include <QAction>
 #include <QApplication>

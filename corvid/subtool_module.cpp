@@ -1,6 +1,6 @@
-#include "corvid/subtool_module.h"
+#include "subtool_module.h"
 
-#include "gpuprofiler/host/module_exports.h"
+#include "module_exports.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // A subtool library loaded the way the console loads every tool: resolve CreateInterface, ask it
 // for the tool's interface version, and reach the subtool through its second table.
 
-#include "gpuprofiler/host/external_subtool.h"
+#include "external_subtool.h"
 
 #include <QLibrary>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "corvid/tool_images.h"
+#include "tool_images.h"
 
 #include <QDir>
 #include <QImage>

@@ -1,6 +1,6 @@
-#include "corvid/tool_log_relay.h"
+#include "tool_log_relay.h"
 
-#include "corvid/printable_text.h"
+#include "printable_text.h"
 
 #include <atomic>
 #include <cstdio>

@@ -1,20 +1,14 @@
-#include "target/chunk_compressor.h"
+#include "chunk_compressor.h"
 
-#include "bedrock/byte_order.h"
-#include "gpuprofiler/framedata/frame_record.h"
+#include "byte_order.h"
+#include "wire_frame.h"
+#include "wire_packed.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
 
 namespace {
-
-constexpr uint32 kStoredFlag = 0x80000000u;
-constexpr size_t kSizeWordBytes = 4;
-constexpr unsigned kTokensPerFlagWord = 16;
-constexpr size_t kMinMatch = CChunkCompressor::kMinMatch;
-constexpr size_t kMaxMatch = CChunkCompressor::kMaxMatch;
-constexpr size_t kWindowSize = CChunkCompressor::kWindowSize;
 
 // Positions are entered under a hash of their next four bytes, one position per hash: a table of
 // 4096 slots (16 KiB) stays in the first-level cache and is cleared in no time for every chunk.
@@ -73,14 +67,14 @@ public:
     void Literals(const uint8 *pFrom, size_t nCount, const uint8 *pFromEnd)
     {
         while (nCount > 0) {
-            if (m_nTokens == kTokensPerFlagWord)
+            if (m_nTokens == kPackedTokensPerFlagWord)
                 NextFlagWord();
-            const size_t nTake = std::min<size_t>(nCount, kTokensPerFlagWord - m_nTokens);
+            const size_t nTake = std::min<size_t>(nCount, kPackedTokensPerFlagWord - m_nTokens);
             // Literal bits are clear, so the flags need no change. The copy is one fixed move
             // where the source allows it; the output has room for it, and what lies beyond the
             // literals is written over next.
-            if (pFromEnd - pFrom >= ptrdiff_t(kTokensPerFlagWord))
-                std::memcpy(m_pOut, pFrom, kTokensPerFlagWord);
+            if (pFromEnd - pFrom >= ptrdiff_t(kPackedTokensPerFlagWord))
+                std::memcpy(m_pOut, pFrom, kPackedTokensPerFlagWord);
             else
                 std::memcpy(m_pOut, pFrom, nTake);
             m_pOut += nTake;
@@ -95,14 +89,14 @@ public:
     // and no reference is shorter than 3.
     void Copy(size_t nDistance, size_t nLength)
     {
-        const uint32 nDistanceBits = uint32(nDistance - 1) << 4;
-        while (nLength > kMaxMatch + kMinMatch - 1) {
-            Reference(nDistanceBits, kMaxMatch);
-            nLength -= kMaxMatch;
+        const uint32 nDistanceBits = uint32(nDistance - 1) << kPackedDistanceShift;
+        while (nLength > kPackedMaxMatch + kPackedMinMatch - 1) {
+            Reference(nDistanceBits, kPackedMaxMatch);
+            nLength -= kPackedMaxMatch;
         }
-        if (nLength > kMaxMatch) {
-            Reference(nDistanceBits, nLength - kMinMatch);
-            nLength = kMinMatch;
+        if (nLength > kPackedMaxMatch) {
+            Reference(nDistanceBits, nLength - kPackedMinMatch);
+            nLength = kPackedMinMatch;
         }
         Reference(nDistanceBits, nLength);
     }
@@ -119,11 +113,11 @@ public:
 private:
     void Reference(uint32 nDistanceBits, size_t nLength)
     {
-        if (m_nTokens == kTokensPerFlagWord)
+        if (m_nTokens == kPackedTokensPerFlagWord)
             NextFlagWord();
         m_nFlags |= 1u << m_nTokens;
-        StoreLittleEndian16(m_pOut, uint16(nDistanceBits | uint32(nLength - kMinMatch)));
-        m_pOut += 2;
+        StoreLittleEndian16(m_pOut, uint16(nDistanceBits | uint32(nLength - kPackedMinMatch)));
+        m_pOut += kPackedReferenceBytes;
         ++m_nTokens;
     }
 
@@ -132,7 +126,7 @@ private:
         if (m_pFlags)
             StoreLittleEndian16(m_pFlags, uint16(m_nFlags));
         m_pFlags = m_pOut;
-        m_pOut += 2;
+        m_pOut += kPackedFlagWordBytes;
         m_nFlags = 0;
         m_nTokens = 0;
     }
@@ -140,7 +134,7 @@ private:
     uint8 *m_pOut;
     uint8 *m_pFlags = nullptr;
     uint32 m_nFlags = 0;
-    unsigned m_nTokens = kTokensPerFlagWord; // the first token takes a flag word
+    unsigned m_nTokens = kPackedTokensPerFlagWord; // the first token takes a flag word
 };
 
 struct Match
@@ -156,7 +150,7 @@ size_t QuickAgreement(const uint8 *pCur, uint64 nCur, size_t nDistance)
 {
     const uint64 nDiff = (Load64(pCur - nDistance) ^ nCur) | (uint64(1) << (8 * kQuickLength));
     const size_t nLength = size_t(std::countr_zero(nDiff) >> 3);
-    return nLength & (size_t(0) - size_t(nDistance - 1 < kWindowSize));
+    return nLength & (size_t(0) - size_t(nDistance - 1 < kPackedWindowSize));
 }
 
 // The longest match for the bytes at pCur, from two candidates: the same place one record back,
@@ -192,7 +186,7 @@ Match Probe(const uint8 *pData, const uint8 *pCur, const uint8 *pEnd, uint32 *pT
 // The references a match of nLength (at least 3) bytes takes.
 size_t References(size_t nLength)
 {
-    return (nLength + kMaxMatch - 1) / kMaxMatch;
+    return (nLength + kPackedMaxMatch - 1) / kPackedMaxMatch;
 }
 
 } // namespace
@@ -201,7 +195,7 @@ CChunkCompressor::CChunkCompressor() : m_table(kTableSize, 0) {}
 
 bool CChunkCompressor::Compress(const void *pData, size_t nSize, std::vector<uint8> &out, Form form)
 {
-    if (nSize > kMaxDataSize || (nSize != 0 && !pData))
+    if (nSize > CHUNK_DATA_SIZE_MASK || (nSize != 0 && !pData))
         return false;
     const auto *pBytes = static_cast<const uint8 *>(pData);
 
@@ -210,16 +204,16 @@ bool CChunkCompressor::Compress(const void *pData, size_t nSize, std::vector<uin
         // Packing pays only when the stream is shorter than the data it stands for.
         if (form == Form::Packed || nStream < nSize) {
             StoreLittleEndian32(m_stream.data(), uint32(nSize));
-            out.insert(out.end(), m_stream.data(), m_stream.data() + kSizeWordBytes + nStream);
+            out.insert(out.end(), m_stream.data(), m_stream.data() + kPackedSizeWordBytes + nStream);
             return true;
         }
     }
 
     const size_t nStart = out.size();
-    out.resize(nStart + kSizeWordBytes + nSize);
-    StoreLittleEndian32(out.data() + nStart, uint32(nSize) | kStoredFlag);
+    out.resize(nStart + kPackedSizeWordBytes + nSize);
+    StoreLittleEndian32(out.data() + nStart, uint32(nSize) | CHUNK_STORED_FLAG);
     if (nSize != 0)
-        std::memcpy(out.data() + nStart + kSizeWordBytes, pBytes, nSize);
+        std::memcpy(out.data() + nStart + kPackedSizeWordBytes, pBytes, nSize);
     return true;
 }
 
@@ -228,13 +222,14 @@ size_t CChunkCompressor::Pack(const uint8 *pData, size_t nSize)
     // The stream follows room for the size word. The stream of n bytes is at most n literals
     // plus a flag word per sixteen tokens, and the writer's fixed moves may reach 16 bytes
     // beyond it.
-    const size_t nCapacity = kSizeWordBytes + nSize + 2 * ((nSize + kTokensPerFlagWord - 1) / kTokensPerFlagWord) + kTokensPerFlagWord;
+    const size_t nFlagWords = (nSize + kPackedTokensPerFlagWord - 1) / kPackedTokensPerFlagWord;
+    const size_t nCapacity = kPackedSizeWordBytes + nSize + kPackedFlagWordBytes * nFlagWords + kPackedTokensPerFlagWord;
     if (m_stream.size() < nCapacity)
         m_stream.resize(nCapacity);
     std::fill(m_table.begin(), m_table.end(), 0);
     uint32 *const pTable = m_table.data();
 
-    CTokenWriter writer(m_stream.data() + kSizeWordBytes);
+    CTokenWriter writer(m_stream.data() + kPackedSizeWordBytes);
     const uint8 *const pEnd = pData + nSize;
     // A probe loads eight bytes: the last seven bytes start no match.
     const uint8 *const pProbeEnd = nSize >= 8 ? pEnd - 7 : pData;
@@ -245,7 +240,7 @@ size_t CChunkCompressor::Pack(const uint8 *pData, size_t nSize)
     const uint8 *pLiterals = pData;
     while (pCur < pProbeEnd) {
         Match match = Probe(pData, pCur, pEnd, pTable);
-        if (match.nLength < kMinMatch) {
+        if (match.nLength < kPackedMinMatch) {
             ++pCur;
             continue;
         }
@@ -260,7 +255,7 @@ size_t CChunkCompressor::Pack(const uint8 *pData, size_t nSize)
         // last (length mod 18) bytes, where that leaves it with as many references as before:
         // the held match then needs one reference less. Zero runs that end a little after a
         // multiple of 18 are the common case.
-        const size_t nMove = held.nLength % kMaxMatch;
+        const size_t nMove = held.nLength % kPackedMaxMatch;
         if (pCur == pLiterals && nMove != 0 && References(match.nLength + nMove) == References(match.nLength) &&
             size_t(pOld - pData) >= nMove && std::memcmp(pCur - nMove, pOld - nMove, nMove) == 0) {
             held.nLength -= nMove;
@@ -278,5 +273,5 @@ size_t CChunkCompressor::Pack(const uint8 *pData, size_t nSize)
     if (held.nLength != 0)
         writer.Copy(held.nDistance, held.nLength);
     writer.Literals(pLiterals, size_t(pEnd - pLiterals), pEnd);
-    return size_t(writer.Finish() - m_stream.data()) - kSizeWordBytes;
+    return size_t(writer.Finish() - m_stream.data()) - kPackedSizeWordBytes;
 }

@@ -1,8 +1,6 @@
 #pragma once
-// Packs sample records into the payload of a compressed sample chunk (GPRC): a little-endian
-// size word (bits 0 to 30 the data size, bit 31 set for data that follows as it is), then either
-// the data itself or an LZ77 stream of literals and back-references steered by 16-bit flag
-// words. References reach at most 4096 bytes back and copy 3 to 18 bytes.
+// Packs sample records into the payload of a packed sample chunk (GPRC, wire/wire_packed.h): the
+// size word, then either the data itself or an LZ77 stream of literals and back-references.
 //
 // The packer is built for speed on sample records, which a streaming target packs for every
 // frame: one pass, each position probed once against two candidates (the same place one
@@ -17,7 +15,8 @@
 // compressor serves one thread. Each call starts afresh: the payload depends on the data
 // alone.
 
-#include "bedrock/bedrock_api.h"
+#include "bedrock_api.h"
+#include "wire_packed.h"
 
 #include <cstddef>
 #include <vector>
@@ -25,12 +24,6 @@
 class CChunkCompressor
 {
 public:
-    static constexpr size_t kWindowSize = 4096;
-    static constexpr size_t kMinMatch = 3;
-    static constexpr size_t kMaxMatch = 18;
-    // The size word has 31 bits for the data size.
-    static constexpr size_t kMaxDataSize = 0x7FFFFFFF;
-
     enum class Form
     {
         Auto,   // packed when that is smaller than the data, stored otherwise
@@ -45,7 +38,7 @@ public:
     bool Compress(const void *pData, size_t nSize, std::vector<uint8> &out, Form form = Form::Auto);
 
     // The largest payload that Compress can make for nSize bytes in Form::Auto.
-    static size_t MaxPayloadSize(size_t nSize) { return 4 + nSize; }
+    static size_t MaxPayloadSize(size_t nSize) { return kPackedSizeWordBytes + nSize; }
 
 private:
     // Packs the data into m_stream behind room for the size word; returns the stream's length.

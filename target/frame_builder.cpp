@@ -1,4 +1,4 @@
-#include "target/frame_builder.h"
+#include "frame_builder.h"
 
 #include <cstring>
 #include <string>

@@ -3,7 +3,7 @@
 // in wire order (big-endian) through the records' own setters, so that what leaves the target
 // is byte for byte what the profiler reads.
 
-#include "gpuprofiler/framedata/frame_record.h"
+#include "wire_frame.h"
 
 #include <string_view>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "target/frame_chunker.h"
+#include "frame_chunker.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,11 +15,11 @@ CFrameChunker::CFrameChunker(SampleChunkForm form, size_t nMaxChunkSize) : m_for
     // so sizing the groups for the stored form keeps every chunk under the maximum. Mixed
     // chunks use one group size for both forms, sized for the packed one: the plain chunks,
     // which lack the size word, fit all the more.
-    const size_t nOverhead = form == SampleChunkForm::Plain ? 0 : 4;
+    const size_t nOverhead = form == SampleChunkForm::Plain ? 0 : kPackedSizeWordBytes;
     const size_t nRoom = nMaxChunkSize > nOverhead ? nMaxChunkSize - nOverhead : 0;
     m_nRecordsPerChunk = std::max<size_t>(1, nRoom / kRecordSize);
     // The size word of a packed chunk has 31 bits.
-    m_nRecordsPerChunk = std::min(m_nRecordsPerChunk, CChunkCompressor::kMaxDataSize / kRecordSize);
+    m_nRecordsPerChunk = std::min<size_t>(m_nRecordsPerChunk, CHUNK_DATA_SIZE_MASK / kRecordSize);
 }
 
 void CFrameChunker::Split(const TargetFrame &frame, std::vector<TargetChunk> &chunks)

@@ -7,9 +7,9 @@
 // No chunk payload is larger than the maximum chunk size given, except that every sample chunk
 // carries at least one record: a maximum below one record's chunk is raised to that.
 
-#include "gpuprofiler/plugin/profiler_protocol.h"
-#include "target/chunk_compressor.h"
-#include "target/frame_builder.h"
+#include "chunk_compressor.h"
+#include "frame_builder.h"
+#include "wire_profiler.h"
 
 #include <vector>
 

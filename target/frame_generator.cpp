@@ -1,4 +1,4 @@
-#include "target/frame_generator.h"
+#include "frame_generator.h"
 
 #include <algorithm>
 #include <string>

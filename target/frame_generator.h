@@ -9,7 +9,7 @@
 // The sequence depends only on the seed and the options, on every platform: the generator has
 // its own random source rather than the standard library's distributions.
 
-#include "target/frame_builder.h"
+#include "frame_builder.h"
 
 #include <string>
 

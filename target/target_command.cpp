@@ -1,23 +1,22 @@
-#include "target/target_command.h"
-
-#include "bedrock/byte_order.h"
+#include "target_command.h"
 
 bool DecodeTargetCommand(const void *pPayload, size_t nSize, TargetCommand *pCommand)
 {
     if (!pPayload || !pCommand || nSize != GPU_PROFILER_COMMAND_SIZE)
         return false;
-    const auto *pBytes = static_cast<const uint8 *>(pPayload);
-    pCommand->nCode = LoadBigEndian32(pBytes);
-    pCommand->nValue = LoadBigEndian64(pBytes + 4);
+    const auto *pRecord = static_cast<const GpuProfilerCommandRecord *>(pPayload);
+    pCommand->nCode = pRecord->Code();
+    pCommand->nValue = pRecord->Value();
     return true;
 }
 
 std::vector<uint8> EncodeTargetCommand(uint32 nCode, uint64 nValue)
 {
-    std::vector<uint8> payload(GPU_PROFILER_COMMAND_SIZE);
-    StoreBigEndian32(payload.data(), nCode);
-    StoreBigEndian64(payload.data() + 4, nValue);
-    return payload;
+    GpuProfilerCommandRecord record;
+    record.SetCode(nCode);
+    record.SetValue(nValue);
+    const auto *pBytes = reinterpret_cast<const uint8 *>(&record);
+    return std::vector<uint8>(pBytes, pBytes + sizeof(record));
 }
 
 const char *TargetCommandName(uint32 nCode)

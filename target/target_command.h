@@ -2,7 +2,7 @@
 // The commands the profiler sends to a target: GPRC chunks of exactly 12 bytes, a big-endian
 // 32-bit code and a big-endian 64-bit value. The codes are GpuProfilerCommand.
 
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "wire_profiler.h"
 
 #include <cstddef>
 #include <vector>

@@ -6,9 +6,9 @@
 // Run: QT_QPA_PLATFORM=offscreen build/release/bench/corvid/bench_open_capture
 //        --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
-#include "capture/capture_writer.h"
-#include "corvid/corvid_host.h"
-#include "target/frame_generator.h"
+#include "capture_writer.h"
+#include "corvid_host.h"
+#include "frame_generator.h"
 
 #include <QAbstractItemModel>
 #include <QAction>

@@ -16,10 +16,10 @@
 // Run: QT_QPA_PLATFORM=offscreen build/release/bench/devicewindow/bench_device_window
 //        --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
-#include "gpuprofiler/devicewindow/device_window.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
-#include "gpuprofiler/framedata/frame_profile_model.h"
-#include "target/frame_generator.h"
+#include "device_window.h"
+#include "frame_generator.h"
+#include "frame_profile_model.h"
+#include "wire_profiler.h"
 
 #include <QAction>
 #include <QApplication>

@@ -7,8 +7,8 @@
 //   QT_QPA_PLATFORM=offscreen build/release/bench/framedata/bench_frame_profile_model
 //       --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
-#include "gpuprofiler/framedata/frame_profile_model.h"
-#include "tests/framedata/frame_builder.h"
+#include "frame_profile_model.h"
+#include "test_frame.h"
 
 #include <benchmark/benchmark.h>
 

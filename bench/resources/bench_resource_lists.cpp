@@ -9,12 +9,12 @@
 //       --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 // (one command line)
 
-#include "gpuprofiler/resources/buffer_list_payload.h"
-#include "gpuprofiler/resources/buffer_list_sort_filter_proxy_model.h"
-#include "gpuprofiler/resources/gpu_buffer_list_widget.h"
-#include "gpuprofiler/resources/texture_list_payload.h"
-#include "gpuprofiler/resources/texture_list_widget.h"
-#include "tests/resources/resource_payload_builder.h"
+#include "buffer_list_payload.h"
+#include "buffer_list_sort_filter_proxy_model.h"
+#include "gpu_buffer_list_widget.h"
+#include "resource_payload_builder.h"
+#include "texture_list_payload.h"
+#include "texture_list_widget.h"
 
 #include <benchmark/benchmark.h>
 

@@ -10,9 +10,9 @@
 //   QT_QPA_PLATFORM=offscreen build/release/bench/timeline/bench_timeline
 //     --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 
-#include "gpuprofiler/timeline/timeline_frame.h"
-#include "gpuprofiler/timeline/timeline_view.h"
-#include "tests/framedata/frame_builder.h"
+#include "test_frame.h"
+#include "timeline_frame.h"
+#include "timeline_view.h"
 
 #include <benchmark/benchmark.h>
 

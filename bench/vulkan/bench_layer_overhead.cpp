@@ -8,9 +8,9 @@
 // frame rate; vkcube runs a short and a long count of frames under Xvfb and the difference of
 // the two times gives its rate without its start-up. The "fps" counter is the result.
 
-#include "corvid/link_protocol.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
-#include "target/target_command.h"
+#include "target_command.h"
+#include "wire_link.h"
+#include "wire_profiler.h"
 
 #include <benchmark/benchmark.h>
 

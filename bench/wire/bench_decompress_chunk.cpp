@@ -7,9 +7,9 @@
 //
 //   build/release/bench/wire/bench_decompress_chunk --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 
-#include "gpuprofiler/plugin/chunk_decompression.h"
-#include "target/frame_chunker.h"
-#include "target/frame_generator.h"
+#include "chunk_decompression.h"
+#include "frame_chunker.h"
+#include "frame_generator.h"
 
 #include <benchmark/benchmark.h>
 #include <lz4.h>

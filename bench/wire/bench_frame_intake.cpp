@@ -7,10 +7,10 @@
 //
 //   build/release/bench/wire/bench_frame_intake --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 
-#include "gpuprofiler/plugin/gpuprofiler_tool.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
-#include "target/frame_chunker.h"
-#include "target/frame_generator.h"
+#include "frame_chunker.h"
+#include "frame_generator.h"
+#include "gpuprofiler_tool.h"
+#include "wire_profiler.h"
 
 #include <QApplication>
 

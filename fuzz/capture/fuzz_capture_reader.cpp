@@ -3,8 +3,8 @@
 // own link header in front of the payload, and comes in file order; the reader stops for good
 // after its last answer; and no g_pMemAlloc block is left once the chunks are freed.
 
-#include "bedrock/mem_alloc.h"
-#include "capture/capture_reader.h"
+#include "capture_reader.h"
+#include "mem_alloc.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -3,9 +3,9 @@
 // short, one without samples, and a few hand-damaged ones.
 // Usage: make_capture_corpus <dir>
 
-#include "capture/capture_writer.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
-#include "target/frame_generator.h"
+#include "capture_writer.h"
+#include "frame_generator.h"
+#include "wire_profiler.h"
 
 #include <cstdio>
 #include <filesystem>

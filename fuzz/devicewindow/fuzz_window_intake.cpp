@@ -6,10 +6,10 @@
 // memory bound together with the frames kept of the other swap chains. Inputs of odd length go
 // to a window opened for a capture, which records every frame as it arrives.
 
-#include "fuzz/devicewindow/window_script.h"
-#include "gpuprofiler/devicewindow/device_window.h"
-#include "gpuprofiler/framedata/frame_profile_model.h"
-#include "gpuprofiler/timeline/timeline_view.h"
+#include "device_window.h"
+#include "frame_profile_model.h"
+#include "timeline_view.h"
+#include "window_script.h"
 
 #include <QApplication>
 #include <QComboBox>

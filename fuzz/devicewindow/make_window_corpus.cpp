@@ -1,8 +1,8 @@
 // Writes the seed inputs of fuzz_window_intake: realistic frames from the target library in
 // short scripts with ticks, pauses, layout changes and clicks, and a few damaged ones.
 
-#include "fuzz/devicewindow/window_script.h"
-#include "target/frame_generator.h"
+#include "frame_generator.h"
+#include "window_script.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -9,12 +9,12 @@
 // largest value); a column sorts into a permutation whose neighbours are in order by a plain
 // comparison of their numbers or texts, equal keys in entry order; and nothing stays allocated.
 
-#include "bedrock/mem_alloc.h"
-#include "gpuprofiler/resources/buffer_list_payload.h"
-#include "gpuprofiler/resources/image_format_info.h"
-#include "gpuprofiler/resources/list_count_bound.h"
-#include "gpuprofiler/resources/resource_list_sort.h"
-#include "gpuprofiler/resources/texture_list_payload.h"
+#include "buffer_list_payload.h"
+#include "image_format_info.h"
+#include "list_count_bound.h"
+#include "mem_alloc.h"
+#include "resource_list_sort.h"
+#include "texture_list_payload.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -4,7 +4,7 @@
 //
 //   make_seed_corpus <corpus dir>
 
-#include "tests/resources/resource_payload_builder.h"
+#include "resource_payload_builder.h"
 
 #include <cstdio>
 #include <string>

@@ -21,7 +21,7 @@
 //
 // Arguments missing at the end of the input read as zero; a length is cut to what is left.
 
-#include "bedrock/bedrock_api.h"
+#include "bedrock_api.h"
 
 enum ChunkScriptKind : uint8
 {

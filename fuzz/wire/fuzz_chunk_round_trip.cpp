@@ -4,9 +4,9 @@
 // every input, as a target's does chunk after chunk, and must pack each exactly as a new one
 // would: nothing of an earlier chunk may leak into the next.
 
-#include "gpuprofiler/plugin/chunk_decompression.h"
-#include "target/chunk_compressor.h"
-#include "tests/plugin/reference_unpacker.h"
+#include "chunk_compressor.h"
+#include "chunk_decompression.h"
+#include "reference_unpacker.h"
 
 #include <cstdlib>
 #include <cstring>

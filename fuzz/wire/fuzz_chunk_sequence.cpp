@@ -6,13 +6,13 @@
 // other than the samples it counts, counts more than its frame announced or than a record
 // assembles, or any g_pMemAlloc block that outlives the input.
 
-#include "fuzz/wire/chunk_script.h"
-#include "gpuprofiler/devicewindow/device_window.h"
-#include "gpuprofiler/plugin/gpuprofiler_tool.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
-#include "target/chunk_compressor.h"
-#include "target/frame_generator.h"
-#include "tests/support/fake_host.h"
+#include "chunk_compressor.h"
+#include "chunk_script.h"
+#include "device_window.h"
+#include "fake_host.h"
+#include "frame_generator.h"
+#include "gpuprofiler_tool.h"
+#include "wire_profiler.h"
 
 #include <QApplication>
 

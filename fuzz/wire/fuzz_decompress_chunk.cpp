@@ -3,8 +3,8 @@
 // sanitizer sees any write beyond it; a second run with spare room checks that nothing beyond
 // the data size is written either.
 
-#include "gpuprofiler/plugin/chunk_decompression.h"
-#include "tests/plugin/reference_unpacker.h"
+#include "chunk_decompression.h"
+#include "reference_unpacker.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -5,9 +5,9 @@
 //                            random scripts
 // Usage: make_wire_corpus <dir>
 
-#include "fuzz/wire/chunk_script.h"
-#include "target/chunk_compressor.h"
-#include "target/frame_generator.h"
+#include "chunk_compressor.h"
+#include "chunk_script.h"
+#include "frame_generator.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,6 +1,6 @@
-#include "gpuprofiler/devicewindow/bar_graph_item_delegate.h"
+#include "bar_graph_item_delegate.h"
 
-#include "gpuprofiler/devicewindow/frame_history.h"
+#include "frame_history.h"
 
 #include <QPainter>
 

@@ -1,20 +1,22 @@
-#include "gpuprofiler/devicewindow/device_window.h"
+#include "device_window.h"
 
-#include "gpuprofiler/devicewindow/bar_graph_item_delegate.h"
-#include "gpuprofiler/devicewindow/frame_history_model.h"
-#include "gpuprofiler/devicewindow/subtool_link.h"
-#include "gpuprofiler/framedata/csv_export.h"
-#include "gpuprofiler/framedata/frame_profile_model.h"
-#include "gpuprofiler/framedata/number_texts.h"
-#include "gpuprofiler/framedata/sample_columns.h"
-#include "gpuprofiler/framedata/stats_display_widget.h"
-#include "gpuprofiler/host/corvid_interfaces.h"
-#include "gpuprofiler/resources/resource_list_format.h"
-#include "gpuprofiler/resources/gpu_buffer_list_widget.h"
-#include "gpuprofiler/resources/gpu_resource_widget.h"
-#include "gpuprofiler/resources/texture_list_widget.h"
-#include "gpuprofiler/timeline/timeline_frame.h"
-#include "gpuprofiler/timeline/timeline_view.h"
+#include "bar_graph_item_delegate.h"
+#include "corvid_interfaces.h"
+#include "csv_export.h"
+#include "frame_history_model.h"
+#include "frame_profile_model.h"
+#include "gpu_buffer_list_widget.h"
+#include "gpu_resource_widget.h"
+#include "number_texts.h"
+#include "printable_text.h"
+#include "resource_list_format.h"
+#include "sample_columns.h"
+#include "stats_display_widget.h"
+#include "subtool_link.h"
+#include "texture_list_widget.h"
+#include "timeline_frame.h"
+#include "timeline_view.h"
+#include "wire_profiler.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -48,20 +50,6 @@ namespace {
 constexpr int kHistoryColumnWidth = 16;
 constexpr int kHistoryRowHeight = 80;
 constexpr int kTimerIntervalMs = 16;
-
-// A target's text as the window shows or logs it: printable characters only (controls, which
-// could break a label or fake a log line, become '?'), at most nMaxLength of them.
-QString PrintableText(const char *pText, size_t nMaxLength)
-{
-    const size_t nLength = pText ? strnlen(pText, nMaxLength) : 0;
-    QString sText = QString::fromLatin1(pText, qsizetype(nLength));
-    for (QChar &c : sText) {
-        const ushort u = c.unicode();
-        if (u < 0x20 || (u >= 0x7F && u < 0xA0))
-            c = QLatin1Char('?');
-    }
-    return sText;
-}
 
 QString ToolImage(const char *pszFile)
 {
@@ -326,7 +314,7 @@ void CQCGPUProfilerDeviceWindow::OnTargetStateChanged(int nState)
 
 void CQCGPUProfilerDeviceWindow::OnContentError(int nKind, const char *pszReason, uint64 nDropped)
 {
-    const QString sReason = PrintableText(pszReason, 256);
+    const QString sReason = PrintableLatin1Text(pszReason, 256);
     if (!contentErrorLabel) {
         contentErrorLabel = new QLabel(this);
         statusBar()->addWidget(contentErrorLabel, 1);
@@ -336,7 +324,7 @@ void CQCGPUProfilerDeviceWindow::OnContentError(int nKind, const char *pszReason
     // One line for each kind of mistake, then at most one a minute: a broken target sends the
     // same mistake with every frame, and the log must stay readable.
     ContentLog &log = contentLogs[nKind >= 0 && nKind < kContentErrorKinds ? nKind : 0];
-    const QString sTarget = PrintableText(targetName.constData(), size_t(targetName.size()));
+    const QString sTarget = PrintableLatin1Text(targetName.constData(), size_t(targetName.size()));
     if (!log.lastLine.isValid()) {
         qCWarning(lcGpuProfiler).noquote() << QStringLiteral("%1: dropped %2").arg(sTarget, sReason);
         log.lastLine.start();
@@ -563,13 +551,13 @@ void CQCGPUProfilerDeviceWindow::ShowNewSwapChains()
     for (int32 c = swapChainCombo->count(); c < intake.SwapChainCount(); ++c) {
         const std::string &sName = intake.SwapChainName(c);
         swapChainCombo->addItem(QStringLiteral("Swapchain \"%1\" (0x%2)")
-                                    .arg(PrintableText(sName.data(), sName.size()), QString::number(intake.SwapChainId(c), 16)));
+                                    .arg(PrintableLatin1Text(sName.data(), sName.size()), QString::number(intake.SwapChainId(c), 16)));
     }
     if (intake.UnlistedSwapChainFrames() > 0 && !swapChainLimitLogged) {
         swapChainLimitLogged = true;
         qCWarning(lcGpuProfiler).noquote()
             << QStringLiteral("%1: more than %2 swap chains; frames of further swap chains are dropped")
-                   .arg(PrintableText(targetName.constData(), size_t(targetName.size())), QString::number(CFrameIntake::kMaxSwapChains));
+                   .arg(PrintableLatin1Text(targetName.constData(), size_t(targetName.size())), QString::number(CFrameIntake::kMaxSwapChains));
     }
 }
 

@@ -8,8 +8,8 @@
 // records the newest one and selects it. A window opened for a capture file records every frame
 // as it arrives instead, and the next tick shows them paused on the newest one.
 
-#include "gpuprofiler/devicewindow/frame_intake.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "frame_intake.h"
+#include "wire_profiler.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "gpuprofiler/devicewindow/frame_history.h"
+#include "frame_history.h"
 
 #include <algorithm>
 #include <bit>

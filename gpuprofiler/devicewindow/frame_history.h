@@ -9,8 +9,8 @@
 // the times before them). The records come back byte for byte, one frame at a time, when a
 // frame is selected or written out. No toolkit.
 
-#include "gpuprofiler/devicewindow/sample_name_pool.h"
-#include "gpuprofiler/framedata/gpu_frame.h"
+#include "gpu_frame.h"
+#include "sample_name_pool.h"
 
 // A frame handed over by the subtool and not yet looked at by the timer.
 struct PendingFrame

@@ -1,7 +1,7 @@
-#include "gpuprofiler/devicewindow/frame_history_model.h"
+#include "frame_history_model.h"
 
-#include "gpuprofiler/devicewindow/bar_graph_item_delegate.h"
-#include "gpuprofiler/devicewindow/frame_history.h"
+#include "bar_graph_item_delegate.h"
+#include "frame_history.h"
 
 #include <algorithm>
 

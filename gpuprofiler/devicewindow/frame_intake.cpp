@@ -1,7 +1,7 @@
-#include "gpuprofiler/devicewindow/frame_intake.h"
+#include "frame_intake.h"
 
-#include "capture/capture_writer.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "capture_writer.h"
+#include "wire_profiler.h"
 
 #include <cstring>
 #include <utility>

@@ -8,7 +8,7 @@
 // A capture played back is different: every frame is recorded as it arrives, since a file is
 // read far faster than the eye follows and every frame of it is wanted.
 
-#include "gpuprofiler/devicewindow/frame_history.h"
+#include "frame_history.h"
 
 #include <memory>
 #include <string>

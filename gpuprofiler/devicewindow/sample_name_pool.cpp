@@ -1,6 +1,6 @@
-#include "gpuprofiler/devicewindow/sample_name_pool.h"
+#include "sample_name_pool.h"
 
-#include "bedrock/murmur_hash2.h"
+#include "murmur_hash2.h"
 
 #include <cstring>
 

@@ -5,7 +5,7 @@
 // for byte, terminated or not. Every name counts the frames that use it and goes when the last
 // of them does. No toolkit; storage from g_pMemAlloc.
 
-#include "bedrock/growable_array.h"
+#include "growable_array.h"
 
 class CSampleNamePool
 {

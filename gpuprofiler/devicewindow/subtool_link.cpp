@@ -1,4 +1,4 @@
-#include "gpuprofiler/devicewindow/subtool_link.h"
+#include "subtool_link.h"
 
 namespace {
 constinit SubToolLink s_Link{nullptr, nullptr};

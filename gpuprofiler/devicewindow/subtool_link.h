@@ -3,7 +3,7 @@
 // its target and telling the subtool that the window is being closed. The plug-in installs the
 // two operations before it makes the first window; a window without them sends nothing.
 
-#include "bedrock/bedrock_api.h"
+#include "bedrock_api.h"
 
 struct SubToolLink
 {

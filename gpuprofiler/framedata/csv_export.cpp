@@ -1,7 +1,7 @@
-#include "gpuprofiler/framedata/csv_export.h"
+#include "csv_export.h"
 
-#include "gpuprofiler/framedata/gpu_frame.h"
-#include "gpuprofiler/framedata/sample_columns.h"
+#include "gpu_frame.h"
+#include "sample_columns.h"
 
 #include <cfloat>
 

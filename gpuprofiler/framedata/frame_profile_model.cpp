@@ -1,6 +1,6 @@
-#include "gpuprofiler/framedata/frame_profile_model.h"
+#include "frame_profile_model.h"
 
-#include "gpuprofiler/framedata/number_texts.h"
+#include "number_texts.h"
 
 #include <QBrush>
 #include <QColor>

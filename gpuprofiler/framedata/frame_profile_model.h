@@ -11,9 +11,9 @@
 // The frame's records are read where the frame keeps them: whoever owns the frame keeps them
 // unchanged from a Rebuild until the next Rebuild or clear().
 
-#include "bedrock/growable_array.h"
-#include "gpuprofiler/framedata/gpu_frame.h"
-#include "gpuprofiler/framedata/sample_columns.h"
+#include "gpu_frame.h"
+#include "growable_array.h"
+#include "sample_columns.h"
 
 #include <QAbstractItemModel>
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "gpuprofiler/framedata/frame_record.h"
+#include "frame_record.h"
 
 std::string_view SplitSamplePath(std::string_view sName, int nPart, int *pnParts)
 {

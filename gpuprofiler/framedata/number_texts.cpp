@@ -1,4 +1,4 @@
-#include "gpuprofiler/framedata/number_texts.h"
+#include "number_texts.h"
 
 #include <cstring>
 

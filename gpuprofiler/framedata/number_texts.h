@@ -4,7 +4,7 @@
 // not looked up per cell, and the texts of small integers, by far the most common counter values,
 // are made only once per locale.
 
-#include "bedrock/bedrock_api.h"
+#include "bedrock_api.h"
 
 #include <QLocale>
 #include <QString>

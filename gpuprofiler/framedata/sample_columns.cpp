@@ -1,7 +1,7 @@
-#include "gpuprofiler/framedata/sample_columns.h"
+#include "sample_columns.h"
 
-#include "bedrock/murmur_hash2.h"
-#include "gpuprofiler/framedata/number_texts.h"
+#include "murmur_hash2.h"
+#include "number_texts.h"
 
 #include <cfloat>
 #include <cmath>
@@ -16,8 +16,8 @@ enum ColumnKind : uint8
     KIND_GPU_START,
     KIND_GPU_TIME,
     KIND_CPU_TIME,
-    KIND_U16, // argument: byte offset in the record
-    KIND_U32, // argument: byte offset in the record
+    KIND_U16, // argument: the field's byte offset in the record
+    KIND_U32, // argument: the field's byte offset in the record
     KIND_CULLED,
     KIND_ACMR,
     KIND_LIMIT_CMR,
@@ -39,54 +39,69 @@ constexpr ColumnSpec kSampleColumns[kSampleColumnCount] = {
     {"GPU Start Time", KIND_GPU_START, 0},
     {"GPU Time [ms]", KIND_GPU_TIME, 0},
     {"CPU Time [ms]", KIND_CPU_TIME, 0},
-    {"Draws", KIND_U16, 32},
-    {"Prims", KIND_U32, 40},
-    {"IAPrims", KIND_U32, 84},
-    {"CPrims", KIND_U32, 96},
+    {"Draws", KIND_U16, offsetof(GpuSampleRecord, draws)},
+    {"Prims", KIND_U32, offsetof(GpuSampleRecord, prims)},
+    {"IAPrims", KIND_U32, offsetof(GpuSampleRecord, iaPrims)},
+    {"CPrims", KIND_U32, offsetof(GpuSampleRecord, cPrims)},
     {"% Prims Culled", KIND_CULLED, 0},
-    {"Verts", KIND_U32, 36},
-    {"IAVerts", KIND_U32, 80},
-    {"VSInvokes", KIND_U32, 88},
+    {"Verts", KIND_U32, offsetof(GpuSampleRecord, verts)},
+    {"IAVerts", KIND_U32, offsetof(GpuSampleRecord, iaVerts)},
+    {"VSInvokes", KIND_U32, offsetof(GpuSampleRecord, vsInvokes)},
     {"VS ACMR", KIND_ACMR, 0},
     {"VS Limit CMR", KIND_LIMIT_CMR, 0},
-    {"PSInvokes", KIND_U32, 100},
-    {"CInvokes", KIND_U32, 92},
-    {"Clears", KIND_U16, 44},
-    {"Resolves", KIND_U16, 46},
-    {"VB Updates", KIND_U16, 48},
-    {"VB Upload", KIND_U32, 58},
-    {"IB Updates", KIND_U16, 50},
-    {"IB Upload", KIND_U32, 62},
-    {"CB Updates", KIND_U16, 52},
-    {"CB Upload", KIND_U32, 66},
-    {"TEX Updates", KIND_U16, 54},
-    {"TEX Upload", KIND_U32, 70},
-    {"FB TEX Updates", KIND_U16, 56},
-    {"InstHist0", KIND_U16, 104},
-    {"InstHist1", KIND_U16, 106},
-    {"InstHist2", KIND_U16, 108},
-    {"InstHist3", KIND_U16, 110},
-    {"InstHist4", KIND_U16, 112},
-    {"InstHist5", KIND_U16, 114},
-    {"InstHist6", KIND_U16, 116},
-    {"InstHist7", KIND_U16, 118},
-    {"InstHist8", KIND_U16, 120},
-    {"InstHist16", KIND_U16, 122},
-    {"InstHist32", KIND_U16, 124},
-    {"InstHistJumbo", KIND_U16, 126},
-    {"Prims/Draw 0-16", KIND_U16, 128},
-    {"Prims/Draw 17-128", KIND_U16, 130},
-    {"Prims/Draw 129-256", KIND_U16, 132},
-    {"Prims/Draw 257-512", KIND_U16, 134},
-    {"Prims/Draw 513-1k", KIND_U16, 136},
-    {"Prims/Draw 1k-2k", KIND_U16, 138},
-    {"Prims/Draw 2k-4k", KIND_U16, 140},
-    {"Prims/Draw 4k-8k", KIND_U16, 142},
-    {"Prims/Draw 8k-16k", KIND_U16, 144},
-    {"Prims/Draw 16k-64k", KIND_U16, 146},
-    {"Prims/Draw 64k-256k", KIND_U16, 148},
-    {"Prims/Draw 256k+", KIND_U16, 150},
+    {"PSInvokes", KIND_U32, offsetof(GpuSampleRecord, psInvokes)},
+    {"CInvokes", KIND_U32, offsetof(GpuSampleRecord, cInvokes)},
+    {"Clears", KIND_U16, offsetof(GpuSampleRecord, clears)},
+    {"Resolves", KIND_U16, offsetof(GpuSampleRecord, resolves)},
+    {"VB Updates", KIND_U16, offsetof(GpuSampleRecord, vbUpdates)},
+    {"VB Upload", KIND_U32, offsetof(GpuSampleRecord, vbUpload)},
+    {"IB Updates", KIND_U16, offsetof(GpuSampleRecord, ibUpdates)},
+    {"IB Upload", KIND_U32, offsetof(GpuSampleRecord, ibUpload)},
+    {"CB Updates", KIND_U16, offsetof(GpuSampleRecord, cbUpdates)},
+    {"CB Upload", KIND_U32, offsetof(GpuSampleRecord, cbUpload)},
+    {"TEX Updates", KIND_U16, offsetof(GpuSampleRecord, texUpdates)},
+    {"TEX Upload", KIND_U32, offsetof(GpuSampleRecord, texUpload)},
+    {"FB TEX Updates", KIND_U16, offsetof(GpuSampleRecord, fbTexUpdates)},
+    {"InstHist0", KIND_U16, InstHistOffset(0)},
+    {"InstHist1", KIND_U16, InstHistOffset(1)},
+    {"InstHist2", KIND_U16, InstHistOffset(2)},
+    {"InstHist3", KIND_U16, InstHistOffset(3)},
+    {"InstHist4", KIND_U16, InstHistOffset(4)},
+    {"InstHist5", KIND_U16, InstHistOffset(5)},
+    {"InstHist6", KIND_U16, InstHistOffset(6)},
+    {"InstHist7", KIND_U16, InstHistOffset(7)},
+    {"InstHist8", KIND_U16, InstHistOffset(8)},
+    {"InstHist16", KIND_U16, InstHistOffset(9)},
+    {"InstHist32", KIND_U16, InstHistOffset(10)},
+    {"InstHistJumbo", KIND_U16, InstHistOffset(11)},
+    {"Prims/Draw 0-16", KIND_U16, PrimsPerDrawHistOffset(0)},
+    {"Prims/Draw 17-128", KIND_U16, PrimsPerDrawHistOffset(1)},
+    {"Prims/Draw 129-256", KIND_U16, PrimsPerDrawHistOffset(2)},
+    {"Prims/Draw 257-512", KIND_U16, PrimsPerDrawHistOffset(3)},
+    {"Prims/Draw 513-1k", KIND_U16, PrimsPerDrawHistOffset(4)},
+    {"Prims/Draw 1k-2k", KIND_U16, PrimsPerDrawHistOffset(5)},
+    {"Prims/Draw 2k-4k", KIND_U16, PrimsPerDrawHistOffset(6)},
+    {"Prims/Draw 4k-8k", KIND_U16, PrimsPerDrawHistOffset(7)},
+    {"Prims/Draw 8k-16k", KIND_U16, PrimsPerDrawHistOffset(8)},
+    {"Prims/Draw 16k-64k", KIND_U16, PrimsPerDrawHistOffset(9)},
+    {"Prims/Draw 64k-256k", KIND_U16, PrimsPerDrawHistOffset(10)},
+    {"Prims/Draw 256k+", KIND_U16, PrimsPerDrawHistOffset(11)},
 };
+
+// Every counter column reads a counter of the record, of the size its kind says.
+static_assert([] {
+    for (const ColumnSpec &column : kSampleColumns) {
+        if (column.nKind != KIND_U16 && column.nKind != KIND_U32)
+            continue;
+        const uint16 nSize = column.nKind == KIND_U16 ? 2 : 4;
+        bool bFound = false;
+        for (const SampleCounterField &field : kSampleCounterFields)
+            bFound = bFound || (field.nOffset == column.nArg && field.nSize == nSize);
+        if (!bFound)
+            return false;
+    }
+    return true;
+}());
 
 const char *const kResourceStatHeaders[GpuFrameHeader::kResourceStatCount] = {
     "Unique Bound VBs", "Bound VB Size", "Unique Bound IBs", "Bound IB Size", "Unique Bound CBs",

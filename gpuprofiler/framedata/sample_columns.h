@@ -5,8 +5,8 @@
 // widgets can write the same file byte for byte. Links QtCore at most (QString, QVariant,
 // QLocale), no QtGui.
 
-#include "bedrock/growable_array.h"
-#include "gpuprofiler/framedata/frame_record.h"
+#include "frame_record.h"
+#include "growable_array.h"
 
 #include <QString>
 #include <QVariant>

@@ -1,4 +1,4 @@
-#include "gpuprofiler/framedata/single_row_model.h"
+#include "single_row_model.h"
 
 CSingleRowModel::CSingleRowModel(QObject *pParent) : QAbstractTableModel(pParent) {}
 

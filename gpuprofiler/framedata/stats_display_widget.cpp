@@ -1,6 +1,6 @@
-#include "gpuprofiler/framedata/stats_display_widget.h"
+#include "stats_display_widget.h"
 
-#include "gpuprofiler/framedata/single_row_model.h"
+#include "single_row_model.h"
 
 #include <QHeaderView>
 

@@ -2,8 +2,8 @@
 // The host framework's app-system interface and its base implementation. The host calls these
 // operations by position in the table, so their order is part of the binary interface.
 
-#include "bedrock/bedrock_api.h"
-#include "bedrock/growable_array.h"
+#include "bedrock_api.h"
+#include "growable_array.h"
 
 // The host's interface factory: looks an interface up by version name. The return code is 0
 // when found and 1 when not.

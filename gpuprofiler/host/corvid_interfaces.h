@@ -2,7 +2,7 @@
 // What the host console and a subtool plug-in see of each other. Every class here is called by
 // position in its table: each declares exactly its operations, in order, and nothing else.
 
-#include "bedrock/bedrock_api.h"
+#include "bedrock_api.h"
 
 class QAction;
 class QWidget;

@@ -2,8 +2,8 @@
 // The object that a subtool library hands out through CreateInterface: an app system that is
 // also a subtool. Its primary table is the app-system one; ICorvidSubTool is its second base.
 
-#include "gpuprofiler/host/app_system.h"
-#include "gpuprofiler/host/corvid_interfaces.h"
+#include "app_system.h"
+#include "corvid_interfaces.h"
 
 class IExternalSubTool : public IAppSystem, public ICorvidSubTool
 {

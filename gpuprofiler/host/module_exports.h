@@ -1,7 +1,7 @@
 #pragma once
 // The five unmangled functions that every subtool library exports, as the host resolves them.
 
-#include "bedrock/bedrock_api.h"
+#include "bedrock_api.h"
 
 #if defined(_WIN32)
 #  define SUBTOOL_EXPORT extern "C" __declspec(dllexport)

@@ -1,16 +1,11 @@
-#include "gpuprofiler/plugin/chunk_decompression.h"
+#include "chunk_decompression.h"
 
-#include "bedrock/byte_order.h"
+#include "byte_order.h"
 
 #include <bit>
 #include <cstring>
 
 namespace {
-
-constexpr uint32 kSizeWordBytes = 4;
-constexpr uint32 kFlagWordBytes = 2;
-constexpr uint32 kTokenBytes = 2;
-constexpr uint32 kFlagBits = 16;
 
 // A reference copies at most 18 bytes and a run of literals at most 16. With this much room
 // left before the end of the data either may be done in fixed moves of 8 or 16 bytes: the bytes
@@ -18,19 +13,20 @@ constexpr uint32 kFlagBits = 16;
 // that follow.
 constexpr ptrdiff_t kWideCopyBytes = 24;
 constexpr size_t kWideCopyMinDistance = 8;
+static_assert(kWideCopyBytes >= ptrdiff_t(kPackedMaxMatch) && kWideCopyBytes >= ptrdiff_t(kPackedTokensPerFlagWord));
 
 } // namespace
 
 uint32 ChunkDataSize(const void *pSource, uint32 nSourceLength)
 {
-    if (!pSource || nSourceLength < kSizeWordBytes)
+    if (!pSource || nSourceLength < kPackedSizeWordBytes)
         return 0;
     return LoadLittleEndian32(pSource) & CHUNK_DATA_SIZE_MASK;
 }
 
 uint32 DecompressChunk(const void *pSource, uint32 nSourceLength, void *pDest, uint32 nDestCapacity)
 {
-    if (!pSource || nSourceLength < kSizeWordBytes)
+    if (!pSource || nSourceLength < kPackedSizeWordBytes)
         return 0;
     const auto *pSrc = static_cast<const uint8 *>(pSource);
     const uint32 nSizeWord = LoadLittleEndian32(pSrc);
@@ -40,41 +36,41 @@ uint32 DecompressChunk(const void *pSource, uint32 nSourceLength, void *pDest, u
     auto *pDst = static_cast<uint8 *>(pDest);
 
     if (nSizeWord & CHUNK_STORED_FLAG) {
-        if (nSourceLength - kSizeWordBytes < nDataSize)
+        if (nSourceLength - kPackedSizeWordBytes < nDataSize)
             return 0;
         if (nDataSize != 0)
-            std::memcpy(pDst, pSrc + kSizeWordBytes, nDataSize);
+            std::memcpy(pDst, pSrc + kPackedSizeWordBytes, nDataSize);
         return nDataSize;
     }
 
-    if (nSourceLength < kSizeWordBytes + kFlagWordBytes || nDataSize == 0)
+    if (nSourceLength < kPackedSizeWordBytes + kPackedFlagWordBytes || nDataSize == 0)
         return 0;
 
-    const uint8 *pIn = pSrc + kSizeWordBytes + kFlagWordBytes;
+    const uint8 *pIn = pSrc + kPackedSizeWordBytes + kPackedFlagWordBytes;
     const uint8 *const pInEnd = pSrc + nSourceLength;
     uint8 *pOut = pDst;
     uint8 *const pOutEnd = pDst + nDataSize;
-    uint32 nFlags = LoadLittleEndian16(pSrc + kSizeWordBytes);
-    uint32 nFlagsLeft = kFlagBits;
+    uint32 nFlags = LoadLittleEndian16(pSrc + kPackedSizeWordBytes);
+    uint32 nFlagsLeft = kPackedTokensPerFlagWord;
 
     // Distances are compared as byte counts (pOut - pDst, pOutEnd - pOut), never by forming a
     // pointer outside the buffers.
     for (;;) {
         if (nFlagsLeft == 0) {
-            if (pInEnd - pIn < ptrdiff_t(kFlagWordBytes))
+            if (pInEnd - pIn < ptrdiff_t(kPackedFlagWordBytes))
                 return 0;
             nFlags = LoadLittleEndian16(pIn);
-            pIn += kFlagWordBytes;
-            nFlagsLeft = kFlagBits;
+            pIn += kPackedFlagWordBytes;
+            nFlagsLeft = kPackedTokensPerFlagWord;
         }
 
         if (nFlags & 1) {
-            if (pInEnd - pIn < ptrdiff_t(kTokenBytes))
+            if (pInEnd - pIn < ptrdiff_t(kPackedReferenceBytes))
                 return 0;
             const uint32 nToken = LoadLittleEndian16(pIn);
-            pIn += kTokenBytes;
-            const size_t nDistance = size_t(nToken >> 4) + 1;
-            const size_t nLength = size_t(nToken & 15) + 3;
+            pIn += kPackedReferenceBytes;
+            const size_t nDistance = PackedReferenceDistance(nToken);
+            const size_t nLength = PackedReferenceLength(nToken);
             if (nDistance > size_t(pOut - pDst) || nLength > size_t(pOutEnd - pOut))
                 return 0;
             const uint8 *pFrom = pOut - nDistance;
@@ -111,8 +107,9 @@ uint32 DecompressChunk(const void *pSource, uint32 nSourceLength, void *pDest, u
                 nRun = size_t(pOutEnd - pOut);
             if (size_t(pInEnd - pIn) < nRun)
                 return 0;
-            if (pInEnd - pIn >= ptrdiff_t(kFlagBits) && pOutEnd - pOut >= ptrdiff_t(kFlagBits))
-                std::memcpy(pOut, pIn, kFlagBits); // the bytes beyond the run are rewritten later
+            constexpr ptrdiff_t kLongestRun = kPackedTokensPerFlagWord;
+            if (pInEnd - pIn >= kLongestRun && pOutEnd - pOut >= kLongestRun)
+                std::memcpy(pOut, pIn, kLongestRun); // the bytes beyond the run are rewritten later
             else
                 std::memcpy(pOut, pIn, nRun);
             pIn += nRun;

@@ -1,21 +1,7 @@
 #pragma once
-// Unpacking of compressed sample chunks.
-//
-// A payload starts with a little-endian size word: bits 0 to 30 give the size of the data after
-// unpacking, bit 31 says that the data follows as it is (stored form). Without bit 31 the data
-// is packed: a byte-oriented LZ77 stream of literals and back-references steered by 16-bit
-// little-endian flag words, one bit per token from bit 0 up (0 literal byte, 1 reference). A
-// reference is a little-endian 16-bit token: bits 4 to 15 hold distance - 1 (1 to 4096 bytes
-// back), bits 0 to 3 hold length - 3 (3 to 18 bytes). The first flag word follows the size word;
-// each further one sits in the stream where the previous sixteen tokens end and is read only
-// when another token is needed.
+// Unpacking of packed sample chunks (the payload's layout is in wire/wire_packed.h).
 
-#include "bedrock/bedrock_api.h"
-
-// Bit 31 of the size word: the data is stored, not packed.
-inline constexpr uint32 CHUNK_STORED_FLAG = 0x80000000u;
-// Bits 0 to 30 of the size word: the size of the data after unpacking.
-inline constexpr uint32 CHUNK_DATA_SIZE_MASK = 0x7FFFFFFFu;
+#include "wire_packed.h"
 
 // The data size announced by a payload's size word, or 0 when the payload is too short to hold
 // one.

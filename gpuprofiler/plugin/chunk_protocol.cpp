@@ -4,10 +4,10 @@
 // Everything a target sends is untrusted: frames are assembled by the record's CFrameAssembler,
 // which drops whatever does not fit, and the received buffer is freed on every path.
 
-#include "gpuprofiler/plugin/gpuprofiler_tool.h"
+#include "gpuprofiler_tool.h"
 
-#include "gpuprofiler/plugin/device_window_bridge.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "device_window_bridge.h"
+#include "wire_profiler.h"
 
 namespace {
 
@@ -91,11 +91,11 @@ bool CGPUProfilerTool::SendTargetCommand(uint32 nWindowId, uint32 nCode, uint32 
     CGPUProfilerConnection *pRecord = Get().FindRecordByWindowId(nWindowId);
     if (!pRecord || !pRecord->connection)
         return false;
-    auto *pCommand = static_cast<uint8 *>(g_pMemAlloc->Alloc(GPU_PROFILER_COMMAND_SIZE));
+    auto *pCommand = static_cast<GpuProfilerCommandRecord *>(g_pMemAlloc->Alloc(sizeof(GpuProfilerCommandRecord)));
     if (!pCommand)
         return false;
-    StoreBigEndian32(pCommand, nCode);
-    StoreBigEndian64(pCommand + 4, uint64(nValue));
+    pCommand->SetCode(nCode);
+    pCommand->SetValue(nValue);
     // The buffer belongs to the host from here on.
     return pRecord->connection->SendData(GPU_PROFILER_CHUNK_COMPRESSED, GPU_PROFILER_CHUNK_VERSION,
                                          GPU_PROFILER_COMMAND_SIZE, pCommand);

@@ -1,8 +1,8 @@
-#include "gpuprofiler/plugin/device_window_bridge.h"
+#include "device_window_bridge.h"
 
-#include "gpuprofiler/devicewindow/device_window.h"
-#include "gpuprofiler/devicewindow/subtool_link.h"
-#include "gpuprofiler/plugin/gpuprofiler_tool.h"
+#include "device_window.h"
+#include "gpuprofiler_tool.h"
+#include "subtool_link.h"
 
 CQCGPUProfilerDeviceWindow *CreateDeviceWindow(const char *pszTargetName, uint32 nWindowId, bool bCapture)
 {

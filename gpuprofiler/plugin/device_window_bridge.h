@@ -2,8 +2,8 @@
 // The one place where connection records meet their device windows: creation, showing,
 // destruction and the hand-over of frames, lists and state changes.
 
-#include "bedrock/growable_array.h"
-#include "gpuprofiler/framedata/frame_record.h"
+#include "growable_array.h"
+#include "wire_frame.h"
 
 class CQCGPUProfilerDeviceWindow;
 

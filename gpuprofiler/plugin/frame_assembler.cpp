@@ -1,7 +1,7 @@
-#include "gpuprofiler/plugin/frame_assembler.h"
+#include "frame_assembler.h"
 
-#include "bedrock/str_tools.h"
-#include "gpuprofiler/plugin/chunk_decompression.h"
+#include "chunk_decompression.h"
+#include "str_tools.h"
 
 #include <cstdarg>
 #include <cstring>
@@ -143,10 +143,10 @@ FrameChunkOutcome CFrameAssembler::OnFrameSamples(uint32 nSize, const void *pPay
                           nDataSize / kSampleRecordSize, nExpected - samplesReceived);
         if (LoadLittleEndian32(pPayload) & CHUNK_STORED_FLAG) {
             // Stored records are taken straight from the payload, like a plain chunk.
-            if (nBytes - 4 < nDataSize)
+            if (nBytes - kPackedSizeWordBytes < nDataSize)
                 return Refuse(FrameContentError::BrokenPackedChunk,
                               "a stored sample chunk of %u bytes announcing %u bytes of records", nBytes, nDataSize);
-            pRecords += 4;
+            pRecords += kPackedSizeWordBytes;
         } else {
             pUnpacked = static_cast<uint8 *>(g_pMemAlloc->Alloc(nDataSize));
             if (!pUnpacked)

@@ -10,8 +10,8 @@
 // what the frame still expects before anything is allocated for them. Each refusal is reported
 // as a kind and a reason text, so that whoever shows the frames can say why some went missing.
 
-#include "bedrock/growable_array.h"
-#include "gpuprofiler/framedata/frame_record.h"
+#include "growable_array.h"
+#include "wire_frame.h"
 
 // Why a chunk (or part of one) was not taken. Each kind stands for one way a target can be
 // wrong, so that a stream of the same mistake can be reported once.

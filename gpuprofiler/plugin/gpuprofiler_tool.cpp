@@ -1,7 +1,7 @@
-#include "gpuprofiler/plugin/gpuprofiler_tool.h"
+#include "gpuprofiler_tool.h"
 
-#include "gpuprofiler/plugin/device_window_bridge.h"
-#include "gpuprofiler/plugin/interface_registry.h"
+#include "device_window_bridge.h"
+#include "interface_registry.h"
 
 #include <QAction>
 

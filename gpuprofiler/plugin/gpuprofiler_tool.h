@@ -1,9 +1,9 @@
 #pragma once
 // The subtool object that the host gets from CreateInterface, and its per-target records.
 
-#include "bedrock/growable_array.h"
-#include "gpuprofiler/host/external_subtool.h"
-#include "gpuprofiler/plugin/frame_assembler.h"
+#include "external_subtool.h"
+#include "frame_assembler.h"
+#include "growable_array.h"
 
 class CQCGPUProfilerDeviceWindow;
 

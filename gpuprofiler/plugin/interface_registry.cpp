@@ -1,4 +1,4 @@
-#include "gpuprofiler/plugin/interface_registry.h"
+#include "interface_registry.h"
 
 #include <cstring>
 

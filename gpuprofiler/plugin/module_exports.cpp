@@ -1,8 +1,8 @@
 // The module's five exported entry points. Only these are visible outside the library.
 
-#include "gpuprofiler/host/module_exports.h"
-#include "gpuprofiler/plugin/interface_registry.h"
-#include "gpuprofiler/plugin/module_info.h"
+#include "interface_registry.h"
+#include "module_exports.h"
+#include "module_info.h"
 
 SUBTOOL_EXPORT void *CreateInterface(const char *pName, int *pReturnCode)
 {

@@ -1,4 +1,4 @@
-#include "gpuprofiler/plugin/module_info.h"
+#include "module_info.h"
 
 #include <cstring>
 

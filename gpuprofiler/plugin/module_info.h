@@ -2,7 +2,7 @@
 // What the module tells the host about itself besides its interfaces: schema bindings,
 // resource manifests and the fixed table of binary properties.
 
-#include "gpuprofiler/host/module_exports.h"
+#include "module_exports.h"
 
 bool InstallModuleSchemaBindings(const char *pInterfaceName, ISchemaSystem *pSchemaSystem);
 int32 GetModuleResourceManifestCount();

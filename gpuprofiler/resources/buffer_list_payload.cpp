@@ -1,8 +1,8 @@
-#include "gpuprofiler/resources/buffer_list_payload.h"
+#include "buffer_list_payload.h"
 
-#include "bedrock/str_tools.h"
-#include "gpuprofiler/resources/list_count_bound.h"
-#include "gpuprofiler/resources/payload_reader.h"
+#include "list_count_bound.h"
+#include "payload_reader.h"
+#include "str_tools.h"
 
 #include <cstring>
 #include <utility>

@@ -2,31 +2,14 @@
 // The buffer-list payload (GPRB) and its decoding into plain rows, kept apart from the widget so
 // that the same code can be tested and fuzzed without a display.
 //
-// Payload: a signed 32-bit little-endian record count, then per record one 15-byte
-// GpuBufferRecord (big-endian fields) immediately followed by the buffer's NUL-terminated name.
+// The payload's layout and the 15-byte GpuBufferRecord are in wire/wire_resources.h.
 
-#include "bedrock/bedrock_api.h"
-#include "bedrock/byte_order.h"
-#include "bedrock/growable_array.h"
-#include "gpuprofiler/resources/list_count_bound.h"
-#include "gpuprofiler/resources/payload_reader.h"
-#include "gpuprofiler/resources/resource_list_sort.h"
-
-struct GpuBufferRecord
-{
-    uint8 bufferType; // 0 vertex buffer, anything else index buffer
-    uint8 elemSize[2];
-    uint8 capacity[4];
-    uint8 elemCount[4];
-    uint8 sizeBytes[4];
-
-    uint16 ElemSize() const { return LoadBigEndian16(elemSize); }
-    uint32 Capacity() const { return LoadBigEndian32(capacity); }
-    uint32 ElemCount() const { return LoadBigEndian32(elemCount); }
-    uint32 SizeBytes() const { return LoadBigEndian32(sizeBytes); }
-};
-static_assert(sizeof(GpuBufferRecord) == 15);
-static_assert(alignof(GpuBufferRecord) == 1);
+#include "bedrock_api.h"
+#include "growable_array.h"
+#include "list_count_bound.h"
+#include "payload_reader.h"
+#include "resource_list_sort.h"
+#include "wire_resources.h"
 
 // Histogram size classes: upper limits in bytes, inclusive, ascending.
 inline constexpr int kBufferSizeClassCount = 14;

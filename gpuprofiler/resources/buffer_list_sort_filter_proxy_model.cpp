@@ -1,7 +1,7 @@
-#include "gpuprofiler/resources/buffer_list_sort_filter_proxy_model.h"
+#include "buffer_list_sort_filter_proxy_model.h"
 
-#include "gpuprofiler/resources/resource_list_format.h"
-#include "gpuprofiler/resources/resource_list_roles.h"
+#include "resource_list_format.h"
+#include "resource_list_roles.h"
 
 CQBufferListSortFilterProxyModel::CQBufferListSortFilterProxyModel(QObject *pParent)
     : CQResourceListModel({tr("Name"), tr("Type"), tr("Size"), tr("Capacity"), tr("Elem Size"), tr("Elem Count"), tr("Usage")},

@@ -3,9 +3,9 @@
 // case-insensitive name fragment and by buffer kind. It sorts and filters as a proxy would,
 // but over the decoded entries themselves; every cell is computed when it is read.
 
-#include "bedrock/bedrock_api.h"
-#include "gpuprofiler/resources/buffer_list_payload.h"
-#include "gpuprofiler/resources/resource_list_model.h"
+#include "bedrock_api.h"
+#include "buffer_list_payload.h"
+#include "resource_list_model.h"
 
 class CQBufferListSortFilterProxyModel final : public CQResourceListModel
 {

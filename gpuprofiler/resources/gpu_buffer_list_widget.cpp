@@ -1,7 +1,7 @@
-#include "gpuprofiler/resources/gpu_buffer_list_widget.h"
+#include "gpu_buffer_list_widget.h"
 
-#include "gpuprofiler/resources/buffer_list_sort_filter_proxy_model.h"
-#include "gpuprofiler/resources/resource_list_format.h"
+#include "buffer_list_sort_filter_proxy_model.h"
+#include "resource_list_format.h"
 
 #include <QAction>
 #include <QCheckBox>

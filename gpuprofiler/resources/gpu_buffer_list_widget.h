@@ -3,10 +3,10 @@
 // of buffer counts per size class and kind, and a status line with the visible and total
 // counts and megabytes.
 
-#include "bedrock/bedrock_api.h"
-#include "gpuprofiler/resources/buffer_list_payload.h"
-#include "gpuprofiler/resources/histogram_widget.h"
-#include "gpuprofiler/resources/resource_list_widget.h"
+#include "bedrock_api.h"
+#include "buffer_list_payload.h"
+#include "histogram_widget.h"
+#include "resource_list_widget.h"
 
 class QCheckBox;
 class CQBufferListSortFilterProxyModel;

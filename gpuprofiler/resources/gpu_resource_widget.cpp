@@ -1,7 +1,7 @@
-#include "gpuprofiler/resources/gpu_resource_widget.h"
+#include "gpu_resource_widget.h"
 
-#include "gpuprofiler/resources/gpu_buffer_list_widget.h"
-#include "gpuprofiler/resources/texture_list_widget.h"
+#include "gpu_buffer_list_widget.h"
+#include "texture_list_widget.h"
 
 #include <QHBoxLayout>
 #include <QTabWidget>

@@ -1,6 +1,6 @@
-#include "gpuprofiler/resources/histogram_widget.h"
+#include "histogram_widget.h"
 
-#include "bedrock/mem_alloc.h"
+#include "mem_alloc.h"
 
 #include <QCursor>
 #include <QFontMetrics>

@@ -4,7 +4,7 @@
 // size; the bucket and segment under the mouse are highlighted and explained in a tooltip; a
 // left click on a segment is reported by OnBucketCategoryClicked.
 
-#include "bedrock/growable_array.h"
+#include "growable_array.h"
 
 #include <QColor>
 #include <QFont>

@@ -1,4 +1,4 @@
-#include "gpuprofiler/resources/image_format_info.h"
+#include "image_format_info.h"
 
 namespace {
 

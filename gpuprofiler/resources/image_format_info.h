@@ -2,7 +2,7 @@
 // The image formats a target can report for a texture, and the memory a mip chain takes in
 // each of them.
 
-#include "bedrock/bedrock_api.h"
+#include "bedrock_api.h"
 
 struct ImageFormatInfo
 {

@@ -17,7 +17,8 @@
 // still small enough that the decoded entries, their sort order and the view's rows stay in
 // the tens of megabytes. The status line says when a list was cut.
 
-#include "bedrock/bedrock_api.h"
+#include "bedrock_api.h"
+#include "wire_resources.h"
 
 inline constexpr int32 kMaxRowsPastPayload = 1024;
 inline constexpr int32 kMaxResourceListEntries = 1000000;
@@ -30,7 +31,7 @@ inline int32 BoundedRecordCount(int32 nCount, uint32 nPayloadSize, uint32 nMinRe
 {
     if (nCount <= 0 || nMaxEntries <= 0)
         return 0;
-    const uint32 nRecordBytes = nPayloadSize > 4 ? nPayloadSize - 4 : 0;
+    const uint32 nRecordBytes = nPayloadSize > kResourceListCountBytes ? nPayloadSize - kResourceListCountBytes : 0;
     int64 nLimit = int64(nRecordBytes / nMinRecordBytes) + kMaxRowsPastPayload;
     if (nLimit > nMaxEntries)
         nLimit = nMaxEntries;

@@ -1,6 +1,6 @@
-#include "gpuprofiler/resources/payload_reader.h"
+#include "payload_reader.h"
 
-#include "bedrock/byte_order.h"
+#include "byte_order.h"
 
 #include <cstring>
 

@@ -4,8 +4,8 @@
 // failed flag; every later read then yields zeros or empty strings, so a parser can run its
 // normal loop over a short payload and simply get blank records.
 
-#include "bedrock/bedrock_api.h"
-#include "bedrock/growable_array.h"
+#include "bedrock_api.h"
+#include "growable_array.h"
 
 // Both resource lists copy at most this many bytes of a name, terminator included.
 inline constexpr uint32 kResourceNameCapacity = 1024;

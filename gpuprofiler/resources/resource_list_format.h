@@ -1,8 +1,8 @@
 #pragma once
 // Texts that both resource lists show.
 
-#include "bedrock/bedrock_api.h"
-#include "gpuprofiler/resources/resource_list_sort.h"
+#include "bedrock_api.h"
+#include "resource_list_sort.h"
 
 #include <QLocale>
 #include <QString>

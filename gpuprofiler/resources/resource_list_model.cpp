@@ -1,6 +1,6 @@
-#include "gpuprofiler/resources/resource_list_model.h"
+#include "resource_list_model.h"
 
-#include "gpuprofiler/resources/resource_list_format.h"
+#include "resource_list_format.h"
 
 #include <algorithm>
 #include <cstring>

@@ -9,9 +9,9 @@
 // over that array, and only a new list or a click on another column sorts again; a new list
 // can arrive sorted from a worker thread.
 
-#include "bedrock/bedrock_api.h"
-#include "bedrock/growable_array.h"
-#include "gpuprofiler/resources/resource_list_sort.h"
+#include "bedrock_api.h"
+#include "growable_array.h"
+#include "resource_list_sort.h"
 
 #include <QAbstractTableModel>
 #include <QByteArray>

@@ -1,4 +1,4 @@
-#include "gpuprofiler/resources/resource_list_sort.h"
+#include "resource_list_sort.h"
 
 #include <algorithm>
 #include <bit>

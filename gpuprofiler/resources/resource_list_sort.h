@@ -4,8 +4,8 @@
 // and runs on any thread over a list that thread owns: a worker sorts a new list before it is
 // shown. Nothing here needs the toolkit, so the fuzz targets drive it on hostile payloads.
 
-#include "bedrock/bedrock_api.h"
-#include "bedrock/growable_array.h"
+#include "bedrock_api.h"
+#include "growable_array.h"
 
 // The sort keys of a decoded list, column by column. Implementations only read the list, so a
 // worker thread can sort a list that it decoded itself.

@@ -1,7 +1,7 @@
-#include "gpuprofiler/resources/resource_list_widget.h"
+#include "resource_list_widget.h"
 
-#include "gpuprofiler/resources/resource_list_format.h"
-#include "gpuprofiler/resources/resource_list_model.h"
+#include "resource_list_format.h"
+#include "resource_list_model.h"
 
 #include <QAction>
 #include <QCoreApplication>

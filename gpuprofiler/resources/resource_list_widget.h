@@ -9,8 +9,8 @@
 // One decode runs at a time: a payload that arrives meanwhile waits, replacing any that waited
 // before it, and a decode whose list has been overtaken by a newer one is thrown away.
 
-#include "bedrock/bedrock_api.h"
-#include "bedrock/growable_array.h"
+#include "bedrock_api.h"
+#include "growable_array.h"
 
 #include <QWidget>
 

@@ -1,9 +1,9 @@
-#include "gpuprofiler/resources/texture_list_payload.h"
+#include "texture_list_payload.h"
 
-#include "bedrock/str_tools.h"
-#include "gpuprofiler/resources/image_format_info.h"
-#include "gpuprofiler/resources/list_count_bound.h"
-#include "gpuprofiler/resources/payload_reader.h"
+#include "image_format_info.h"
+#include "list_count_bound.h"
+#include "payload_reader.h"
+#include "str_tools.h"
 
 #include <cstring>
 #include <utility>

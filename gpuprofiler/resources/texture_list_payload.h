@@ -2,54 +2,15 @@
 // The texture-list payload (GPRT) and its decoding into plain rows with their computed sizes,
 // kept apart from the widget so that the same code can be tested and fuzzed without a display.
 //
-// Payload: a signed 32-bit little-endian record count, then per record one 18-byte
-// GpuTextureRecord (big-endian fields) immediately followed by the texture's NUL-terminated
-// name.
+// The payload's layout, the 18-byte GpuTextureRecord and the flag bits are in
+// wire/wire_resources.h.
 
-#include "bedrock/bedrock_api.h"
-#include "bedrock/byte_order.h"
-#include "bedrock/growable_array.h"
-#include "gpuprofiler/resources/list_count_bound.h"
-#include "gpuprofiler/resources/payload_reader.h"
-#include "gpuprofiler/resources/resource_list_sort.h"
-
-// Texture flag bits.
-inline constexpr uint32 kTextureFlag1D = 0x0001;
-inline constexpr uint32 kTextureFlag2D = 0x0002;
-inline constexpr uint32 kTextureFlagVolume = 0x0004;
-inline constexpr uint32 kTextureFlagCubemap = 0x0008;
-inline constexpr uint32 kTextureFlagArray = 0x0010;
-inline constexpr uint32 kTextureFlagFallback = 0x0020;
-inline constexpr uint32 kTextureFlagRenderTarget = 0x0040;
-inline constexpr uint32 kTextureFlagNoLod = 0x0100;
-inline constexpr uint32 kTextureFlagAutoGenMips = 0x0200;
-inline constexpr uint32 kTextureFlagPinned = 0x0400;
-
-struct GpuTextureRecord
-{
-    uint8 diskWidth[2];
-    uint8 diskHeight[2];
-    uint8 diskDepth[2]; // 0 or 1 for textures without depth
-    uint8 resWidth[2];  // as resident on the GPU
-    uint8 resHeight[2];
-    uint8 resDepth[2];
-    uint8 flags[2];
-    uint8 diskMips;
-    uint8 resMips;
-    uint8 reserved;
-    uint8 format; // signed: -1 is unknown
-
-    uint16 DiskWidth() const { return LoadBigEndian16(diskWidth); }
-    uint16 DiskHeight() const { return LoadBigEndian16(diskHeight); }
-    uint16 DiskDepth() const { return LoadBigEndian16(diskDepth); }
-    uint16 ResWidth() const { return LoadBigEndian16(resWidth); }
-    uint16 ResHeight() const { return LoadBigEndian16(resHeight); }
-    uint16 ResDepth() const { return LoadBigEndian16(resDepth); }
-    uint16 Flags() const { return LoadBigEndian16(flags); }
-    int Format() const { return int(int8(format)); }
-};
-static_assert(sizeof(GpuTextureRecord) == 18);
-static_assert(alignof(GpuTextureRecord) == 1);
+#include "bedrock_api.h"
+#include "growable_array.h"
+#include "list_count_bound.h"
+#include "payload_reader.h"
+#include "resource_list_sort.h"
+#include "wire_resources.h"
 
 struct TextureListEntry
 {

@@ -1,7 +1,7 @@
-#include "gpuprofiler/resources/texture_list_sort_filter_proxy_model.h"
+#include "texture_list_sort_filter_proxy_model.h"
 
-#include "gpuprofiler/resources/resource_list_format.h"
-#include "gpuprofiler/resources/resource_list_roles.h"
+#include "resource_list_format.h"
+#include "resource_list_roles.h"
 
 CQTextureListSortFilterProxyModel::CQTextureListSortFilterProxyModel(QObject *pParent)
     : CQResourceListModel({tr("Name"), tr("Format"), tr("Type"), tr("Disk Dim"), tr("Disk Mips"), tr("Disk Size"),

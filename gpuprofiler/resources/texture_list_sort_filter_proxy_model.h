@@ -3,9 +3,9 @@
 // case-insensitive name fragment, by texture kind, and by flags that must be set or must be
 // clear. Every cell is computed from its entry when it is read.
 
-#include "bedrock/bedrock_api.h"
-#include "gpuprofiler/resources/resource_list_model.h"
-#include "gpuprofiler/resources/texture_list_payload.h"
+#include "bedrock_api.h"
+#include "resource_list_model.h"
+#include "texture_list_payload.h"
 
 class CQTextureListSortFilterProxyModel final : public CQResourceListModel
 {

@@ -1,9 +1,9 @@
-#include "gpuprofiler/resources/texture_list_widget.h"
+#include "texture_list_widget.h"
 
-#include "gpuprofiler/resources/resource_list_format.h"
-#include "gpuprofiler/resources/texture_list_payload.h"
-#include "gpuprofiler/resources/texture_list_sort_filter_proxy_model.h"
-#include "gpuprofiler/resources/tri_state_check_box.h"
+#include "resource_list_format.h"
+#include "texture_list_payload.h"
+#include "texture_list_sort_filter_proxy_model.h"
+#include "tri_state_check_box.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -3,8 +3,8 @@
 // kind, dimensions, mip counts and computed memory sizes on disk and resident on the GPU, and a
 // status line with the visible and total sums.
 
-#include "bedrock/bedrock_api.h"
-#include "gpuprofiler/resources/resource_list_widget.h"
+#include "bedrock_api.h"
+#include "resource_list_widget.h"
 
 class QCheckBox;
 class CQTextureListSortFilterProxyModel;

@@ -1,4 +1,4 @@
-#include "gpuprofiler/resources/tri_state_check_box.h"
+#include "tri_state_check_box.h"
 
 CQTriStateCheckBox::CQTriStateCheckBox(const QString &text, QWidget *pParent)
     : QCheckBox(text, pParent)

@@ -1,9 +1,9 @@
-#include "gpuprofiler/timeline/timeline_frame.h"
+#include "timeline_frame.h"
 
-#include "bedrock/murmur_hash2.h"
-#include "bedrock/str_tools.h"
-#include "gpuprofiler/framedata/gpu_frame.h"
-#include "gpuprofiler/timeline/timeline_view.h"
+#include "gpu_frame.h"
+#include "murmur_hash2.h"
+#include "str_tools.h"
+#include "timeline_view.h"
 
 #include <charconv>
 #include <cstring>

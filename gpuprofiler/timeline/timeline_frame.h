@@ -1,7 +1,7 @@
 #pragma once
 // Loading a frame onto the timeline: the work of the device window's ShowFrameOnTimeline.
 
-#include "bedrock/bedrock_api.h"
+#include "bedrock_api.h"
 
 #include <cstddef>
 #include <string_view>

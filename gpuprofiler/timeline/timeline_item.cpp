@@ -1,6 +1,6 @@
-#include "gpuprofiler/timeline/timeline_item.h"
+#include "timeline_item.h"
 
-#include "gpuprofiler/timeline/timeline_view.h"
+#include "timeline_view.h"
 
 #include <QPainter>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The scene item of one timeline bar.
 
-#include "bedrock/bedrock_api.h"
+#include "bedrock_api.h"
 
 #include <QGraphicsRectItem>
 

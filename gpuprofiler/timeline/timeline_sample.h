@@ -1,7 +1,7 @@
 #pragma once
 // One bar of the timeline: plain data, kept in a growable array in frame order.
 
-#include "bedrock/bedrock_api.h"
+#include "bedrock_api.h"
 
 class CQTimelineItem;
 

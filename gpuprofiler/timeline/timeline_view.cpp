@@ -1,8 +1,8 @@
-#include "gpuprofiler/timeline/timeline_view.h"
+#include "timeline_view.h"
 
-#include "gpuprofiler/framedata/frame_record.h"
-#include "gpuprofiler/timeline/timeline_frame.h"
-#include "gpuprofiler/timeline/timeline_item.h"
+#include "frame_record.h"
+#include "timeline_frame.h"
+#include "timeline_item.h"
 
 #include <QGraphicsLineItem>
 #include <QGraphicsRectItem>

@@ -16,9 +16,9 @@
 // Scene coordinates: x is the time in seconds times `scale`, time 0 at x = 0; y grows downwards,
 // the labels sit above y = 0 and the bars and lines between 0 and `viewHeight`.
 
-#include "bedrock/bedrock_api.h"
-#include "bedrock/growable_array.h"
-#include "gpuprofiler/timeline/timeline_sample.h"
+#include "bedrock_api.h"
+#include "growable_array.h"
+#include "timeline_sample.h"
 
 #include <QBrush>
 #include <QCache>

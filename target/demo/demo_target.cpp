@@ -13,12 +13,13 @@
 // GPU and frames take longer. --slow-pass makes one pass slower on purpose ("Shadow=2" doubles the
 // time of every shadow sample; "Main/Opaque=1.5" one layer), for checking regression tools.
 
-#include "target/chunk_compressor.h"
-#include "target/demo/resource_lists.h"
-#include "target/frame_chunker.h"
-#include "target/frame_generator.h"
-#include "target/link/target_link.h"
-#include "target/target_command.h"
+#include "chunk_compressor.h"
+#include "frame_chunker.h"
+#include "frame_generator.h"
+#include "resource_lists.h"
+#include "target_command.h"
+#include "target_link.h"
+#include "wire_link.h"
 
 #include <algorithm>
 #include <chrono>
@@ -241,7 +242,7 @@ int main(int argc, char **argv)
                 chunker.Split(frame, chunks);
                 size_t nFrameBytes = 0;
                 for (const TargetChunk &chunk : chunks)
-                    nFrameBytes += chunk.payload.size() + 12;
+                    nFrameBytes += chunk.payload.size() + CORVID_LINK_HEADER_SIZE;
                 // A whole frame or nothing: half a frame would only be dropped by the profiler.
                 if (link.QueuedBytes() + nFrameBytes > CTargetLink::MaxQueuedBytes()) {
                     ++nFramesSkipped;

@@ -1,6 +1,6 @@
-#include "target/demo/resource_lists.h"
+#include "resource_lists.h"
 
-#include "bedrock/byte_order.h"
+#include "wire_resources.h"
 
 #include <algorithm>
 
@@ -14,9 +14,15 @@ void AppendName(std::vector<uint8> &out, const std::string &sName)
 
 void AppendCount(std::vector<uint8> &out, size_t nCount)
 {
-    uint8 count[4];
-    StoreLittleEndian32(count, uint32(nCount));
-    out.insert(out.end(), count, count + 4);
+    uint8 count[kResourceListCountBytes];
+    StoreResourceListCount(count, int32(nCount));
+    out.insert(out.end(), count, count + sizeof(count));
+}
+
+template <typename Record> void AppendRecord(std::vector<uint8> &out, const Record &record)
+{
+    const auto *pBytes = reinterpret_cast<const uint8 *>(&record);
+    out.insert(out.end(), pBytes, pBytes + sizeof(record));
 }
 
 // A small deterministic random source (xorshift), the same on every platform.
@@ -46,22 +52,21 @@ const char *const kMeshes[] = {"character", "weapon", "tree", "building", "vehic
 std::vector<uint8> EncodeTextureList(const std::vector<TargetTexture> &textures)
 {
     std::vector<uint8> out;
-    out.reserve(4 + textures.size() * 48);
+    out.reserve(kResourceListCountBytes + textures.size() * 48);
     AppendCount(out, textures.size());
     for (const TargetTexture &t : textures) {
-        uint8 record[18];
-        StoreBigEndian16(record + 0, t.diskWidth);
-        StoreBigEndian16(record + 2, t.diskHeight);
-        StoreBigEndian16(record + 4, t.diskDepth);
-        StoreBigEndian16(record + 6, t.resWidth);
-        StoreBigEndian16(record + 8, t.resHeight);
-        StoreBigEndian16(record + 10, t.resDepth);
-        StoreBigEndian16(record + 12, t.flags);
-        record[14] = t.diskMips;
-        record[15] = t.resMips;
-        record[16] = 0;
-        record[17] = uint8(t.format);
-        out.insert(out.end(), record, record + sizeof(record));
+        GpuTextureRecord record{};
+        record.SetDiskWidth(t.diskWidth);
+        record.SetDiskHeight(t.diskHeight);
+        record.SetDiskDepth(t.diskDepth);
+        record.SetResWidth(t.resWidth);
+        record.SetResHeight(t.resHeight);
+        record.SetResDepth(t.resDepth);
+        record.SetFlags(t.flags);
+        record.diskMips = t.diskMips;
+        record.resMips = t.resMips;
+        record.SetFormat(t.format);
+        AppendRecord(out, record);
         AppendName(out, t.name);
     }
     return out;
@@ -70,16 +75,16 @@ std::vector<uint8> EncodeTextureList(const std::vector<TargetTexture> &textures)
 std::vector<uint8> EncodeBufferList(const std::vector<TargetBuffer> &buffers)
 {
     std::vector<uint8> out;
-    out.reserve(4 + buffers.size() * 40);
+    out.reserve(kResourceListCountBytes + buffers.size() * 40);
     AppendCount(out, buffers.size());
     for (const TargetBuffer &b : buffers) {
-        uint8 record[15];
-        record[0] = b.bufferType;
-        StoreBigEndian16(record + 1, b.elemSize);
-        StoreBigEndian32(record + 3, b.capacity);
-        StoreBigEndian32(record + 7, b.elemCount);
-        StoreBigEndian32(record + 11, b.sizeBytes);
-        out.insert(out.end(), record, record + sizeof(record));
+        GpuBufferRecord record{};
+        record.bufferType = b.bufferType;
+        record.SetElemSize(b.elemSize);
+        record.SetCapacity(b.capacity);
+        record.SetElemCount(b.elemCount);
+        record.SetSizeBytes(b.sizeBytes);
+        AppendRecord(out, record);
         AppendName(out, b.name);
     }
     return out;
@@ -103,13 +108,13 @@ std::vector<TargetTexture> MakeDemoTextures(int nCount, uint32 nSeed)
         t.resHeight = uint16(std::max(1, t.diskHeight >> nDropped));
         t.resMips = 0;
         if (nKind < 70) {
-            t.flags = 0x0002;
+            t.flags = kTextureFlag2D;
             static const int8 kFormats[] = {13, 15, 36, 37, 12, 0, 85, 86};
             t.format = kFormats[random.Below(8)];
             t.name = std::string("materials/") + kMaterials[random.Below(12)] + "/" + kMaterials[random.Below(12)] + "_" +
                      std::to_string(i) + (random.Below(2) ? "_color" : "_normal");
         } else if (nKind < 85) {
-            t.flags = uint16(0x0002 | 0x0040 | (random.Below(4) == 0 ? 0x0400 : 0));
+            t.flags = uint16(kTextureFlag2D | kTextureFlagRenderTarget | (random.Below(4) == 0 ? kTextureFlagPinned : 0));
             static const int8 kFormats[] = {12, 24, 63, 57, 59};
             t.format = kFormats[random.Below(5)];
             t.diskWidth = t.resWidth = uint16(random.Below(2) ? 1920 : 1280);
@@ -117,18 +122,18 @@ std::vector<TargetTexture> MakeDemoTextures(int nCount, uint32 nSeed)
             t.diskMips = t.resMips = 1;
             t.name = "rendertargets/_rt_" + std::to_string(i);
         } else if (nKind < 93) {
-            t.flags = uint16(0x0008 | (random.Below(3) == 0 ? 0x0010 : 0) | 0x0200);
+            t.flags = uint16(kTextureFlagCubemap | (random.Below(3) == 0 ? kTextureFlagArray : 0) | kTextureFlagAutoGenMips);
             t.format = 24;
             t.name = "env/cubemap_" + std::to_string(i);
         } else if (nKind < 98) {
-            t.flags = 0x0004;
+            t.flags = kTextureFlagVolume;
             t.format = 0;
             t.diskWidth = t.diskHeight = t.resWidth = t.resHeight = 32;
             t.diskDepth = t.resDepth = 32;
             t.diskMips = t.resMips = 1;
             t.name = "volumes/fog_" + std::to_string(i);
         } else {
-            t.flags = uint16(0x0002 | 0x0020 | 0x0100);
+            t.flags = uint16(kTextureFlag2D | kTextureFlagFallback | kTextureFlagNoLod);
             t.format = 12;
             t.diskWidth = t.diskHeight = t.resWidth = t.resHeight = 4;
             t.name = "fallback/error_" + std::to_string(i);

@@ -1,8 +1,8 @@
 #pragma once
-// The texture and buffer lists as a target sends them (GPRT and GPRB payloads): a little-endian
-// record count, then per resource a fixed big-endian record followed by its zero-terminated name.
+// The texture and buffer lists as a target sends them (GPRT and GPRB payloads, laid out as
+// wire/wire_resources.h says): a record count, then per resource its fixed record and its name.
 
-#include "bedrock/bedrock_api.h"
+#include "bedrock_api.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "target/link/console_link.h"
+#include "console_link.h"
 
-#include "corvid/link_protocol.h"
+#include "wire_link.h"
 
 #include <cerrno>
 #include <chrono>

@@ -3,7 +3,7 @@
 // target, says hello as the console does, waits for the target's hello, then sends commands and
 // collects the chunks the target streams. Single-threaded; Poll() waits for the socket.
 
-#include "target/link/link_stream.h"
+#include "link_stream.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "target/link/link_stream.h"
+#include "link_stream.h"
 
-#include "corvid/link_protocol.h"
+#include "wire_link.h"
 
 #include <cerrno>
 #include <cstring>

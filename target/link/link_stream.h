@@ -1,10 +1,10 @@
 #pragma once
-// One end of a console link (see corvid/link_protocol.h) over a connected, non-blocking POSIX
+// One end of a console link (see wire/wire_link.h) over a connected, non-blocking POSIX
 // socket: the bytes waiting in each direction and the link framing. The target's end
 // (CTargetLink) and the console's end without Qt (CConsoleLink) both move their chunks through
 // it. Single-threaded; nothing blocks.
 
-#include "bedrock/bedrock_api.h"
+#include "bedrock_api.h"
 
 #include <cstddef>
 #include <string>

@@ -1,6 +1,6 @@
-#include "target/link/target_link.h"
+#include "target_link.h"
 
-#include "corvid/link_protocol.h"
+#include "wire_link.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,10 +1,10 @@
 #pragma once
-// The target's end of the console link (see corvid/link_protocol.h): listens for the console,
+// The target's end of the console link (see wire/wire_link.h): listens for the console,
 // answers its hello, sends chunks and collects the chunks the console sends. Single-threaded and
 // non-blocking: the target's own loop calls Poll() between frames, and sending never blocks the
 // frame loop; when the console cannot keep up, chunks are refused instead (see Send).
 
-#include "target/link/link_stream.h"
+#include "link_stream.h"
 
 class CTargetLink
 {

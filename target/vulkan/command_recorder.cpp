@@ -4,8 +4,8 @@
 // buffers, the end of the recording. Without labels every command is a sample of its own. Each
 // sample is bracketed by two timestamps and one pipeline-statistics query of its slot.
 
-#include "target/vulkan/layer_device.h"
-#include "target/vulkan/sample_path.h"
+#include "layer_device.h"
+#include "sample_path.h"
 
 #include <chrono>
 #include <cstdlib>

@@ -3,8 +3,8 @@
 // its command buffers; the results are read without waiting at the next submission or present,
 // and a frame still incomplete after kMaxFrameAge later frames is dropped and counted.
 
-#include "target/vulkan/layer_device.h"
-#include "target/vulkan/sample_path.h"
+#include "layer_device.h"
+#include "sample_path.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -5,9 +5,9 @@
 // (frame_collector.cpp) gathers the samples of each frame's submissions and, once the GPU has
 // finished them, reads the queries without waiting and hands the frame to the link.
 
-#include "target/vulkan/layer_link.h"
-#include "target/vulkan/resource_tracker.h"
-#include "target/vulkan/sample_counters.h"
+#include "layer_link.h"
+#include "resource_tracker.h"
+#include "sample_counters.h"
 
 #include <vulkan/vk_layer.h>
 #include <vulkan/vulkan.h>

@@ -1,8 +1,9 @@
-#include "target/vulkan/layer_link.h"
+#include "layer_link.h"
 
-#include "target/frame_chunker.h"
-#include "target/link/target_link.h"
-#include "target/target_command.h"
+#include "frame_chunker.h"
+#include "target_command.h"
+#include "target_link.h"
+#include "wire_link.h"
 
 CLayerLink::CLayerLink(LayerLinkOptions options, ListEncoder encodeList, std::FILE *pLog)
     : m_Options(std::move(options)), m_EncodeList(std::move(encodeList)), m_pLog(pLog)
@@ -112,7 +113,7 @@ void CLayerLink::Run()
             chunker.Split(frame, chunks);
             size_t nFrameBytes = 0;
             for (const TargetChunk &chunk : chunks)
-                nFrameBytes += chunk.payload.size() + 12;
+                nFrameBytes += chunk.payload.size() + CORVID_LINK_HEADER_SIZE;
             // A whole frame or nothing: half a frame would only be dropped by the profiler.
             if (m_pLink->QueuedBytes() + nFrameBytes > CTargetLink::MaxQueuedBytes()) {
                 ++m_nFramesDropped;

@@ -4,7 +4,7 @@
 // and packs and sends the frames they hand over. The application's threads only move a finished
 // frame into a short queue; packing and sending never run on them.
 
-#include "target/frame_builder.h"
+#include "frame_builder.h"
 
 #include <atomic>
 #include <cstdio>

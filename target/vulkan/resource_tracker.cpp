@@ -1,6 +1,7 @@
-#include "target/vulkan/resource_tracker.h"
+#include "resource_tracker.h"
 
-#include "target/demo/resource_lists.h"
+#include "resource_lists.h"
+#include "wire_resources.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,10 +17,6 @@ uint16 Clamp16(uint32 n)
 {
     return uint16(std::min<uint32>(n, 0xFFFF));
 }
-
-// Texture flag bits of the texture list.
-constexpr uint16 kTex1D = 0x0001, kTex2D = 0x0002, kTexVolume = 0x0004, kTexCube = 0x0008, kTexArray = 0x0010,
-                 kTexRenderTarget = 0x0040;
 
 constexpr VkImageUsageFlags kAttachmentUsage =
     VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT | VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT;
@@ -291,17 +288,19 @@ std::vector<uint8> CResourceTracker::EncodeTextures() const
             t.diskDepth = t.resDepth = Clamp16(std::max(1u, image.extent.depth));
             t.diskMips = t.resMips = uint8(std::min<uint32>(image.nMips, 255));
             t.format = TextureListFormat(image.format);
-            uint16 nFlags = image.type == VK_IMAGE_TYPE_1D ? kTex1D : image.type == VK_IMAGE_TYPE_3D ? kTexVolume : kTex2D;
+            uint32 nFlags = image.type == VK_IMAGE_TYPE_1D   ? kTextureFlag1D
+                            : image.type == VK_IMAGE_TYPE_3D ? kTextureFlagVolume
+                                                             : kTextureFlag2D;
             uint32 nLayersPerImage = 1;
             if ((image.flags & VK_IMAGE_CREATE_CUBE_COMPATIBLE_BIT) && image.nLayers >= 6) {
-                nFlags = kTexCube;
+                nFlags = kTextureFlagCubemap;
                 nLayersPerImage = 6;
             }
             if (image.nLayers > nLayersPerImage)
-                nFlags |= kTexArray;
+                nFlags |= kTextureFlagArray;
             if (image.usage & kAttachmentUsage)
-                nFlags |= kTexRenderTarget;
-            t.flags = nFlags;
+                nFlags |= kTextureFlagRenderTarget;
+            t.flags = uint16(nFlags);
             t.name = NameOf(nHandle);
             if (t.name.empty()) {
                 char szName[48];

@@ -5,7 +5,7 @@
 // onto the buffer kinds) and tells the command recorder what kind of destination a copy or an
 // update writes to. One tracker serves every device of the process; it is thread-safe.
 
-#include "target/vulkan/sample_counters.h"
+#include "sample_counters.h"
 
 #include <mutex>
 #include <string>

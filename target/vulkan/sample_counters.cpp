@@ -1,4 +1,4 @@
-#include "target/vulkan/sample_counters.h"
+#include "sample_counters.h"
 
 #include <algorithm>
 #include <iterator>

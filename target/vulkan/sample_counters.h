@@ -4,7 +4,7 @@
 // updates and uploads by the kind of their destination. Kept in host order and wide while a
 // sample is open, and stored into the wire record (where the fields wrap) when it closes.
 
-#include "gpuprofiler/framedata/frame_record.h"
+#include "wire_frame.h"
 
 #include <vulkan/vulkan_core.h>
 

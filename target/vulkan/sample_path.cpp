@@ -1,4 +1,4 @@
-#include "target/vulkan/sample_path.h"
+#include "sample_path.h"
 
 namespace {
 

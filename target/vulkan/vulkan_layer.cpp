@@ -2,7 +2,7 @@
 // only exports. Each intercepted command passes the call down the chain and tells the recorder,
 // the frame collector or the resource tracker what happened.
 
-#include "target/vulkan/layer_device.h"
+#include "layer_device.h"
 
 #include <algorithm>
 #include <cstdlib>

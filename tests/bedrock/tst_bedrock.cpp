@@ -1,11 +1,11 @@
 // The runtime stand-in: allocator accounting, the growable array's growth and ownership rules,
 // MurmurHash2 against its published verification value, byte order and the string helpers.
 
-#include "bedrock/byte_order.h"
-#include "bedrock/growable_array.h"
-#include "bedrock/murmur_hash2.h"
-#include "bedrock/str_tools.h"
-#include "tests/support/test_support.h"
+#include "byte_order.h"
+#include "growable_array.h"
+#include "murmur_hash2.h"
+#include "str_tools.h"
+#include "test_support.h"
 
 #include <cstring>
 

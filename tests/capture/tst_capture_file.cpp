@@ -3,12 +3,12 @@
 // read from memory and from disk: each names the file and the offset of the fault, hands out
 // the chunks before it, allocates nothing for the chunk it refuses, and leaks nothing.
 
-#include "capture/capture_reader.h"
-#include "capture/capture_writer.h"
-#include "gpuprofiler/plugin/chunk_decompression.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
-#include "target/frame_generator.h"
-#include "tests/support/test_support.h"
+#include "capture_reader.h"
+#include "capture_writer.h"
+#include "chunk_decompression.h"
+#include "frame_generator.h"
+#include "test_support.h"
+#include "wire_profiler.h"
 
 #include <QTemporaryDir>
 

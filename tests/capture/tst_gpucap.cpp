@@ -3,10 +3,10 @@
 // frames recorded, and gpucap says how many); and diff on two recordings of which one has a
 // pass made slower, where the slowed pass comes first and the exit code says regression.
 
-#include "capture/capture_reader.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
-#include "tests/support/test_support.h"
-#include "tools/gpucap/capture_frames.h"
+#include "capture_frames.h"
+#include "capture_reader.h"
+#include "test_support.h"
+#include "wire_profiler.h"
 
 #include <QProcess>
 #include <QRegularExpression>

@@ -2,8 +2,8 @@
 // What the console's tests share: running the console's event loop (and a target's end of the
 // link, when there is one) until something holds, and link messages written by hand.
 
-#include "corvid/link_protocol.h"
-#include "target/link/target_link.h"
+#include "target_link.h"
+#include "wire_link.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

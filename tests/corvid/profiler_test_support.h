@@ -3,8 +3,8 @@
 // library, the plug-in's windows found as a user finds them (by class name, title and action
 // text), and a target scripted byte by byte over loopback.
 
-#include "corvid/corvid_host.h"
-#include "tests/corvid/link_test_support.h"
+#include "corvid_host.h"
+#include "link_test_support.h"
 
 #include <QAction>
 #include <QApplication>

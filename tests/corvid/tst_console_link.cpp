@@ -2,12 +2,12 @@
 // (and against a raw socket playing a broken target), and the console host driving the real
 // subtool library.
 
-#include "corvid/corvid_connection.h"
-#include "corvid/corvid_host.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
-#include "target/link/target_link.h"
-#include "tests/corvid/link_test_support.h"
-#include "tests/support/test_support.h"
+#include "corvid_connection.h"
+#include "corvid_host.h"
+#include "link_test_support.h"
+#include "target_link.h"
+#include "test_support.h"
+#include "wire_profiler.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>

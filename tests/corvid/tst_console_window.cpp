@@ -1,11 +1,11 @@
 // The console as its user drives it: the target list and its actions, and where the console
 // finds its tools.
 
-#include "corvid/corvid_host.h"
-#include "corvid/main_window.h"
-#include "target/link/target_link.h"
-#include "tests/corvid/link_test_support.h"
-#include "tests/support/test_support.h"
+#include "corvid_host.h"
+#include "link_test_support.h"
+#include "main_window.h"
+#include "target_link.h"
+#include "test_support.h"
 
 #include <QDialog>
 #include <QLineEdit>

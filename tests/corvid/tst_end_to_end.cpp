@@ -12,19 +12,19 @@
 // in the middle: what came before a fault is shown, the log and the target's state name the file
 // and the byte offset, `gpucap samples` writes what "Save as CSV..." writes, and nothing leaks.
 
-#include "capture/capture_reader.h"
-#include "capture/capture_writer.h"
-#include "corvid/corvid_host.h"
-#include "gpuprofiler/devicewindow/device_window.h"
-#include "gpuprofiler/framedata/csv_export.h"
-#include "gpuprofiler/plugin/gpuprofiler_tool.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
-#include "gpuprofiler/resources/gpu_resource_widget.h"
-#include "target/frame_chunker.h"
-#include "target/frame_generator.h"
-#include "tests/corvid/profiler_test_support.h"
-#include "tests/support/fake_host.h"
-#include "tests/support/test_support.h"
+#include "capture_reader.h"
+#include "capture_writer.h"
+#include "corvid_host.h"
+#include "csv_export.h"
+#include "device_window.h"
+#include "fake_host.h"
+#include "frame_chunker.h"
+#include "frame_generator.h"
+#include "gpu_resource_widget.h"
+#include "gpuprofiler_tool.h"
+#include "profiler_test_support.h"
+#include "test_support.h"
+#include "wire_profiler.h"
 
 #include <QAbstractItemModel>
 #include <QAction>

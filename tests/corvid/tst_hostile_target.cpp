@@ -3,11 +3,11 @@
 // in the middle of a message, and hellos that try to smuggle lines into the log or rename a
 // connected target. Each scenario ends with no g_pMemAlloc block left alive.
 
-#include "corvid/corvid_host.h"
-#include "corvid/printable_text.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
-#include "tests/corvid/profiler_test_support.h"
-#include "tests/support/test_support.h"
+#include "corvid_host.h"
+#include "printable_text.h"
+#include "profiler_test_support.h"
+#include "test_support.h"
+#include "wire_profiler.h"
 
 #include <QFile>
 #include <QLabel>

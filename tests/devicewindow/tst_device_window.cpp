@@ -2,17 +2,17 @@
 // switch at the next tick, swap chains in the combo box, the tree, inspector and timeline
 // following each other while paused, and numbers in the user's locale.
 
-#include "gpuprofiler/devicewindow/device_window.h"
-#include "gpuprofiler/framedata/frame_profile_model.h"
-#include "gpuprofiler/framedata/single_row_model.h"
-#include "gpuprofiler/framedata/stats_display_widget.h"
-#include "gpuprofiler/resources/gpu_buffer_list_widget.h"
-#include "gpuprofiler/resources/gpu_resource_widget.h"
-#include "gpuprofiler/resources/texture_list_widget.h"
-#include "gpuprofiler/timeline/timeline_view.h"
-#include "target/frame_generator.h"
-#include "tests/devicewindow/window_test_support.h"
-#include "tests/support/test_support.h"
+#include "device_window.h"
+#include "frame_generator.h"
+#include "frame_profile_model.h"
+#include "gpu_buffer_list_widget.h"
+#include "gpu_resource_widget.h"
+#include "single_row_model.h"
+#include "stats_display_widget.h"
+#include "test_support.h"
+#include "texture_list_widget.h"
+#include "timeline_view.h"
+#include "window_test_support.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -146,7 +146,7 @@ private slots:
         }
     }
 
-    // Swap-chain names as a target may send them: placeholders stay text, controls become '?',
+    // Swap-chain names as a target may send them: placeholders stay text, controls become U+FFFD,
     // an unterminated name is cut to its 63 characters; ids in full hexadecimal.
     void swapChainLabels_data()
     {
@@ -154,7 +154,7 @@ private slots:
         QTest::addColumn<qulonglong>("id");
         QTest::addColumn<QString>("label");
         QTest::newRow("placeholders") << QByteArray("%1 and %2") << 5ull << "Swapchain \"%1 and %2\" (0x5)";
-        QTest::newRow("controls") << QByteArray("a\nb\tc\x7f") << 5ull << "Swapchain \"a?b?c?\" (0x5)";
+        QTest::newRow("controls") << QByteArray("a\nb\tc\x7f") << 5ull << "Swapchain \"a\uFFFDb\uFFFDc\uFFFD\" (0x5)";
         QTest::newRow("unterminated") << QByteArray(64, 'x') << 5ull << "Swapchain \"" + QString(63, QLatin1Char('x')) + "\" (0x5)";
         QTest::newRow("above bit 31") << QByteArray("Main Window") << 0x2'1234'ABCDull << "Swapchain \"Main Window\" (0x21234abcd)";
     }

@@ -2,10 +2,10 @@
 // shown, kept and picked, bubble removal and totals, the records as the history keeps and gives
 // them back, the ring, and a capture recording every frame as it arrives.
 
-#include "gpuprofiler/devicewindow/frame_intake.h"
-#include "target/frame_generator.h"
-#include "tests/devicewindow/window_test_support.h"
-#include "tests/support/test_support.h"
+#include "frame_generator.h"
+#include "frame_intake.h"
+#include "test_support.h"
+#include "window_test_support.h"
 
 #include <cstring>
 

@@ -2,13 +2,13 @@
 // selection, a click kept in place), the bar delegate's pixels, the CSV text and file, "Save
 // Capture...", and memory across window lifetimes.
 
-#include "gpuprofiler/devicewindow/bar_graph_item_delegate.h"
-#include "gpuprofiler/framedata/csv_export.h"
-#include "gpuprofiler/devicewindow/device_window.h"
-#include "gpuprofiler/framedata/frame_profile_model.h"
-#include "target/frame_generator.h"
-#include "tests/devicewindow/window_test_support.h"
-#include "tests/support/test_support.h"
+#include "bar_graph_item_delegate.h"
+#include "csv_export.h"
+#include "device_window.h"
+#include "frame_generator.h"
+#include "frame_profile_model.h"
+#include "test_support.h"
+#include "window_test_support.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemModelTester>

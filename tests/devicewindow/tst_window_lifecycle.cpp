@@ -2,13 +2,13 @@
 // target, a window closed by its user, a closed connection, and each finished frame handed to
 // the window once.
 
-#include "gpuprofiler/devicewindow/device_window.h"
-#include "gpuprofiler/plugin/gpuprofiler_tool.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
-#include "target/frame_builder.h"
-#include "target/frame_chunker.h"
-#include "tests/support/fake_host.h"
-#include "tests/support/test_support.h"
+#include "device_window.h"
+#include "fake_host.h"
+#include "frame_chunker.h"
+#include "gpuprofiler_tool.h"
+#include "frame_builder.h"
+#include "test_support.h"
+#include "wire_profiler.h"
 
 #include <QAction>
 #include <QPointer>

@@ -1,10 +1,9 @@
-#include "tests/devicewindow/window_test_support.h"
+#include "window_test_support.h"
 
-#include "gpuprofiler/devicewindow/subtool_link.h"
-#include "gpuprofiler/framedata/frame_profile_model.h"
-#include "gpuprofiler/framedata/stats_display_widget.h"
-#include "gpuprofiler/timeline/timeline_view.h"
-
+#include "frame_profile_model.h"
+#include "stats_display_widget.h"
+#include "subtool_link.h"
+#include "timeline_view.h"
 #include <QAction>
 #include <QComboBox>
 #include <QDockWidget>

@@ -3,8 +3,8 @@
 // window whose save dialog answers with a set name, the window's parts found as a user finds
 // them, and frames handed over the way the subtool hands them.
 
-#include "gpuprofiler/devicewindow/device_window.h"
-#include "target/frame_builder.h"
+#include "device_window.h"
+#include "frame_builder.h"
 
 #include <QList>
 #include <QPair>

@@ -1,10 +1,10 @@
 // The sample model: grouping runs, cell values, texts and colours, sorting, the time lookup, the
 // frame statistics model and the layout switch.
 
-#include "gpuprofiler/framedata/frame_profile_model.h"
-#include "tests/framedata/frame_builder.h"
-#include "tests/framedata/model_dump.h"
-#include "tests/support/test_support.h"
+#include "frame_profile_model.h"
+#include "model_dump.h"
+#include "test_frame.h"
+#include "test_support.h"
 
 #include <QAbstractItemModelTester>
 

@@ -1,8 +1,8 @@
 // Frame header and sample record: field positions checked against hand-placed bytes, path
 // splitting, and the modular totals arithmetic.
 
-#include "gpuprofiler/framedata/frame_record.h"
-#include "tests/support/test_support.h"
+#include "frame_record.h"
+#include "test_support.h"
 
 #include <QRandomGenerator>
 

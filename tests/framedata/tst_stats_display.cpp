@@ -1,11 +1,11 @@
 // The one-row model and the statistics panels: which rows each panel lists, what passes through
 // from the source row, and how a rebuilt source empties a panel until it is pointed again.
 
-#include "gpuprofiler/framedata/frame_profile_model.h"
-#include "gpuprofiler/framedata/single_row_model.h"
-#include "gpuprofiler/framedata/stats_display_widget.h"
-#include "tests/framedata/frame_builder.h"
-#include "tests/support/test_support.h"
+#include "frame_profile_model.h"
+#include "single_row_model.h"
+#include "stats_display_widget.h"
+#include "test_frame.h"
+#include "test_support.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>

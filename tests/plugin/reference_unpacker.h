@@ -3,7 +3,7 @@
 // one byte at a time, every test spelled out. DecompressChunk takes shortcuts (block moves for
 // runs of literals and for references); the tests and the fuzzer hold it against this one.
 
-#include "bedrock/byte_order.h"
+#include "byte_order.h"
 
 #include <cstddef>
 #include <vector>

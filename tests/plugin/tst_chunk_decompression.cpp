@@ -3,11 +3,11 @@
 // trips through the target's packer on runs, overlapping references, the window edge,
 // incompressible and realistic data.
 
-#include "gpuprofiler/plugin/chunk_decompression.h"
-#include "target/chunk_compressor.h"
-#include "target/frame_generator.h"
-#include "tests/plugin/reference_unpacker.h"
-#include "tests/support/test_support.h"
+#include "chunk_compressor.h"
+#include "chunk_decompression.h"
+#include "frame_generator.h"
+#include "reference_unpacker.h"
+#include "test_support.h"
 
 #include <random>
 

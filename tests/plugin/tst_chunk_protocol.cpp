@@ -7,16 +7,16 @@
 // the tests read the record's header, its received count and its sample array. How finished
 // frames reach a window is tested with the window.
 
-#include "gpuprofiler/devicewindow/device_window.h"
-#include "gpuprofiler/plugin/chunk_decompression.h"
-#include "gpuprofiler/plugin/gpuprofiler_tool.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
-#include "target/chunk_compressor.h"
-#include "target/frame_builder.h"
-#include "target/frame_chunker.h"
-#include "target/frame_generator.h"
-#include "tests/support/fake_host.h"
-#include "tests/support/test_support.h"
+#include "chunk_compressor.h"
+#include "chunk_decompression.h"
+#include "device_window.h"
+#include "fake_host.h"
+#include "frame_builder.h"
+#include "frame_chunker.h"
+#include "frame_generator.h"
+#include "gpuprofiler_tool.h"
+#include "test_support.h"
+#include "wire_profiler.h"
 
 #include <memory>
 #include <random>

@@ -1,10 +1,10 @@
 // Loads the built plug-in as the host does (dlopen, CreateInterface) and calls it only through
 // the interface tables it hands out, so that the binary interface itself is what is tested.
 
-#include "gpuprofiler/host/external_subtool.h"
-#include "gpuprofiler/host/module_exports.h"
-#include "tests/support/fake_host.h"
-#include "tests/support/test_support.h"
+#include "external_subtool.h"
+#include "fake_host.h"
+#include "module_exports.h"
+#include "test_support.h"
 
 #include <QAction>
 

@@ -2,12 +2,12 @@
 // registrations and command chunks, and the module's export answers. Its tables as a host
 // reaches them through the loaded library are tst_module_load's.
 
-#include "gpuprofiler/plugin/gpuprofiler_tool.h"
-#include "gpuprofiler/plugin/interface_registry.h"
-#include "gpuprofiler/plugin/module_info.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
-#include "tests/support/fake_host.h"
-#include "tests/support/test_support.h"
+#include "fake_host.h"
+#include "gpuprofiler_tool.h"
+#include "interface_registry.h"
+#include "module_info.h"
+#include "test_support.h"
+#include "wire_profiler.h"
 
 #include <QAction>
 

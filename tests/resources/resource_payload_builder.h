@@ -3,7 +3,7 @@
 // little-endian count, then big-endian records each followed by a NUL-terminated name.
 // Shared by the tests, the benchmarks and the fuzz seed generator.
 
-#include "bedrock/bedrock_api.h"
+#include "bedrock_api.h"
 
 #include <string>
 #include <vector>

@@ -3,15 +3,15 @@
 // refresh, forged or cut payloads, and what both lists share (refresh requests, the view and
 // its state, decoding on a worker, the name column's width).
 
-#include "gpuprofiler/resources/buffer_list_sort_filter_proxy_model.h"
-#include "gpuprofiler/resources/gpu_buffer_list_widget.h"
-#include "gpuprofiler/resources/gpu_resource_widget.h"
-#include "gpuprofiler/resources/list_count_bound.h"
-#include "gpuprofiler/resources/resource_list_roles.h"
-#include "gpuprofiler/resources/texture_list_widget.h"
-#include "tests/framedata/model_dump.h"
-#include "tests/resources/resource_payload_builder.h"
-#include "tests/support/test_support.h"
+#include "buffer_list_sort_filter_proxy_model.h"
+#include "gpu_buffer_list_widget.h"
+#include "gpu_resource_widget.h"
+#include "list_count_bound.h"
+#include "model_dump.h"
+#include "resource_list_roles.h"
+#include "resource_payload_builder.h"
+#include "test_support.h"
+#include "texture_list_widget.h"
 
 #include <QAbstractItemModelTester>
 #include <QRandomGenerator>

@@ -1,8 +1,8 @@
 // The stacked-bar histogram: layout arithmetic, segment geometry and colours as rendered
 // pixels, the hover highlight, the tooltip's HTML and the click rules.
 
-#include "gpuprofiler/resources/histogram_widget.h"
-#include "tests/support/test_support.h"
+#include "histogram_widget.h"
+#include "test_support.h"
 
 #include <QCursor>
 #include <QHelpEvent>

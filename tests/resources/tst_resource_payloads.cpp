@@ -2,13 +2,13 @@
 // both decoders on whole, cut, forged and out-of-memory payloads with their totals, the size
 // classes and their labels, and the texture memory arithmetic against the documented formats.
 
-#include "gpuprofiler/resources/buffer_list_payload.h"
-#include "gpuprofiler/resources/image_format_info.h"
-#include "gpuprofiler/resources/list_count_bound.h"
-#include "gpuprofiler/resources/payload_reader.h"
-#include "gpuprofiler/resources/texture_list_payload.h"
-#include "tests/resources/resource_payload_builder.h"
-#include "tests/support/test_support.h"
+#include "buffer_list_payload.h"
+#include "image_format_info.h"
+#include "list_count_bound.h"
+#include "payload_reader.h"
+#include "resource_payload_builder.h"
+#include "test_support.h"
+#include "texture_list_payload.h"
 
 #include <cstring>
 #include <set>

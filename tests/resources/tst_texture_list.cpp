@@ -2,14 +2,14 @@
 // the tri-state cycle and the masks it produces, status texts and saturating totals, and cut or
 // forged payloads. What the tab shares with the buffer list is tested there.
 
-#include "gpuprofiler/resources/list_count_bound.h"
-#include "gpuprofiler/resources/resource_list_roles.h"
-#include "gpuprofiler/resources/texture_list_sort_filter_proxy_model.h"
-#include "gpuprofiler/resources/texture_list_widget.h"
-#include "gpuprofiler/resources/tri_state_check_box.h"
-#include "tests/framedata/model_dump.h"
-#include "tests/resources/resource_payload_builder.h"
-#include "tests/support/test_support.h"
+#include "list_count_bound.h"
+#include "model_dump.h"
+#include "resource_list_roles.h"
+#include "resource_payload_builder.h"
+#include "test_support.h"
+#include "texture_list_sort_filter_proxy_model.h"
+#include "texture_list_widget.h"
+#include "tri_state_check_box.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>

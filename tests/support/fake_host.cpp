@@ -1,8 +1,8 @@
-#include "tests/support/fake_host.h"
+#include "fake_host.h"
 
-#include "bedrock/byte_order.h"
-#include "bedrock/mem_alloc.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "byte_order.h"
+#include "mem_alloc.h"
+#include "wire_profiler.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 // A host and target connections for tests. They record every call the plug-in makes and hand
 // out chunk buffers from g_pMemAlloc exactly as the real host does.
 
-#include "gpuprofiler/host/corvid_interfaces.h"
+#include "corvid_interfaces.h"
 
 #include <QByteArray>
 #include <QList>

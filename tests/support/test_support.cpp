@@ -1,4 +1,4 @@
-#include "tests/support/test_support.h"
+#include "test_support.h"
 
 void PrepareTestEnvironment()
 {

@@ -1,7 +1,7 @@
 #pragma once
 // Shared pieces of every test executable: the main function and allocation accounting.
 
-#include "bedrock/mem_alloc.h"
+#include "mem_alloc.h"
 
 #include <QApplication>
 #include <QLocale>

@@ -2,11 +2,11 @@
 // not against the readers that share their code), realistic frames, the split of a frame into
 // chunks under a size limit, and the command chunks.
 
-#include "gpuprofiler/plugin/chunk_decompression.h"
-#include "target/frame_chunker.h"
-#include "target/frame_generator.h"
-#include "target/target_command.h"
-#include "tests/support/test_support.h"
+#include "chunk_decompression.h"
+#include "frame_chunker.h"
+#include "frame_generator.h"
+#include "target_command.h"
+#include "test_support.h"
 
 #include <set>
 

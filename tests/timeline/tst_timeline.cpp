@@ -2,12 +2,12 @@
 // toolkit's own items, the scene rectangle, zoom, the cursor's signal rules, the per-tick
 // re-layout, frame loading (origin, hairlines, tooltips, colours), hostile input and ownership.
 
-#include "gpuprofiler/timeline/timeline_frame.h"
-#include "gpuprofiler/timeline/timeline_item.h"
-#include "gpuprofiler/timeline/timeline_view.h"
-#include "bedrock/str_tools.h"
-#include "tests/framedata/frame_builder.h"
-#include "tests/support/test_support.h"
+#include "str_tools.h"
+#include "test_frame.h"
+#include "test_support.h"
+#include "timeline_frame.h"
+#include "timeline_item.h"
+#include "timeline_view.h"
 
 #include <QGraphicsLineItem>
 #include <QGraphicsScene>

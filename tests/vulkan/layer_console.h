@@ -3,11 +3,11 @@
 // hello, sends commands, and assembles the frames and lists that come back (packed sample
 // chunks unpacked by the plug-in's own decompressor).
 
-#include "corvid/link_protocol.h"
-#include "gpuprofiler/plugin/chunk_decompression.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
-#include "target/frame_builder.h"
-#include "target/target_command.h"
+#include "chunk_decompression.h"
+#include "frame_builder.h"
+#include "target_command.h"
+#include "wire_link.h"
+#include "wire_profiler.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -2,9 +2,9 @@
 // their bin edges, the wrap of the wire record's 16-bit fields), how it names samples from
 // labels, and how it lists images in the texture list.
 
-#include "target/vulkan/resource_tracker.h"
-#include "target/vulkan/sample_path.h"
-#include "tests/support/test_support.h"
+#include "resource_tracker.h"
+#include "sample_path.h"
+#include "test_support.h"
 
 class TestLayerCounters : public QObject
 {

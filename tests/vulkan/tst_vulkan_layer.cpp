@@ -4,9 +4,9 @@
 // from the labels, ordered timestamps, the resource lists, and what happens on unbalanced
 // labels, a taken port and oversized frames.
 
-#include "target/vulkan/scene/vulkan_scene.h"
-#include "tests/support/test_support.h"
-#include "tests/vulkan/layer_console.h"
+#include "layer_console.h"
+#include "test_support.h"
+#include "vulkan_scene.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "tools/gpucap/capture_frames.h"
+#include "capture_frames.h"
 
-#include "bedrock/mem_alloc.h"
-#include "capture/capture_reader.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
+#include "capture_reader.h"
+#include "mem_alloc.h"
+#include "wire_profiler.h"
 
 bool TakeFrameChunk(CFrameAssembler &assembler, uint32 nChunkId, uint16 nVersion, uint32 nSize, const void *pPayload)
 {

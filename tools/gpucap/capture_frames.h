@@ -3,7 +3,7 @@
 // link (gpucap record). Every chunk goes through the plug-in's frame assembler, so a frame is
 // complete by the same rules as in the profiler, and damage is reported the same way.
 
-#include "gpuprofiler/plugin/frame_assembler.h"
+#include "frame_assembler.h"
 
 #include <functional>
 #include <string>

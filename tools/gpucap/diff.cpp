@@ -3,8 +3,8 @@
 // count toward "#View" and "#View/Layer", so that a pass that got slower shows as one line even
 // when its draws vary from frame to frame.
 
-#include "tools/gpucap/capture_frames.h"
-#include "tools/gpucap/gpucap.h"
+#include "capture_frames.h"
+#include "gpucap.h"
 
 #include <algorithm>
 #include <cmath>

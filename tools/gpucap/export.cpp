@@ -2,11 +2,11 @@
 // as the profiler's "Save as CSV..." does, with the same code: the sample columns and the CSV
 // text of the plug-in, over the records a capture's window records for the frame.
 
-#include "gpuprofiler/devicewindow/frame_history.h"
-#include "gpuprofiler/framedata/csv_export.h"
-#include "gpuprofiler/framedata/sample_columns.h"
-#include "tools/gpucap/capture_frames.h"
-#include "tools/gpucap/gpucap.h"
+#include "capture_frames.h"
+#include "csv_export.h"
+#include "frame_history.h"
+#include "gpucap.h"
+#include "sample_columns.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -2,8 +2,8 @@
 // target as the console's profiler would, and reads captures for plotting, export and regression
 // checks. `gpucap --help` lists the commands.
 
-#include "capture/capture_format.h"
-#include "tools/gpucap/gpucap.h"
+#include "capture_format.h"
+#include "gpucap.h"
 
 #include <csignal>
 #include <cstdio>

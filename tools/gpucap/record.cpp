@@ -3,12 +3,12 @@
 // and writes every complete frame into the capture as it is assembled, so a run that ends early
 // keeps what it had. Closing sends what a closing window sends.
 
-#include "capture/capture_writer.h"
-#include "gpuprofiler/plugin/profiler_protocol.h"
-#include "target/link/console_link.h"
-#include "target/target_command.h"
-#include "tools/gpucap/capture_frames.h"
-#include "tools/gpucap/gpucap.h"
+#include "capture_frames.h"
+#include "capture_writer.h"
+#include "console_link.h"
+#include "gpucap.h"
+#include "target_command.h"
+#include "wire_profiler.h"
 
 #include <chrono>
 #include <cstdio>

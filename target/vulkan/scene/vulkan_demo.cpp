@@ -8,7 +8,7 @@
 // application does: it submits one more frame and exits at once, destroying nothing. At the end it prints the frames per second it
 // reached, which the overhead benchmark reads. Run it with the layer as the README shows.
 
-#include "target/vulkan/scene/vulkan_scene.h"
+#include "vulkan_scene.h"
 
 #include <chrono>
 #include <csignal>

@@ -1,4 +1,4 @@
-#include "target/vulkan/scene/vulkan_scene.h"
+#include "vulkan_scene.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 // Frames made in memory for the frame-data and timeline tests and benchmarks: a header and an
 // owned sample array, shaped like what the device window keeps in its history.
 
-#include "gpuprofiler/framedata/gpu_frame.h"
+#include "gpu_frame.h"
 
 #include <cstdio>
 #include <string_view>

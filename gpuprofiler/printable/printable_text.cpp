@@ -1,7 +1,10 @@
-#include "corvid/printable_text.h"
+#include "printable_text.h"
 
 #include <QChar>
 #include <QList>
+
+#include <climits>
+#include <cstring>
 
 namespace {
 
@@ -40,4 +43,12 @@ QString PrintableText(const QString &text, int nMaxChars)
             return printable.left(i).trimmed();
     }
     return printable;
+}
+
+QString PrintableLatin1Text(const char *pText, size_t nMaxBytes)
+{
+    if (!pText)
+        return QString();
+    const size_t nLength = strnlen(pText, nMaxBytes);
+    return PrintableText(QString::fromLatin1(pText, qsizetype(nLength)), int(nLength < INT_MAX ? nLength : INT_MAX));
 }

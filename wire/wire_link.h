@@ -11,9 +11,12 @@
 // whose payload is their name, UTF-8, without terminator. The console counts the target as ready
 // once the target's hello has arrived.
 //
-// This header is shared by the console and by targets; it needs only bedrock's byte order.
+// The console hands a received chunk to the plug-in in one buffer: this header, then the
+// payload, so the link header is the 12 bytes of host data in front of every payload.
 
-#include "bedrock/byte_order.h"
+#include "byte_order.h"
+
+#include <cstddef>
 
 inline constexpr uint32 CORVID_LINK_HEADER_SIZE = 12;
 inline constexpr uint32 CORVID_LINK_HELLO = 0x43564849; // "CVHI"
@@ -26,6 +29,21 @@ inline constexpr uint32 CORVID_LINK_MAX_PAYLOAD = 64u << 20;
 // A name in a hello is cut to this many bytes.
 inline constexpr uint32 CORVID_LINK_MAX_NAME = 256;
 
+// The header's bytes as they travel.
+struct CorvidLinkHeaderBytes
+{
+    uint8 chunkId[4];
+    uint8 version[2];
+    uint8 reserved[2];
+    uint8 size[4];
+};
+static_assert(sizeof(CorvidLinkHeaderBytes) == CORVID_LINK_HEADER_SIZE);
+static_assert(alignof(CorvidLinkHeaderBytes) == 1);
+static_assert(offsetof(CorvidLinkHeaderBytes, version) == 4);
+static_assert(offsetof(CorvidLinkHeaderBytes, reserved) == 6);
+static_assert(offsetof(CorvidLinkHeaderBytes, size) == 8);
+
+// The header's fields, decoded.
 struct CorvidLinkHeader
 {
     uint32 nChunkId;
@@ -35,15 +53,21 @@ struct CorvidLinkHeader
 
 inline void WriteCorvidLinkHeader(void *p, const CorvidLinkHeader &header)
 {
-    auto *b = static_cast<uint8 *>(p);
-    StoreBigEndian32(b, header.nChunkId);
-    StoreBigEndian16(b + 4, header.nVersion);
-    StoreBigEndian16(b + 6, 0);
-    StoreBigEndian32(b + 8, header.nSize);
+    auto *b = static_cast<CorvidLinkHeaderBytes *>(p);
+    StoreBigEndian32(b->chunkId, header.nChunkId);
+    StoreBigEndian16(b->version, header.nVersion);
+    StoreBigEndian16(b->reserved, 0);
+    StoreBigEndian32(b->size, header.nSize);
 }
 
 inline CorvidLinkHeader ReadCorvidLinkHeader(const void *p)
 {
-    const auto *b = static_cast<const uint8 *>(p);
-    return {LoadBigEndian32(b), LoadBigEndian16(b + 4), LoadBigEndian32(b + 8)};
+    const auto *b = static_cast<const CorvidLinkHeaderBytes *>(p);
+    return {LoadBigEndian32(b->chunkId), LoadBigEndian16(b->version), LoadBigEndian32(b->size)};
+}
+
+// The reserved field of a header: a peer that sets it speaks another protocol.
+inline uint16 CorvidLinkHeaderReserved(const void *p)
+{
+    return LoadBigEndian16(static_cast<const CorvidLinkHeaderBytes *>(p)->reserved);
 }

@@ -1,8 +1,8 @@
 #pragma once
 // One frame as the sample model, the timeline and the CSV export read it.
 
-#include "bedrock/growable_array.h"
-#include "gpuprofiler/framedata/frame_record.h"
+#include "growable_array.h"
+#include "wire_frame.h"
 
 using GpuSampleArray = GrowableArray<GpuSampleRecord>;
 
