@@ -39,19 +39,17 @@ struct TestedModel
           statsTester(model.frameStatsModel(), QAbstractItemModelTester::FailureReportingMode::QtTest)
     {
     }
+    // Filled with pFrame in one layout, as the window does when a frame is shown.
+    TestedModel(GpuFrame *pFrame, bool bHierarchical) : TestedModel()
+    {
+        model.SetFrame(pFrame);
+        model.clear();
+        model.Rebuild(bHierarchical);
+    }
     CGpuFrameProfileModel model;
     QAbstractItemModelTester tester;
     QAbstractItemModelTester statsTester;
 };
-
-QString Eager(GpuFrame *pFrame, bool bHierarchical)
-{
-    CGpuFrameProfileModel model;
-    model.SetFrame(pFrame);
-    model.clear();
-    model.Rebuild(bHierarchical);
-    return Full(&model);
-}
 
 QString ColorName(const QVariant &brush)
 {
@@ -97,10 +95,7 @@ private slots:
         QFETCH(QString, tree);
         CTestFrame frame;
         AddNamed(frame, names);
-        TestedModel t;
-        t.model.SetFrame(&frame.frame);
-        t.model.clear();
-        t.model.Rebuild(true);
+        TestedModel t(&frame.frame, true);
         QCOMPARE(Texts(&t.model, {kName, kIndex}), tree);
 
         // Every sample row is reachable by its sample and shows its own index.
@@ -121,10 +116,7 @@ private slots:
         frame.Add("#Main/Alpha/Draw C", 10.004, 0.0005).SetDraws(5);
         frame.samples[0].SetCpuTime(0.0001);
         frame.samples[2].SetCpuTime(0.0002);
-        TestedModel t;
-        t.model.SetFrame(&frame.frame);
-        t.model.clear();
-        t.model.Rebuild(true);
+        TestedModel t(&frame.frame, true);
         QCOMPARE(Texts(&t.model, {kName, kIndex, kView, kLayer, kContext, kGpuStart, kGpuTime, kCpuTime, kDraws}),
                  QString("Main [0..2] Main <View Totals> <View Totals> 0.00 3.500 0.300 4,469\n"
                          " Opaque [0..1] Main Opaque <Layer Totals> 0.00 3.000 0.100 4,464\n"
@@ -155,10 +147,7 @@ private slots:
     {
         CTestFrame frame;
         AddNamed(frame, "#A/x/1 #A/x/2 Plain #B");
-        TestedModel t;
-        t.model.SetFrame(&frame.frame);
-        t.model.clear();
-        t.model.Rebuild(false);
+        TestedModel t(&frame.frame, false);
         QCOMPARE(Texts(&t.model, {kIndex, kView, kLayer, kContext, kName}),
                  QString("0 A x 1 1\n1 A x 2 2\n2 Plain Plain Plain Plain\n3 B n/a n/a n/a"));
         QCOMPARE(t.model.SampleIndex(2), t.model.index(2, 0));
@@ -272,10 +261,7 @@ private slots:
             else QFAIL(qPrintable(key));
         }
 
-        TestedModel t;
-        t.model.SetFrame(&frame.frame);
-        t.model.clear();
-        t.model.Rebuild(false);
+        TestedModel t(&frame.frame, false);
         const QModelIndex index = t.model.index(1, column);
         const QString cell = QStringList{index.data().toString(), VariantText(index.data(Qt::UserRole)),
                                          VariantText(index.data(Qt::TextAlignmentRole)),
@@ -327,10 +313,7 @@ private slots:
         CTestFrame frame;
         frame.Add(std::string_view(name.constData(), size_t(name.size())));
         frame.Add(std::string_view(name.constData(), size_t(name.size())));
-        TestedModel t;
-        t.model.SetFrame(&frame.frame);
-        t.model.clear();
-        t.model.Rebuild(false);
+        TestedModel t(&frame.frame, false);
         QCOMPARE(QColor::fromRgba(SampleRowRgb(frame.samples[0])).name(), color);
         const QString odd = QColor(color).darker(103).name();
         for (int c = 0; c < kSampleColumnCount; ++c) {
@@ -368,10 +351,7 @@ private slots:
         frame.samples[1].SetIaPrims(100); // 100%
         frame.samples[2].SetIaPrims(100);
         frame.samples[2].SetCPrims(10); // 90%
-        TestedModel t;
-        t.model.SetFrame(&frame.frame);
-        t.model.clear();
-        t.model.Rebuild(false);
+        TestedModel t(&frame.frame, false);
         t.model.sort(kPrims, Qt::AscendingOrder); // the sort starts from another order
         const QPersistentModelIndex current = t.model.SampleIndex(2, kGpuTime);
         t.model.sort(column, Qt::SortOrder(order));
@@ -417,10 +397,7 @@ private slots:
         frame.Add("#A/x/1", 2.001, 0.002);
         frame.Add("#A/y/2", 2.005, 0.001);
         frame.Add("#B/x/3", 2.0005, 0.0035);
-        TestedModel t;
-        t.model.SetFrame(&frame.frame);
-        t.model.clear();
-        t.model.Rebuild(hierarchical);
+        TestedModel t(&frame.frame, hierarchical);
         const QModelIndex index = t.model.SampleIndexAtTime(time);
         if (sample < 0) {
             QVERIFY(!index.isValid());
@@ -446,10 +423,7 @@ private slots:
         QFETCH(bool, hierarchical);
         QFETCH(bool, noFrame);
         CTestFrame frame;
-        TestedModel t;
-        t.model.SetFrame(noFrame ? nullptr : &frame.frame);
-        t.model.clear();
-        t.model.Rebuild(hierarchical);
+        TestedModel t(noFrame ? nullptr : &frame.frame, hierarchical);
         QCOMPARE(t.model.rowCount(), 0);
         QCOMPARE(t.model.columnCount(), 55);
         QVERIFY(!t.model.SampleIndex(0).isValid());
@@ -542,7 +516,8 @@ private slots:
             t.model.SetFrame(pFrame);
             t.model.SetHierarchicalMode(nRound % 3 == 0);
             QCOMPARE(t.model.hierarchical(), nRound % 3 == 0);
-            QCOMPARE(Full(&t.model), Eager(pFrame, nRound % 3 == 0));
+            const TestedModel eager(pFrame, nRound % 3 == 0);
+            QCOMPARE(Full(&t.model), Full(&eager.model));
         }
     }
 
@@ -593,10 +568,7 @@ private slots:
         frame.frame.header.hasResourceStats = uint8(next());
 
         for (bool bHierarchical : {false, true}) {
-            TestedModel t;
-            t.model.SetFrame(&frame.frame);
-            t.model.clear();
-            t.model.Rebuild(bHierarchical);
+            TestedModel t(&frame.frame, bHierarchical);
             for (int i = 0; i < nCount; ++i)
                 QCOMPARE(t.model.SampleIndex(i).siblingAtColumn(kIndex).data(Qt::UserRole), QVariant(i));
             QVERIFY(!Full(&t.model).isEmpty());
