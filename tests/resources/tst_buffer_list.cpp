@@ -26,7 +26,6 @@
 #include <QToolBar>
 #include <QTreeView>
 
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -175,11 +174,7 @@ private slots:
         (*clear)->trigger();
         QCOMPARE(f.widget.FilterEdit()->text(), QString());
         QCOMPARE(Status(f.widget), QStringLiteral("10/10 Buffers, 4.00/4.00 MB Buffer Data"));
-    }
 
-    void statusMegabytesAreSinglePrecision()
-    {
-        Fixture f;
         // 4 GB - 1 byte per buffer; as a float the sum rounds, as the line has always shown.
         Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 0xffffffffu, "a"}, {0, 1, 1, 1, 0xffffffffu, "b"}}));
         QCOMPARE(f.widget.TotalBufferBytes(), uint64(0xffffffffu) * 2);
@@ -237,10 +232,12 @@ private slots:
             QCOMPARE(f.widget.SizeBucket(i)->entries.Count(), 2);
             QCOMPARE(f.widget.SizeBucket(i)->entries[0].category, f.widget.VertexBufferCategory());
         }
+        // Each class ends at its limit inclusive, the last one at 4 GB.
         Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 256, "a"}, {0, 1, 1, 1, 257, "b"}, {1, 1, 1, 1, 4194305, "c"},
-                                                  {1, 1, 1, 1, 0xffffffffu, "d"}, {0, 1, 1, 1, 4194304, "e"}}));
-        QCOMPARE(DumpHistogram(f.widget), QStringLiteral("0:1/0 1:1/0 12:1/0 13:0/2"));
-        QCOMPARE(f.widget.SizeBucket(1)->total, 1);
+                                                  {1, 1, 1, 1, 0xffffffffu, "d"}, {0, 1, 1, 1, 4194304, "e"},
+                                                  {0, 1, 1, 1, 1024, "f"}, {1, 1, 1, 1, 1025, "g"}}));
+        QCOMPARE(DumpHistogram(f.widget), QStringLiteral("0:1/0 1:2/0 2:0/1 12:1/0 13:0/2"));
+        QCOMPARE(f.widget.SizeBucket(1)->total, 2);
         Update(f.widget, PayloadBuilder());
         QCOMPARE(DumpHistogram(f.widget), QString());
     }
@@ -294,10 +291,7 @@ private slots:
         QTest::newRow("two bytes") << QByteArray("\x05\x00", 2) << 0 << "0/0 Buffers, 0.00/0.00 MB Buffer Data";
         QTest::newRow("count past the end") << bytes(PayloadBuilder(one).Truncate(0).Count(3).Buffer({1, 1, 1, 1, 1048576, "x"}))
                                             << 3 << "3/3 Buffers, 1.00/1.00 MB Buffer Data";
-        QByteArray forged(20, '\0');
-        const int32 nCount = 0x7fffffff;
-        std::memcpy(forged.data(), &nCount, 4);
-        QTest::newRow("2^31-1 in 20 bytes") << forged << 1 + kMaxRowsPastPayload
+        QTest::newRow("2^31-1 in 20 bytes") << bytes(PayloadBuilder().Count(0x7fffffff).Zeros(16)) << 1 + kMaxRowsPastPayload
                                             << "1025/1025 Buffers, 0.00/0.00 MB Buffer Data (list cut: 2,147,483,647 announced, 1,025 kept)";
     }
 
@@ -332,22 +326,6 @@ private slots:
         g_pMemAlloc->SetAllocationLimit(0);
         QCOMPARE(DumpColumn(f.widget.Model(), 0), QStringLiteral("kept"));
         QCOMPARE(Status(f.widget), QStringLiteral("1/1 Buffers, 0.00/0.00 MB Buffer Data"));
-    }
-
-    // "Refresh" in either tab asks for that list.
-    void refreshRequestsTheList()
-    {
-        CQGPUResourceWidget window;
-        int nBuffers = 0, nTextures = 0;
-        connect(window.BufferList(), &CQGPUBufferListWidget::RequestBufferListUpdate, this, [&] { ++nBuffers; });
-        connect(window.TextureList(), &CQTextureListWidget::RequestTextureListUpdate, this, [&] { ++nTextures; });
-        for (QWidget *pList : {static_cast<QWidget *>(window.BufferList()), static_cast<QWidget *>(window.TextureList())}) {
-            const auto actions = pList->findChild<QToolBar *>()->actions();
-            QCOMPARE(actions.first()->text(), QStringLiteral("Refresh"));
-            actions.first()->trigger();
-        }
-        QCOMPARE(nBuffers, 1);
-        QCOMPARE(nTextures, 1);
     }
 
     // A payload of a megabyte or more is decoded on a worker thread: the shown list stays until
@@ -454,10 +432,13 @@ private slots:
     }
 
     // Both lists open with their name column wide enough for the names; a width the user sets
-    // survives every refresh after that.
+    // survives every refresh after that. "Refresh" in either tab asks for that list.
     void nameColumnsFitTheirNamesOnce()
     {
         CQGPUResourceWidget window;
+        int nBuffers = 0, nTextures = 0;
+        connect(window.BufferList(), &CQGPUBufferListWidget::RequestBufferListUpdate, this, [&] { ++nBuffers; });
+        connect(window.TextureList(), &CQTextureListWidget::RequestTextureListUpdate, this, [&] { ++nTextures; });
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         // The tabs fill the window: textures first.
@@ -466,10 +447,7 @@ private slots:
         QVERIFY(window.Tabs()->width() > window.width() * 9 / 10 && window.Tabs()->height() > window.height() * 9 / 10);
         const std::string longName = "volumes/fog/density_volume_highres_0001";
         const PayloadBuilder buffers = PayloadBuilder::Buffers({{0, 1, 1, 1, 1, "rendertargets/" + longName}});
-        TextureDesc texture;
-        texture.flags = 0x0002;
-        texture.name = longName;
-        const PayloadBuilder textures = PayloadBuilder::Textures({texture});
+        const PayloadBuilder textures = PayloadBuilder::Textures({MakeTexture(longName, 0x0002, 0, 0, 0, 1, 0)});
         window.BufferList()->UpdateBufferList(buffers.Data(), buffers.Size());
         window.TextureList()->UpdateTextureList(textures.Data(), textures.Size());
         for (CQResourceListWidget *pList : {static_cast<CQResourceListWidget *>(window.BufferList()),
@@ -479,7 +457,12 @@ private slots:
             QVERIFY2(pView->header()->sectionSize(0) > pView->fontMetrics().horizontalAdvance(name),
                      qPrintable(QString::number(pView->header()->sectionSize(0))));
             pView->header()->resizeSection(0, 90);
+            const auto actions = pList->findChild<QToolBar *>()->actions();
+            QCOMPARE(actions.first()->text(), QStringLiteral("Refresh"));
+            actions.first()->trigger();
         }
+        QCOMPARE(nBuffers, 1);
+        QCOMPARE(nTextures, 1);
         window.BufferList()->UpdateBufferList(buffers.Data(), buffers.Size());
         window.TextureList()->UpdateTextureList(textures.Data(), textures.Size());
         QCOMPARE(window.BufferList()->View()->header()->sectionSize(0), 90);
