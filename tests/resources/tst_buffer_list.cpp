@@ -84,7 +84,13 @@ struct Fixture
     CQGPUBufferListWidget widget;
     QAbstractItemModelTester tester{widget.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest};
 
-    Fixture() { widget.View()->sortByColumn(0, Qt::AscendingOrder); }
+    // Shows the buffers, if any, as the first list.
+    explicit Fixture(const std::vector<BufferDesc> &buffers = {})
+    {
+        widget.View()->sortByColumn(0, Qt::AscendingOrder);
+        if (!buffers.empty())
+            Update(widget, PayloadBuilder::Buffers(buffers));
+    }
 };
 
 } // namespace
@@ -108,13 +114,12 @@ private slots:
 
     void rowsShowTheirRecords()
     {
-        Fixture f;
-        Update(f.widget, PayloadBuilder::Buffers({
-                             {0, 32, 1000, 250, 1048576 * 3 + 5, "Terrain VB"},
-                             {1, 2, 6000, 6000, 1023, ""},
-                             {1, 4, 0, 5, 4096, "no capacity"},
-                             {0, 4, 0, 0, 4096, "empty"},
-                         }));
+        Fixture f({
+            {0, 32, 1000, 250, 1048576 * 3 + 5, "Terrain VB"},
+            {1, 2, 6000, 6000, 1023, ""},
+            {1, 4, 0, 5, 4096, "no capacity"},
+            {0, 4, 0, 0, 4096, "empty"},
+        });
         QCOMPARE(DumpRows(f.widget.Model()), QStringLiteral("<unnamed>;IB;0 KB;6000;2;6000;100.0% | "
                                                             "Terrain VB;VB;3,072 KB;1000;32;250;25.0% | "
                                                             "empty;VB;4 KB;0;4;0;nan% | "
@@ -140,11 +145,10 @@ private slots:
 
     void numericColumnsSortByValue()
     {
-        Fixture f;
-        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 9 * 1024, "a"},
-                                                  {0, 1, 1, 1, 10 * 1024, "b"},
-                                                  {0, 1, 100, 5, 100 * 1024, "c"},
-                                                  {0, 1, 0, 0, 0, "d"}}));
+        Fixture f({{0, 1, 1, 1, 9 * 1024, "a"},
+                   {0, 1, 1, 1, 10 * 1024, "b"},
+                   {0, 1, 100, 5, 100 * 1024, "c"},
+                   {0, 1, 0, 0, 0, "d"}});
         f.widget.View()->sortByColumn(2, Qt::AscendingOrder);
         QCOMPARE(DumpColumn(f.widget.Model(), 2), QStringLiteral("0 KB,9 KB,10 KB,100 KB"));
         // The not-a-number usage sorts without harm wherever it lands.
@@ -155,13 +159,12 @@ private slots:
 
     void statusTexts()
     {
-        Fixture f;
         // 10 buffers, 4 MB in all; the 3 named "show" hold exactly 1 MB.
         std::vector<BufferDesc> buffers = {{0, 1, 1, 1, 524288, "show"}, {0, 1, 1, 1, 262144, "show"},
                                            {1, 1, 1, 1, 262144, "show"}, {1, 1, 1, 1, 3145728, "hide"}};
         for (int i = 0; i < 6; ++i)
             buffers.push_back({1, 1, 1, 1, 0, "hide"});
-        Update(f.widget, PayloadBuilder::Buffers(buffers));
+        Fixture f(buffers);
         QCOMPARE(Status(f.widget), QStringLiteral("10/10 Buffers, 4.00/4.00 MB Buffer Data"));
         f.widget.FilterEdit()->setText(QStringLiteral("show"));
         QCOMPARE(Status(f.widget), QStringLiteral("3/10 Buffers, 1.00/4.00 MB Buffer Data"));
@@ -224,8 +227,7 @@ private slots:
 
     void histogramCountsPerClassAndKind()
     {
-        Fixture f;
-        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 300, "v"}, {1, 1, 1, 1, 300, "i"}}));
+        Fixture f({{0, 1, 1, 1, 300, "v"}, {1, 1, 1, 1, 300, "i"}});
         QCOMPARE(DumpHistogram(f.widget), QStringLiteral("1:1/1"));
         // All 28 values are set, zeros included, vertex buffers first in every bucket.
         for (int i = 0; i < kBufferSizeClassCount; ++i) {
@@ -302,8 +304,7 @@ private slots:
         QFETCH(QString, status);
         AllocationSnapshot snapshot;
         {
-            Fixture f;
-            Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 1, "previous"}}));
+            Fixture f({{0, 1, 1, 1, 1, "previous"}});
             f.widget.UpdateBufferList(payload.constData(), uint32(payload.size()));
             QCOMPARE(f.widget.Model()->rowCount(), rows);
             QCOMPARE(Status(f.widget), status);
@@ -318,8 +319,7 @@ private slots:
 
     void exhaustedMemoryKeepsTheShownList()
     {
-        Fixture f;
-        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 1, "kept"}}));
+        Fixture f({{0, 1, 1, 1, 1, "kept"}});
         const PayloadBuilder next = PayloadBuilder::Buffers(std::vector<BufferDesc>(100, BufferDesc{1, 1, 1, 1, 1, "new"}));
         g_pMemAlloc->SetAllocationLimit(32);
         f.widget.UpdateBufferList(next.Data(), next.Size());
@@ -339,8 +339,7 @@ private slots:
         QVERIFY(large.Size() >= kBackgroundDecodeBytes);
         AllocationSnapshot snapshot;
         {
-            Fixture f;
-            Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 1, "small"}}));
+            Fixture f({{0, 1, 1, 1, 1, "small"}});
             f.widget.FilterEdit()->setText(QStringLiteral("NEED"));
             QCOMPARE(Status(f.widget), QStringLiteral("0/1 Buffers, 0.00/0.00 MB Buffer Data"));
             Update(f.widget, large);
@@ -364,8 +363,7 @@ private slots:
     // A row that the user selected stays selected, wherever a sort or a filter moves it.
     void selectionFollowsItsRow()
     {
-        Fixture f;
-        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 300, "a"}, {1, 1, 1, 1, 100, "b"}, {0, 1, 1, 1, 200, "c"}}));
+        Fixture f({{0, 1, 1, 1, 300, "a"}, {1, 1, 1, 1, 100, "b"}, {0, 1, 1, 1, 200, "c"}});
         QTreeView *pView = f.widget.View();
         pView->setCurrentIndex(f.widget.Model()->index(1, 0));
         auto selected = [&] { return pView->currentIndex().data().toString(); };

@@ -33,29 +33,14 @@ struct Fixture
     CQTextureListWidget widget;
     QAbstractItemModelTester tester{widget.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest};
 
-    Fixture() { widget.View()->sortByColumn(0, Qt::AscendingOrder); }
+    // Shows the textures, if any, as the first list.
+    explicit Fixture(const std::vector<TextureDesc> &textures = {})
+    {
+        widget.View()->sortByColumn(0, Qt::AscendingOrder);
+        if (!textures.empty())
+            Update(widget, PayloadBuilder::Textures(textures));
+    }
 };
-
-// A set of textures, one per interesting flag combination, named after their flags.
-PayloadBuilder FlagZoo()
-{
-    return PayloadBuilder::Textures({
-        MakeTexture("1d", 0x0001),
-        MakeTexture("2d", 0x0002),
-        MakeTexture("vol", 0x0004),
-        MakeTexture("cube", 0x0008),
-        MakeTexture("2d+cube", 0x000a),
-        MakeTexture("cube-array", 0x0018),
-        MakeTexture("2d-array", 0x0012),
-        MakeTexture("2d-fb", 0x0022),
-        MakeTexture("2d-rt", 0x0042),
-        MakeTexture("cube-rt", 0x0048),
-        MakeTexture("2d-nolod", 0x0102),
-        MakeTexture("2d-automip", 0x0202),
-        MakeTexture("2d-pinned", 0x0402),
-        MakeTexture("none", 0x0000),
-    });
-}
 
 } // namespace
 
@@ -128,9 +113,7 @@ private slots:
 
     void dimensionsSortAsText()
     {
-        Fixture f;
-        Update(f.widget, PayloadBuilder::Textures(
-                             {MakeTexture("a", 2, 16, 16), MakeTexture("b", 2, 128, 128), MakeTexture("c", 2, 2, 2)}));
+        Fixture f({MakeTexture("a", 2, 16, 16), MakeTexture("b", 2, 128, 128), MakeTexture("c", 2, 2, 2)});
         f.widget.View()->sortByColumn(3, Qt::AscendingOrder);
         QCOMPARE(DumpColumn(f.widget.Model(), 3), QStringLiteral("128x128,16x16,2x2"));
         f.widget.View()->sortByColumn(5, Qt::AscendingOrder);
@@ -169,8 +152,23 @@ private slots:
         QFETCH(int, kinds);
         QFETCH(QString, triStates);
         QFETCH(QString, names);
-        Fixture f;
-        Update(f.widget, FlagZoo());
+        // One texture per interesting flag combination, named after its flags.
+        Fixture f({
+            MakeTexture("1d", 0x0001),
+            MakeTexture("2d", 0x0002),
+            MakeTexture("vol", 0x0004),
+            MakeTexture("cube", 0x0008),
+            MakeTexture("2d+cube", 0x000a),
+            MakeTexture("cube-array", 0x0018),
+            MakeTexture("2d-array", 0x0012),
+            MakeTexture("2d-fb", 0x0022),
+            MakeTexture("2d-rt", 0x0042),
+            MakeTexture("cube-rt", 0x0048),
+            MakeTexture("2d-nolod", 0x0102),
+            MakeTexture("2d-automip", 0x0202),
+            MakeTexture("2d-pinned", 0x0402),
+            MakeTexture("none", 0x0000),
+        });
         f.widget.FilterEdit()->setText(text);
         f.widget.TwoDBox()->setChecked(kinds & 1);
         f.widget.VolumeBox()->setChecked(kinds & 2);
@@ -188,8 +186,7 @@ private slots:
 
     void unnamedTexturesMatchTheirShownName()
     {
-        Fixture f;
-        Update(f.widget, PayloadBuilder::Textures({MakeTexture("", 2), MakeTexture("named", 2)}));
+        Fixture f({MakeTexture("", 2), MakeTexture("named", 2)});
         f.widget.FilterEdit()->setText(QStringLiteral("<UN"));
         QCOMPARE(DumpColumn(f.widget.Model(), 0), QStringLiteral("<unnamed>"));
     }
@@ -237,12 +234,10 @@ private slots:
 
     void statusTexts()
     {
-        Fixture f;
         // 1024x512 RGBA8888 single level: 2 MB on disk; resident 512x512: 1 MB.
         TextureDesc big = MakeTexture("big", 0x0002, 1024, 512, 0);
         big.resWidth = 512;
-        TextureDesc cube = MakeTexture("cube", 0x0008, 512, 512, 0);
-        Update(f.widget, PayloadBuilder::Textures({big, cube, MakeTexture("1d", 0x0001, 256, 1024, 0)}));
+        Fixture f({big, MakeTexture("cube", 0x0008, 512, 512, 0), MakeTexture("1d", 0x0001, 256, 1024, 0)});
         QCOMPARE(f.widget.StatusLabel()->text(),
                  QStringLiteral("2/3 Textures, 3.00/4.00 MB Disk Texture Data, 2.00/3.00 MB GPU-Resident Texture Data"));
         f.widget.CubemapBox()->setChecked(true);
@@ -255,9 +250,7 @@ private slots:
     // 5,000 textures of 65535x65535x65535 at 16 bytes a pixel hold far more than 2^64 bytes.
     void totalsSaturate()
     {
-        Fixture f;
-        const TextureDesc huge = MakeTexture("huge", 2, 65535, 65535, 29, 65535);
-        Update(f.widget, PayloadBuilder::Textures(std::vector<TextureDesc>(5000, huge)));
+        Fixture f(std::vector<TextureDesc>(5000, MakeTexture("huge", 2, 65535, 65535, 29, 65535)));
         QCOMPARE(f.widget.TotalDiskBytes(), ~uint64(0));
         QCOMPARE(f.widget.TotalResidentBytes(), ~uint64(0));
         QCOMPARE(f.widget.StatusLabel()->text(),
