@@ -714,48 +714,41 @@ private slots:
     }
 
     // The scene is the window's and may go first, or delete a bar itself: the view forgets
-    // those items and goes on.
-    void itemsDeletedElsewhere()
-    {
-        Timeline t;
-        t.Load({{"a", 0.0, 0.001}, {"b", 0.001, 0.001}});
-        delete t.Item(1);
-        QVERIFY(!t.Item(1));
-        t.view->SetZoom(2.0f);
-        t.Load({{"a", 0.0, 0.001}, {"b", 0.001, 0.001}});
-        QCOMPARE(t.Item(1)->rect(), QRectF(54, 24, 54, 152));
-
-        auto pScene = std::make_unique<QGraphicsScene>();
-        CQTimelineView view(pScene.get(), Qt::black);
-        LoadFrameOnTimeline(&view, &t.frame.frame, nullptr);
-        pScene.reset();
-        QVERIFY(!view.Sample(0).item);
-        LoadFrameOnTimeline(&view, &t.frame.frame, nullptr);
-        view.SetZoom(2.0f);
-        view.SetCursorTime(0.001, true, true);
-        view.RefreshLayout();
-    }
-
-    // Samples live in g_pMemAlloc storage: released with the view; when storage runs out the
-    // view has no axis or drops the sample, and keeps working.
-    void storage()
+    // those items and goes on. Samples live in g_pMemAlloc storage: released with the view;
+    // when storage runs out the view has no axis or drops the sample, and keeps working.
+    void itemsDeletedElsewhereAndStorageRunningOut()
     {
         AllocationSnapshot snapshot;
         {
-            CTestFrame frame;
-            frame.Add("a", 0.0, 0.001);
-            frame.Add("b", 0.001, 0.001);
+            Timeline t;
+            t.Load({{"a", 0.0, 0.001}, {"b", 0.001, 0.001}});
+            delete t.Item(1);
+            QVERIFY(!t.Item(1));
+            t.view->SetZoom(2.0f);
+            t.Load({{"a", 0.0, 0.001}, {"b", 0.001, 0.001}});
+            QCOMPARE(t.Item(1)->rect(), QRectF(54, 24, 54, 152));
+
+            auto pScene = std::make_unique<QGraphicsScene>();
+            CQTimelineView view(pScene.get(), Qt::black);
+            LoadFrameOnTimeline(&view, &t.frame.frame, nullptr);
+            pScene.reset();
+            QVERIFY(!view.Sample(0).item);
+            LoadFrameOnTimeline(&view, &t.frame.frame, nullptr);
+            view.SetZoom(2.0f);
+            view.SetCursorTime(0.001, true, true);
+            view.RefreshLayout();
+
             g_pMemAlloc->SetAllocationLimit(16);
             QGraphicsScene scene;
-            CQTimelineView view(&scene, Qt::black);
-            LoadFrameOnTimeline(&view, &frame.frame, nullptr);
+            CQTimelineView starved(&scene, Qt::black);
+            LoadFrameOnTimeline(&starved, &t.frame.frame, nullptr);
             g_pMemAlloc->SetAllocationLimit(0);
-            QCOMPARE(view.TickLineCount(), 0);
-            QCOMPARE(view.SampleCount(), 0);
-            view.SetZoom(2.0f);
-            view.RefreshLayout();
-            LoadFrameOnTimeline(&view, &frame.frame, nullptr);
-            QCOMPARE(view.SampleCount(), 2);
+            QCOMPARE(starved.TickLineCount(), 0);
+            QCOMPARE(starved.SampleCount(), 0);
+            starved.SetZoom(2.0f);
+            starved.RefreshLayout();
+            LoadFrameOnTimeline(&starved, &t.frame.frame, nullptr);
+            QCOMPARE(starved.SampleCount(), 2);
         }
         GPUPROF_COMPARE_NO_LEAKS(snapshot);
     }
