@@ -200,7 +200,6 @@ private slots:
         QTest::newRow("start relative to the first sample") << "gpuStart=10.0015" << 5 << "1.50 d:1.5000000000000568 i:130 #000000";
         QTest::newRow("start before the first sample") << "gpuStart=9.999" << 5 << "-1.00 d:-0.99999999999944578 i:130 #000000";
         QTest::newRow("culled a third") << "iaPrims=3 cPrims=2" << 12 << "33.33% f:33.329998 i:130 #000000";
-        QTest::newRow("culled truncated") << "iaPrims=7 cPrims=1" << 12 << "85.71% f:85.7099991 i:130 #000000";
         QTest::newRow("culled all") << "iaPrims=3" << 12 << "100.00% f:100 i:130 #000000";
         QTest::newRow("culled none when clipper adds") << "iaPrims=3 cPrims=5" << 12 << "0.00% f:0 i:130 #a0a0a4";
         QTest::newRow("culled without input") << "cPrims=5" << 12 << "0.00% f:0 i:130 #a0a0a4";

@@ -87,8 +87,9 @@ private slots:
         QCOMPARE(widget.BucketLeft(1), 2 + bucketWidth + 2);
         // The margin left of the first bar and the gap right of each bar belong to that bar.
         const int nStep = bucketWidth + 2;
-        const std::pair<int, int> cases[] = {{-nStep - 3, -1}, {0, 0}, {nStep + 1, 0}, {nStep + 2, buckets > 1 ? 1 : -1},
-                                             {1 + buckets * nStep, buckets - 1}, {2 + buckets * nStep, -1}};
+        const std::pair<int, int> cases[] = {{-nStep - 3, -1}, {0, 0}, {nStep + 1, 0},
+                                             {nStep + 2, buckets > 1 ? 1 : -1}, {1 + buckets * nStep, buckets - 1},
+                                             {2 + buckets * nStep, -1}};
         for (const auto &[nX, nIndex] : cases)
             QVERIFY2(widget.BucketIndexAt(nX) == nIndex, qPrintable(QString::number(nX)));
     }
@@ -102,6 +103,13 @@ private slots:
         QCOMPARE(f.widget.BucketWidth(), 160);
         QCOMPARE(f.widget.SegmentRect(1, f.vb), QRect(164, nLabelTop - 150, 160, 150));
         QCOMPARE(f.widget.SegmentRect(1, f.ib), QRect(164, nLabelTop - 200, 160, 50));
+        // Hit testing agrees: VB covers d in [0, 150), IB [150, 200) above the label line.
+        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop), f.vb);
+        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 149), f.vb);
+        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 150), f.ib);
+        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 199), f.ib);
+        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 200), CategoryHandle_t(nullptr));
+        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop + 1), CategoryHandle_t(nullptr));
 
         // A value of 1 is still 2 pixels high, and a 0 takes no room at all.
         f.widget.SetBucketValue(f.small, f.vb, 1);
@@ -249,19 +257,6 @@ private slots:
         for (int y : {0, 100, 207})
             QCOMPARE(image.pixelColor(widget.BucketLeft(0) + 3, y), QColor(Qt::lightGray));
         QVERIFY(image.pixelColor(widget.BucketLeft(0) + 3, 215) != QColor(Qt::lightGray));
-    }
-
-    void hitTesting()
-    {
-        Fixture f;
-        const int nLabelTop = 208;
-        // VB covers d in [0, 150), IB [150, 200) above the label line.
-        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop), f.vb);
-        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 149), f.vb);
-        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 150), f.ib);
-        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 199), f.ib);
-        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 200), CategoryHandle_t(nullptr));
-        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop + 1), CategoryHandle_t(nullptr));
     }
 
     void toolTipText()

@@ -508,8 +508,6 @@ private slots:
                                               << 1.0f << "0+4=0,108 | 1+2=27,54 | 3.5+0.1=94,3 | 0..4";
         QTest::newRow("earlier is a hairline") << QList<Bar>{{"A", 1.0, 0.001}, {"early", 0.999, 0.005}, {"B", 1.002, 0}}
                                                << 1.0f << "0+1=0,27 | 0+0.0001=0,1 | 2+0=54,1 | 0..2";
-        QTest::newRow("left truncated: 2.002 - 2 = 0.0019999") << QList<Bar>{{"A", 2.0, 0.001}, {"B", 2.002, 0.001}}
-                                                                << 1.0f << "0+1=0,27 | 2+1=53,27 | 0..3";
         QTest::newRow("NaN start") << QList<Bar>{{"A", 1.0, 0.001}, {"nan", kNaN, 0.004}} << 1.0f << "0+1=0,27 | 0+0.0001=0,1 | 0..1";
         QTest::newRow("NaN origin") << QList<Bar>{{"A", kNaN, 0.001}, {"B", 1.0, 0.004}}
                                     << 1.0f << "0+0.0001=covered | 0+0.0001=0,1 | 0..0.0001";
@@ -519,8 +517,6 @@ private slots:
         QTest::newRow("0.1 ms") << QList<Bar>{{"A", 0.0, 0.0001}} << 1.0f << "0+0.1=0,3 | 0..0.1";
         QTest::newRow("left truncates") << QList<Bar>{{"A", 0.0, 0.0}, {"B", 0.00999, 0.001}} << 1.0f
                                         << "0+0=0,1 | 9.99+1=269,27 | 0..10.99";
-        QTest::newRow("0.1 ms at zoom 10") << QList<Bar>{{"A", 0.0, 0.0}, {"B", 0.002, 0.0001}} << 10.0f
-                                           << "0+0=0,1 | 2+0.1=540,27 | 0..2.1";
         QTest::newRow("infinite length") << QList<Bar>{{"A", 0.0, 0.0}, {"B", 0.0, kInf}} << 1.0f
                                          << "0+0=covered | 0+inf=0,1e+09 | 0..inf";
         QTest::newRow("huge start") << QList<Bar>{{"A", 0.0, 0.0}, {"B", 1e300, 0.001}} << 1.0f
@@ -583,8 +579,6 @@ private slots:
                                              << R"([3], "Early", Start: -2.000ms, Len: 12.346ms)";
         QTest::newRow("8-bit name") << QByteArray("Ombr\xe9") << 0.001 << 0.001
                                     << QString::fromUtf8(R"([3], "Ombré", Start: 1.000ms, Len: 1.000ms)");
-        QTest::newRow("255 bytes, no terminator") << QByteArray(255, 'x') << 0.001 << 0.001
-                                                  << QStringLiteral("[3], \"") + QString(89, QLatin1Char('x'));
     }
     void tooltipText()
     {
