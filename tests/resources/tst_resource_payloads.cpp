@@ -109,7 +109,6 @@ private slots:
         QTest::newRow("nothing left") << QByteArray() << 1024 << QByteArray() << 0 << true;
         QTest::newRow("fits exactly") << QByteArray("abc\0", 4) << 4 << QByteArray("abc") << 4 << false;
         QTest::newRow("one too long") << QByteArray("abcd\0z", 6) << 4 << QByteArray("abc") << 5 << false;
-        QTest::newRow("far too long") << QByteArray("abcdefgh\0", 9) << 4 << QByteArray("abc") << 9 << false;
         QTest::newRow("too long, unterminated") << QByteArray("abcdefgh") << 4 << QByteArray("abc") << 8 << true;
         QTest::newRow("1023 of 1024") << QByteArray(1023, 'n').append('\0') << 1024 << QByteArray(1023, 'n') << 1024 << false;
         QTest::newRow("1024 cut to 1023") << QByteArray(1024, 'n').append('\0') << 1024 << QByteArray(1023, 'n') << 1025 << false;
@@ -292,8 +291,6 @@ private slots:
         QTest::addColumn<int>("mips");
         QTest::addColumn<int>("format");
         QTest::addColumn<qulonglong>("bytes");
-        QTest::newRow("BGRA8888 256 full chain") << 256 << 256 << 1 << 0 << 12 << 349524ull;
-        QTest::newRow("DXT1 256 one level") << 256 << 256 << 1 << 1 << 13 << 32768ull;
         QTest::newRow("DXT5 2x2 rounds up to a block") << 2 << 2 << 1 << 1 << 15 << 16ull;
         QTest::newRow("DXT1 5x5 full chain") << 5 << 5 << 1 << 0 << 13 << 8ull * (4 + 1 + 1);
         QTest::newRow("non-square stops at 1x1") << 8 << 2 << 1 << 0 << 5 << 16ull + 4 + 2 + 1;
