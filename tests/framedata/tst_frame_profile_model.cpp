@@ -400,31 +400,23 @@ private slots:
         QCOMPARE(index.siblingAtColumn(kIndex).data(Qt::UserRole), QVariant(sample));
     }
 
-    void frameWithoutRecords_data()
-    {
-        QTest::addColumn<bool>("hierarchical");
-        QTest::addColumn<bool>("noFrame");
-        for (int i = 0; i < 4; ++i)
-            QTest::addRow("%s %s", (i & 1) ? "tree" : "flat", (i & 2) ? "null frame" : "empty frame")
-                << bool(i & 1) << bool(i & 2);
-    }
-
+    // No frame or an empty one, in either layout.
     void frameWithoutRecords()
     {
-        QFETCH(bool, hierarchical);
-        QFETCH(bool, noFrame);
         CTestFrame frame;
-        TestedModel t(noFrame ? nullptr : &frame.frame, hierarchical);
-        QCOMPARE(t.model.rowCount(), 0);
-        QCOMPARE(t.model.columnCount(), 55);
-        QVERIFY(!t.model.SampleIndex(0).isValid());
-        QVERIFY(!t.model.SampleIndexAtTime(0.0).isValid());
         GpuSampleRecord zero{};
         zero.SetName("#Frame Totals/Frame Totals/Frame Totals");
-        QCOMPARE(std::memcmp(&t.model.frameTotals(), &zero, sizeof(zero)), 0);
-        QCOMPARE(t.model.frameStatsModel()->rowCount(), 1);
-        QCOMPARE(t.model.frameStatsModel()->columnCount(), 55);
-        QCOMPARE(t.model.frameStatsModel()->index(0, kDraws).data().toString(), QString("0"));
+        for (int i = 0; i < 4; ++i) {
+            TestedModel t((i & 2) ? nullptr : &frame.frame, (i & 1) != 0);
+            QCOMPARE(t.model.rowCount(), 0);
+            QCOMPARE(t.model.columnCount(), 55);
+            QVERIFY(!t.model.SampleIndex(0).isValid());
+            QVERIFY(!t.model.SampleIndexAtTime(0.0).isValid());
+            QCOMPARE(std::memcmp(&t.model.frameTotals(), &zero, sizeof(zero)), 0);
+            QCOMPARE(t.model.frameStatsModel()->rowCount(), 1);
+            QCOMPARE(t.model.frameStatsModel()->columnCount(), 55);
+            QCOMPARE(t.model.frameStatsModel()->index(0, kDraws).data().toString(), QString("0"));
+        }
     }
 
     void frameStats_data()
