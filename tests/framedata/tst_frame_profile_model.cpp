@@ -424,12 +424,14 @@ private slots:
         QTest::addColumn<bool>("resources");
         QTest::addColumn<QString>("tail"); // headers and texts of the last columns
         QTest::newRow("without resource statistics") << false << "Prims/Draw 256k+=3";
-        QString sTail = "Prims/Draw 256k+=3|Unique Bound VBs=1|Bound VB Size=1,001|Unique Bound IBs=2|Bound IB Size=1,002|"
-                        "Unique Bound CBs=3|Bound CB Size=1,003|FB Tex Pool=4|Unique Bound TEXs=5|"
+        QString sTail = "Prims/Draw 256k+=3|Unique Bound VBs=1|Bound VB Size=1,001|Unique Bound IBs=2|"
+                        "Bound IB Size=1,002|Unique Bound CBs=3|Bound CB Size=1,003|FB Tex Pool=4|Unique Bound TEXs=5|"
                         "Bound TEX Size=4,294,967,295";
         // Dimension bins from 1 to 32768, holding the values frameStats() gives them.
-        for (int i = 0; i < 16; ++i)
-            sTail += QStringLiteral("|Bound TEX Dim Hist (%1)=%2").arg(1 << i).arg(i == 15 ? "1,234,567" : QString::number(10 * i));
+        for (int i = 0; i < 16; ++i) {
+            const QString value = i == 15 ? QStringLiteral("1,234,567") : QString::number(10 * i);
+            sTail += QStringLiteral("|Bound TEX Dim Hist (%1)=%2").arg(1 << i).arg(value);
+        }
         QTest::newRow("with resource statistics") << true << sTail;
     }
 
@@ -507,66 +509,60 @@ private slots:
     // without a terminator, a record of 0xFF bytes and infinite times: both layouts hold every
     // sample once, in order, every cell can be shown, the view rows add up to the frame totals,
     // and nothing is left allocated.
-    void randomRecords_data()
-    {
-        QTest::addColumn<uint>("seed");
-        for (uint nSeed = 1; nSeed <= 12; ++nSeed)
-            QTest::addRow("seed %u", nSeed) << nSeed;
-    }
-
     void randomRecords()
     {
-        QFETCH(uint, seed);
-        uint32 nState = seed * 2654435761u;
-        auto next = [&nState] {
-            nState ^= nState << 13;
-            nState ^= nState >> 17;
-            nState ^= nState << 5;
-            return nState;
-        };
-        static const char *const kPieces[] = {"#", "A", "B", "/", "/", "x", "+", " ", "", "n/a"};
-        AllocationSnapshot before;
-        CTestFrame frame;
-        GpuSampleRecord &slashes = frame.Add("");
-        std::memset(slashes.name, '/', sizeof(slashes.name));
-        slashes.name[0] = '#';
-        std::memset(static_cast<void *>(&frame.Add("")), 0xFF, sizeof(GpuSampleRecord));
-        frame.Add("#A/B/C", std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity())
-            .SetCpuTime(std::numeric_limits<double>::max());
-        const int nCount = 3 + int(next() % 150);
-        for (int i = 3; i < nCount; ++i) {
-            GpuSampleRecord &sample = frame.Add("");
-            auto *pBytes = reinterpret_cast<uint8 *>(&sample);
-            for (size_t b = 0; b < sizeof(sample); ++b)
-                pBytes[b] = uint8(next());
-            if (next() % 4 != 0) {
-                QByteArray name;
-                for (int nPieces = int(next() % 6); nPieces >= 0; --nPieces)
-                    name += kPieces[next() % 10];
-                sample.SetName(std::string_view(name.constData(), size_t(name.size())));
+        for (uint seed = 1; seed <= 12; ++seed) {
+            uint32 nState = seed * 2654435761u;
+            auto next = [&nState] {
+                nState ^= nState << 13;
+                nState ^= nState >> 17;
+                nState ^= nState << 5;
+                return nState;
+            };
+            static const char *const kPieces[] = {"#", "A", "B", "/", "/", "x", "+", " ", "", "n/a"};
+            AllocationSnapshot before;
+            CTestFrame frame;
+            GpuSampleRecord &slashes = frame.Add("");
+            std::memset(slashes.name, '/', sizeof(slashes.name));
+            slashes.name[0] = '#';
+            std::memset(static_cast<void *>(&frame.Add("")), 0xFF, sizeof(GpuSampleRecord));
+            frame.Add("#A/B/C", std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity())
+                .SetCpuTime(std::numeric_limits<double>::max());
+            const int nCount = 3 + int(next() % 150);
+            for (int i = 3; i < nCount; ++i) {
+                GpuSampleRecord &sample = frame.Add("");
+                auto *pBytes = reinterpret_cast<uint8 *>(&sample);
+                for (size_t b = 0; b < sizeof(sample); ++b)
+                    pBytes[b] = uint8(next());
+                if (next() % 4 != 0) {
+                    QByteArray name;
+                    for (int nPieces = int(next() % 6); nPieces >= 0; --nPieces)
+                        name += kPieces[next() % 10];
+                    sample.SetName(std::string_view(name.constData(), size_t(name.size())));
+                }
             }
-        }
-        frame.frame.header.hasResourceStats = uint8(next());
+            frame.frame.header.hasResourceStats = uint8(next());
 
-        for (bool bHierarchical : {false, true}) {
-            TestedModel t(&frame.frame, bHierarchical);
-            for (int i = 0; i < nCount; ++i)
-                QCOMPARE(t.model.SampleIndex(i).siblingAtColumn(kIndex).data(Qt::UserRole), QVariant(i));
-            QVERIFY(!Full(&t.model).isEmpty());
-            t.model.SampleIndexAtTime(0.0);
-            t.model.SampleIndexAtTime(std::numeric_limits<double>::infinity());
-            if (bHierarchical) {
-                uint32 nDraws = 0;
-                for (int r = 0; r < t.model.rowCount(); ++r)
-                    nDraws += t.model.index(r, kDraws).data(Qt::UserRole).toUInt();
-                QCOMPARE(nDraws % 65536, uint32(t.model.frameTotals().Draws()));
-            } else {
-                QCOMPARE(t.model.rowCount(), nCount);
-                t.model.sort(kGpuTime, Qt::DescendingOrder);
+            for (bool bHierarchical : {false, true}) {
+                TestedModel t(&frame.frame, bHierarchical);
+                for (int i = 0; i < nCount; ++i)
+                    QCOMPARE(t.model.SampleIndex(i).siblingAtColumn(kIndex).data(Qt::UserRole), QVariant(i));
+                QVERIFY(!Full(&t.model).isEmpty());
+                t.model.SampleIndexAtTime(0.0);
+                t.model.SampleIndexAtTime(std::numeric_limits<double>::infinity());
+                if (bHierarchical) {
+                    uint32 nDraws = 0;
+                    for (int r = 0; r < t.model.rowCount(); ++r)
+                        nDraws += t.model.index(r, kDraws).data(Qt::UserRole).toUInt();
+                    QCOMPARE(nDraws % 65536, uint32(t.model.frameTotals().Draws()));
+                } else {
+                    QCOMPARE(t.model.rowCount(), nCount);
+                    t.model.sort(kGpuTime, Qt::DescendingOrder);
+                }
             }
+            frame.samples.Purge();
+            GPUPROF_COMPARE_NO_LEAKS(before);
         }
-        frame.samples.Purge();
-        GPUPROF_COMPARE_NO_LEAKS(before);
     }
 
 };
