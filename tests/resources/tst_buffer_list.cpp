@@ -103,7 +103,8 @@ private slots:
     void rowsShowTheirRecords()
     {
         Fixture empty;
-        QCOMPARE(DumpHeader(empty.widget.Model()), QStringLiteral("Name;Type;Size;Capacity;Elem Size;Elem Count;Usage"));
+        QCOMPARE(DumpHeader(empty.widget.Model()),
+                 QStringLiteral("Name;Type;Size;Capacity;Elem Size;Elem Count;Usage"));
         QCOMPARE(Status(empty.widget), QStringLiteral("0/0 Buffers, 0.00/0.00 MB Buffer Data"));
         QCOMPARE(QByteArray(empty.widget.SizeBucket(13)->name), QByteArray("<= 4 GB"));
         QCOMPARE(QByteArray(empty.widget.SizeBucket(13)->description), QByteArray("<= 4 GB"));
@@ -280,7 +281,8 @@ private slots:
         QTest::newRow("two bytes") << QByteArray("\x05\x00", 2) << 0 << "0/0 Buffers, 0.00/0.00 MB Buffer Data";
         QTest::newRow("count past the end") << bytes(PayloadBuilder(one).Truncate(0).Count(3).Buffer({1, 1, 1, 1, 1048576, "x"}))
                                             << 3 << "3/3 Buffers, 1.00/1.00 MB Buffer Data";
-        QTest::newRow("2^31-1 in 20 bytes") << bytes(PayloadBuilder().Count(0x7fffffff).Zeros(16)) << 1 + kMaxRowsPastPayload
+        QTest::newRow("2^31-1 in 20 bytes") << bytes(PayloadBuilder().Count(0x7fffffff).Zeros(16))
+                                            << 1 + kMaxRowsPastPayload
                                             << "1025/1025 Buffers, 0.00/0.00 MB Buffer Data (list cut: 2,147,483,647 announced, 1,025 kept)";
     }
 

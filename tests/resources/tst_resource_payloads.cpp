@@ -232,7 +232,8 @@ private slots:
                                                              << "3/3 rows, 184/8 bytes | 16x16x1/0x0x1 f0 m0/0 fmt13 184/8 'first' | "
                                                                 "0x0x0/0x0x0 f0 m0/0 fmt0 0/0 '' | 0x0x0/0x0x0 f0 m0/0 fmt0 0/0 ''";
         QTest::newRow("textures, long name")
-            << true << Bytes(PayloadBuilder::Textures({MakeTexture(std::string(3000, 'L'), 2, 1, 1), MakeTexture("after", 2, 7, 1)}))
+            << true << Bytes(PayloadBuilder::Textures({MakeTexture(std::string(3000, 'L'), 2, 1, 1),
+                                                       MakeTexture("after", 2, 7, 1)}))
             << "2/2 rows, 32/32 bytes | 1x1x1/1x1x1 f2 m1/1 fmt0 4/4 'LLLL...(1023)' | 7x1x1/7x1x1 f2 m1/1 fmt0 28/28 'after'";
         QTest::newRow("textures, forged in 64 KB")
             << true << Forged(65536)

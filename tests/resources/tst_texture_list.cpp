@@ -255,7 +255,10 @@ private slots:
             Fixture f;
             // Cut inside the second record: it and the third stay blank, shown as RGBA8888
             // without a kind, so no kind filter lets them through.
-            Update(f.widget, PayloadBuilder().Count(3).Texture(MakeTexture("first", 2)).Texture(MakeTexture("second", 2))
+            Update(f.widget, PayloadBuilder()
+                                 .Count(3)
+                                 .Texture(MakeTexture("first", 2))
+                                 .Texture(MakeTexture("second", 2))
                                  .Truncate(4 + 18 + 6 + 10));
             QCOMPARE(f.widget.TotalTextureCount(), int64(3));
             QCOMPARE(DumpColumn(f.widget.Model(), 0), QStringLiteral("first"));
