@@ -17,18 +17,6 @@ void PutBE(uint8 *p, uint64 v, int nBytes)
         p[i] = uint8(v);
 }
 
-QString Parts(const QByteArray &name)
-{
-    const std::string_view sName(name.constData(), size_t(name.size()));
-    int nParts = -1;
-    QStringList parts;
-    for (int k = 0; k < 3; ++k) {
-        const std::string_view part = SplitSamplePath(sName, k, &nParts);
-        parts << QString::fromLatin1(part.data(), qsizetype(part.size()));
-    }
-    return parts.join(" | ") + QStringLiteral(" (%1)").arg(nParts);
-}
-
 } // namespace
 
 class TestFrameRecord : public QObject
@@ -146,7 +134,14 @@ private slots:
     {
         QFETCH(QByteArray, name);
         QFETCH(QString, parts);
-        QCOMPARE(Parts(name), parts);
+        const std::string_view sName(name.constData(), size_t(name.size()));
+        int nParts = -1;
+        QStringList split;
+        for (int k = 0; k < 3; ++k) {
+            const std::string_view part = SplitSamplePath(sName, k, &nParts);
+            split << QString::fromLatin1(part.data(), qsizetype(part.size()));
+        }
+        QCOMPARE(split.join(" | ") + QStringLiteral(" (%1)").arg(nParts), parts);
     }
 
     void totalsWrapAndLeaveTheRestAlone()
