@@ -170,10 +170,8 @@ private slots:
 
     void headers()
     {
-        CGpuFrameProfileModel model;
-        model.clear();
-        model.Rebuild(false);
-        QCOMPARE(DumpHeader(&model, QLatin1Char(',')),
+        const TestedModel t(nullptr, false);
+        QCOMPARE(DumpHeader(&t.model, QLatin1Char(',')),
                  QString("Name,Index,View,Layer,Context,GPU Start Time,GPU Time [ms],CPU Time [ms],Draws,Prims,IAPrims,"
                          "CPrims,% Prims Culled,Verts,IAVerts,VSInvokes,VS ACMR,VS Limit CMR,PSInvokes,CInvokes,"
                          "Clears,Resolves,VB Updates,VB Upload,IB Updates,IB Upload,CB Updates,CB Upload,TEX Updates,"
