@@ -34,29 +34,31 @@ inline QString VariantText(const QVariant &value)
     }
 }
 
-// Every role a cell of the sample model carries, in one line.
-inline QString CellText(const QModelIndex &index)
+// The header texts joined by separator.
+inline QString DumpHeader(const QAbstractItemModel *pModel, QLatin1Char separator = QLatin1Char(';'))
 {
-    return QStringList{index.data(Qt::DisplayRole).toString(), VariantText(index.data(Qt::UserRole)),
-                       VariantText(index.data(Qt::TextAlignmentRole)), VariantText(index.data(Qt::ForegroundRole)),
-                       VariantText(index.data(Qt::BackgroundRole)), QString::number(int(index.flags()))}
-        .join(QLatin1Char(' '));
+    QStringList cells;
+    for (int nCol = 0; nCol < pModel->columnCount(); ++nCol)
+        cells << pModel->headerData(nCol, Qt::Horizontal).toString();
+    return cells.join(separator);
 }
 
-// The whole model: header texts, then every row depth-first, indented by depth, every cell in
-// full.
+// The whole model: header texts, then every row depth-first, indented by depth, every cell with
+// every role the sample model gives it.
 inline QString Full(const QAbstractItemModel *pModel)
 {
-    QStringList lines;
-    QStringList headers;
-    for (int c = 0; c < pModel->columnCount(); ++c)
-        headers << pModel->headerData(c, Qt::Horizontal).toString();
-    lines << headers.join(QLatin1Char(','));
+    QStringList lines{DumpHeader(pModel, QLatin1Char(','))};
     std::function<void(const QModelIndex &, int)> walk = [&](const QModelIndex &parent, int nDepth) {
         for (int r = 0; r < pModel->rowCount(parent); ++r) {
             QStringList cells;
-            for (int c = 0; c < pModel->columnCount(parent); ++c)
-                cells << CellText(pModel->index(r, c, parent));
+            for (int c = 0; c < pModel->columnCount(parent); ++c) {
+                const QModelIndex index = pModel->index(r, c, parent);
+                cells << QStringList{index.data(Qt::DisplayRole).toString(), VariantText(index.data(Qt::UserRole)),
+                                     VariantText(index.data(Qt::TextAlignmentRole)),
+                                     VariantText(index.data(Qt::ForegroundRole)),
+                                     VariantText(index.data(Qt::BackgroundRole)), QString::number(int(index.flags()))}
+                             .join(QLatin1Char(' '));
+            }
             lines << QString(nDepth, QLatin1Char(' ')) + cells.join(QStringLiteral(" | "));
             walk(pModel->index(r, 0, parent), nDepth + 1);
         }
@@ -84,14 +86,15 @@ inline QString Texts(const QAbstractItemModel *pModel, const QList<int> &columns
 
 } // namespace model_dump
 
+using model_dump::DumpHeader;
+
 // Display texts of every row, cells joined by ";", rows by " | ".
-inline QString DumpRows(const QAbstractItemModel *pModel, int nFirstColumns = -1)
+inline QString DumpRows(const QAbstractItemModel *pModel)
 {
     QStringList rows;
-    const int nColumns = nFirstColumns < 0 ? pModel->columnCount() : nFirstColumns;
     for (int nRow = 0; nRow < pModel->rowCount(); ++nRow) {
         QStringList cells;
-        for (int nCol = 0; nCol < nColumns; ++nCol)
+        for (int nCol = 0; nCol < pModel->columnCount(); ++nCol)
             cells << pModel->index(nRow, nCol).data().toString();
         rows << cells.join(QLatin1Char(';'));
     }
@@ -104,12 +107,4 @@ inline QString DumpColumn(const QAbstractItemModel *pModel, int nColumn)
     for (int nRow = 0; nRow < pModel->rowCount(); ++nRow)
         cells << pModel->index(nRow, nColumn).data().toString();
     return cells.join(QLatin1Char(','));
-}
-
-inline QString DumpHeader(const QAbstractItemModel *pModel, QLatin1Char separator = QLatin1Char(';'))
-{
-    QStringList cells;
-    for (int nCol = 0; nCol < pModel->columnCount(); ++nCol)
-        cells << pModel->headerData(nCol, Qt::Horizontal).toString();
-    return cells.join(separator);
 }

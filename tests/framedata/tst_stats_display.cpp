@@ -13,8 +13,8 @@
 
 namespace {
 
-// The labels of the rows that the panel shows, joined by '|', and how many there are.
-QString VisibleRows(const CQStatsDisplayWidget &panel, int *pnCount = nullptr)
+// The labels of the rows that the panel shows.
+QStringList VisibleRows(const CQStatsDisplayWidget &panel)
 {
     QStringList labels;
     const QAbstractItemModel *pModel = panel.tableView()->model();
@@ -22,9 +22,7 @@ QString VisibleRows(const CQStatsDisplayWidget &panel, int *pnCount = nullptr)
         if (!panel.tableView()->isRowHidden(r))
             labels << pModel->headerData(r, Qt::Vertical).toString();
     }
-    if (pnCount)
-        *pnCount = int(labels.size());
-    return labels.join(QLatin1Char('|'));
+    return labels;
 }
 
 struct Panel
@@ -38,14 +36,23 @@ struct Panel
     QAbstractItemModelTester tester{widget.model(), QAbstractItemModelTester::FailureReportingMode::QtTest};
 };
 
-// A frame of a layer with two samples and a second layer, with resource statistics when asked.
-void MakeFrame(CTestFrame &frame, bool bResources)
+// A frame of a layer with two samples and a second layer, with resource statistics when asked,
+// in a sample model of either layout.
+struct Source
 {
-    frame.Add("#Main/Opaque/Draw", 1.0, 0.002).SetDraws(3);
-    frame.Add("#Main/Opaque/Draw", 1.002, 0.0001);
-    frame.Add("#Main/Alpha/Blend", 1.0021, 0.0001);
-    frame.frame.header.hasResourceStats = bResources ? 1 : 0;
-}
+    Source(bool bResources, bool bHierarchical)
+    {
+        frame.Add("#Main/Opaque/Draw", 1.0, 0.002).SetDraws(3);
+        frame.Add("#Main/Opaque/Draw", 1.002, 0.0001);
+        frame.Add("#Main/Alpha/Blend", 1.0021, 0.0001);
+        frame.frame.header.hasResourceStats = bResources ? 1 : 0;
+        model.SetFrame(&frame.frame);
+        model.clear();
+        model.Rebuild(bHierarchical);
+    }
+    CTestFrame frame;
+    CGpuFrameProfileModel model;
+};
 
 } // namespace
 
@@ -80,25 +87,19 @@ private slots:
         QFETCH(QString, first);
         QFETCH(QString, last);
 
-        CTestFrame frame;
-        MakeFrame(frame, resources);
-        CGpuFrameProfileModel model;
-        model.SetFrame(&frame.frame);
-        model.clear();
-        model.Rebuild(source == "layer");
+        Source src(resources, source == "layer");
         Panel panel(mode);
         QModelIndex row;
         if (source == "stats")
-            row = model.frameStatsModel()->index(0, 0);
+            row = src.model.frameStatsModel()->index(0, 0);
         else if (source == "sample")
-            row = model.index(1, 7); // any column names the row
+            row = src.model.index(1, 7); // any column names the row
         else
-            row = model.index(0, 0, model.index(0, 0));
+            row = src.model.index(0, 0, src.model.index(0, 0));
         ShowPanelRow(&panel.widget, row);
 
-        int nCount = 0;
-        const QStringList visible = VisibleRows(panel.widget, &nCount).split(QLatin1Char('|'));
-        QCOMPARE(nCount, count);
+        const QStringList visible = VisibleRows(panel.widget);
+        QCOMPARE(visible.size(), count);
         QCOMPARE(visible.first(), first);
         QCOMPARE(visible.last(), last);
         QVERIFY(panel.widget.tableView()->isRowHidden(0));
@@ -108,14 +109,9 @@ private slots:
     // source's column headers.
     void valuesPassThrough()
     {
-        CTestFrame frame;
-        MakeFrame(frame, false);
-        CGpuFrameProfileModel model;
-        model.SetFrame(&frame.frame);
-        model.clear();
-        model.Rebuild(true);
+        Source src(false, true);
         Panel inspector(0);
-        const QModelIndex layer = model.index(0, 0, model.index(0, 0));
+        const QModelIndex layer = src.model.index(0, 0, src.model.index(0, 0));
         ShowPanelRow(&inspector.widget, layer);
         const CSingleRowModel *pRows = inspector.widget.model();
         QCOMPARE(pRows->columnCount(), 1);
@@ -134,7 +130,7 @@ private slots:
                                                       "GPU Time [ms]=2.100 #ff0000 130 -|Draws=3 #000000 130 -|"
                                                       "Prims=0 #a0a0a4 130 -"));
         QCOMPARE(pRows->index(8, 0).data(Qt::UserRole), QVariant(3));
-        QVERIFY(model.index(0, 8, model.index(0, 0)).data(Qt::BackgroundRole).isValid());
+        QVERIFY(src.model.index(0, 8, src.model.index(0, 0)).data(Qt::BackgroundRole).isValid());
         QVERIFY(!pRows->headerData(0, Qt::Horizontal).isValid());
         QVERIFY(!pRows->index(55, 0).isValid());
     }
@@ -142,61 +138,44 @@ private slots:
     // A rebuild clears the statistics model, so the panel is empty until it is pointed again.
     void rebuiltSourceEmptiesThePanel()
     {
-        CTestFrame frame;
-        MakeFrame(frame, true);
-        CGpuFrameProfileModel model;
-        model.SetFrame(&frame.frame);
-        model.clear();
-        model.Rebuild(false);
+        Source src(true, false);
         Panel stats(1);
-        ShowPanelRow(&stats.widget, model.frameStatsModel()->index(0, 0));
+        ShowPanelRow(&stats.widget, src.model.frameStatsModel()->index(0, 0));
         QCOMPARE(stats.widget.model()->rowCount(), 80);
 
-        model.clear();
-        model.Rebuild(false);
+        src.model.clear();
+        src.model.Rebuild(false);
         QVERIFY(!stats.widget.model()->sourceRow().isValid());
         QCOMPARE(stats.widget.model()->rowCount(), 0);
         QVERIFY(!stats.widget.model()->headerData(3, Qt::Vertical).isValid());
-        ShowPanelRow(&stats.widget, model.frameStatsModel()->index(0, 0));
+        ShowPanelRow(&stats.widget, src.model.frameStatsModel()->index(0, 0));
         QCOMPARE(stats.widget.model()->rowCount(), 80);
-        QCOMPARE(VisibleRows(stats.widget).split(QLatin1Char('|')).size(), 74);
+        QCOMPARE(VisibleRows(stats.widget).size(), 74);
 
         ShowPanelRow(&stats.widget, QModelIndex());
         QCOMPARE(stats.widget.model()->rowCount(), 0);
         ShowPanelRow(nullptr, QModelIndex());
     }
 
-    void modeSwitchAppliesAtUpdate()
+    // A new display mode applies at the next update. The panel shows labels and values only,
+    // and a click selects nothing.
+    void modeSwitchAndClicks()
     {
-        CTestFrame frame;
-        MakeFrame(frame, false);
-        CGpuFrameProfileModel model;
-        model.SetFrame(&frame.frame);
-        model.Rebuild(false);
-        Panel panel(0);
-        ShowPanelRow(&panel.widget, model.index(0, 0));
-        QCOMPARE(VisibleRows(panel.widget).split(QLatin1Char('|')).size(), 54);
-        panel.widget.SetDisplayMode(1);
-        QCOMPARE(VisibleRows(panel.widget).split(QLatin1Char('|')).size(), 54);
-        panel.widget.UpdateRowVisibility();
-        QCOMPARE(VisibleRows(panel.widget).split(QLatin1Char('|')).size(), 49);
-        panel.widget.SetDisplayMode(0);
-        panel.widget.UpdateRowVisibility();
-        QCOMPARE(VisibleRows(panel.widget).split(QLatin1Char('|')).size(), 54);
-    }
-
-    // The panel shows labels and values only, and a click selects nothing.
-    void clicksSelectNothing()
-    {
-        CTestFrame frame;
-        MakeFrame(frame, false);
-        CGpuFrameProfileModel model;
-        model.SetFrame(&frame.frame);
-        model.Rebuild(false);
+        Source src(false, false);
         Panel panel(0);
         QTableView *pTable = panel.widget.tableView();
         QVERIFY(pTable->horizontalHeader()->isHidden());
-        ShowPanelRow(&panel.widget, model.index(1, 0));
+        ShowPanelRow(&panel.widget, src.model.index(0, 0));
+        QCOMPARE(VisibleRows(panel.widget).size(), 54);
+        panel.widget.SetDisplayMode(1);
+        QCOMPARE(VisibleRows(panel.widget).size(), 54);
+        panel.widget.UpdateRowVisibility();
+        QCOMPARE(VisibleRows(panel.widget).size(), 49);
+        panel.widget.SetDisplayMode(0);
+        panel.widget.UpdateRowVisibility();
+        QCOMPARE(VisibleRows(panel.widget).size(), 54);
+
+        ShowPanelRow(&panel.widget, src.model.index(1, 0));
         panel.widget.resize(300, 600);
         panel.widget.show();
         QVERIFY(QTest::qWaitForWindowExposed(&panel.widget));
@@ -211,12 +190,8 @@ private slots:
     {
         Panel panel(1);
         {
-            CTestFrame frame;
-            MakeFrame(frame, false);
-            CGpuFrameProfileModel model;
-            model.SetFrame(&frame.frame);
-            model.Rebuild(false);
-            ShowPanelRow(&panel.widget, model.frameStatsModel()->index(0, 0));
+            Source src(false, false);
+            ShowPanelRow(&panel.widget, src.model.frameStatsModel()->index(0, 0));
             QCOMPARE(panel.widget.model()->rowCount(), 55);
         }
         QVERIFY(!panel.widget.model()->sourceRow().isValid());

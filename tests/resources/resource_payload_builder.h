@@ -28,6 +28,21 @@ struct TextureDesc
     std::string name;
 };
 
+// A texture whose disk and resident sides agree.
+inline TextureDesc MakeTexture(const std::string &name, uint16 nFlags, uint16 nWidth = 4, uint16 nHeight = 4,
+                               int8 nFormat = 0, uint16 nDepth = 1, uint8 nMips = 1)
+{
+    TextureDesc t;
+    t.name = name;
+    t.flags = nFlags;
+    t.diskWidth = t.resWidth = nWidth;
+    t.diskHeight = t.resHeight = nHeight;
+    t.diskDepth = t.resDepth = nDepth;
+    t.diskMips = t.resMips = nMips;
+    t.format = nFormat;
+    return t;
+}
+
 class PayloadBuilder
 {
 public:
@@ -50,11 +65,10 @@ public:
         m_Bytes.insert(m_Bytes.end(), nBytes, 0);
         return *this;
     }
-    PayloadBuilder &Name(const std::string &name, bool bTerminate = true)
+    PayloadBuilder &Name(const std::string &name)
     {
         m_Bytes.insert(m_Bytes.end(), name.begin(), name.end());
-        if (bTerminate)
-            m_Bytes.push_back(0);
+        m_Bytes.push_back(0);
         return *this;
     }
     PayloadBuilder &Buffer(const BufferDesc &b)
@@ -79,7 +93,6 @@ public:
 
     const uint8 *Data() const { return m_Bytes.data(); }
     uint32 Size() const { return uint32(m_Bytes.size()); }
-    const std::vector<uint8> &Bytes() const { return m_Bytes; }
 
     static PayloadBuilder Buffers(const std::vector<BufferDesc> &buffers)
     {

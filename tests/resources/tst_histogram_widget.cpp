@@ -26,10 +26,7 @@ QImage Render(CQHistogramWidget &widget)
 }
 
 // A cursor far away from every widget, so that nothing is hovered.
-void ParkCursor()
-{
-    QCursor::setPos(QPoint(-5000, -5000));
-}
+const QPoint kParkedCursor(-5000, -5000);
 
 struct Fixture
 {
@@ -61,7 +58,7 @@ class TestHistogramWidget : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { ParkCursor(); }
+    void init() { QCursor::setPos(kParkedCursor); }
 
     void bucketWidth_data()
     {
@@ -88,18 +85,11 @@ private slots:
         QCOMPARE(widget.BucketWidth(), bucketWidth);
         QCOMPARE(widget.BucketLeft(0), 2);
         QCOMPARE(widget.BucketLeft(1), 2 + bucketWidth + 2);
-    }
-
-    void bucketUnderPoint()
-    {
-        CQHistogramWidget widget;
-        widget.resize(400, 200);
-        for (int i = 0; i < 14; ++i)
-            widget.AddBucket("b", nullptr);
-        // Bars are 26 wide at x = 2, 30, 58, ...; the gap right of a bar belongs to it.
-        const std::pair<int, int> cases[] = {{0, 0}, {1, 0}, {2, 0}, {27, 0}, {29, 0}, {30, 1}, {57, 1},
-                                             {2 + 13 * 28, 13}, {2 + 14 * 28 - 1, 13}, {2 + 14 * 28, -1},
-                                             {-40, -1}};
+        // The margin left of the first bar and the gap right of each bar belong to that bar.
+        const int nStep = bucketWidth + 2;
+        const std::pair<int, int> cases[] = {{-nStep - 3, -1}, {0, 0}, {nStep + 1, 0},
+                                             {nStep + 2, buckets > 1 ? 1 : -1}, {1 + buckets * nStep, buckets - 1},
+                                             {2 + buckets * nStep, -1}};
         for (const auto &[nX, nIndex] : cases)
             QVERIFY2(widget.BucketIndexAt(nX) == nIndex, qPrintable(QString::number(nX)));
     }
@@ -113,6 +103,13 @@ private slots:
         QCOMPARE(f.widget.BucketWidth(), 160);
         QCOMPARE(f.widget.SegmentRect(1, f.vb), QRect(164, nLabelTop - 150, 160, 150));
         QCOMPARE(f.widget.SegmentRect(1, f.ib), QRect(164, nLabelTop - 200, 160, 50));
+        // Hit testing agrees: VB covers d in [0, 150), IB [150, 200) above the label line.
+        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop), f.vb);
+        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 149), f.vb);
+        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 150), f.ib);
+        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 199), f.ib);
+        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 200), CategoryHandle_t(nullptr));
+        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop + 1), CategoryHandle_t(nullptr));
 
         // A value of 1 is still 2 pixels high, and a 0 takes no room at all.
         f.widget.SetBucketValue(f.small, f.vb, 1);
@@ -155,10 +152,7 @@ private slots:
         QCOMPARE(CQHistogramWidget::CategoryColor(2), QColor(183, 150, 157));
         // k = 5: m = 115; 115 % 3 = 1, 118 % 7 = 6, 122 % 13 = 5.
         QCOMPARE(CQHistogramWidget::CategoryColor(5), QColor(150 + 33, 150 + 85, 150 + 38));
-        CQHistogramWidget widget;
-        widget.AddCategory("x", nullptr);
-        CategoryHandle_t hSecond = widget.AddCategory("y", nullptr);
-        QCOMPARE(hSecond->color, QColor(216, 221, 180));
+        // That categories take them in the order they are added shows in the painted segments.
     }
 
     void fontFitting()
@@ -205,12 +199,8 @@ private slots:
         QCOMPARE(image.pixelColor(nMid, ib.top() - 1), background);
         // Nothing is drawn above the tallest bar but the background.
         QCOMPARE(image.pixelColor(vb.left() + 1, 2), background);
-    }
 
-    void paintsBucketNamesInTheLabelBand()
-    {
-        Fixture f;
-        const QImage image = Render(f.widget);
+        // Bucket names are written in the label band; past the last bar it stays empty.
         auto darkPixels = [&](int nLeft, int nRight) {
             int n = 0;
             for (int y = 208; y < 228; ++y)
@@ -219,7 +209,6 @@ private slots:
             return n;
         };
         QVERIFY(darkPixels(f.widget.BucketLeft(0), f.widget.BucketLeft(0) + f.widget.BucketWidth() - 1) > 5);
-        // Past the last bar the band stays empty.
         QCOMPARE(darkPixels(f.widget.BucketLeft(2), 399), 0);
     }
 
@@ -247,7 +236,7 @@ private slots:
         QVERIFY(background != QColor(Qt::lightGray));
 
         // Leaving the widget takes the highlight away.
-        ParkCursor();
+        QCursor::setPos(kParkedCursor);
         const QImage after = Render(f.widget);
         QCOMPARE(after.pixelColor(vb.center().x(), 3), background);
     }
@@ -265,19 +254,6 @@ private slots:
         for (int y : {0, 100, 207})
             QCOMPARE(image.pixelColor(widget.BucketLeft(0) + 3, y), QColor(Qt::lightGray));
         QVERIFY(image.pixelColor(widget.BucketLeft(0) + 3, 215) != QColor(Qt::lightGray));
-    }
-
-    void hitTesting()
-    {
-        Fixture f;
-        const int nLabelTop = 208;
-        // VB covers d in [0, 150), IB [150, 200) above the label line.
-        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop), f.vb);
-        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 149), f.vb);
-        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 150), f.ib);
-        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 199), f.ib);
-        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 200), CategoryHandle_t(nullptr));
-        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop + 1), CategoryHandle_t(nullptr));
     }
 
     void toolTipText()
@@ -306,20 +282,6 @@ private slots:
         QTRY_VERIFY(!QToolTip::isVisible());
     }
 
-    void toolTipEscapesNamesButNotEntryLines()
-    {
-        CQHistogramWidget widget;
-        widget.resize(100, 100);
-        BucketHandle_t hBucket = widget.AddBucket("a<b>", nullptr);
-        CategoryHandle_t hCat = widget.AddCategory("<i>", "x>y");
-        widget.SetBucketValue(hBucket, hCat, -4);
-        // A negative value is drawn with the minimum height, 2 pixels, and can be hovered.
-        const QRect rect = widget.SegmentRect(0, hCat);
-        QCOMPARE(rect.height(), 2);
-        QCOMPARE(widget.ToolTipTextAt(QPoint(rect.center().x(), rect.bottom())),
-                 QStringLiteral("<u><b>a&lt;b&gt;</b></u><br><em></em><br><br><u><b>&lt;i&gt;</b></u><br>"
-                                "<em>x&gt;y</em><br><br><b><font color=red><i> = -4</font></b><br>"));
-    }
 
     void clicks()
     {
@@ -345,20 +307,27 @@ private slots:
         QCOMPARE(clicked[1].second, f.vb);
     }
 
-    void ownsItsTexts()
+    // Names and descriptions are copied when added and released with the widget; the tooltip
+    // escapes them but not the entry lines. A negative value is drawn with the minimum height,
+    // 2 pixels, and can be hovered.
+    void ownsAndEscapesItsTexts()
     {
         AllocationSnapshot snapshot;
         {
-            QByteArray name("transient");
+            QByteArray texts("a<b>\0<i>\0x>y", 12);
             CQHistogramWidget widget;
             widget.resize(100, 100);
-            BucketHandle_t hBucket = widget.AddBucket(name.constData(), nullptr);
-            CategoryHandle_t hCat = widget.AddCategory(name.constData(), name.constData());
+            BucketHandle_t hBucket = widget.AddBucket(texts.constData(), nullptr);
+            CategoryHandle_t hCat = widget.AddCategory(texts.constData() + 5, texts.constData() + 9);
             for (int i = 0; i < 3; ++i)
                 widget.AddCategory("more", "more");
-            widget.SetBucketValue(hBucket, hCat, 1);
-            name.fill('x');
-            QVERIFY(widget.ToolTipTextAt(widget.SegmentRect(0, hCat).center()).startsWith("<u><b>transient"));
+            widget.SetBucketValue(hBucket, hCat, -4);
+            texts.fill('x');
+            const QRect rect = widget.SegmentRect(0, hCat);
+            QCOMPARE(rect.height(), 2);
+            QCOMPARE(widget.ToolTipTextAt(QPoint(rect.center().x(), rect.bottom())),
+                     QStringLiteral("<u><b>a&lt;b&gt;</b></u><br><em></em><br><br><u><b>&lt;i&gt;</b></u><br>"
+                                    "<em>x&gt;y</em><br><br><b><font color=red><i> = -4</font></b><br>"));
         }
         GPUPROF_COMPARE_NO_LEAKS(snapshot);
     }

@@ -11,7 +11,6 @@
 #include "texture_list_payload.h"
 
 #include <cstring>
-#include <set>
 
 namespace {
 
@@ -69,19 +68,6 @@ QByteArray Forged(int nSize)
     return payload;
 }
 
-TextureDesc Texture(uint16 nWidth, uint16 nHeight, uint16 nDepth, uint8 nMips, int8 nFormat, const std::string &name)
-{
-    TextureDesc t;
-    t.diskWidth = t.resWidth = nWidth;
-    t.diskHeight = t.resHeight = nHeight;
-    t.diskDepth = t.resDepth = nDepth;
-    t.diskMips = t.resMips = nMips;
-    t.format = nFormat;
-    t.flags = 0x0002;
-    t.name = name;
-    return t;
-}
-
 } // namespace
 
 class TestResourcePayloads : public QObject
@@ -123,7 +109,6 @@ private slots:
         QTest::newRow("nothing left") << QByteArray() << 1024 << QByteArray() << 0 << true;
         QTest::newRow("fits exactly") << QByteArray("abc\0", 4) << 4 << QByteArray("abc") << 4 << false;
         QTest::newRow("one too long") << QByteArray("abcd\0z", 6) << 4 << QByteArray("abc") << 5 << false;
-        QTest::newRow("far too long") << QByteArray("abcdefgh\0", 9) << 4 << QByteArray("abc") << 9 << false;
         QTest::newRow("too long, unterminated") << QByteArray("abcdefgh") << 4 << QByteArray("abc") << 8 << true;
         QTest::newRow("1023 of 1024") << QByteArray(1023, 'n').append('\0') << 1024 << QByteArray(1023, 'n') << 1024 << false;
         QTest::newRow("1024 cut to 1023") << QByteArray(1024, 'n').append('\0') << 1024 << QByteArray(1023, 'n') << 1025 << false;
@@ -175,27 +160,6 @@ private slots:
         QCOMPARE(BoundedRecordCount(count, size, kMinBufferRecordBytes), rows);
     }
 
-    void sizeClasses_data()
-    {
-        QTest::addColumn<uint>("size");
-        QTest::addColumn<int>("sizeClass");
-        QTest::newRow("0") << 0u << 0;
-        QTest::newRow("256") << 256u << 0;
-        QTest::newRow("257") << 257u << 1;
-        QTest::newRow("1024") << 1024u << 1;
-        QTest::newRow("1025") << 1025u << 2;
-        QTest::newRow("4194304") << 4194304u << 12;
-        QTest::newRow("4194305") << 4194305u << 13;
-        QTest::newRow("max") << 0xffffffffu << 13;
-    }
-
-    void sizeClasses()
-    {
-        QFETCH(uint, size);
-        QFETCH(int, sizeClass);
-        QCOMPARE(BufferSizeClass(size), sizeClass);
-    }
-
     void sizeClassLabels()
     {
         QStringList labels;
@@ -232,7 +196,6 @@ private slots:
                                  << "3/3 rows, 4294999307 bytes [0:0/1 5:1/0 13:0/1] | 0 32 1000 250 32000 'MyVertexData' | "
                                     "1 2 6 6 12 '' | 7 65535 4294967295 0 4294967295 'big'";
         QTest::newRow("no bytes") << false << QByteArray() << "0/0 rows, 0 bytes []";
-        QTest::newRow("three bytes") << false << QByteArray("\x02\x00\x00", 3) << "0/0 rows, 0 bytes []";
         QTest::newRow("negative count") << false << Bytes(PayloadBuilder().Count(-1).Buffer(a)) << "0/-1 rows, 0 bytes []";
         QTest::newRow("count only") << false << Bytes(PayloadBuilder().Count(2)) << "2/2 rows, 0 bytes [0:2/0] | 0 0 0 0 0 '' | 0 0 0 0 0 ''";
         // The second record is cut inside its fixed part: it stays zero, and the failed reader
@@ -248,40 +211,30 @@ private slots:
         QTest::newRow("long name cut, the next record intact")
             << false << Bytes(PayloadBuilder::Buffers({{0, 1, 1, 1, 1, std::string(3000, 'L')}, {1, 2, 2, 2, 2, "next"}}))
             << "2/2 rows, 3 bytes [0:1/1] | 0 1 1 1 1 'LLLL...(1023)' | 1 2 2 2 2 'next'";
-        QTest::newRow("buffers, forged in 20 bytes")
-            << false << Forged(20)
-            << "1025/2147483647 rows, 16843009 bytes [0:1024/0 13:0/1] | 1 257 16843009 16843009 16843009 '\x01' | "
-               "0 0 0 0 0 '' | 0 0 0 0 0 ''";
         QTest::newRow("buffers, forged in 64 KB")
             << false << Forged(65536)
             << "5119/2147483647 rows, 16843009 bytes [0:5118/0 13:0/1] | 1 257 16843009 16843009 16843009 "
                "'\x01\x01\x01\x01...(1023)' | 0 0 0 0 0 '' | 0 0 0 0 0 ''";
 
         // 256x128 BGRA8888, whole chain on disk, 64x32 two levels resident; a 4x4x8 volume.
-        TextureDesc tex = Texture(256, 128, 1, 0, 12, "tex");
+        TextureDesc tex = MakeTexture("tex", 0x0452, 256, 128, 12, 1, 0);
         tex.resWidth = 64;
         tex.resHeight = 32;
         tex.resMips = 2;
-        tex.flags = 0x0452;
-        QTest::newRow("textures") << true << Bytes(PayloadBuilder::Textures({tex, Texture(4, 4, 8, 1, 0, "vol")}))
+        QTest::newRow("textures") << true << Bytes(PayloadBuilder::Textures({tex, MakeTexture("vol", 2, 4, 4, 0, 8)}))
                                   << "2/2 rows, 175276/10752 bytes | 256x128x1/64x32x1 f452 m0/2 fmt12 174764/10240 'tex' | "
                                      "4x4x8/4x4x8 f2 m1/1 fmt0 512/512 'vol'";
         // DXT1 16x16 whole chain: 16 + 4 + 1 + 1 + 1 blocks of 8 bytes. The resident side is
         // 0x0, which chains on to a 1x1 level: one block.
-        TextureDesc dxt = Texture(16, 16, 1, 0, 13, "first");
+        TextureDesc dxt = MakeTexture("first", 0, 16, 16, 13, 1, 0);
         dxt.resWidth = dxt.resHeight = 0;
-        dxt.resDepth = 1;
-        dxt.flags = 0;
         QTest::newRow("textures past the payload are blank") << true << Bytes(PayloadBuilder().Count(3).Texture(dxt))
                                                              << "3/3 rows, 184/8 bytes | 16x16x1/0x0x1 f0 m0/0 fmt13 184/8 'first' | "
                                                                 "0x0x0/0x0x0 f0 m0/0 fmt0 0/0 '' | 0x0x0/0x0x0 f0 m0/0 fmt0 0/0 ''";
         QTest::newRow("textures, long name")
-            << true << Bytes(PayloadBuilder::Textures({Texture(1, 1, 1, 1, 0, std::string(3000, 'L')), Texture(7, 1, 1, 1, 0, "after")}))
+            << true << Bytes(PayloadBuilder::Textures({MakeTexture(std::string(3000, 'L'), 2, 1, 1),
+                                                       MakeTexture("after", 2, 7, 1)}))
             << "2/2 rows, 32/32 bytes | 1x1x1/1x1x1 f2 m1/1 fmt0 4/4 'LLLL...(1023)' | 7x1x1/7x1x1 f2 m1/1 fmt0 28/28 'after'";
-        QTest::newRow("textures, forged in 20 bytes")
-            << true << Forged(20)
-            << "1024/2147483647 rows, 0/0 bytes | 0x0x0/0x0x0 f0 m0/0 fmt0 0/0 '' | 0x0x0/0x0x0 f0 m0/0 fmt0 0/0 '' | "
-               "0x0x0/0x0x0 f0 m0/0 fmt0 0/0 ''";
         QTest::newRow("textures, forged in 64 KB")
             << true << Forged(65536)
             << "4473/2147483647 rows, 67898372/67898372 bytes | 257x257x257/257x257x257 f101 m1/1 fmt1 67898372/67898372 "
@@ -338,9 +291,6 @@ private slots:
         QTest::addColumn<int>("mips");
         QTest::addColumn<int>("format");
         QTest::addColumn<qulonglong>("bytes");
-        QTest::newRow("BGRA8888 256 full chain") << 256 << 256 << 1 << 0 << 12 << 349524ull;
-        QTest::newRow("DXT1 256 one level") << 256 << 256 << 1 << 1 << 13 << 32768ull;
-        QTest::newRow("RGBA8888 4x4 one level") << 4 << 4 << 1 << 1 << 0 << 64ull;
         QTest::newRow("DXT5 2x2 rounds up to a block") << 2 << 2 << 1 << 1 << 15 << 16ull;
         QTest::newRow("DXT1 5x5 full chain") << 5 << 5 << 1 << 0 << 13 << 8ull * (4 + 1 + 1);
         QTest::newRow("non-square stops at 1x1") << 8 << 2 << 1 << 0 << 5 << 16ull + 4 + 2 + 1;
@@ -349,7 +299,6 @@ private slots:
         QTest::newRow("outside the table") << 64 << 64 << 1 << 0 << 92 << 0ull;
         QTest::newRow("far outside the table") << 64 << 64 << 1 << 0 << -128 << 0ull;
         QTest::newRow("zero width still chains") << 0 << 4 << 1 << 0 << 0 << 4ull * (0 + 2 + 1);
-        QTest::newRow("volume") << 4 << 4 << 8 << 1 << 0 << 512ull;
         QTest::newRow("depth 0 takes nothing") << 256 << 256 << 0 << 0 << 12 << 0ull;
         // 16384^2 RGBA32F is 4 GB in its first level alone; it is not wrapped.
         QTest::newRow("beyond 32 bits") << 16384 << 16384 << 1 << 1 << 29 << 4294967296ull;
