@@ -4,8 +4,8 @@
 // fuzzer's (its corpus is replayed under the sanitizers).
 //
 // The record's window is taken away first: a record without a window keeps what it assembled, so
-// the tests read the record's header, its received count and its sample array. How finished
-// frames reach a window is tested with the window.
+// the tests read the record's header, its received count and its sample array. A second record
+// keeps its window, to see each finished frame handed over once.
 
 #include "chunk_compressor.h"
 #include "chunk_decompression.h"
@@ -277,6 +277,48 @@ private slots:
         second.Run("D1 D1");
         QCOMPARE(Dump(Record()), "4/4 " + Names(1, 0, 4));
         QCOMPARE(Dump(Tool().FindRecordByConnection(&other)), "2/2 " + Names(2, 0, 2) + " !S1");
+        Tool().OnConnectionClosed(&other);
+    }
+
+    // A finished frame goes to the window once; chunks that come after it, empty ones included,
+    // hand nothing over again.
+    void finishedFramesAreHandedOverOnce_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QList<int>>("handedOver");
+        QTest::newRow("zero-sample frame") << "F0" << QList<int>({0});
+        QTest::newRow("split frame") << "F5 D2 D3" << QList<int>({5});
+        QTest::newRow("chunks after completion") << "F5 D2 D3 D1 R0" << QList<int>({5});
+        QTest::newRow("empty chunk after completion") << "F2 D2 R0 R0" << QList<int>({2});
+        QTest::newRow("new header mid-frame") << "F5 D3 F2 D2" << QList<int>({2});
+        QTest::newRow("frames back to back") << "F1 D1 F0 F3 C3" << QList<int>({1, 0, 3});
+        QTest::newRow("unfinished") << "F4 D3" << QList<int>();
+    }
+
+    void finishedFramesAreHandedOverOnce()
+    {
+        QFETCH(QString, script);
+        QFETCH(QList<int>, handedOver);
+        CFakeCorvidConnection other("Other");
+        host.current = &other;
+        QVERIFY(Tool().ShowForCurrentConnection());
+        Tool().RegisterDataTypes(&other);
+        CQCGPUProfilerDeviceWindow *pWindow = Tool().FindRecordByConnection(&other)->window;
+        CTargetScript player(&other, stranger.get());
+        QList<int> counts;
+        for (const QString &op : script.split(' ')) {
+            player.Step(op);
+            // Each tick records the newest frame handed over since the last one.
+            const int32 nBefore = pWindow->Intake().Shown().Count();
+            const int32 nPending = pWindow->Intake().PendingCount();
+            pWindow->TimerCallback();
+            if (nPending > 0) {
+                QCOMPARE(nPending, 1);
+                QCOMPARE(pWindow->Intake().Shown().Count(), nBefore + 1);
+                counts << int(pWindow->SelectedFrame()->header.SampleCount());
+            }
+        }
+        QCOMPARE(counts, handedOver);
         Tool().OnConnectionClosed(&other);
     }
 

@@ -35,16 +35,6 @@ private slots:
             QCOMPARE(dlclose(m_pModule), 0);
     }
 
-    void exportsResolve()
-    {
-        for (const char *pszName : {CREATEINTERFACE_EXPORT_NAME, INSTALLSCHEMABINDINGS_EXPORT_NAME,
-                                    GETRESOURCEMANIFESTCOUNT_EXPORT_NAME, GETRESOURCEMANIFESTS_EXPORT_NAME,
-                                    BINARYPROPERTIES_GETVALUE_EXPORT_NAME})
-            QVERIFY2(dlsym(m_pModule, pszName), pszName);
-        // Nothing of the plug-in's insides is visible.
-        QVERIFY(!dlsym(m_pModule, "_ZN16CGPUProfilerTool3GetEv"));
-    }
-
     void exportTableAnswers()
     {
         auto pGetValue = Resolve<BinaryPropertiesGetValueFn>(BINARYPROPERTIES_GETVALUE_EXPORT_NAME);

@@ -1,7 +1,9 @@
-// The subtool object: the connection records and their lifecycle, the tool action, the chunk
-// registrations and command chunks, and the module's export answers. Its tables as a host
+// The subtool object: the connection records and their lifecycle, windows opened and closed with
+// their commands, the tool action, the chunk registrations and command chunks, and the module's
+// export answers. Its tables as a host
 // reaches them through the loaded library are tst_module_load's.
 
+#include "device_window.h"
 #include "fake_host.h"
 #include "gpuprofiler_tool.h"
 #include "interface_registry.h"
@@ -10,6 +12,7 @@
 #include "wire_profiler.h"
 
 #include <QAction>
+#include <QPointer>
 
 #include <memory>
 
@@ -68,12 +71,6 @@ private slots:
         opened.clear();
     }
 
-    void showWithoutCurrentConnectionReportsFalse()
-    {
-        QVERIFY(!Tool().ShowForCurrentConnection());
-        QCOMPARE(Tool().GetConnectionCount(), 0);
-    }
-
     // Only a connected target (state 3) gets a window and enables the tool action; the state is
     // asked once.
     void connectionStateDecides_data()
@@ -99,30 +96,16 @@ private slots:
         QCOMPARE(pConnection->nameQueries, bReady ? 1 : 0);
     }
 
-    void showMakesOneRecordPerTarget()
-    {
-        const uint32 nBase = Tool().GetNextWindowId();
-        CFakeCorvidConnection *pConnection = Open("Game");
-        QVERIFY(Tool().ShowForCurrentConnection());
-        QVERIFY(Tool().ShowForCurrentConnection());
-        QCOMPARE(RecordIds(nBase), QList<int>({0}));
-        QCOMPARE(Tool().GetNextWindowId(), nBase + 1);
-
-        const CGPUProfilerConnection *pRecord = Tool().GetConnectionRecord(0);
-        QCOMPARE(pRecord->connection, pConnection);
-        QCOMPARE(pRecord->assembly.samplesReceived, 0u);
-        QCOMPARE(pRecord->assembly.samples.Count(), 0);
-        QCOMPARE(pRecord->assembly.samples.Capacity(), 1024);
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(&pRecord->assembly.frameHeader), 188), QByteArray(188, 0));
-        QCOMPARE(pConnection->nameQueries, 1); // the name is taken once, for the new window
-    }
-
     // Records keep creation order; removal moves later ones down; ids are never reused.
     void recordOrderAndIds()
     {
         const uint32 nBase = Tool().GetNextWindowId();
         CFakeCorvidConnection *pFirst = Open("first");
         QVERIFY(Tool().ShowForCurrentConnection());
+        // Showing a target again shows its window; the name is taken once, for the new window.
+        QVERIFY(Tool().ShowForCurrentConnection());
+        QCOMPARE(RecordIds(nBase), QList<int>({0}));
+        QCOMPARE(pFirst->nameQueries, 1);
         CFakeCorvidConnection *pSecond = Open("second");
         QVERIFY(Tool().ShowForCurrentConnection());
         CFakeCorvidConnection *pThird = Open("third");
@@ -187,6 +170,43 @@ private slots:
         QVERIFY(!action->isEnabled());
     }
 
+    // A window opens with its two commands and repeats them when its target is back; when its
+    // user closes it or its connection closes, it says goodbye while the record still knows the
+    // connection. A window its user closed goes once the event loop runs.
+    void windowsOpenAndCloseWithTheirCommands_data()
+    {
+        QTest::addColumn<bool>("userCloses");
+        QTest::newRow("connection closed") << false;
+        QTest::newRow("closed by its user") << true;
+    }
+
+    void windowsOpenAndCloseWithTheirCommands()
+    {
+        QFETCH(bool, userCloses);
+        CFakeCorvidConnection *pConnection = Open("Demo Target");
+        QVERIFY(Tool().ShowForCurrentConnection());
+        QPointer<CQCGPUProfilerDeviceWindow> pWindow(Tool().FindRecordByConnection(pConnection)->window);
+        QVERIFY(pWindow && pWindow->isVisible());
+        Tool().OnConnectionStateChanged(pConnection, CORVID_CONNECTION_DISCONNECTED);
+        Tool().OnConnectionStateChanged(pConnection, CORVID_CONNECTION_READY);
+        if (userCloses)
+            QVERIFY(pWindow->close());
+        else
+            Tool().OnConnectionClosed(pConnection);
+        const QList<QPair<uint32, uint64>> commands({{1, 1}, {0, 1}, {1, 1}, {0, 1}, {1, 0}, {0, 0}});
+        QCOMPARE(pConnection->Commands(), commands);
+        QCOMPARE(Tool().GetConnectionCount(), 0);
+        QCOMPARE(pWindow.isNull(), !userCloses);
+        QTRY_VERIFY(pWindow.isNull());
+        QCOMPARE(pConnection->Commands(), commands);
+
+        // Opening the target again makes a new window with a new id.
+        const uint32 nNextId = Tool().GetNextWindowId();
+        QVERIFY(Tool().ShowForCurrentConnection());
+        QVERIFY(Tool().FindRecordByConnection(pConnection)->window);
+        QCOMPARE(Tool().FindRecordByConnection(pConnection)->windowId, nNextId);
+    }
+
     void registerDataTypesAsksForTheFiveChunks()
     {
         CFakeCorvidConnection *pConnection = Open("Target");
@@ -198,7 +218,6 @@ private slots:
             QCOMPARE(r.pReceiver, static_cast<ICorvidDataReceived *>(&Tool()));
         }
         QCOMPARE(ids.join(' '), QStringLiteral("GPRF GPRD GPRC GPRT GPRB"));
-        QCOMPARE(pConnection->registrations.first().nChunkId, 0x47505246u);
     }
 
     void commandsAreTwelveBigEndianBytes_data()
