@@ -58,19 +58,26 @@ class TestDeviceWindow : public QObject
     // A new window for every test; tests of the window's first moments make their own.
     std::unique_ptr<CTestWindow> w;
     std::unique_ptr<WindowParts> ui;
+    std::unique_ptr<AllocationSnapshot> snapshot;
 
 private slots:
     void init()
     {
+        snapshot = std::make_unique<AllocationSnapshot>();
         w = std::make_unique<CTestWindow>();
         ui = std::make_unique<WindowParts>(*w);
         recorder.Take();
     }
 
+    // Whatever a test did, the window gives back everything it held, also a frame of another
+    // swap chain still waiting for its tick.
     void cleanup()
     {
+        if (w)
+            HandOver(*w, TimedFrame(0xC, {1.0}));
         ui.reset();
         w.reset();
+        GPUPROF_COMPARE_NO_LEAKS(*snapshot);
     }
 
     void titleAndToolbar_data()

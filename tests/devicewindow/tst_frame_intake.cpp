@@ -11,17 +11,12 @@
 
 namespace {
 
-void Fill(GpuSampleArray &samples, const TargetFrame &frame)
-{
-    samples.SetCount(int32(frame.samples.size()));
-    if (!frame.samples.empty())
-        std::memcpy(samples.Base(), frame.samples.data(), frame.samples.size() * sizeof(GpuSampleRecord));
-}
-
 void HandOver(CFrameIntake &intake, const TargetFrame &frame)
 {
     GpuSampleArray samples;
-    Fill(samples, frame);
+    samples.SetCount(int32(frame.samples.size()));
+    if (!frame.samples.empty())
+        std::memcpy(samples.Base(), frame.samples.data(), frame.samples.size() * sizeof(GpuSampleRecord));
     intake.Receive(frame.header, &samples);
 }
 

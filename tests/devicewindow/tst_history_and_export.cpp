@@ -26,44 +26,6 @@
 
 #include <memory>
 
-namespace {
-
-// Paints one history cell of the given value into an image and returns, per row of the cell,
-// 'B' where the bar colour is, 'H' for highlight, '.' for anything else, read at the cell's
-// middle column.
-QString PaintCell(FrameHistory &history, const QVariant &value, bool bSelected, QColor *pBarColour = nullptr)
-{
-    QStandardItemModel model(1, 1);
-    if (value.isValid())
-        model.setData(model.index(0, 0), value, CQBarGraphItemDelegate::kTotalGpuTimeRole);
-    CQBarGraphItemDelegate delegate(nullptr, &history);
-    QImage image(16, 80, QImage::Format_ARGB32);
-    image.fill(Qt::white);
-    QStyleOptionViewItem option;
-    option.rect = QRect(0, 0, 16, 80);
-    option.palette.setBrush(QPalette::Highlight, QColor(1, 2, 3));
-    if (bSelected)
-        option.state |= QStyle::State_Selected;
-    {
-        QPainter painter(&image);
-        delegate.paint(&painter, option, model.index(0, 0));
-    }
-    const QColor bar = CQBarGraphItemDelegate::BudgetColor(value.toDouble());
-    if (pBarColour)
-        *pBarColour = QColor(image.pixel(8, 78));
-    QString column;
-    for (int y = 0; y < 80; ++y) {
-        const QColor c(image.pixel(8, y));
-        column += c == bar ? QLatin1Char('B') : c == QColor(1, 2, 3) ? QLatin1Char('H') : QLatin1Char('.');
-    }
-    // The bar keeps one pixel of margin on the left and right.
-    const bool bMargins = QColor(image.pixel(0, 78)) != bar && QColor(image.pixel(15, 78)) != bar &&
-                          QColor(image.pixel(1, 78)) == bar && QColor(image.pixel(14, 78)) == bar;
-    return bMargins ? column : QStringLiteral("margins wrong");
-}
-
-} // namespace
-
 class TestHistoryAndExport : public QObject
 {
     Q_OBJECT
@@ -105,6 +67,8 @@ private slots:
         QTest::newRow("negative") << 0.1 << QVariant(-1.0) << 78 << QColor(0, 255, 0);
         QTest::newRow("text value") << 0.02 << QVariant(QStringLiteral("0.01")) << 39 << QColor(0, 255, 0);
         QTest::newRow("over the maximum") << 0.01 << QVariant(0.5) << 1 << QColor(100, 0, 200);
+        // Selected: the highlight shows around the bar.
+        QTest::newRow("selected") << 0.01 << QVariant(0.005) << 39 << QColor(0, 255, 0);
     }
 
     void barHeightsAndColours()
@@ -115,18 +79,36 @@ private slots:
         QFETCH(QColor, colour);
         FrameHistory history;
         history.Slot(history.AddEntry()).totalGpuTime = max;
-        QColor painted;
-        const QString cell = PaintCell(history, value, false, &painted);
-        QCOMPARE(painted, colour);
-        QCOMPARE(cell, QString(barTop, QLatin1Char('.')) + QString(79 - barTop, QLatin1Char('B')) + QLatin1Char('.'));
-    }
-
-    void selectedCellShowsTheHighlightAroundTheBar()
-    {
-        FrameHistory history;
-        history.Slot(history.AddEntry()).totalGpuTime = 0.01;
-        const QString cell = PaintCell(history, QVariant(0.005), true);
-        QCOMPARE(cell, QString(39, QLatin1Char('H')) + QString(40, QLatin1Char('B')) + QLatin1Char('H'));
+        // One history cell painted into an image, read at its middle column: 'B' where the bar
+        // colour is, 'H' for highlight, '.' for anything else.
+        QStandardItemModel model(1, 1);
+        if (value.isValid())
+            model.setData(model.index(0, 0), value, CQBarGraphItemDelegate::kTotalGpuTimeRole);
+        CQBarGraphItemDelegate delegate(nullptr, &history);
+        QImage image(16, 80, QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        QStyleOptionViewItem option;
+        option.rect = QRect(0, 0, 16, 80);
+        option.palette.setBrush(QPalette::Highlight, QColor(1, 2, 3));
+        const bool bSelected = QTest::currentDataTag() == QByteArray("selected");
+        if (bSelected)
+            option.state |= QStyle::State_Selected;
+        {
+            QPainter painter(&image);
+            delegate.paint(&painter, option, model.index(0, 0));
+        }
+        const QColor bar = CQBarGraphItemDelegate::BudgetColor(value.toDouble());
+        QCOMPARE(QColor(image.pixel(8, 78)), colour);
+        QString cell;
+        for (int y = 0; y < 80; ++y) {
+            const QColor c(image.pixel(8, y));
+            cell += c == bar ? QLatin1Char('B') : c == QColor(1, 2, 3) ? QLatin1Char('H') : QLatin1Char('.');
+        }
+        const QLatin1Char background(bSelected ? 'H' : '.');
+        QCOMPARE(cell, QString(barTop, background) + QString(79 - barTop, QLatin1Char('B')) + background);
+        // The bar keeps one pixel of margin on the left and right.
+        QVERIFY(QColor(image.pixel(0, 78)) != bar && QColor(image.pixel(15, 78)) != bar);
+        QVERIFY(QColor(image.pixel(1, 78)) == bar && QColor(image.pixel(14, 78)) == bar);
     }
 
     void csvTextHasTheHeaderAndOneLinePerSample()
@@ -292,26 +274,6 @@ private slots:
         const std::vector<GpuSampleRecord> recorded = RecordedSamples(history, history.EntryAt(nKept - 1));
         QCOMPARE(recorded.size(), size_t(samples));
         QVERIFY(std::memcmp(recorded.data(), window.ShownFrame()->Samples(), recorded.size() * sizeof(GpuSampleRecord)) == 0);
-    }
-
-    void windowsReleaseEverythingTheyHeld()
-    {
-        CommandRecorder recorder;
-        AllocationSnapshot before;
-        for (int nRound = 0; nRound < 3; ++nRound) {
-            CTestWindow window;
-            CFrameGenerator generator(uint64(nRound + 1));
-            for (int i = 0; i < 40; ++i) {
-                TargetFrame frame = generator.NextFrame();
-                frame.header.SetSwapChainId(uint64(i % 3)); // kept for saving too
-                HandOver(window, frame);
-                if (i % 3)
-                    window.TimerCallback();
-            }
-            WindowParts(window).Action("Pause")->setChecked(true);
-            HandOver(window, generator.NextFrame()); // still pending when the window goes
-        }
-        GPUPROF_COMPARE_NO_LEAKS(before);
     }
 };
 
