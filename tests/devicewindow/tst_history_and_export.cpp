@@ -219,7 +219,7 @@ private slots:
     }
 
     // The row is a view of the ring, watched by a tester from before the first frame, and holds
-    // the newest frames: 499 once the ring wraps, 499 frames of 4,000 samples (kept compactly;
+    // the newest frames as they came: 499 once the ring wraps, 499 frames of 4,000 samples (kept compactly;
     // 408-byte records would pass the memory bound at about 3,950), fewer when the bound is
     // passed. The live selection covers every column in one run and the newest frame is shown as
     // it was recorded.
@@ -251,8 +251,12 @@ private slots:
         options.nSampleCountVariation = 0;
         CFrameGenerator generator(11, options);
         std::vector<TargetFrame> variety(3);
-        for (TargetFrame &frame : variety)
-            generator.NextFrame(frame);
+        for (size_t i = 0; i < variety.size(); ++i) {
+            generator.SetSampleCount(uint32(samples) + 20 * uint32(i));
+            generator.NextFrame(variety[i]);
+        }
+        // As they came, so that each frame can be compared with what the history gives back.
+        ui.Action("Remove Timeline Bubbles")->setChecked(false);
         for (int i = 0; i < frames; ++i)
             Record(window, variety[size_t(i) % variety.size()]);
 
@@ -261,8 +265,15 @@ private slots:
         QVERIFY(nKept >= 2 && history.MemoryBytes() <= history.MaxBytes());
         QCOMPARE(pRow->rowCount(), 1);
         QCOMPARE(pRow->columnCount(), nKept);
-        for (int p : {0, 1, nKept / 2, nKept - 1})
+        for (int p : {0, 1, nKept / 2, nKept - 1}) {
             QCOMPARE(pRow->index(0, p).data(CQBarGraphItemDelegate::kTotalGpuTimeRole).toDouble(), history.EntryAt(p)->totalGpuTime);
+            // Every kind of counter, names and times come back byte for byte, header and records.
+            const TargetFrame &frame = variety[size_t(frames - nKept + p) % variety.size()];
+            const std::vector<GpuSampleRecord> recorded = RecordedSamples(history, history.EntryAt(p));
+            QCOMPARE(recorded.size(), frame.samples.size());
+            QVERIFY(std::memcmp(recorded.data(), frame.samples.data(), recorded.size() * sizeof(GpuSampleRecord)) == 0);
+            QVERIFY(std::memcmp(&history.EntryAt(p)->header, &frame.header, sizeof(frame.header)) == 0);
+        }
         QCOMPARE(ui.pHistory->columnWidth(nKept - 1), 16);
         QCOMPARE(ui.pHistory->rowHeight(0), 80);
         const QItemSelection selection = ui.pHistory->selectionModel()->selection();
@@ -271,9 +282,10 @@ private slots:
         QCOMPARE(selection[0].right(), nKept - 1);
         QCOMPARE(ui.pHistory->currentIndex().column(), nKept - 1);
         QCOMPARE(window.SelectedFrame(), history.EntryAt(nKept - 1));
-        const std::vector<GpuSampleRecord> recorded = RecordedSamples(history, history.EntryAt(nKept - 1));
-        QCOMPARE(recorded.size(), size_t(samples));
-        QVERIFY(std::memcmp(recorded.data(), window.ShownFrame()->Samples(), recorded.size() * sizeof(GpuSampleRecord)) == 0);
+        const TargetFrame &newest = variety[size_t(frames - 1) % variety.size()];
+        QCOMPARE(window.ShownFrame()->SampleCount(), int32(newest.samples.size()));
+        const size_t nNewestBytes = newest.samples.size() * sizeof(GpuSampleRecord);
+        QVERIFY(std::memcmp(newest.samples.data(), window.ShownFrame()->Samples(), nNewestBytes) == 0);
     }
 };
 

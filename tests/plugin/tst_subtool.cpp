@@ -266,40 +266,6 @@ private slots:
         QCOMPARE(Tool().GetConnectNesting(), 0);
     }
 
-    void binaryProperties_data()
-    {
-        QTest::addColumn<int>("id");
-        QTest::addColumn<int>("answered");
-        QTest::addColumn<int>("type");
-        QTest::addColumn<QString>("value");
-        QTest::newRow("0") << 0 << 1 << 0 << "Release";
-        QTest::newRow("2") << 2 << 1 << 1 << "1";
-        QTest::newRow("7") << 7 << 1 << 1 << "2";
-        QTest::newRow("8") << 8 << 0 << -1 << "";
-        QTest::newRow("-1") << -1 << 0 << -1 << "";
-        QTest::newRow("huge") << 0x7fffffff << 0 << -1 << "";
-        QTest::newRow("most negative") << int(0x80000000) << 0 << -1 << "";
-    }
-
-    void binaryProperties()
-    {
-        QFETCH(int, id);
-        QFETCH(int, answered);
-        QFETCH(int, type);
-        QFETCH(QString, value);
-        BinaryPropertyValue_t out{0xABABABABABABABABull, 0xCDCDCDCDu};
-        QCOMPARE(GetModuleBinaryProperty(id, &out), answered);
-        if (!answered) {
-            QCOMPARE(out.m_nValue, 0xABABABABABABABABull);
-            QCOMPARE(out.m_nType, 0xCDCDCDCDu);
-            return;
-        }
-        QCOMPARE(int(out.m_nType), type);
-        const QString text = type == 0 ? QString::fromLatin1(reinterpret_cast<const char *>(uintptr_t(out.m_nValue)))
-                                       : QString::number(out.m_nValue);
-        QCOMPARE(text, value);
-    }
-
     void schemaBindingsOnlyForTheSchemaSystem()
     {
         auto *pFirst = reinterpret_cast<ISchemaSystem *>(this);
