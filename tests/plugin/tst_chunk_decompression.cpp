@@ -72,14 +72,6 @@ QList<QPair<QByteArray, QByteArray>> DataSets()
         {"zero run", QByteArray(100000, 0)},
         {"byte run", QByteArray("ab") + QByteArray(1000, 'c') + QByteArray("d")},
     };
-    // Periods 2 to 7 make references overlap their own output.
-    QByteArray periods;
-    for (int nPeriod = 2; nPeriod <= 7; ++nPeriod) {
-        const QByteArray unit = RandomBytes(rng, nPeriod);
-        for (int i = 0; i < 40; ++i)
-            periods += unit;
-    }
-    sets.append({"short periods", periods});
     for (const int nDistance : {4096, 4097}) {
         const QByteArray block = RandomBytes(rng, 300);
         sets.append({"repeat at " + QByteArray::number(nDistance), block + RandomBytes(rng, nDistance - 300) + block});

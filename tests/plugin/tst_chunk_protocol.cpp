@@ -115,14 +115,9 @@ public:
                 payload.chop(1);
         } else if (kind == 'Z') {
             payload = QByteArray::fromHex(arg.toLatin1());
-        } else if (kind == 'T') {
-            nId = GPU_PROFILER_CHUNK_TEXTURES;
-            payload = QByteArray(40, 'T');
-        } else if (kind == 'B') {
-            nId = GPU_PROFILER_CHUNK_BUFFERS;
-            payload = QByteArray(40, 'B');
         } else {
-            nId = 0x47505258; // GPRX
+            // A list, or an id that is not the profiler's (GPRX).
+            nId = kind == 'T' ? GPU_PROFILER_CHUNK_TEXTURES : kind == 'B' ? GPU_PROFILER_CHUNK_BUFFERS : 0x47505258;
             payload = QByteArray(408, 'x');
         }
         pFrom->Deliver(nId, payload, nVersion, &Tool());
