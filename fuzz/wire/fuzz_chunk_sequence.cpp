@@ -11,13 +11,13 @@
 #include "device_window.h"
 #include "fake_host.h"
 #include "frame_generator.h"
+#include "fuzz_check.h"
 #include "gpuprofiler_tool.h"
 #include "wire_profiler.h"
 
 #include <QApplication>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -49,12 +49,6 @@ std::vector<GpuSampleRecord> s_pool;
 // sanitizers costs more than everything else an input does.
 std::vector<uint8> s_packedPool[CHUNK_SCRIPT_POOL_SIZE][2];
 std::vector<uint8> s_packed;
-
-void Check(bool bHolds)
-{
-    if (!bHolds)
-        std::abort();
-}
 
 void PlayStep()
 {

@@ -83,8 +83,6 @@ private slots:
         const qulonglong nA = 0x1'0000'0005ull, nB = 0x2'0000'0005ull; // differ only above bit 31
         QTest::newRow("the first seen is shown") << QList<qulonglong>({nB, nA, nB}) << 2 << QList<double>({1, 3})
                                                  << QList<double>({2});
-        QTest::newRow("taking turns") << QList<qulonglong>({nA, nB, nA, nB, nA}) << 2 << QList<double>({1, 3, 5})
-                                      << QList<double>({2, 4});
         QList<qulonglong> many;
         for (qulonglong n = 1; n <= 66; ++n)
             many << n;
