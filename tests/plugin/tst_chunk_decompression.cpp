@@ -62,10 +62,10 @@ QByteArray RealisticRecords(uint32 nSamples, uint64 nSeed)
 
 // The packer's test data by name: runs, references that overlap their own output, matches at
 // and past the window edge, incompressible, text and realistic sample records.
-QList<QPair<QByteArray, QByteArray>> DataSets()
+QMap<QByteArray, QByteArray> DataSets()
 {
     std::mt19937 rng(12345);
-    QList<QPair<QByteArray, QByteArray>> sets = {
+    QMap<QByteArray, QByteArray> sets = {
         {"one byte", "x"},
         {"three bytes", "aaa"},
         {"seven bytes", "abcabca"}, // shorter than the packer's eight-byte probe
@@ -74,7 +74,7 @@ QList<QPair<QByteArray, QByteArray>> DataSets()
     };
     for (const int nDistance : {4096, 4097}) {
         const QByteArray block = RandomBytes(rng, 300);
-        sets.append({"repeat at " + QByteArray::number(nDistance), block + RandomBytes(rng, nDistance - 300) + block});
+        sets.insert("repeat at " + QByteArray::number(nDistance), block + RandomBytes(rng, nDistance - 300) + block);
     }
     // Copies of 3 to 40 bytes (around one, two and three references) from one record back, from
     // the far edge of the window and from right behind, each ended by a byte that differs.
@@ -86,8 +86,8 @@ QList<QPair<QByteArray, QByteArray>> DataSets()
             lengths += char(lengths[nFrom + nLength] ^ 1);
         }
     }
-    sets.append({"match lengths 3 to 40", lengths});
-    sets.append({"incompressible", RandomBytes(rng, 50000)});
+    sets.insert("match lengths 3 to 40", lengths);
+    sets.insert("incompressible", RandomBytes(rng, 50000));
     // Random stretches and copies of earlier stretches from up to 6000 bytes back, some of them
     // overlapping themselves: matches of every length and distance, some out of reach.
     QByteArray repeats = RandomBytes(rng, 64);
@@ -101,23 +101,14 @@ QList<QPair<QByteArray, QByteArray>> DataSets()
         for (int i = 0; i < nLength; ++i)
             repeats += repeats[repeats.size() - nDistance];
     }
-    sets.append({"random with repeats", repeats});
+    sets.insert("random with repeats", repeats);
     QByteArray text;
     for (int i = 0; i < 500; ++i)
         text += "#Main/Opaque/Draw Rock_0" + QByteArray::number(i % 7) + '\n';
-    sets.append({"text", text});
-    sets.append({"realistic", RealisticRecords(100, 3)});
-    sets.append({"realistic large", RealisticRecords(5000, 4)});
+    sets.insert("text", text);
+    sets.insert("realistic", RealisticRecords(100, 3));
+    sets.insert("realistic large", RealisticRecords(5000, 4));
     return sets;
-}
-
-QByteArray DataSet(const QByteArray &name)
-{
-    for (const auto &set : DataSets()) {
-        if (set.first == name)
-            return set.second;
-    }
-    return QByteArray();
 }
 
 } // namespace
@@ -196,7 +187,7 @@ private slots:
     void damagedPayloadsMatchTheReference()
     {
         std::mt19937 rng(2024);
-        const QByteArray source = DataSet("random with repeats");
+        const QByteArray source = DataSets().value("random with repeats");
         int nSucceeded = 0;
         const int nSlices = 200, nVariants = 100;
         for (int nSlice = 0; nSlice < nSlices; ++nSlice) {
@@ -244,10 +235,11 @@ private slots:
     {
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<CChunkCompressor::Form>("form");
-        for (const auto &set : DataSets()) {
-            QTest::addRow("%s, auto", set.first.constData()) << set.second << CChunkCompressor::Form::Auto;
-            QTest::addRow("%s, packed", set.first.constData()) << set.second << CChunkCompressor::Form::Packed;
-            QTest::addRow("%s, stored", set.first.constData()) << set.second << CChunkCompressor::Form::Stored;
+        const QMap<QByteArray, QByteArray> sets = DataSets();
+        for (auto set = sets.cbegin(); set != sets.cend(); ++set) {
+            QTest::addRow("%s, auto", set.key().constData()) << set.value() << CChunkCompressor::Form::Auto;
+            QTest::addRow("%s, packed", set.key().constData()) << set.value() << CChunkCompressor::Form::Packed;
+            QTest::addRow("%s, stored", set.key().constData()) << set.value() << CChunkCompressor::Form::Stored;
         }
     }
 
@@ -307,7 +299,7 @@ private slots:
     {
         QFETCH(double, minRatio);
         QFETCH(double, maxRatio);
-        const QByteArray data = DataSet(QTest::currentDataTag());
+        const QByteArray data = DataSets().value(QTest::currentDataTag());
         const QByteArray packed = Compress(data, CChunkCompressor::Form::Packed);
         const double flRatio = double(data.size()) / double(packed.size());
         qInfo("%s: %lld -> %lld bytes, ratio %.2f", QTest::currentDataTag(), qlonglong(data.size()),

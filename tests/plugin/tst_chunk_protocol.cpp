@@ -163,14 +163,6 @@ class TestChunkProtocol : public QObject
 
     CGPUProfilerConnection *Record() { return Tool().FindRecordByConnection(target.get()); }
 
-    // Sends a chunk and returns how many allocations it caused besides the host's buffer.
-    int64 AllocationsFor(uint32 nId, const QByteArray &payload)
-    {
-        const int64 nBefore = g_pMemAlloc->GetAllocationCount();
-        target->Deliver(nId, payload, 1, &Tool());
-        return g_pMemAlloc->GetAllocationCount() - nBefore - 1;
-    }
-
 private slots:
     void init()
     {
@@ -183,12 +175,7 @@ private slots:
         Tool().RegisterDataTypes(target.get());
         Tool().RegisterDataTypes(stranger.get());
         QVERIFY(Record());
-        DetachWindow(Record());
-    }
-
-    static void DetachWindow(CGPUProfilerConnection *pRecord)
-    {
-        delete std::exchange(pRecord->window, nullptr);
+        delete std::exchange(Record()->window, nullptr);
     }
 
     void cleanup()
@@ -256,7 +243,7 @@ private slots:
         CFakeCorvidConnection other("Other");
         host.current = &other;
         QVERIFY(Tool().ShowForCurrentConnection());
-        DetachWindow(Tool().FindRecordByConnection(&other));
+        delete std::exchange(Tool().FindRecordByConnection(&other)->window, nullptr);
         Tool().RegisterDataTypes(&other);
         CTargetScript first(target.get(), stranger.get());
         CTargetScript second(&other, stranger.get());
@@ -331,8 +318,11 @@ private slots:
         QFETCH(int, allocations);
         CTargetScript(target.get(), stranger.get()).Run("F5");
         // The record's array has room for the frame already, so only unpacking could allocate.
-        QByteArray payload = QByteArray::fromHex(sizeWordHex) + QByteArray(64, '\0');
-        QCOMPARE(AllocationsFor(GPU_PROFILER_CHUNK_COMPRESSED, payload), int64(allocations));
+        // Besides the host's buffer.
+        const int64 nBefore = g_pMemAlloc->GetAllocationCount();
+        const QByteArray payload = QByteArray::fromHex(sizeWordHex) + QByteArray(64, '\0');
+        target->Deliver(GPU_PROFILER_CHUNK_COMPRESSED, payload, 1, &Tool());
+        QCOMPARE(g_pMemAlloc->GetAllocationCount() - nBefore - 1, int64(allocations));
         QVERIFY(Dump(Record()).startsWith(QStringLiteral("0/5 !")));
     }
 
