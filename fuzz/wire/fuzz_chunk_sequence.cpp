@@ -18,7 +18,6 @@
 #include <QApplication>
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 #include <vector>
 

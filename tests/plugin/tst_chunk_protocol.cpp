@@ -19,7 +19,6 @@
 #include "wire_profiler.h"
 
 #include <memory>
-#include <random>
 #include <utility>
 
 namespace {
@@ -207,8 +206,6 @@ private slots:
         QTest::newRow("wrong version header") << "F2 D1 v2:F7" << "1/2 f1.0";
         QTest::newRow("wrong version samples") << "F2 v2:D2 v2:C2" << "0/2";
         QTest::newRow("unknown connection") << "F2 u:D2 u:F9 u:C1" << "0/2";
-        QTest::newRow("packed") << "F5 C2 C3" << "5/5 " + Names(1, 0, 5);
-        QTest::newRow("stored") << "F3 S3" << "3/3 " + Names(1, 0, 3);
         QTest::newRow("plain, packed and stored mixed") << "F6 D1 C2 S3" << "6/6 " + Names(1, 0, 6);
         QTest::newRow("packed chunk cut short") << "F3 X1 D2" << "2/3 f1.1 f1.2 !B1";
         QTest::newRow("packed data beyond the frame") << "F2 C3" << "0/2 !S1";
