@@ -2,27 +2,18 @@
 // switch at the next tick, swap chains in the combo box, the tree, inspector and timeline
 // following each other while paused, and numbers in the user's locale.
 
-#include "device_window.h"
 #include "frame_generator.h"
-#include "frame_profile_model.h"
 #include "gpu_buffer_list_widget.h"
 #include "gpu_resource_widget.h"
 #include "single_row_model.h"
-#include "stats_display_widget.h"
 #include "test_support.h"
 #include "texture_list_widget.h"
-#include "timeline_view.h"
 #include "window_test_support.h"
 
 #include <QAbstractItemModelTester>
-#include <QAction>
-#include <QComboBox>
 #include <QHeaderView>
-#include <QTableView>
 #include <QToolBar>
-#include <QTreeView>
 
-#include <cstring>
 #include <memory>
 
 namespace {

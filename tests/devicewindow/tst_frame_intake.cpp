@@ -7,8 +7,6 @@
 #include "test_support.h"
 #include "window_test_support.h"
 
-#include <cstring>
-
 namespace {
 
 void HandOver(CFrameIntake &intake, const TargetFrame &frame)

@@ -4,26 +4,21 @@
 
 #include "bar_graph_item_delegate.h"
 #include "csv_export.h"
-#include "device_window.h"
 #include "frame_generator.h"
-#include "frame_profile_model.h"
 #include "test_support.h"
 #include "window_test_support.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemModelTester>
-#include <QAction>
 #include <QItemSelectionModel>
 #include <QStatusBar>
 #include <QMessageBox>
 #include <QPainter>
 #include <QStandardItemModel>
-#include <QTableView>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
-
 
 class TestHistoryAndExport : public QObject
 {
