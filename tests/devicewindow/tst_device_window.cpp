@@ -97,10 +97,8 @@ private slots:
     {
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<Commands>("sent");
-        QTest::newRow("flushing off") << QStringList({"flushing"}) << Commands({{1, 1}, {0, 1}, {1, 0}});
         QTest::newRow("other states") << QStringList({"0", "1", "2", "4", "-1"}) << Commands({{1, 1}, {0, 1}});
         QTest::newRow("connected again") << QStringList({"flushing", "3"}) << Commands({{1, 1}, {0, 1}, {1, 0}, {1, 0}, {0, 1}});
-        QTest::newRow("resource lists") << QStringList({"resources"}) << Commands({{1, 1}, {0, 1}, {4, 0}, {6, 0}});
         QTest::newRow("refresh of either list")
             << QStringList({"resources", "textures", "buffers"})
             << Commands({{1, 1}, {0, 1}, {4, 0}, {6, 0}, {4, 0}, {6, 0}, {4, 0}, {6, 0}});

@@ -76,17 +76,6 @@ QMap<QByteArray, QByteArray> DataSets()
         const QByteArray block = RandomBytes(rng, 300);
         sets.insert("repeat at " + QByteArray::number(nDistance), block + RandomBytes(rng, nDistance - 300) + block);
     }
-    // Copies of 3 to 40 bytes (around one, two and three references) from one record back, from
-    // the far edge of the window and from right behind, each ended by a byte that differs.
-    QByteArray lengths = RandomBytes(rng, 4096);
-    for (int nLength = 3; nLength <= 40; ++nLength) {
-        for (const int nDistance : {408, 4096, nLength}) {
-            const qsizetype nFrom = lengths.size() - nDistance;
-            lengths += lengths.mid(nFrom, nLength);
-            lengths += char(lengths[nFrom + nLength] ^ 1);
-        }
-    }
-    sets.insert("match lengths 3 to 40", lengths);
     sets.insert("incompressible", RandomBytes(rng, 50000));
     // Random stretches and copies of earlier stretches from up to 6000 bytes back, some of them
     // overlapping themselves: matches of every length and distance, some out of reach.

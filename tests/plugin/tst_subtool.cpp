@@ -108,7 +108,8 @@ private slots:
         QVERIFY(!action->isEnabled());
     }
 
-    // Records keep creation order; removal moves later ones down; ids are never reused.
+    // Records keep creation order; removal moves later ones down, also in a grown table; ids are
+    // never reused.
     void recordOrderAndIds()
     {
         const uint32 nBase = Tool().GetNextWindowId();
@@ -141,22 +142,18 @@ private slots:
         Tool().ForgetWindow(CGPUProfilerConnection::kUnassignedWindowId);
         Tool().OnConnectionClosed(nullptr);
         QCOMPARE(RecordIds(nBase), QList<int>({2, 3}));
-    }
 
-    void manyRecordsGrowTheTableAndReleaseEverything()
-    {
-        const uint32 nBase = Tool().GetNextWindowId();
+        // Many more grow the table; cleanup() closes the rest and checks that no storage is left.
         for (int i = 0; i < 40; ++i) {
             Open("target");
             QVERIFY(Tool().ShowForCurrentConnection());
-            Tool().GetConnectionRecord(i)->assembly.samples.SetCount(3000); // storage beyond the reserve
+            Tool().GetConnectionRecord(i + 2)->assembly.samples.SetCount(3000); // storage beyond the reserve
         }
-        QCOMPARE(Tool().GetConnectionCount(), 40);
-        for (int i = 39; i >= 0; i -= 2)
+        QCOMPARE(Tool().GetConnectionCount(), 42);
+        for (int i = 43; i >= 4; i -= 2)
             Tool().ForgetWindow(nBase + uint32(i));
-        QCOMPARE(RecordIds(nBase).first(), 0);
-        QCOMPARE(RecordIds(nBase).last(), 38);
-        // cleanup() closes the rest and checks that no storage is left.
+        QCOMPARE(RecordIds(nBase).first(), 2);
+        QCOMPARE(RecordIds(nBase).last(), 42);
     }
 
     // A window opens with its two commands and repeats them when its target is back; when its
