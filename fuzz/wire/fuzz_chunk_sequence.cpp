@@ -120,8 +120,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     static int s_argc = 1;
     static char s_name[] = "fuzz_chunk_sequence";
     static char *s_argv[] = {s_name, nullptr};
-    static QApplication *s_pApplication = new QApplication(s_argc, s_argv);
-    (void)s_pApplication;
+    new QApplication(s_argc, s_argv);
 
     FrameGeneratorOptions options;
     options.nSampleCount = CHUNK_SCRIPT_POOL_SIZE;

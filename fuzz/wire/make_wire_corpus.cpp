@@ -34,14 +34,6 @@ Bytes Records(uint32 nCount, uint64 nSeed)
     return Bytes(p, p + frame.samples.size() * sizeof(GpuSampleRecord));
 }
 
-Bytes Hex(const char *pszHex)
-{
-    Bytes bytes;
-    for (const char *p = pszHex; p[0] && p[1]; p += 2)
-        bytes.push_back(uint8(std::stoi(std::string(p, 2), nullptr, 16)));
-    return bytes;
-}
-
 Bytes Pack(const Bytes &data, CChunkCompressor::Form form)
 {
     CChunkCompressor compressor;
@@ -83,11 +75,11 @@ int main(int argc, char **argv)
         bOk &= Write(unpack, "packed_" + std::to_string(nCount), Pack(records, CChunkCompressor::Form::Packed));
         bOk &= Write(unpack, "stored_" + std::to_string(nCount), Pack(records, CChunkCompressor::Form::Stored));
     }
-    bOk &= Write(unpack, "abcabcabc", Hex("090000000800616263230000"));
-    bOk &= Write(unpack, "aaaaa", Hex("050000000200610100"));
-    bOk &= Write(unpack, "stored_abc", Hex("0300008061626364"));
-    bOk &= Write(unpack, "reference_first", Hex("0300000001000000"));
-    bOk &= Write(unpack, "huge_size", Hex("ffffff7f0000"));
+    bOk &= Write(unpack, "abcabcabc", Bytes{0x09, 0x00, 0x00, 0x00, 0x08, 0x00, 0x61, 0x62, 0x63, 0x23, 0x00, 0x00});
+    bOk &= Write(unpack, "aaaaa", Bytes{0x05, 0x00, 0x00, 0x00, 0x02, 0x00, 0x61, 0x01, 0x00});
+    bOk &= Write(unpack, "stored_abc", Bytes{0x03, 0x00, 0x00, 0x80, 0x61, 0x62, 0x63, 0x64});
+    bOk &= Write(unpack, "reference_first", Bytes{0x03, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00});
+    bOk &= Write(unpack, "huge_size", Bytes{0xff, 0xff, 0xff, 0x7f, 0x00, 0x00});
     Bytes periods;
     for (int nPeriod = 1; nPeriod <= 9; ++nPeriod)
         for (int i = 0; i < 30; ++i)
@@ -116,8 +108,8 @@ int main(int argc, char **argv)
     bOk &= Write(sequence, "damaged_misaddressed_and_huge", script);
     script.clear();
     Append(script, {ChunkScriptOp(CHUNK_SCRIPT_FRAME), 4});
-    AppendRaw(script, ChunkScriptOp(CHUNK_SCRIPT_RAW_PACKED), Hex("ffffff7f00000000"));
-    AppendRaw(script, ChunkScriptOp(CHUNK_SCRIPT_RAW_PACKED), Hex("300600000000"));
+    AppendRaw(script, ChunkScriptOp(CHUNK_SCRIPT_RAW_PACKED), Bytes{0xff, 0xff, 0xff, 0x7f, 0x00, 0x00, 0x00, 0x00});
+    AppendRaw(script, ChunkScriptOp(CHUNK_SCRIPT_RAW_PACKED), Bytes{0x30, 0x06, 0x00, 0x00, 0x00, 0x00});
     AppendRaw(script, ChunkScriptOp(CHUNK_SCRIPT_RAW_DATA), Bytes(409, 0));
     AppendRaw(script, ChunkScriptOp(CHUNK_SCRIPT_RAW_FRAME), Bytes(187, 1));
     AppendRaw(script, ChunkScriptOp(CHUNK_SCRIPT_LIST), Bytes(16, 2));
