@@ -350,7 +350,6 @@ private slots:
     {
         QTest::addColumn<int>("form");
         QTest::addColumn<int>("maxChunk");
-        QTest::newRow("plain, 16 KiB") << int(SampleChunkForm::Plain) << 16 * 1024;
         QTest::newRow("packed, 64 KiB") << int(SampleChunkForm::Packed) << 64 * 1024;
         QTest::newRow("packed, one record per chunk") << int(SampleChunkForm::Packed) << 1;
         QTest::newRow("mixed, 8 KiB") << int(SampleChunkForm::Mixed) << 8 * 1024;
