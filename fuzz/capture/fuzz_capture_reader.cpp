@@ -4,20 +4,10 @@
 // after its last answer; and no g_pMemAlloc block is left once the chunks are freed.
 
 #include "capture_reader.h"
+#include "fuzz_check.h"
 #include "mem_alloc.h"
 
-#include <cstdlib>
 #include <cstring>
-
-namespace {
-
-void Check(bool bHolds)
-{
-    if (!bHolds)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
 {

@@ -18,12 +18,6 @@ namespace {
 
 using Bytes = std::vector<uint8>;
 
-Bytes ReadFile(const std::filesystem::path &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
 void WriteFile(const std::filesystem::path &path, const Bytes &bytes)
 {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
@@ -78,7 +72,8 @@ int main(int argc, char **argv)
 
     // Hand-damaged variants of a small capture: a chunk cut off, a size that runs past the
     // end, a future version, junk after the end record.
-    const Bytes small = ReadFile(dir / "small_frames");
+    std::ifstream smallFile(dir / "small_frames", std::ios::binary);
+    const Bytes small((std::istreambuf_iterator<char>(smallFile)), std::istreambuf_iterator<char>());
     bOk = bOk && small.size() > 100;
     if (bOk) {
         WriteFile(dir / "cut_mid_chunk", Bytes(small.begin(), small.begin() + std::ptrdiff_t(small.size() / 2)));

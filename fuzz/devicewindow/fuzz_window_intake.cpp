@@ -8,13 +8,13 @@
 
 #include "device_window.h"
 #include "frame_profile_model.h"
+#include "fuzz_check.h"
 #include "timeline_view.h"
 #include "window_script.h"
 
 #include <QApplication>
 #include <QComboBox>
 
-#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -34,12 +34,6 @@ void ReadModel(QAbstractItemModel *pModel, const QModelIndex &parent, int nDepth
         if (nDepth < 2)
             ReadModel(pModel, pModel->index(r, 0, parent), nDepth + 1);
     }
-}
-
-void Check(bool bCondition)
-{
-    if (!bCondition)
-        std::abort();
 }
 
 uint64 NewestSerial(const FrameHistory &history)

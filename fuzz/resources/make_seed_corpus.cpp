@@ -7,20 +7,17 @@
 #include "resource_payload_builder.h"
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 namespace {
 
 bool WriteSeed(const std::string &dir, const char *pszName, const PayloadBuilder &payload)
 {
-    const bool bTextures = std::string(pszName).rfind("textures-", 0) == 0;
-    const std::string path = dir + "/" + pszName;
-    FILE *pFile = std::fopen(path.c_str(), "wb");
-    if (!pFile)
-        return false;
-    const bool bOk = std::fputc(bTextures ? 1 : 0, pFile) != EOF &&
-                     std::fwrite(payload.Data(), 1, payload.Size(), pFile) == payload.Size();
-    return std::fclose(pFile) == 0 && bOk;
+    std::ofstream file(dir + "/" + pszName, std::ios::binary | std::ios::trunc);
+    file.put(std::string(pszName).rfind("textures-", 0) == 0 ? 1 : 0);
+    file.write(reinterpret_cast<const char *>(payload.Data()), std::streamsize(payload.Size()));
+    return bool(file);
 }
 
 TextureDesc Texture(uint16 nWidth, uint16 nHeight, uint16 nDepth, uint16 nFlags, uint8 nMips, int8 nFormat, const char *pszName)

@@ -6,19 +6,13 @@
 
 #include "chunk_compressor.h"
 #include "chunk_decompression.h"
+#include "fuzz_check.h"
 #include "reference_unpacker.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 namespace {
-
-void Check(bool bHolds)
-{
-    if (!bHolds)
-        std::abort();
-}
 
 std::vector<uint8> RoundTrip(CChunkCompressor &compressor, const uint8 *pData, size_t nSize, CChunkCompressor::Form form)
 {

