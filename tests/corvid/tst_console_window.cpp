@@ -46,7 +46,11 @@ private slots:
         {
             CCorvidHost host;
             host.SetRetryInterval(50);
-            QVERIFY(host.LoadSubTool(QStringLiteral(GPUPROFILER_MODULE_PATH), kInterface));
+            QString sError;
+            QVERIFY(!host.LoadSubTool(QStringLiteral("/nonexistent/libnothing.so"), kInterface, &sError));
+            QVERIFY(!sError.isEmpty());
+            QVERIFY(!host.LoadSubTool(QStringLiteral(GPUPROFILER_MODULE_PATH), "Corvid_SubTool_001_Other", &sError));
+            QVERIFY2(host.LoadSubTool(QStringLiteral(GPUPROFILER_MODULE_PATH), kInterface, &sError), qPrintable(sError));
             CCorvidMainWindow window(&host);
             window.show();
             QVERIFY(!window.DisconnectAction()->isEnabled());
@@ -73,6 +77,14 @@ private slots:
             QVERIFY(host.ToolAction()->isEnabled());
             QVERIFY(window.DisconnectAction()->isEnabled());
             QVERIFY(!window.ReconnectAction()->isEnabled());
+            QCOMPARE(host.GetCurrentConnection(), pTarget);
+
+            // Another target selected: the tool action follows that one's state.
+            CCorvidTarget *pOther = host.AddTarget(QStringLiteral("127.0.0.1"), 1);
+            QVERIFY(!host.ToolAction()->isEnabled());
+            host.SetCurrentConnection(pTarget);
+            QVERIFY(host.ToolAction()->isEnabled());
+            host.RemoveTarget(pOther);
 
             // Disconnect keeps the target in the list, and nothing retries it.
             window.DisconnectAction()->trigger();
