@@ -14,12 +14,6 @@
 
 namespace {
 
-QByteArray ReadAll(const QString &sPath)
-{
-    QFile file(sPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 struct ReadOutcome
 {
     CCaptureReader::Result result = CCaptureReader::Result::Error;
@@ -76,7 +70,8 @@ QByteArray SmallCapture(const QString &sPath)
     writer.AppendFrame(empty.header, nullptr, 0);
     writer.AppendChunk(GPU_PROFILER_CHUNK_TEXTURES, 1, "list!", 5);
     writer.Close();
-    return ReadAll(sPath);
+    QFile file(sPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void Poke32(QByteArray &bytes, int nOffset, uint32 nValue)

@@ -10,26 +10,16 @@
 #include "wire_profiler.h"
 
 #include <QFile>
-#include <QLabel>
-#include <QStatusBar>
 #include <QTabWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
 
 #include <cstring>
 
 namespace {
 
 // The most resident memory this process had since the last reset (Linux keeps the peak; writing
-// 5 to clear_refs resets it).
-void ResetPeakResidentMemory()
-{
-    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
-    if (clearRefs.open(QIODevice::WriteOnly))
-        clearRefs.write("5");
-}
-
+// 5 to /proc/self/clear_refs resets it).
 qint64 PeakResidentMemory()
 {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -41,21 +31,6 @@ qint64 PeakResidentMemory()
     }
     return -1;
 }
-
-// The longest time the event loop went without serving a 5 ms timer: how long the window was
-// frozen at worst.
-struct StallMeter
-{
-    QTimer timer;
-    QElapsedTimer clock;
-    qint64 nLongestMs = 0;
-    StallMeter()
-    {
-        clock.start();
-        QObject::connect(&timer, &QTimer::timeout, [this] { nLongestMs = std::max(nLongestMs, clock.restart()); });
-        timer.start(5);
-    }
-};
 
 // The status line of the resource list whose widget class is pszList.
 QString ListStatus(QWidget *pResourceWindow, const char *pszList)
@@ -75,9 +50,8 @@ class TestHostileTarget : public QObject
 
 private slots:
     // One 64 MiB list of zeros that claims 2^31 - 1 entries, with the resource window open on
-    // its tab: the list is cut at a million entries and says so, the process stays under 1 GiB
-    // and the window keeps answering (the longest stall is reported, not asserted: speed is
-    // measured by the benchmarks).
+    // its tab: the list is cut at a million entries and says so, and the process stays under
+    // 1 GiB (how fast it is shown is measured by the benchmarks).
     void hugeResourceLists_data()
     {
         QTest::addColumn<uint>("chunkId");
@@ -108,10 +82,9 @@ private slots:
             QByteArray payload(64 << 20, '\0');
             const int32 nCount = 0x7fffffff;
             std::memcpy(payload.data(), &nCount, 4); // little-endian, as targets write it
-            ResetPeakResidentMemory();
-            QElapsedTimer clock;
-            clock.start();
-            StallMeter stalls;
+            QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+            QVERIFY(clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1);
+            clearRefs.close();
             target.pSocket->write(LinkMessage(chunkId, payload));
             payload.clear();
             const QString sCut = QStringLiteral("(list cut: 2,147,483,647 announced, 1,000,000 kept)");
@@ -119,8 +92,6 @@ private slots:
                      qPrintable(ListStatus(pResources, qPrintable(list))));
             Pump(200);
             const qint64 nPeak = PeakResidentMemory();
-            qInfo("%s: shown after %lld ms; peak resident memory %lld MiB; longest event-loop stall %lld ms",
-                  qPrintable(list), clock.elapsed(), nPeak >> 20, stalls.nLongestMs);
             QVERIFY2(nPeak > 0 && nPeak < (qint64(1) << 30), qPrintable(QString::number(nPeak >> 20)));
             QVERIFY(ListStatus(pResources, qPrintable(list)).startsWith(counts));
             ShutDown(target.pHost);
