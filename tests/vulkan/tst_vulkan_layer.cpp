@@ -253,9 +253,42 @@ private slots:
         QCOMPARE(session.console.frames.size(), nAfterClose);
     }
 
-    void unbalancedLabelsDoNotCorruptLaterFrames()
+    // A second application with the layer finds the port taken and listens on the next one.
+    // There the resource lists name the application's resources, labels left unbalanced do not
+    // corrupt later frames, and frames over the bound are cut.
+    void secondApplicationOnTheNextPort()
     {
-        auto content = [](CSceneRecorder &r) {
+        QTcpServer other;
+        QVERIFY(other.listen(QHostAddress::LocalHost, 0));
+        Session session;
+        QVERIFY(session.Start(SceneRecording::EveryFrame, other.serverPort(), other.serverPort() + 1));
+        CLayerConsole &console = session.console;
+        session.OpenWindow();
+        console.Command(GPU_PROFILER_COMMAND_TEXTURE_LIST, 0);
+        console.Command(GPU_PROFILER_COMMAND_BUFFER_LIST, 0);
+        QVERIFY(session.RenderUntil(KnownFrame, [&] {
+            return !console.frames.empty() && !console.textures.empty() && !console.buffers.empty();
+        }));
+
+        // Texture list: count, then per texture 18 bytes (big-endian dims, flags, mips, format)
+        // and its name.
+        QCOMPARE(LoadLittleEndian32(console.textures.data()), 1u);
+        const uint8 *pTexture = console.textures.data() + 4;
+        QCOMPARE(QString::fromLatin1(reinterpret_cast<const char *>(pTexture + 18)), QStringLiteral("Scene Color"));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(pTexture), 18).toHex(),
+                 QByteArray("004000400001" "004000400001" "0042" "0101" "00" "00"));
+        QStringList buffers;
+        const uint8 *p = console.buffers.data() + 4;
+        for (uint32 i = 0; i < LoadLittleEndian32(console.buffers.data()); ++i) {
+            const QString sName = QString::fromLatin1(reinterpret_cast<const char *>(p + 15));
+            buffers << QStringLiteral("%1 type %2 %3 bytes").arg(sName).arg(p[0]).arg(LoadBigEndian32(p + 11));
+            p += 15 + sName.size() + 1;
+        }
+        buffers.sort();
+        QCOMPARE(buffers, QStringList({"Scene Constants type 0 4096 bytes", "Scene Indices type 1 12 bytes",
+                                       "Scene Vertices type 0 80 bytes"}));
+
+        auto unbalanced = [](CSceneRecorder &r) {
             r.BeginPass(0, 0, 0);
             r.EndLabel(); // an end without a begin
             r.EndLabel();
@@ -266,37 +299,20 @@ private slots:
             r.BeginLabel("Inner");
             r.Draw(SceneShape::Quad, 0, 0, 1, 1);
         };
-        Session session;
-        QVERIFY(session.Start(SceneRecording::EveryFrame, FreePort()));
-        session.OpenWindow();
-        QVERIFY(session.RenderUntil(content, [&] { return session.console.frames.size() >= 4; }));
-        for (size_t i = 1; i < session.console.frames.size(); ++i)
-            QCOMPARE(Names(session.console.frames[i]), QStringList({"#A//A", "#Open/Inner/Inner"}));
-    }
+        // The last frames of a run, past those still in flight when the content changed.
+        size_t nBefore = console.frames.size();
+        QVERIFY(session.RenderUntil(unbalanced, [&] { return console.frames.size() >= nBefore + 6; }));
+        for (size_t i = console.frames.size() - 3; i < console.frames.size(); ++i)
+            QCOMPARE(Names(console.frames[i]), QStringList({"#A//A", "#Open/Inner/Inner"}));
 
-    void framesOverTheBoundAreCut()
-    {
-        auto content = [](CSceneRecorder &r) {
+        auto tooMany = [](CSceneRecorder &r) {
             r.BeginPass(0, 0, 0);
             for (int i = 0; i < kFrameSampleBound + 50; ++i)
                 r.Draw(SceneShape::Triangle, 0, 0, 0.1f, 0.1f);
         };
-        Session session;
-        QVERIFY(session.Start(SceneRecording::EveryFrame, FreePort()));
-        session.OpenWindow();
-        QVERIFY(session.RenderUntil(content, [&] { return session.console.frames.size() >= 2; }));
-        QCOMPARE(session.console.frames.back().samples.size(), size_t(kFrameSampleBound));
-    }
-
-    // A second application with the layer finds the port taken and listens on the next one.
-    void takenPortMovesToTheNext()
-    {
-        QTcpServer other;
-        QVERIFY(other.listen(QHostAddress::LocalHost, 0));
-        Session session;
-        QVERIFY(session.Start(SceneRecording::EveryFrame, other.serverPort(), other.serverPort() + 1));
-        session.OpenWindow();
-        QVERIFY(session.RenderUntil(KnownFrame, [&] { return !session.console.frames.empty(); }));
+        nBefore = console.frames.size();
+        QVERIFY(session.RenderUntil(tooMany, [&] { return console.frames.size() >= nBefore + 4; }));
+        QCOMPARE(console.frames.back().samples.size(), size_t(kFrameSampleBound));
     }
 
     // An application that leaves with a frame in flight and destroys nothing, while a window
@@ -321,36 +337,6 @@ private slots:
         QVERIFY(demo.waitForFinished(20000));
         QCOMPARE(demo.exitStatus(), QProcess::NormalExit);
         QCOMPARE(demo.exitCode(), 0);
-    }
-
-    void resourceListsNameTheApplicationsResources()
-    {
-        Session session;
-        QVERIFY(session.Start(SceneRecording::EveryFrame, FreePort()));
-        session.OpenWindow();
-        session.console.Command(GPU_PROFILER_COMMAND_TEXTURE_LIST, 0);
-        session.console.Command(GPU_PROFILER_COMMAND_BUFFER_LIST, 0);
-        CLayerConsole &console = session.console;
-        QVERIFY(session.RenderUntil(KnownFrame, [&] { return !console.textures.empty() && !console.buffers.empty(); }));
-
-        // Texture list: count, then per texture 18 bytes (big-endian dims, flags, mips, format)
-        // and its name.
-        QCOMPARE(LoadLittleEndian32(console.textures.data()), 1u);
-        const uint8 *pTexture = console.textures.data() + 4;
-        QCOMPARE(QString::fromLatin1(reinterpret_cast<const char *>(pTexture + 18)), QStringLiteral("Scene Color"));
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(pTexture), 18).toHex(),
-                 QByteArray("004000400001" "004000400001" "0042" "0101" "00" "00"));
-
-        QStringList buffers;
-        const uint8 *p = console.buffers.data() + 4;
-        for (uint32 i = 0; i < LoadLittleEndian32(console.buffers.data()); ++i) {
-            const QString sName = QString::fromLatin1(reinterpret_cast<const char *>(p + 15));
-            buffers << QStringLiteral("%1 type %2 %3 bytes").arg(sName).arg(p[0]).arg(LoadBigEndian32(p + 11));
-            p += 15 + sName.size() + 1;
-        }
-        buffers.sort();
-        QCOMPARE(buffers, QStringList({"Scene Constants type 0 4096 bytes", "Scene Indices type 1 12 bytes",
-                                       "Scene Vertices type 0 80 bytes"}));
     }
 };
 
