@@ -98,8 +98,8 @@ inline QString StatusLine(QWidget *pWindow)
     return pLabel ? pLabel->text() : QString();
 }
 
-// A scripted target on a local server: the console connects and keeps its log, the script says
-// hello, and the profiler is opened for it when asked.
+// A scripted target on a local server: the console (a new host, or the one given) connects and
+// keeps its log, the script says hello, and the profiler is opened for it when asked.
 struct ScriptedTarget
 {
     QTcpServer server;
@@ -113,16 +113,24 @@ struct ScriptedTarget
     {
         if (!server.listen(QHostAddress::LocalHost))
             return false;
-        pHost = MakeHost();
+        if (!pHost)
+            pHost = MakeHost();
         QObject::connect(pHost.get(), &CCorvidHost::LogMessage, [this](const QString &sLine) { log << sLine; });
         pTarget = pHost->AddTarget(QStringLiteral("127.0.0.1"), server.serverPort());
+        if (!Accept(name))
+            return false;
+        if (bOpenProfiler)
+            return (pWindow = OpenProfiler(*pHost, pTarget, QString::fromLatin1(name))) != nullptr;
+        return WaitFor([&] { return pTarget->GetState() == CORVID_CONNECTION_READY; });
+    }
+    // Takes the console's next connection and says hello on it.
+    bool Accept(const QByteArray &name)
+    {
         if (!WaitFor([&] { return server.hasPendingConnections(); }))
             return false;
         pSocket = server.nextPendingConnection();
         pSocket->write(Hello(name));
-        if (bOpenProfiler)
-            return (pWindow = OpenProfiler(*pHost, pTarget, QString::fromLatin1(name))) != nullptr;
-        return WaitFor([&] { return pTarget->GetState() == CORVID_CONNECTION_READY; });
+        return true;
     }
     // Sends and lets the console and the window's timer take it.
     void Send(const QByteArray &bytes, int nPumpMs = 25)

@@ -264,9 +264,7 @@ private slots:
         QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) >= 10; }));
         QVERIFY(pWindow->findChild<QComboBox *>()->count() >= 1);
 
-        QAction *pResources = Action(pWindow, QStringLiteral("GPU Resource List"));
-        QVERIFY(pResources);
-        pResources->trigger();
+        Action(pWindow, QStringLiteral("GPU Resource List"))->trigger();
         QWidget *pResourceWindow = nullptr;
         QVERIFY(WaitFor([&] { return (pResourceWindow = TopLevel("CQGPUResourceWidget")) != nullptr; }));
         QVERIFY2(WaitFor([&] { return ResourceRows(pResourceWindow) == QList<int>({250, 400}); }),
@@ -424,59 +422,36 @@ private slots:
         QFETCH(int, bytes);
         AllocationSnapshot before;
         {
-            QTcpServer server;
-            QVERIFY(server.listen(QHostAddress::LocalHost));
-            auto pHost = MakeHost();
-            CCorvidConnection *pTarget = pHost->AddTarget(QStringLiteral("127.0.0.1"), server.serverPort());
             FrameGeneratorOptions options;
             options.nSampleCount = 300;
             options.flGpuFrameTime = 0.012;
             CFrameGenerator generator(7, options);
-
-            // Accepts the console's next connection and says hello.
-            auto accept = [&]() -> QTcpSocket * {
-                if (!WaitFor([&] { return server.hasPendingConnections(); }))
-                    return nullptr;
-                QTcpSocket *pSocket = server.nextPendingConnection();
-                pSocket->write(Hello("Scripted"));
-                return pSocket;
-            };
-            // One whole frame, and time for the window to record it before the next.
-            auto sendFrame = [&](QTcpSocket *pSocket) {
-                pSocket->write(MakeFrameBytes(generator, SampleChunkForm(form)).bytes);
-                Pump(60);
-            };
-
-            QTcpSocket *pSocket = accept();
-            QVERIFY(pSocket);
-            QWidget *pWindow = OpenProfiler(*pHost, pTarget, QStringLiteral("Scripted"));
-            QVERIFY(pWindow);
-            sendFrame(pSocket);
-            sendFrame(pSocket);
-            QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) == 2; }));
+            ScriptedTarget target;
+            QVERIFY(target.Connect("Scripted", true));
+            // Whole frames, each with time for the window to record it before the next.
+            for (int i = 0; i < 2; ++i)
+                target.Send(MakeFrameBytes(generator, SampleChunkForm(form)).bytes, 60);
+            QVERIFY(WaitFor([&] { return HistoryFrames(target.pWindow) == 2; }));
 
             const FrameBytes cutFrame = MakeFrameBytes(generator, SampleChunkForm(form));
             QVERIFY(cutFrame.chunkStarts.size() > 4);
             const int nCut = (chunk < 0 ? cutFrame.chunkStarts.last() : cutFrame.chunkStarts[chunk]) + bytes;
             QVERIFY(nCut > 0 && nCut < cutFrame.bytes.size());
-            pSocket->write(cutFrame.bytes.left(nCut));
-            pSocket->flush();
-            Pump(50);
-            pSocket->abort();
-            QVERIFY(WaitFor([&] { return pTarget->IsLost(); }));
+            target.Send(cutFrame.bytes.left(nCut), 50);
+            target.pSocket->abort();
+            QVERIFY(WaitFor([&] { return target.pTarget->IsLost(); }));
             Pump(100);
-            QCOMPARE(HistoryFrames(pWindow), 2);
+            QCOMPARE(HistoryFrames(target.pWindow), 2);
 
             // The next run of the target: its frames are recorded whole, after the old ones.
-            pSocket = accept();
-            QVERIFY(pSocket);
-            QVERIFY(WaitFor([&] { return pTarget->GetState() == CORVID_CONNECTION_READY; }));
-            sendFrame(pSocket);
-            sendFrame(pSocket);
-            QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) == 4; }));
+            QVERIFY(target.Accept("Scripted"));
+            QVERIFY(WaitFor([&] { return target.pTarget->GetState() == CORVID_CONNECTION_READY; }));
+            for (int i = 0; i < 2; ++i)
+                target.Send(MakeFrameBytes(generator, SampleChunkForm(form)).bytes, 60);
+            QVERIFY(WaitFor([&] { return HistoryFrames(target.pWindow) == 4; }));
             Pump(100);
-            QCOMPARE(HistoryFrames(pWindow), 4);
-            ShutDown(pHost);
+            QCOMPARE(HistoryFrames(target.pWindow), 4);
+            ShutDown(target.pHost);
         }
         GPUPROF_COMPARE_NO_LEAKS(before);
     }
@@ -489,49 +464,39 @@ private slots:
         {
             CDemoTarget demo;
             QVERIFY(demo.Start({"--fps", "120", "--samples", "200", "--name", "Healthy"}));
-            QTcpServer hostileServer;
-            QVERIFY(hostileServer.listen(QHostAddress::LocalHost));
-
-            auto pHost = MakeHost();
-            QStringList log;
-            connect(pHost.get(), &CCorvidHost::LogMessage, this, [&](const QString &sLine) { log << sLine; });
-            CCorvidConnection *pHealthy = pHost->AddTarget(QStringLiteral("127.0.0.1"), demo.Port());
-            QWidget *pHealthyWindow = OpenProfiler(*pHost, pHealthy, QStringLiteral("Healthy"));
+            ScriptedTarget hostile;
+            hostile.pHost = MakeHost();
+            CCorvidConnection *pHealthy = hostile.pHost->AddTarget(QStringLiteral("127.0.0.1"), demo.Port());
+            QWidget *pHealthyWindow = OpenProfiler(*hostile.pHost, pHealthy, QStringLiteral("Healthy"));
             QVERIFY(pHealthyWindow);
-
-            CCorvidConnection *pHostile = pHost->AddTarget(QStringLiteral("127.0.0.1"), hostileServer.serverPort());
-            QVERIFY(WaitFor([&] { return hostileServer.hasPendingConnections(); }));
-            QTcpSocket *pSocket = hostileServer.nextPendingConnection();
-            pSocket->write(Hello("Hostile"));
-            QWidget *pHostileWindow = OpenProfiler(*pHost, pHostile, QStringLiteral("Hostile"));
-            QVERIFY(pHostileWindow);
+            QVERIFY(hostile.Connect("Hostile", true));
             QVERIFY(WaitFor([&] { return HistoryFrames(pHealthyWindow) >= 3; }));
 
             // A header announcing one byte over the limit, and the start of its payload.
             QByteArray header(int(CORVID_LINK_HEADER_SIZE), 0);
             WriteCorvidLinkHeader(header.data(), {GPU_PROFILER_CHUNK_DATA, 1, CORVID_LINK_MAX_PAYLOAD + 1});
-            pSocket->write(header + QByteArray(4096, 'x'));
-            QVERIFY(WaitFor([&] { return pHostile->GetState() == CORVID_CONNECTION_DISCONNECTED; }));
+            hostile.pSocket->write(header + QByteArray(4096, 'x'));
+            QVERIFY(WaitFor([&] { return hostile.pTarget->GetState() == CORVID_CONNECTION_DISCONNECTED; }));
 
             const QString sWhy = QStringLiteral("the target announced a chunk of 67,108,865 bytes, over the limit of 64 MiB");
-            QCOMPARE(pHostile->StatusText(), QStringLiteral("Closed: ") + sWhy);
-            QCOMPARE(log.filter(QStringLiteral("Hostile: ") + sWhy + QStringLiteral("; link closed")).size(), 1);
-            QCOMPARE(pHostile->ChunksDropped(), quint64(0));
+            QCOMPARE(hostile.pTarget->StatusText(), QStringLiteral("Closed: ") + sWhy);
+            QCOMPARE(hostile.log.filter(QStringLiteral("Hostile: ") + sWhy + QStringLiteral("; link closed")).size(), 1);
+            QCOMPARE(hostile.pTarget->ChunksDropped(), quint64(0));
             // Closed for good: no new attempt, and nothing else changed.
             Pump(400);
-            QVERIFY(!hostileServer.hasPendingConnections());
-            QVERIFY(!pHostile->IsLost());
-            QCOMPARE(pHost->Targets().size(), 2);
-            QCOMPARE(ProfilerWindow(QStringLiteral("Hostile")), pHostileWindow);
-            QCOMPARE(HistoryFrames(pHostileWindow), 0);
+            QVERIFY(!hostile.server.hasPendingConnections());
+            QVERIFY(!hostile.pTarget->IsLost());
+            QCOMPARE(hostile.pHost->Targets().size(), 2);
+            QCOMPARE(ProfilerWindow(QStringLiteral("Hostile")), hostile.pWindow);
+            QCOMPARE(HistoryFrames(hostile.pWindow), 0);
             QCOMPARE(pHealthy->GetState(), int32(CORVID_CONNECTION_READY));
             const int nHealthyFrames = HistoryFrames(pHealthyWindow);
             QVERIFY(WaitFor([&] { return HistoryFrames(pHealthyWindow) >= nHealthyFrames + 3; }));
 
             // The user may try again; the console connects afresh.
-            pHostile->Open(100);
-            QVERIFY(WaitFor([&] { return hostileServer.hasPendingConnections(); }));
-            ShutDown(pHost);
+            hostile.pTarget->Open(100);
+            QVERIFY(WaitFor([&] { return hostile.server.hasPendingConnections(); }));
+            ShutDown(hostile.pHost);
         }
         GPUPROF_COMPARE_NO_LEAKS(before);
     }
@@ -567,9 +532,7 @@ private slots:
             QVERIFY(pSwapChains && pSwapChains->count() >= 1);
             QVERIFY2(pSwapChains->itemText(0).contains(QStringLiteral("Swapchain 1")), qPrintable(pSwapChains->itemText(0)));
             // Paused, the sample tree shows the newest frame.
-            QAction *pPause = Action(pWindow, QStringLiteral("Pause"));
-            QVERIFY(pPause);
-            pPause->trigger();
+            Action(pWindow, QStringLiteral("Pause"))->trigger();
             QVERIFY(WaitFor([&] { return SumOfColumn(pWindow, QStringLiteral("Draws")) >= 1; }));
             QCOMPARE(SumOfColumn(pWindow, QStringLiteral("Verts")) / SumOfColumn(pWindow, QStringLiteral("Draws")), qulonglong(36));
             pWindow->close();
