@@ -102,40 +102,6 @@ private:
     quint16 m_nPort = 0;
 };
 
-// vkcube (from vulkan-tools) under its own Xvfb, with the profiler's Vulkan layer, on lavapipe.
-// xvfb-run, Xvfb and vkcube run in a process group of their own, which the test ends whole.
-class CVkcube
-{
-public:
-    bool Start(quint16 nPort)
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("VK_LAYER_PATH"), QStringLiteral(GPUPROFILER_LAYER_DIR));
-        environment.insert(QStringLiteral("VK_INSTANCE_LAYERS"), QStringLiteral("VK_LAYER_CORVID_gpuprofiler"));
-        environment.insert(QStringLiteral("VK_ICD_FILENAMES"), QStringLiteral("/usr/share/vulkan/icd.d/lvp_icd.x86_64.json"));
-        environment.insert(QStringLiteral("GPUPROFILER_PORT"), QString::number(nPort));
-        m_Process.setProcessEnvironment(environment);
-        m_Process.setChildProcessModifier([] { setpgid(0, 0); });
-        m_Process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_Process.start(QStringLiteral("xvfb-run"), {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 640x480x24"),
-                                                     QStringLiteral("vkcube"), QStringLiteral("--width"), QStringLiteral("256"),
-                                                     QStringLiteral("--height"), QStringLiteral("256")});
-        return m_Process.waitForStarted(10000);
-    }
-    ~CVkcube()
-    {
-        if (m_Process.state() != QProcess::NotRunning) {
-            ::kill(-pid_t(m_Process.processId()), SIGTERM);
-            if (!m_Process.waitForFinished(5000))
-                ::kill(-pid_t(m_Process.processId()), SIGKILL);
-            m_Process.waitForFinished(5000);
-        }
-    }
-
-private:
-    QProcess m_Process;
-};
-
 // The sample tree's column by its header text, summed over its rows.
 qulonglong SumOfColumn(QWidget *pWindow, const QString &sHeader)
 {
@@ -244,15 +210,24 @@ private slots:
     }
 
     // The user's road: connect, open the profiler, watch frames arrive, ask for the resource
-    // lists, close the window (which stops the stream), quit.
+    // lists, close the window (which stops the stream), open it again. Then the game crashes
+    // mid-stream (its frames are cut wherever the kill falls) and is started again: the console
+    // shows it as lost, finds it again, and the same profiler window records its frames once
+    // more. The new run's frames are past the old cap of 65,536 samples: they are assembled,
+    // recorded and shown whole.
     void demoTargetStreamsToTheProfiler()
     {
         AllocationSnapshot before;
-        CDemoTarget demo;
-        QVERIFY(demo.Start({"--fps", "120", "--samples", "300", "--textures", "250", "--buffers", "400", "--name", "Stream Test"}));
+        // Large frames in small chunks: the kill all but surely falls inside a frame.
+        auto pDemo = std::make_unique<CDemoTarget>();
+        QVERIFY(pDemo->Start({"--fps", "100", "--samples", "2000", "--max-chunk", "2048", "--textures", "250", "--buffers",
+                              "400", "--name", "Stream Test"}));
+        const quint16 nPort = pDemo->Port();
         auto pHost = MakeHost();
         QVERIFY(pHost->SubTool());
-        CCorvidConnection *pTarget = pHost->AddTarget(QStringLiteral("127.0.0.1"), demo.Port());
+        QStringList log;
+        connect(pHost.get(), &CCorvidHost::LogMessage, this, [&](const QString &sLine) { log << sLine; });
+        CCorvidConnection *pTarget = pHost->AddTarget(QStringLiteral("127.0.0.1"), nPort);
         QVERIFY(WaitFor([&] { return pTarget->GetState() == CORVID_CONNECTION_READY; }));
         QCOMPARE(pTarget->DisplayName(), QStringLiteral("Stream Test"));
         // Nothing streams before a window asks for it.
@@ -282,6 +257,33 @@ private slots:
         pWindow = OpenProfiler(*pHost, pTarget, QStringLiteral("Stream Test"));
         QVERIFY(pWindow);
         QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) >= 3; }));
+
+        pDemo->Kill();
+        QVERIFY(WaitFor([&] { return pTarget->IsLost(); }));
+        QVERIFY(pTarget->GetState() != CORVID_CONNECTION_READY);
+        QVERIFY(!pHost->ToolAction()->isEnabled());
+        QVERIFY(pTarget->StatusText().startsWith(QStringLiteral("Lost")));
+        QVERIFY2(log.filter(QStringLiteral("Stream Test: target lost")).size() == 1, qPrintable(log.join(QLatin1Char('\n'))));
+        Pump(300);
+        const int nFramesWhileLost = HistoryFrames(pWindow);
+        QVERIFY(nFramesWhileLost >= 3);
+
+        pDemo = std::make_unique<CDemoTarget>();
+        QVERIFY(pDemo->Start({"--fps", "4", "--samples", "80000", "--name", "Stream Test"}, nPort));
+        QVERIFY(WaitFor([&] { return pTarget->GetState() == CORVID_CONNECTION_READY; }));
+        QVERIFY(!pTarget->IsLost());
+        QVERIFY(pHost->ToolAction()->isEnabled());
+        // The window told the new run that it is open; frames flow into the same window.
+        QCOMPARE(ProfilerWindow(QStringLiteral("Stream Test")), pWindow);
+        QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) >= nFramesWhileLost + 2; }, 60000));
+        // Paused and flat, the tree lists every sample of the newest frame (80,000, give or
+        // take the demo's tenth).
+        Action(pWindow, QStringLiteral("Pause"))->trigger();
+        Action(pWindow, QStringLiteral("Hierarchy"))->trigger();
+        QTreeView *pTree = pWindow->findChild<QTreeView *>();
+        QVERIFY(WaitFor([&] { return pTree->model() != nullptr; }));
+        QVERIFY2(pTree->model()->rowCount() >= 72000, qPrintable(QString::number(pTree->model()->rowCount())));
+        QVERIFY(StatusLine(pWindow).isEmpty());
         ShutDown(pHost);
         GPUPROF_COMPARE_NO_LEAKS(before);
     }
@@ -346,55 +348,6 @@ private slots:
             QCOMPARE(log.Lines(), QStringList({"Churn: more than 64 swap chains; frames of further swap chains are dropped"}));
             ShutDown(target.pHost);
         }
-        GPUPROF_COMPARE_NO_LEAKS(before);
-    }
-
-    // The game crashes mid-stream (its frames are cut wherever the kill falls), then is
-    // started again: the console shows it as lost, finds it again, and the same profiler window
-    // records its frames once more. The new run's frames are past the old cap of 65,536
-    // samples: they are assembled, recorded and shown whole.
-    void killedTargetIsLostAndFoundAgain()
-    {
-        AllocationSnapshot before;
-        // Large frames in small chunks: the kill all but surely falls inside a frame.
-        auto pDemo = std::make_unique<CDemoTarget>();
-        QVERIFY(pDemo->Start({"--fps", "100", "--samples", "2000", "--max-chunk", "2048", "--name", "Crashy"}));
-        const quint16 nPort = pDemo->Port();
-        auto pHost = MakeHost();
-        QStringList log;
-        connect(pHost.get(), &CCorvidHost::LogMessage, this, [&](const QString &sLine) { log << sLine; });
-        CCorvidConnection *pTarget = pHost->AddTarget(QStringLiteral("127.0.0.1"), nPort);
-        QWidget *pWindow = OpenProfiler(*pHost, pTarget, QStringLiteral("Crashy"));
-        QVERIFY(pWindow);
-        QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) >= 3; }));
-
-        pDemo->Kill();
-        QVERIFY(WaitFor([&] { return pTarget->IsLost(); }));
-        QVERIFY(pTarget->GetState() != CORVID_CONNECTION_READY);
-        QVERIFY(!pHost->ToolAction()->isEnabled());
-        QVERIFY(pTarget->StatusText().startsWith(QStringLiteral("Lost")));
-        QVERIFY2(log.filter(QStringLiteral("Crashy: target lost")).size() == 1, qPrintable(log.join(QLatin1Char('\n'))));
-        Pump(300);
-        const int nFramesWhileLost = HistoryFrames(pWindow);
-        QVERIFY(nFramesWhileLost >= 3);
-
-        pDemo = std::make_unique<CDemoTarget>();
-        QVERIFY(pDemo->Start({"--fps", "4", "--samples", "80000", "--name", "Crashy"}, nPort));
-        QVERIFY(WaitFor([&] { return pTarget->GetState() == CORVID_CONNECTION_READY; }));
-        QVERIFY(!pTarget->IsLost());
-        QVERIFY(pHost->ToolAction()->isEnabled());
-        // The window told the new run that it is open; frames flow into the same window.
-        QCOMPARE(ProfilerWindow(QStringLiteral("Crashy")), pWindow);
-        QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) >= nFramesWhileLost + 2; }, 60000));
-        // Paused and flat, the tree lists every sample of the newest frame (80,000, give or
-        // take the demo's tenth).
-        Action(pWindow, QStringLiteral("Pause"))->trigger();
-        Action(pWindow, QStringLiteral("Hierarchy"))->trigger();
-        QTreeView *pTree = pWindow->findChild<QTreeView *>();
-        QVERIFY(WaitFor([&] { return pTree->model() != nullptr; }));
-        QVERIFY2(pTree->model()->rowCount() >= 72000, qPrintable(QString::number(pTree->model()->rowCount())));
-        QVERIFY(StatusLine(pWindow).isEmpty());
-        ShutDown(pHost);
         GPUPROF_COMPARE_NO_LEAKS(before);
     }
 
@@ -519,8 +472,27 @@ private slots:
             QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
             const quint16 nPort = probe.serverPort();
             probe.close();
-            CVkcube vkcube;
-            QVERIFY(vkcube.Start(nPort));
+            // vkcube (from vulkan-tools) under its own Xvfb, with the profiler's Vulkan layer, on
+            // lavapipe. xvfb-run, Xvfb and vkcube run in a process group of their own, ended whole.
+            QProcess vkcube;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("VK_LAYER_PATH", GPUPROFILER_LAYER_DIR);
+            environment.insert("VK_INSTANCE_LAYERS", "VK_LAYER_CORVID_gpuprofiler");
+            environment.insert("VK_ICD_FILENAMES", "/usr/share/vulkan/icd.d/lvp_icd.x86_64.json");
+            environment.insert("GPUPROFILER_PORT", QString::number(nPort));
+            vkcube.setProcessEnvironment(environment);
+            vkcube.setChildProcessModifier([] { setpgid(0, 0); });
+            vkcube.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            vkcube.start("xvfb-run", {"-a", "-s", "-screen 0 640x480x24", "vkcube", "--width", "256", "--height", "256"});
+            QVERIFY(vkcube.waitForStarted(10000));
+            const auto stop = qScopeGuard([&] {
+                if (vkcube.state() == QProcess::NotRunning)
+                    return;
+                ::kill(-pid_t(vkcube.processId()), SIGTERM);
+                if (!vkcube.waitForFinished(5000))
+                    ::kill(-pid_t(vkcube.processId()), SIGKILL);
+                vkcube.waitForFinished(5000);
+            });
             auto pHost = MakeHost();
             CCorvidConnection *pTarget = pHost->AddTarget(QStringLiteral("127.0.0.1"), nPort);
             QVERIFY(WaitFor([&] { return pTarget->GetState() == CORVID_CONNECTION_READY; }, 30000));
