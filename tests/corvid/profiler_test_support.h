@@ -8,12 +8,10 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QWidget>
 
 #include <functional>
 #include <memory>

@@ -3,7 +3,6 @@
 
 #include "corvid_connection.h"
 #include "link_test_support.h"
-#include "target_link.h"
 #include "test_support.h"
 #include "wire_profiler.h"
 

@@ -4,7 +4,6 @@
 #include "corvid_host.h"
 #include "link_test_support.h"
 #include "main_window.h"
-#include "target_link.h"
 #include "test_support.h"
 
 #include <QDialog>
@@ -14,7 +13,6 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 
 #include <memory>

@@ -3,7 +3,6 @@
 // in the middle of a message, and hellos that try to smuggle lines into the log or rename a
 // connected target. Each scenario ends with no g_pMemAlloc block left alive.
 
-#include "corvid_host.h"
 #include "printable_text.h"
 #include "profiler_test_support.h"
 #include "test_support.h"
@@ -11,8 +10,6 @@
 
 #include <QFile>
 #include <QTabWidget>
-#include <QTcpServer>
-#include <QTcpSocket>
 
 #include <cstring>
 
