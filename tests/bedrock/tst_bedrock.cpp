@@ -225,43 +225,34 @@ private slots:
         QCOMPARE(buffer[capacity], 'x');
     }
 
-    void strFindCaseless_data()
+    // Where each search finds its result in the text: StrFindCaseless the needle (-1: not at
+    // all), StrAfterLastSeparator the leaf of a path (needle empty).
+    void strSearches_data()
     {
-        QTest::addColumn<QByteArray>("haystack");
+        QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QByteArray>("needle");
         QTest::addColumn<int>("position");
-        QTest::newRow("middle") << QByteArray("MyVertexData") << QByteArray("VERTEX") << 2;
-        QTest::newRow("start") << QByteArray("abc") << QByteArray("A") << 0;
-        QTest::newRow("empty needle") << QByteArray("abc") << QByteArray("") << 0;
-        QTest::newRow("absent") << QByteArray("abc") << QByteArray("abcd") << -1;
-        QTest::newRow("partial overlap") << QByteArray("aaab") << QByteArray("AAB") << 1;
-        QTest::newRow("empty haystack") << QByteArray("") << QByteArray("a") << -1;
+        QTest::newRow("caseless, middle") << QByteArray("MyVertexData") << QByteArray("VERTEX") << 2;
+        QTest::newRow("caseless, start") << QByteArray("abc") << QByteArray("A") << 0;
+        QTest::newRow("caseless, absent") << QByteArray("abc") << QByteArray("abcd") << -1;
+        QTest::newRow("caseless, partial overlap") << QByteArray("aaab") << QByteArray("AAB") << 1;
+        QTest::newRow("caseless, empty text") << QByteArray("") << QByteArray("a") << -1;
+        QTest::newRow("leaf of a path") << QByteArray("#Main/Opaque/Draw world") << QByteArray() << 13;
+        QTest::newRow("leaf after a backslash") << QByteArray("a\\b/c\\leaf") << QByteArray() << 6;
+        QTest::newRow("leaf without separator") << QByteArray("Shadow") << QByteArray() << 0;
+        QTest::newRow("leaf after a trailing one") << QByteArray("a/b/") << QByteArray() << 4;
     }
 
-    void strFindCaseless()
+    void strSearches()
     {
-        QFETCH(QByteArray, haystack);
+        QFETCH(QByteArray, text);
         QFETCH(QByteArray, needle);
         QFETCH(int, position);
-        const char *pFound = StrFindCaseless(haystack.constData(), needle.constData());
-        QCOMPARE(pFound ? int(pFound - haystack.constData()) : -1, position);
-    }
-
-    void strAfterLastSeparator_data()
-    {
-        QTest::addColumn<QByteArray>("path");
-        QTest::addColumn<QByteArray>("leaf");
-        QTest::newRow("path") << QByteArray("#Main/Opaque/Draw world") << QByteArray("Draw world");
-        QTest::newRow("backslash") << QByteArray("a\\b/c\\leaf") << QByteArray("leaf");
-        QTest::newRow("none") << QByteArray("Shadow") << QByteArray("Shadow");
-        QTest::newRow("trailing") << QByteArray("a/b/") << QByteArray("");
-    }
-
-    void strAfterLastSeparator()
-    {
-        QFETCH(QByteArray, path);
-        QFETCH(QByteArray, leaf);
-        QCOMPARE(QByteArray(StrAfterLastSeparator(path.constData())), leaf);
+        const char *pszText = text.constData();
+        const char *pFound = needle.isNull() ? StrAfterLastSeparator(pszText) : StrFindCaseless(pszText, needle.constData());
+        QCOMPARE(pFound ? int(pFound - pszText) : -1, position);
+        // An empty needle is found at the start.
+        QCOMPARE(StrFindCaseless(pszText, ""), pszText);
     }
 };
 

@@ -96,10 +96,12 @@ private slots:
         GPUPROF_COMPARE_NO_LEAKS(before);
     }
 
-    // A target stops in the middle of a message: the link is closed with the reason once the
-    // stall time has passed, what had arrived of the message is freed at once, and the target is
-    // tried again like any lost one.
-    void stalledLink_data()
+    // A hello with control characters cannot put lines of its own into the log, and a second
+    // hello cannot rename a connected target: it is refused, and said so once. Then the target
+    // stops in the middle of a message: the link is closed with the reason once the stall time
+    // has passed, what had arrived of the message is freed at once, and the target is tried
+    // again like any lost one.
+    void renamingHelloThenStalledLink_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("reason");
@@ -110,36 +112,10 @@ private slots:
             << header + QByteArray(4096, 'x') << "inside a chunk (4,096 of 67,108,864 bytes received)";
     }
 
-    void stalledLink()
+    void renamingHelloThenStalledLink()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, reason);
-        AllocationSnapshot before;
-        {
-            ScriptedTarget target;
-            QVERIFY(target.Connect("Stalling"));
-            target.pTarget->SetStallTimeout(300);
-            const AllocationSnapshot connected;
-            target.pSocket->write(bytes);
-            QElapsedTimer clock;
-            clock.start();
-            QVERIFY(WaitFor([&] { return target.pTarget->IsLost(); }, 5000));
-            QVERIFY2(clock.elapsed() >= 250, qPrintable(QString::number(clock.elapsed())));
-            QVERIFY(connected.LeakedBytes() < 4096);
-            QCOMPARE(target.log.filter(QStringLiteral("Stalling: target lost (nothing received for 0.3 s ") + reason +
-                                       QStringLiteral("); retrying every 0.1 s"))
-                         .size(),
-                     1);
-            QVERIFY(WaitFor([&] { return target.server.hasPendingConnections(); }));
-            ShutDown(target.pHost);
-        }
-        GPUPROF_COMPARE_NO_LEAKS(before);
-    }
-
-    // A hello with control characters cannot put lines of its own into the log, and a second
-    // hello cannot rename a connected target: it is refused, and said so once.
-    void renamingHello()
-    {
         AllocationSnapshot before;
         {
             ScriptedTarget target;
@@ -155,6 +131,20 @@ private slots:
             QCOMPARE(ProfilerWindow(sName), pWindow);
             QCOMPARE(target.log.filter(QStringLiteral("refused a second hello")),
                      QStringList(sName + QStringLiteral(": refused a second hello that would rename the target to \"Other Game\"")));
+
+            target.pTarget->SetStallTimeout(300);
+            const AllocationSnapshot connected;
+            target.pSocket->write(bytes);
+            QElapsedTimer clock;
+            clock.start();
+            QVERIFY(WaitFor([&] { return target.pTarget->IsLost(); }, 5000));
+            QVERIFY2(clock.elapsed() >= 250, qPrintable(QString::number(clock.elapsed())));
+            QVERIFY(connected.LeakedBytes() < 4096);
+            QCOMPARE(target.log.filter(sName + QStringLiteral(": target lost (nothing received for 0.3 s ") + reason +
+                                       QStringLiteral("); retrying every 0.1 s"))
+                         .size(),
+                     1);
+            QVERIFY(WaitFor([&] { return target.server.hasPendingConnections(); }));
             for (const QString &sLine : std::as_const(target.log))
                 QVERIFY2(!sLine.contains(QLatin1Char('\n')), qPrintable(sLine));
             ShutDown(target.pHost);

@@ -43,7 +43,7 @@ class TestTargetFrames : public QObject
     Q_OBJECT
 
 private slots:
-    void samplesAreBuiltInWireOrder()
+    void recordsAreBuiltInWireOrder()
     {
         GpuSampleRecord sample = MakeSampleRecord("#Main/Opaque/Draw", SampleTiming{1.0, 2.0, -2.0, 0.5});
         sample.SetVerts(0x01020304);
@@ -59,10 +59,7 @@ private slots:
         // Everything not set is zero, the terminator and the rest of the name included.
         QCOMPARE(Hex(&sample, 74, 30), QByteArray(60, '0'));
         QCOMPARE(Bytes(sample.name + 17, 238), QByteArray(238, '\0'));
-    }
 
-    void headersAreBuiltInWireOrder()
-    {
         GpuFrameHeader header = MakeFrameHeader(0x1122334455667788ull, "Main Swap Chain", 1000);
         QCOMPARE(Hex(&header, 0, 12), QByteArray("00000000" "1122334455667788"));
         QCOMPARE(Bytes(header.swapChainName, 16), QByteArray("Main Swap Chain", 16));
@@ -76,12 +73,8 @@ private slots:
         header.SetSwapChainName(std::string(100, 'n'));
         QCOMPARE(header.SwapChainName().size(), size_t(63));
         QCOMPARE(header.swapChainName[63], '\0');
-    }
 
-    // The nine resource statistics each read their own four bytes, from offset 76 up.
-    void resourceStatisticsHaveNamedReaders()
-    {
-        GpuFrameHeader header{};
+        // The nine resource statistics each read their own four bytes, from offset 76 up.
         for (int i = 0; i < GpuFrameHeader::kResourceStatCount; ++i)
             StoreBigEndian32(reinterpret_cast<uint8 *>(&header) + 76 + 4 * i, 0x01000000u * uint32(i + 1) + uint32(i));
         const uint32 values[] = {header.UniqueBoundVbs(), header.BoundVbSize(),     header.UniqueBoundIbs(),

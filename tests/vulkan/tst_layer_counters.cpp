@@ -36,7 +36,7 @@ private slots:
         QCOMPARE(qulonglong(PrimitiveCount(VkPrimitiveTopology(topology), vertices, 4)), prims);
     }
 
-    void histogramBinsAtTheirEdges()
+    void histogramBinsAndCounterWidths()
     {
         const QList<int> instances = {InstanceHistogramBin(0), InstanceHistogramBin(8), InstanceHistogramBin(9),
                                       InstanceHistogramBin(16), InstanceHistogramBin(17), InstanceHistogramBin(32),
@@ -46,12 +46,9 @@ private slots:
                                   PrimsPerDrawHistogramBin(1025), PrimsPerDrawHistogramBin(65536), PrimsPerDrawHistogramBin(262144),
                                   PrimsPerDrawHistogramBin(262145)};
         QCOMPARE(prims, QList<int>({0, 1, 4, 5, 9, 10, 11}));
-    }
 
-    // 70,000 instanced draws: the record's u16 draw count wraps as the profiler's totals do,
-    // the u32 vertex count does not.
-    void countersWrapInTheRecord()
-    {
+        // 70,000 instanced draws: the record's u16 draw count wraps as the profiler's totals do,
+        // the u32 vertex count does not.
         SampleCounters counters;
         for (int i = 0; i < 70000; ++i)
             counters.AddDraw(3, 2, VK_PRIMITIVE_TOPOLOGY_TRIANGLE_LIST, 0);
