@@ -100,8 +100,8 @@ private slots:
         QCOMPARE(QString::fromStdString(PrefixSamplePath(split(outer), sOwn)), path);
     }
 
-    // One image as the texture list shows it: the 18-byte record in hex (dimensions, flags,
-    // mips, format).
+    // One 256x128 image (32 deep in 3D) of 9 mips as the texture list shows it: the 18-byte
+    // record in hex (dimensions, flags, mips, format); the table gives its flags and format.
     void imagesInTheTextureList_data()
     {
         QTest::addColumn<int>("type");
@@ -110,19 +110,15 @@ private slots:
         QTest::addColumn<int>("flags");
         QTest::addColumn<int>("usage");
         QTest::addColumn<QByteArray>("record");
-        const int kSampled = VK_IMAGE_USAGE_SAMPLED_BIT;
-        const int kCube = VK_IMAGE_CREATE_CUBE_COMPATIBLE_BIT;
-        QTest::newRow("2D BC1, 9 mips") << int(VK_IMAGE_TYPE_2D) << int(VK_FORMAT_BC1_RGB_UNORM_BLOCK) << 1 << 0 << kSampled
-                                        << QByteArray("010000800001" "010000800001" "0002" "0909" "00" "0d");
-        QTest::newRow("cube map") << int(VK_IMAGE_TYPE_2D) << int(VK_FORMAT_R16G16B16A16_SFLOAT) << 6 << kCube << kSampled
-                                  << QByteArray("010000800001" "010000800001" "0008" "0909" "00" "18");
-        QTest::newRow("cube array") << int(VK_IMAGE_TYPE_2D) << int(VK_FORMAT_R16G16B16A16_SFLOAT) << 12 << kCube << kSampled
-                                    << QByteArray("010000800001" "010000800001" "0018" "0909" "00" "18");
-        QTest::newRow("depth render target array") << int(VK_IMAGE_TYPE_2D) << int(VK_FORMAT_D24_UNORM_S8_UINT) << 4 << 0
-                                                   << int(VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT)
-                                                   << QByteArray("010000800001" "010000800001" "0052" "0909" "00" "3f");
+        const int k2D = VK_IMAGE_TYPE_2D, kRgba16 = VK_FORMAT_R16G16B16A16_SFLOAT, kSampled = VK_IMAGE_USAGE_SAMPLED_BIT;
+        const int kCube = VK_IMAGE_CREATE_CUBE_COMPATIBLE_BIT, kDepth = VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT;
+        QTest::newRow("2D BC1") << k2D << int(VK_FORMAT_BC1_RGB_UNORM_BLOCK) << 1 << 0 << kSampled << QByteArray("0002" "0d");
+        QTest::newRow("cube map") << k2D << kRgba16 << 6 << kCube << kSampled << QByteArray("0008" "18");
+        QTest::newRow("cube array") << k2D << kRgba16 << 12 << kCube << kSampled << QByteArray("0018" "18");
+        QTest::newRow("depth render target array") << k2D << int(VK_FORMAT_D24_UNORM_S8_UINT) << 4 << 0 << kDepth
+                                                   << QByteArray("0052" "3f");
         QTest::newRow("volume, unknown format") << int(VK_IMAGE_TYPE_3D) << int(VK_FORMAT_R64_SFLOAT) << 1 << 0 << kSampled
-                                                << QByteArray("010000800020" "010000800020" "0004" "0909" "00" "ff");
+                                                << QByteArray("0004" "ff");
     }
 
     void imagesInTheTextureList()
@@ -145,8 +141,9 @@ private slots:
         tracker.AddImage(reinterpret_cast<VkImage>(uintptr_t(0x1234)), info);
         tracker.SetName(VK_OBJECT_TYPE_IMAGE, 0x1234, "Probe");
         const std::vector<uint8> payload = tracker.EncodeTextures();
+        const QByteArray dims = type == VK_IMAGE_TYPE_3D ? "010000800020" : "010000800001";
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(payload.data()), int(payload.size())).toHex(),
-                 QByteArray("01000000") + record + QByteArray("50726f626500"));
+                 "01000000" + dims + dims + record.left(4) + "0909" "00" + record.mid(4) + "50726f626500");
     }
 };
 
