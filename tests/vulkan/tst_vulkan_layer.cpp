@@ -299,10 +299,12 @@ private slots:
             r.BeginLabel("Inner");
             r.Draw(SceneShape::Quad, 0, 0, 1, 1);
         };
-        // The last frames of a run, past those still in flight when the content changed.
-        size_t nBefore = console.frames.size();
-        QVERIFY(session.RenderUntil(unbalanced, [&] { return console.frames.size() >= nBefore + 6; }));
-        for (size_t i = console.frames.size() - 3; i < console.frames.size(); ++i)
+        // Frames of the new content (two samples where the known frame has six), past those still
+        // in flight when the content changed.
+        QVERIFY(session.RenderUntil(unbalanced, [&] { return console.frames.back().samples.size() == 2; }));
+        const size_t nSwitched = console.frames.size() - 1;
+        QVERIFY(session.RenderUntil(unbalanced, [&] { return console.frames.size() >= nSwitched + 4; }));
+        for (size_t i = nSwitched; i < console.frames.size(); ++i)
             QCOMPARE(Names(console.frames[i]), QStringList({"#A//A", "#Open/Inner/Inner"}));
 
         auto tooMany = [](CSceneRecorder &r) {
@@ -310,8 +312,7 @@ private slots:
             for (int i = 0; i < kFrameSampleBound + 50; ++i)
                 r.Draw(SceneShape::Triangle, 0, 0, 0.1f, 0.1f);
         };
-        nBefore = console.frames.size();
-        QVERIFY(session.RenderUntil(tooMany, [&] { return console.frames.size() >= nBefore + 4; }));
+        QVERIFY(session.RenderUntil(tooMany, [&] { return console.frames.back().samples.size() != 2; }));
         QCOMPARE(console.frames.back().samples.size(), size_t(kFrameSampleBound));
     }
 
