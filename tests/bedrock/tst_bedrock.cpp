@@ -23,17 +23,6 @@ struct Owner
     GrowableArray<Record> records;
 };
 
-QString CapacityTrace(const QList<int> &counts)
-{
-    GrowableArray<int32> array;
-    QStringList trace;
-    for (int n : counts) {
-        array.SetCount(n);
-        trace << QString::number(array.Capacity());
-    }
-    return trace.join(' ');
-}
-
 } // namespace
 
 class TestBedrock : public QObject
@@ -88,7 +77,13 @@ private slots:
     {
         QFETCH(QList<int>, counts);
         QFETCH(QString, capacities);
-        QCOMPARE(CapacityTrace(counts), capacities);
+        GrowableArray<int32> array;
+        QStringList trace;
+        for (int n : counts) {
+            array.SetCount(n);
+            trace << QString::number(array.Capacity());
+        }
+        QCOMPARE(trace.join(' '), capacities);
     }
 
     // Growth keeps the contents and zeroes new elements; removal keeps the order.
