@@ -24,10 +24,7 @@ inline bool WaitFor(const std::function<bool()> &condition, int nTimeoutMs = 150
 // Lets the events of nMs pass.
 inline void Pump(int nMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < nMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    PumpUntil(nullptr, [] { return false; }, nullptr, nMs);
 }
 
 inline QWidget *TopLevel(const char *pszClass, const QString &sTitlePart = QString())

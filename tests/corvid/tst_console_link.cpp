@@ -112,8 +112,6 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("delivered");
         const QByteArray hello = LinkMessage(CORVID_LINK_HELLO, 1, "evil", 4);
-        QTest::newRow("huge announced chunk")
-            << hello + LinkMessage(GPU_PROFILER_CHUNK_DATA, 1, "x", CORVID_LINK_MAX_PAYLOAD + 1) << false;
         QTest::newRow("largest announced chunk, never sent") << hello + LinkMessage(GPU_PROFILER_CHUNK_DATA, 1, "x", 0xFFFFFFFFu)
                                                            << false;
         QTest::newRow("chunk before hello") << LinkMessage(GPU_PROFILER_CHUNK_DATA, 1, "abcd", 4) + hello << false;

@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QTabWidget>
 
-#include <cstring>
 
 namespace {
 
@@ -63,8 +62,7 @@ private slots:
             Pump(100);
 
             QByteArray payload(64 << 20, '\0');
-            const int32 nCount = 0x7fffffff;
-            std::memcpy(payload.data(), &nCount, 4); // little-endian, as targets write it
+            StoreLittleEndian32(payload.data(), 0x7fffffff); // as targets write it
             // The most resident memory this process has had since: Linux keeps the peak, and
             // writing 5 to clear_refs resets it.
             QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
@@ -131,10 +129,8 @@ private slots:
             QVERIFY(WaitFor([&] { return target.pTarget->IsLost(); }, 5000));
             QVERIFY2(clock.elapsed() >= 250, qPrintable(QString::number(clock.elapsed())));
             QVERIFY(connected.LeakedBytes() < 4096);
-            QCOMPARE(target.log.filter(sName + QStringLiteral(": target lost (nothing received for 0.3 s ") + reason +
-                                       QStringLiteral("); retrying every 0.1 s"))
-                         .size(),
-                     1);
+            const QString sLost = sName + ": target lost (nothing received for 0.3 s " + reason + "); retrying every 0.1 s";
+            QCOMPARE(target.log.filter(sLost).size(), 1);
             QVERIFY(WaitFor([&] { return target.server.hasPendingConnections(); }));
             for (const QString &sLine : std::as_const(target.log))
                 QVERIFY2(!sLine.contains(QLatin1Char('\n')), qPrintable(sLine));
