@@ -1,20 +1,59 @@
 #pragma once
-// What the end-to-end tests share: the console host with the real plug-in loaded from its
-// library, the plug-in's windows found as a user finds them (by class name, title and action
-// text), and a target scripted byte by byte over loopback.
+// What the console's tests share: running the console's event loop (and a target's end of the
+// link, when there is one) until something holds, link messages written by hand, the console
+// host with the real plug-in loaded from its library, the plug-in's windows found as a user
+// finds them (by class name, title and action text), and a target scripted byte by byte over
+// loopback.
 
 #include "corvid_host.h"
-#include "link_test_support.h"
+#include "target_link.h"
+#include "wire_link.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
 
 #include <functional>
 #include <memory>
+#include <vector>
+
+// Runs the console's event loop and the target's poll in turns until the condition holds; false
+// after nTimeoutMs. Chunks that the target receives go to pReceived.
+inline bool PumpUntil(CTargetLink *pLink, const std::function<bool()> &condition,
+                      std::vector<ReceivedChunk> *pReceived = nullptr, int nTimeoutMs = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > nTimeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (pLink)
+            pLink->Poll(1, pReceived);
+        else
+            QThread::msleep(1);
+    }
+    return true;
+}
+
+// One message as a peer puts it on the link, announcing nAnnounced payload bytes whatever
+// follows.
+inline QByteArray LinkMessage(uint32 nId, uint16 nVersion, const QByteArray &payload, uint32 nAnnounced)
+{
+    QByteArray message(int(CORVID_LINK_HEADER_SIZE), 0);
+    WriteCorvidLinkHeader(message.data(), {nId, nVersion, nAnnounced});
+    return message + payload;
+}
+
+inline QByteArray LinkMessage(uint32 nId, const QByteArray &payload)
+{
+    return LinkMessage(nId, 1, payload, uint32(payload.size()));
+}
 
 inline bool WaitFor(const std::function<bool()> &condition, int nTimeoutMs = 15000)
 {

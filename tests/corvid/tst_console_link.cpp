@@ -2,13 +2,11 @@
 // and against a raw socket playing a broken target.
 
 #include "corvid_connection.h"
-#include "link_test_support.h"
+#include "profiler_test_support.h"
 #include "test_support.h"
 #include "wire_profiler.h"
 
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 
 #include <cstring>
 

@@ -1,9 +1,8 @@
 // The console as its user drives it: the target list and its actions, and where the console
 // finds its tools.
 
-#include "corvid_host.h"
-#include "link_test_support.h"
 #include "main_window.h"
+#include "profiler_test_support.h"
 #include "test_support.h"
 
 #include <QDialog>
@@ -14,8 +13,6 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
-
-#include <memory>
 
 namespace {
 
