@@ -516,7 +516,7 @@ private slots:
             QVERIFY(Action(pCapture, "Pause")->isChecked());
             QCOMPARE(pCapture->SelectedFrame(), pCapture->Intake().Shown().EntryAt(498));
             QCOMPARE(FrameCsvs(*pCapture), FrameCsvs(*pLive));
-            const auto bytes = [](const GrowableArray<uint8> &list) { return QByteArray(reinterpret_cast<const char *>(list.Base()), list.Count()); };
+            const auto bytes = [](const GrowableArray<uint8> &list) { return Bytes(list.Base(), size_t(list.Count())); };
             QCOMPARE(bytes(pCapture->Intake().LastTextureList()), bytes(pLive->Intake().LastTextureList()));
             QCOMPARE(bytes(pCapture->Intake().LastBufferList()), bytes(pLive->Intake().LastBufferList()));
             // The capture's resource window shows them without a target to ask.
