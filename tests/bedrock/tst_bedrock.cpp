@@ -242,7 +242,8 @@ private slots:
         QFETCH(QByteArray, needle);
         QFETCH(int, position);
         const char *pszText = text.constData();
-        const char *pFound = needle.isNull() ? StrAfterLastSeparator(pszText) : StrFindCaseless(pszText, needle.constData());
+        const char *pFound =
+            needle.isNull() ? StrAfterLastSeparator(pszText) : StrFindCaseless(pszText, needle.constData());
         QCOMPARE(pFound ? int(pFound - pszText) : -1, position);
         // An empty needle is found at the start.
         QCOMPARE(StrFindCaseless(pszText, ""), pszText);

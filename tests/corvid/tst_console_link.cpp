@@ -110,8 +110,8 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("delivered");
         const QByteArray hello = LinkMessage(CORVID_LINK_HELLO, 1, "evil", 4);
-        QTest::newRow("largest announced chunk, never sent") << hello + LinkMessage(GPU_PROFILER_CHUNK_DATA, 1, "x", 0xFFFFFFFFu)
-                                                           << false;
+        QTest::newRow("largest chunk announced")
+            << hello + LinkMessage(GPU_PROFILER_CHUNK_DATA, 1, "x", 0xFFFFFFFFu) << false;
         QTest::newRow("chunk before hello") << LinkMessage(GPU_PROFILER_CHUNK_DATA, 1, "abcd", 4) + hello << false;
         QTest::newRow("header cut short") << hello + QByteArray("\x47\x50\x52", 3) << false;
         QTest::newRow("payload cut short") << hello + LinkMessage(GPU_PROFILER_CHUNK_DATA, 1, Pattern(1000, 3), 5000) << false;

@@ -45,7 +45,7 @@ private slots:
             QVERIFY(!host.LoadSubTool(QStringLiteral("/nonexistent/libnothing.so"), kInterface, &sError));
             QVERIFY(!sError.isEmpty());
             QVERIFY(!host.LoadSubTool(QStringLiteral(GPUPROFILER_MODULE_PATH), "Corvid_SubTool_001_Other", &sError));
-            QVERIFY2(host.LoadSubTool(QStringLiteral(GPUPROFILER_MODULE_PATH), kInterface, &sError), qPrintable(sError));
+            QVERIFY2(host.LoadSubTool(GPUPROFILER_MODULE_PATH, kInterface, &sError), qPrintable(sError));
             CCorvidMainWindow window(&host);
             window.show();
             QVERIFY(!window.DisconnectAction()->isEnabled());
@@ -124,7 +124,8 @@ private slots:
             qCWarning(other, "not a tool");
             QTRY_VERIFY(window.LogView()->toPlainText().contains(QStringLiteral("from a worker")));
             const QString sLog = window.LogView()->toPlainText();
-            QVERIFY2(sLog.contains(QStringLiteral("  Hostile: 3 malformed chunks dropped\uFFFD12:00:00  fake\n")), qPrintable(sLog));
+            const QString sLine = QStringLiteral("  Hostile: 3 malformed chunks dropped\uFFFD12:00:00  fake\n");
+            QVERIFY2(sLog.contains(sLine), qPrintable(sLog));
             QVERIFY(!sLog.contains(QStringLiteral("not a tool")));
             host.Shutdown();
         }
@@ -167,11 +168,9 @@ private slots:
         QTest::addColumn<QStringList>("files"); // "tool", "other library", or a plain file name
         QTest::addColumn<bool>("loaded");
         QTest::newRow("empty folder") << QStringList() << false;
-        QTest::newRow("only other files") << QStringList{QStringLiteral("readme.txt")} << false;
-        QTest::newRow("a library that is no tool") << QStringList{QStringLiteral("other library")} << false;
-        QTest::newRow("the tool") << QStringList{QStringLiteral("tool")} << true;
-        QTest::newRow("the tool among others")
-            << QStringList{QStringLiteral("readme.txt"), QStringLiteral("other library"), QStringLiteral("tool")} << true;
+        QTest::newRow("only other files") << QStringList{"readme.txt"} << false;
+        QTest::newRow("a library that is no tool") << QStringList{"other library"} << false;
+        QTest::newRow("the tool among others") << QStringList{"readme.txt", "other library", "tool"} << true;
     }
 
     void toolsAreLoadedFromThePluginFolder()

@@ -61,7 +61,8 @@ public:
     bool Start(const QStringList &extraArgs, quint16 nPort = 0)
     {
         m_Process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_Process.start(DEMO_TARGET_PATH, QStringList{"--port", QString::number(nPort), "--loopback", "--quiet"} + extraArgs);
+        const QStringList args{"--port", QString::number(nPort), "--loopback", "--quiet"};
+        m_Process.start(DEMO_TARGET_PATH, args + extraArgs);
         static const QRegularExpression listening(QStringLiteral("listening on port (\\d+)"));
         QByteArray output;
         while (m_Process.waitForReadyRead(10000)) {
@@ -207,8 +208,8 @@ private slots:
         AllocationSnapshot before;
         // Large frames in small chunks: the kill all but surely falls inside a frame.
         auto pDemo = std::make_unique<CDemoTarget>();
-        QVERIFY(pDemo->Start({"--fps", "100", "--samples", "2000", "--max-chunk", "2048", "--textures", "250", "--buffers",
-                              "400", "--name", "Stream Test"}));
+        QVERIFY(pDemo->Start({"--fps", "100", "--samples", "2000", "--max-chunk", "2048", "--textures", "250",
+                              "--buffers", "400", "--name", "Stream Test"}));
         const quint16 nPort = pDemo->Port();
         ScriptedTarget hostile; // a second target of the same console, from the middle on
         hostile.pHost = MakeHost();
@@ -440,7 +441,8 @@ private slots:
             vkcube.setProcessEnvironment(environment);
             vkcube.setChildProcessModifier([] { setpgid(0, 0); });
             vkcube.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            vkcube.start("xvfb-run", {"-a", "-s", "-screen 0 640x480x24", "vkcube", "--width", "256", "--height", "256"});
+            vkcube.start("xvfb-run",
+                         {"-a", "-s", "-screen 0 640x480x24", "vkcube", "--width", "256", "--height", "256"});
             QVERIFY(vkcube.waitForStarted(10000));
             const auto stop = qScopeGuard([&] {
                 if (vkcube.state() == QProcess::NotRunning)
@@ -516,7 +518,7 @@ private slots:
             QVERIFY(Action(pCapture, "Pause")->isChecked());
             QCOMPARE(pCapture->SelectedFrame(), pCapture->Intake().Shown().EntryAt(498));
             QCOMPARE(FrameCsvs(*pCapture), FrameCsvs(*pLive));
-            const auto bytes = [](const GrowableArray<uint8> &list) { return Bytes(list.Base(), size_t(list.Count())); };
+            const auto bytes = [](const GrowableArray<uint8> &list) { return Bytes(list.Base(), list.Count()); };
             QCOMPARE(bytes(pCapture->Intake().LastTextureList()), bytes(pLive->Intake().LastTextureList()));
             QCOMPARE(bytes(pCapture->Intake().LastBufferList()), bytes(pLive->Intake().LastBufferList()));
             // The capture's resource window shows them without a target to ask.

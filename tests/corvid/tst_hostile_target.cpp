@@ -129,7 +129,8 @@ private slots:
             QVERIFY(WaitFor([&] { return target.pTarget->IsLost(); }, 5000));
             QVERIFY2(clock.elapsed() >= 250, qPrintable(QString::number(clock.elapsed())));
             QVERIFY(connected.LeakedBytes() < 4096);
-            const QString sLost = sName + ": target lost (nothing received for 0.3 s " + reason + "); retrying every 0.1 s";
+            const QString sLost =
+                sName + ": target lost (nothing received for 0.3 s " + reason + "); retrying every 0.1 s";
             QCOMPARE(target.log.filter(sLost).size(), 1);
             QVERIFY(WaitFor([&] { return target.server.hasPendingConnections(); }));
             for (const QString &sLine : std::as_const(target.log))

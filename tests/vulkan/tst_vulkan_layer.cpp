@@ -181,7 +181,8 @@ private slots:
         if (SceneRecording(recording) == SceneRecording::Once) {
             const TargetFrame &whole = session.console.frames.back();
             QCOMPARE(whole.samples.size(), size_t(1));
-            QCOMPARE(Dump(whole.samples[0]), QStringLiteral("Command Buffer 1 d4 v27 p9 ia0/0 vs0 c0/0 ps0 clr1 cb1/64 inst4:1"));
+            QCOMPARE(Dump(whole.samples[0]),
+                     QStringLiteral("Command Buffer 1 d4 v27 p9 ia0/0 vs0 c0/0 ps0 clr1 cb1/64 inst4:1"));
             QVERIFY(whole.samples[0].GpuTime() > 0.0);
         }
         session.scene.Rerecord();
