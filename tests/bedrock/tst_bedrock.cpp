@@ -86,27 +86,9 @@ private slots:
         QCOMPARE(trace.join(' '), capacities);
     }
 
-    // Growth keeps the contents and zeroes new elements; removal keeps the order.
-    void arrayGrowthAndRemovalKeepContents()
-    {
-        GrowableArray<int32> array;
-        for (int32 i = 0; i < 100; ++i)
-            QCOMPARE(array.AddToTail(i * 3), i);
-        array.SetCount(200);
-        for (int32 i = 0; i < 200; ++i)
-            QCOMPARE(array[i], i < 100 ? i * 3 : 0);
-        array.SetCount(4);
-        array.Remove(1);
-        array.Remove(7);  // out of range: nothing
-        array.Remove(-1); // likewise
-        QCOMPARE(array.Count(), 3);
-        QCOMPARE(QList<int>({array[0], array[1], array[2]}), QList<int>({0, 6, 9}));
-        array.Remove(2);
-        QCOMPARE(array.Count(), 2);
-        QCOMPARE(array[1], 6);
-    }
-
-    void arraySwapAndOwnersReleaseEverything()
+    // The array's storage: swapped without copying, elements that own storage moved and
+    // released, contents kept on growth and removal, exact and failed growth; nothing leaks.
+    void arrayStorage()
     {
         AllocationSnapshot before;
         {
@@ -137,31 +119,46 @@ private slots:
             QCOMPARE(owners[3].nId, 4);
             QCOMPARE(owners[3].records.Capacity(), 8);
             owners.SetCount(5);
+
+            // Growth keeps the contents and zeroes new elements; removal keeps the order.
+            GrowableArray<int32> array;
+            for (int32 i = 0; i < 100; ++i)
+                QCOMPARE(array.AddToTail(i * 3), i);
+            array.SetCount(200);
+            for (int32 i = 0; i < 200; ++i)
+                QCOMPARE(array[i], i < 100 ? i * 3 : 0);
+            array.SetCount(4);
+            array.Remove(1);
+            array.Remove(7);  // out of range: nothing
+            array.Remove(-1); // likewise
+            QCOMPARE(array.Count(), 3);
+            QCOMPARE(QList<int>({array[0], array[1], array[2]}), QList<int>({0, 6, 9}));
+            array.Remove(2);
+            QCOMPARE(array.Count(), 2);
+            QCOMPARE(array[1], 6);
+
+            // Capacity asked for is exact; growth that fails changes nothing.
+            GrowableArray<Record> big;
+            QVERIFY(big.EnsureCapacity(1024));
+            QCOMPARE(big.Capacity(), 1024);
+            QCOMPARE(big.Count(), 0);
+            QVERIFY(big.EnsureCapacity(10)); // never shrinks
+            QCOMPARE(big.Capacity(), 1024);
+            QVERIFY(big.SetCount(1025));
+            QCOMPARE(big.Capacity(), 2048);
+
+            GrowableArray<Record> records;
+            records.SetCount(2);
+            g_pMemAlloc->SetAllocationLimit(4 * sizeof(Record));
+            QVERIFY(!records.SetCount(100));
+            QVERIFY(!records.EnsureCapacity(5));
+            g_pMemAlloc->SetAllocationLimit(0);
+            QCOMPARE(records.Count(), 2);
+            QCOMPARE(records.Capacity(), 2);
+            QVERIFY(!records.SetCount(std::numeric_limits<int32>::max())); // 876 GB of records
+            QCOMPARE(records.Count(), 2);
         }
         GPUPROF_COMPARE_NO_LEAKS(before);
-    }
-
-    void arrayEnsureCapacityIsExactAndFailedGrowthChangesNothing()
-    {
-        GrowableArray<Record> big;
-        QVERIFY(big.EnsureCapacity(1024));
-        QCOMPARE(big.Capacity(), 1024);
-        QCOMPARE(big.Count(), 0);
-        QVERIFY(big.EnsureCapacity(10)); // never shrinks
-        QCOMPARE(big.Capacity(), 1024);
-        QVERIFY(big.SetCount(1025));
-        QCOMPARE(big.Capacity(), 2048);
-
-        GrowableArray<Record> array;
-        array.SetCount(2);
-        g_pMemAlloc->SetAllocationLimit(4 * sizeof(Record));
-        QVERIFY(!array.SetCount(100));
-        QVERIFY(!array.EnsureCapacity(5));
-        g_pMemAlloc->SetAllocationLimit(0);
-        QCOMPARE(array.Count(), 2);
-        QCOMPARE(array.Capacity(), 2);
-        QVERIFY(!array.SetCount(std::numeric_limits<int32>::max())); // 876 GB of records
-        QCOMPARE(array.Count(), 2);
     }
 
     // SMHasher's verification: hash keys {0}, {0,1}, ... {0..254} with seeds 256, 255, ... 1,
