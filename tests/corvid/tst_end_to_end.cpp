@@ -424,50 +424,48 @@ private slots:
 #  endif
 #endif
         AllocationSnapshot before;
-        {
-            QTcpServer probe;
-            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-            const quint16 nPort = probe.serverPort();
-            probe.close();
-            // vkcube (from vulkan-tools) under its own Xvfb, with the profiler's Vulkan layer, on
-            // lavapipe. xvfb-run, Xvfb and vkcube run in a process group of their own, ended whole.
-            QProcess vkcube;
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert("VK_LAYER_PATH", GPUPROFILER_LAYER_DIR);
-            environment.insert("VK_INSTANCE_LAYERS", "VK_LAYER_CORVID_gpuprofiler");
-            environment.insert("VK_ICD_FILENAMES", "/usr/share/vulkan/icd.d/lvp_icd.x86_64.json");
-            environment.insert("GPUPROFILER_PORT", QString::number(nPort));
-            vkcube.setProcessEnvironment(environment);
-            vkcube.setChildProcessModifier([] { setpgid(0, 0); });
-            vkcube.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            vkcube.start("xvfb-run",
-                         {"-a", "-s", "-screen 0 640x480x24", "vkcube", "--width", "256", "--height", "256"});
-            QVERIFY(vkcube.waitForStarted(10000));
-            const auto stop = qScopeGuard([&] {
-                if (vkcube.state() == QProcess::NotRunning)
-                    return;
-                ::kill(-pid_t(vkcube.processId()), SIGTERM);
-                if (!vkcube.waitForFinished(5000))
-                    ::kill(-pid_t(vkcube.processId()), SIGKILL);
-                vkcube.waitForFinished(5000);
-            });
-            auto pHost = MakeHost();
-            CCorvidConnection *pTarget = pHost->AddTarget(QStringLiteral("127.0.0.1"), nPort);
-            QVERIFY(WaitFor([&] { return pTarget->GetState() == CORVID_CONNECTION_READY; }, 30000));
-            QCOMPARE(pTarget->DisplayName(), QStringLiteral("vkcube"));
-            QWidget *pWindow = OpenProfiler(*pHost, pTarget, QStringLiteral("vkcube"));
-            QVERIFY(pWindow);
-            QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) >= 10; }));
-            QComboBox *pSwapChains = pWindow->findChild<QComboBox *>();
-            QVERIFY(pSwapChains && pSwapChains->count() >= 1);
-            QVERIFY2(pSwapChains->itemText(0).contains(QStringLiteral("Swapchain 1")), qPrintable(pSwapChains->itemText(0)));
-            // Paused, the sample tree shows the newest frame.
-            Action(pWindow, QStringLiteral("Pause"))->trigger();
-            QVERIFY(WaitFor([&] { return SumOfColumn(pWindow, QStringLiteral("Draws")) >= 1; }));
-            QCOMPARE(SumOfColumn(pWindow, QStringLiteral("Verts")) / SumOfColumn(pWindow, QStringLiteral("Draws")), qulonglong(36));
-            pWindow->close();
-            ShutDown(pHost);
-        }
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        const quint16 nPort = probe.serverPort();
+        probe.close();
+        // vkcube (from vulkan-tools) under its own Xvfb, with the profiler's Vulkan layer, on
+        // lavapipe. xvfb-run, Xvfb and vkcube run in a process group of their own, ended whole.
+        QProcess vkcube;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("VK_LAYER_PATH", GPUPROFILER_LAYER_DIR);
+        environment.insert("VK_INSTANCE_LAYERS", "VK_LAYER_CORVID_gpuprofiler");
+        environment.insert("VK_ICD_FILENAMES", "/usr/share/vulkan/icd.d/lvp_icd.x86_64.json");
+        environment.insert("GPUPROFILER_PORT", QString::number(nPort));
+        vkcube.setProcessEnvironment(environment);
+        vkcube.setChildProcessModifier([] { setpgid(0, 0); });
+        vkcube.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        vkcube.start("xvfb-run",
+                     {"-a", "-s", "-screen 0 640x480x24", "vkcube", "--width", "256", "--height", "256"});
+        QVERIFY(vkcube.waitForStarted(10000));
+        const auto stop = qScopeGuard([&] {
+            if (vkcube.state() == QProcess::NotRunning)
+                return;
+            ::kill(-pid_t(vkcube.processId()), SIGTERM);
+            if (!vkcube.waitForFinished(5000))
+                ::kill(-pid_t(vkcube.processId()), SIGKILL);
+            vkcube.waitForFinished(5000);
+        });
+        auto pHost = MakeHost();
+        CCorvidConnection *pTarget = pHost->AddTarget(QStringLiteral("127.0.0.1"), nPort);
+        QVERIFY(WaitFor([&] { return pTarget->GetState() == CORVID_CONNECTION_READY; }, 30000));
+        QCOMPARE(pTarget->DisplayName(), QStringLiteral("vkcube"));
+        QWidget *pWindow = OpenProfiler(*pHost, pTarget, QStringLiteral("vkcube"));
+        QVERIFY(pWindow);
+        QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) >= 10; }));
+        QComboBox *pSwapChains = pWindow->findChild<QComboBox *>();
+        QVERIFY(pSwapChains && pSwapChains->count() >= 1);
+        QVERIFY2(pSwapChains->itemText(0).contains(QStringLiteral("Swapchain 1")), qPrintable(pSwapChains->itemText(0)));
+        // Paused, the sample tree shows the newest frame.
+        Action(pWindow, QStringLiteral("Pause"))->trigger();
+        QVERIFY(WaitFor([&] { return SumOfColumn(pWindow, QStringLiteral("Draws")) >= 1; }));
+        QCOMPARE(SumOfColumn(pWindow, QStringLiteral("Verts")) / SumOfColumn(pWindow, QStringLiteral("Draws")), qulonglong(36));
+        pWindow->close();
+        ShutDown(pHost);
         GPUPROF_COMPARE_NO_LEAKS(before);
     }
 

@@ -241,8 +241,8 @@ private slots:
 
     // A second application with the layer finds the port taken and listens on the next one.
     // There the resource lists name the application's resources, labels left unbalanced do not
-    // corrupt later frames, and frames over the bound are cut.
-    void secondApplicationOnTheNextPort()
+    // corrupt later frames, and frames over the bound are cut. A third one exits mid-frame.
+    void otherApplications()
     {
         QTcpServer other;
         QVERIFY(other.listen(QHostAddress::LocalHost, 0));
@@ -304,12 +304,9 @@ private slots:
         };
         QVERIFY(session.RenderUntil(tooMany, [&] { return console.frames.back().samples.size() != 2; }));
         QCOMPARE(console.frames.back().samples.size(), size_t(kFrameSampleBound));
-    }
 
-    // An application that leaves with a frame in flight and destroys nothing, while a window
-    // records it, still exits normally.
-    void applicationExitingMidFrame()
-    {
+        // A third application leaves with a frame in flight and destroys nothing while a window
+        // records it: it still exits normally.
         const uint16 nPort = FreePort();
         QProcess demo;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -319,12 +316,12 @@ private slots:
         environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
         demo.setProcessEnvironment(environment);
         demo.start(QStringLiteral(GPUPROFILER_VULKAN_DEMO), {"--fps", "60", "--run-for", "1", "--size", "64x64", "--abandon", "1"});
-        CLayerConsole console;
-        QVERIFY(console.Connect(nPort));
-        console.Command(GPU_PROFILER_COMMAND_WINDOW_OPEN, 1);
-        for (int i = 0; i < 400 && console.frames.size() < 3; ++i)
-            console.Pump(10);
-        QVERIFY(console.frames.size() >= 3);
+        CLayerConsole third;
+        QVERIFY(third.Connect(nPort));
+        third.Command(GPU_PROFILER_COMMAND_WINDOW_OPEN, 1);
+        for (int i = 0; i < 400 && third.frames.size() < 3; ++i)
+            third.Pump(10);
+        QVERIFY(third.frames.size() >= 3);
         QVERIFY(demo.waitForFinished(20000));
         QCOMPARE(demo.exitStatus(), QProcess::NormalExit);
         QCOMPARE(demo.exitCode(), 0);
