@@ -459,11 +459,13 @@ private slots:
         QVERIFY(WaitFor([&] { return HistoryFrames(pWindow) >= 10; }));
         QComboBox *pSwapChains = pWindow->findChild<QComboBox *>();
         QVERIFY(pSwapChains && pSwapChains->count() >= 1);
-        QVERIFY2(pSwapChains->itemText(0).contains(QStringLiteral("Swapchain 1")), qPrintable(pSwapChains->itemText(0)));
+        const QString sChain = pSwapChains->itemText(0);
+        QVERIFY2(sChain.contains(QStringLiteral("Swapchain 1")), qPrintable(sChain));
         // Paused, the sample tree shows the newest frame.
         Action(pWindow, QStringLiteral("Pause"))->trigger();
         QVERIFY(WaitFor([&] { return SumOfColumn(pWindow, QStringLiteral("Draws")) >= 1; }));
-        QCOMPARE(SumOfColumn(pWindow, QStringLiteral("Verts")) / SumOfColumn(pWindow, QStringLiteral("Draws")), qulonglong(36));
+        const qulonglong nDraws = SumOfColumn(pWindow, QStringLiteral("Draws"));
+        QCOMPARE(SumOfColumn(pWindow, QStringLiteral("Verts")) / nDraws, qulonglong(36));
         pWindow->close();
         ShutDown(pHost);
         GPUPROF_COMPARE_NO_LEAKS(before);
