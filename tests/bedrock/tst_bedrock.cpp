@@ -23,17 +23,6 @@ struct Owner
     GrowableArray<Record> records;
 };
 
-QString CapacityTrace(const QList<int> &counts)
-{
-    GrowableArray<int32> array;
-    QStringList trace;
-    for (int n : counts) {
-        array.SetCount(n);
-        trace << QString::number(array.Capacity());
-    }
-    return trace.join(' ');
-}
-
 } // namespace
 
 class TestBedrock : public QObject
@@ -41,7 +30,7 @@ class TestBedrock : public QObject
     Q_OBJECT
 
 private slots:
-    void allocatorCountsLiveBlocksAndBytes()
+    void allocatorCountsLiveBlocksAndBytesWithinItsLimit()
     {
         AllocationSnapshot before;
         void *a = g_pMemAlloc->Alloc(100);
@@ -55,11 +44,8 @@ private slots:
         g_pMemAlloc->Free(a);
         g_pMemAlloc->Free(nullptr);
         GPUPROF_COMPARE_NO_LEAKS(before);
-    }
 
-    void allocatorLimitFailsLikeExhaustion()
-    {
-        AllocationSnapshot before;
+        // A limit fails allocations as exhaustion would.
         g_pMemAlloc->SetAllocationLimit(1024);
         void *small = g_pMemAlloc->Alloc(1024);
         QVERIFY(small);
@@ -91,49 +77,18 @@ private slots:
     {
         QFETCH(QList<int>, counts);
         QFETCH(QString, capacities);
-        QCOMPARE(CapacityTrace(counts), capacities);
-    }
-
-    void arrayEnsureCapacityIsExact()
-    {
-        GrowableArray<Record> array;
-        QVERIFY(array.EnsureCapacity(1024));
-        QCOMPARE(array.Capacity(), 1024);
-        QCOMPARE(array.Count(), 0);
-        QVERIFY(array.EnsureCapacity(10)); // never shrinks
-        QCOMPARE(array.Capacity(), 1024);
-        QVERIFY(array.SetCount(1025));
-        QCOMPARE(array.Capacity(), 2048);
-    }
-
-    void arrayGrowthKeepsContentsAndZeroesNewElements()
-    {
         GrowableArray<int32> array;
-        for (int32 i = 0; i < 100; ++i)
-            QCOMPARE(array.AddToTail(i * 3), i);
-        array.SetCount(200);
-        for (int32 i = 0; i < 100; ++i)
-            QCOMPARE(array[i], i * 3);
-        for (int32 i = 100; i < 200; ++i)
-            QCOMPARE(array[i], 0);
+        QStringList trace;
+        for (int n : counts) {
+            array.SetCount(n);
+            trace << QString::number(array.Capacity());
+        }
+        QCOMPARE(trace.join(' '), capacities);
     }
 
-    void arrayRemoveKeepsOrder()
-    {
-        GrowableArray<int32> array;
-        for (int32 v : {10, 11, 12, 13})
-            array.AddToTail(v);
-        array.Remove(1);
-        array.Remove(7);  // out of range: nothing
-        array.Remove(-1); // likewise
-        QCOMPARE(array.Count(), 3);
-        QCOMPARE(QList<int>({array[0], array[1], array[2]}), QList<int>({10, 12, 13}));
-        array.Remove(2);
-        QCOMPARE(array.Count(), 2);
-        QCOMPARE(array[1], 12);
-    }
-
-    void arraySwapExchangesWithoutCopying()
+    // The array's storage: swapped without copying, elements that own storage moved and
+    // released, contents kept on growth and removal, exact and failed growth; nothing leaks.
+    void arrayStorage()
     {
         AllocationSnapshot before;
         {
@@ -152,14 +107,8 @@ private slots:
             QCOMPARE(full.Count(), 0);
             QCOMPARE(full.Capacity(), 0);
             QCOMPARE(full.Base(), nullptr);
-        }
-        GPUPROF_COMPARE_NO_LEAKS(before);
-    }
 
-    void arrayOfOwnersReleasesEverything()
-    {
-        AllocationSnapshot before;
-        {
+            // Elements that own storage: moved on growth and removal, all released in the end.
             GrowableArray<Owner> owners;
             for (int32 i = 0; i < 9; ++i) { // forces several moves of the owners
                 const int32 n = owners.AddToTail();
@@ -170,27 +119,51 @@ private slots:
             QCOMPARE(owners[3].nId, 4);
             QCOMPARE(owners[3].records.Capacity(), 8);
             owners.SetCount(5);
+
+            // Growth keeps the contents and zeroes new elements; removal keeps the order.
+            GrowableArray<int32> array;
+            for (int32 i = 0; i < 100; ++i)
+                QCOMPARE(array.AddToTail(i * 3), i);
+            array.SetCount(200);
+            for (int32 i = 0; i < 200; ++i)
+                QCOMPARE(array[i], i < 100 ? i * 3 : 0);
+            array.SetCount(4);
+            array.Remove(1);
+            array.Remove(7);  // out of range: nothing
+            array.Remove(-1); // likewise
+            QCOMPARE(array.Count(), 3);
+            QCOMPARE(QList<int>({array[0], array[1], array[2]}), QList<int>({0, 6, 9}));
+            array.Remove(2);
+            QCOMPARE(array.Count(), 2);
+            QCOMPARE(array[1], 6);
+
+            // Capacity asked for is exact; growth that fails changes nothing.
+            GrowableArray<Record> big;
+            QVERIFY(big.EnsureCapacity(1024));
+            QCOMPARE(big.Capacity(), 1024);
+            QCOMPARE(big.Count(), 0);
+            QVERIFY(big.EnsureCapacity(10)); // never shrinks
+            QCOMPARE(big.Capacity(), 1024);
+            QVERIFY(big.SetCount(1025));
+            QCOMPARE(big.Capacity(), 2048);
+
+            GrowableArray<Record> records;
+            records.SetCount(2);
+            g_pMemAlloc->SetAllocationLimit(4 * sizeof(Record));
+            QVERIFY(!records.SetCount(100));
+            QVERIFY(!records.EnsureCapacity(5));
+            g_pMemAlloc->SetAllocationLimit(0);
+            QCOMPARE(records.Count(), 2);
+            QCOMPARE(records.Capacity(), 2);
+            QVERIFY(!records.SetCount(std::numeric_limits<int32>::max())); // 876 GB of records
+            QCOMPARE(records.Count(), 2);
         }
         GPUPROF_COMPARE_NO_LEAKS(before);
     }
 
-    void arrayFailedGrowthLeavesItUnchanged()
-    {
-        GrowableArray<Record> array;
-        array.SetCount(2);
-        g_pMemAlloc->SetAllocationLimit(4 * sizeof(Record));
-        QVERIFY(!array.SetCount(100));
-        QVERIFY(!array.EnsureCapacity(5));
-        g_pMemAlloc->SetAllocationLimit(0);
-        QCOMPARE(array.Count(), 2);
-        QCOMPARE(array.Capacity(), 2);
-        QVERIFY(!array.SetCount(std::numeric_limits<int32>::max())); // 876 GB of records
-        QCOMPARE(array.Count(), 2);
-    }
-
     // SMHasher's verification: hash keys {0}, {0,1}, ... {0..254} with seeds 256, 255, ... 1,
     // hash the 256 results (little-endian) with seed 0.
-    void murmurHash2MatchesPublishedVerification()
+    void murmurHash2AndByteOrder()
     {
         uint8 key[256];
         uint8 hashes[256 * 4];
@@ -199,10 +172,8 @@ private slots:
             StoreLittleEndian32(hashes + 4 * i, MurmurHash2(key, i, uint32(256 - i)));
         }
         QCOMPARE(MurmurHash2(hashes, int(sizeof(hashes)), 0), 0x27864C1Eu);
-    }
 
-    void byteOrderRoundTripsAtOddAddresses()
-    {
+        // Byte order round trips at odd addresses.
         alignas(8) uint8 buffer[32] = {};
         uint8 *p = buffer + 3;
         StoreBigEndian64(p, 0x0102030405060708ull);
@@ -244,43 +215,35 @@ private slots:
         QCOMPARE(buffer[capacity], 'x');
     }
 
-    void strFindCaseless_data()
+    // Where each search finds its result in the text: StrFindCaseless the needle (-1: not at
+    // all), StrAfterLastSeparator the leaf of a path (needle empty).
+    void strSearches_data()
     {
-        QTest::addColumn<QByteArray>("haystack");
+        QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QByteArray>("needle");
         QTest::addColumn<int>("position");
-        QTest::newRow("middle") << QByteArray("MyVertexData") << QByteArray("VERTEX") << 2;
-        QTest::newRow("start") << QByteArray("abc") << QByteArray("A") << 0;
-        QTest::newRow("empty needle") << QByteArray("abc") << QByteArray("") << 0;
-        QTest::newRow("absent") << QByteArray("abc") << QByteArray("abcd") << -1;
-        QTest::newRow("partial overlap") << QByteArray("aaab") << QByteArray("AAB") << 1;
-        QTest::newRow("empty haystack") << QByteArray("") << QByteArray("a") << -1;
+        QTest::newRow("caseless, middle") << QByteArray("MyVertexData") << QByteArray("VERTEX") << 2;
+        QTest::newRow("caseless, start") << QByteArray("abc") << QByteArray("A") << 0;
+        QTest::newRow("caseless, absent") << QByteArray("abc") << QByteArray("abcd") << -1;
+        QTest::newRow("caseless, partial overlap") << QByteArray("aaab") << QByteArray("AAB") << 1;
+        QTest::newRow("caseless, empty text") << QByteArray("") << QByteArray("a") << -1;
+        QTest::newRow("leaf of a path") << QByteArray("#Main/Opaque/Draw world") << QByteArray() << 13;
+        QTest::newRow("leaf after a backslash") << QByteArray("a\\b/c\\leaf") << QByteArray() << 6;
+        QTest::newRow("leaf without separator") << QByteArray("Shadow") << QByteArray() << 0;
+        QTest::newRow("leaf after a trailing one") << QByteArray("a/b/") << QByteArray() << 4;
     }
 
-    void strFindCaseless()
+    void strSearches()
     {
-        QFETCH(QByteArray, haystack);
+        QFETCH(QByteArray, text);
         QFETCH(QByteArray, needle);
         QFETCH(int, position);
-        const char *pFound = StrFindCaseless(haystack.constData(), needle.constData());
-        QCOMPARE(pFound ? int(pFound - haystack.constData()) : -1, position);
-    }
-
-    void strAfterLastSeparator_data()
-    {
-        QTest::addColumn<QByteArray>("path");
-        QTest::addColumn<QByteArray>("leaf");
-        QTest::newRow("path") << QByteArray("#Main/Opaque/Draw world") << QByteArray("Draw world");
-        QTest::newRow("backslash") << QByteArray("a\\b/c\\leaf") << QByteArray("leaf");
-        QTest::newRow("none") << QByteArray("Shadow") << QByteArray("Shadow");
-        QTest::newRow("trailing") << QByteArray("a/b/") << QByteArray("");
-    }
-
-    void strAfterLastSeparator()
-    {
-        QFETCH(QByteArray, path);
-        QFETCH(QByteArray, leaf);
-        QCOMPARE(QByteArray(StrAfterLastSeparator(path.constData())), leaf);
+        const char *pszText = text.constData();
+        const char *pFound =
+            needle.isNull() ? StrAfterLastSeparator(pszText) : StrFindCaseless(pszText, needle.constData());
+        QCOMPARE(pFound ? int(pFound - pszText) : -1, position);
+        // An empty needle is found at the start.
+        QCOMPARE(StrFindCaseless(pszText, ""), pszText);
     }
 };
 

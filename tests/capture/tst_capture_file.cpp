@@ -14,12 +14,6 @@
 
 namespace {
 
-QByteArray ReadAll(const QString &sPath)
-{
-    QFile file(sPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 struct ReadOutcome
 {
     CCaptureReader::Result result = CCaptureReader::Result::Error;
@@ -56,27 +50,22 @@ ReadOutcome ReadChunks(CCaptureReader &reader)
     return outcome;
 }
 
-CaptureInfo DemoInfo()
-{
-    CaptureInfo info;
-    info.sTargetName = "Demo Game";
-    info.nTakenAtUs = 1714566896123456; // 2024-05-01T12:34:56Z
-    info.sWriterVersion = "1.2.3";
-    return info;
-}
+// Taken at 2024-05-01T12:34:56Z.
+const CaptureInfo kDemoInfo{"Demo Game", 1714566896123456, "1.2.3", kCaptureFormatVersion};
 
 // Two frames (3 samples, then none) and a texture list.
 QByteArray SmallCapture(const QString &sPath)
 {
     CCaptureWriter writer;
-    writer.Open(sPath.toStdString(), DemoInfo());
+    writer.Open(sPath.toStdString(), kDemoInfo);
     const TargetFrame frame = MakeNumberedFrame(7, "s", 3);
     writer.AppendFrame(frame.header, frame.samples.data(), frame.samples.size());
     const TargetFrame empty = MakeNumberedFrame(7, "s", 0);
     writer.AppendFrame(empty.header, nullptr, 0);
     writer.AppendChunk(GPU_PROFILER_CHUNK_TEXTURES, 1, "list!", 5);
     writer.Close();
-    return ReadAll(sPath);
+    QFile file(sPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void Poke32(QByteArray &bytes, int nOffset, uint32 nValue)
@@ -107,7 +96,7 @@ private slots:
         CFrameGenerator generator(5, options);
         QByteArray written;
         CCaptureWriter writer;
-        QVERIFY(writer.Open(sPath, DemoInfo()));
+        QVERIFY(writer.Open(sPath, kDemoInfo));
         for (int i = 0; i < 4; ++i) {
             const TargetFrame frame = generator.NextFrame();
             written += Bytes(frame.samples.data(), frame.samples.size() * sizeof(GpuSampleRecord));
@@ -132,7 +121,7 @@ private slots:
         QVERIFY(reader.Open(sPath));
         QCOMPARE(reader.Info().sTargetName, std::string("Demo Game"));
         QCOMPARE(FormatCaptureTime(reader.Info().nTakenAtUs), std::string("2024-05-01T12:34:56Z"));
-        QCOMPARE(reader.Info().nTakenAtUs, DemoInfo().nTakenAtUs);
+        QCOMPARE(reader.Info().nTakenAtUs, kDemoInfo.nTakenAtUs);
         QCOMPARE(reader.Info().sWriterVersion, std::string("1.2.3"));
         const ReadOutcome outcome = ReadChunks(reader);
         QCOMPARE(outcome.result, CCaptureReader::Result::End);

@@ -1,10 +1,13 @@
 #pragma once
-// What the end-to-end tests share: the console host with the real plug-in loaded from its
-// library, the plug-in's windows found as a user finds them (by class name, title and action
-// text), and a target scripted byte by byte over loopback.
+// What the console's tests share: running the console's event loop (and a target's end of the
+// link, when there is one) until something holds, link messages written by hand, the console
+// host with the real plug-in loaded from its library, the plug-in's windows found as a user
+// finds them (by class name, title and action text), and a target scripted byte by byte over
+// loopback.
 
 #include "corvid_host.h"
-#include "link_test_support.h"
+#include "target_link.h"
+#include "wire_link.h"
 
 #include <QAction>
 #include <QApplication>
@@ -13,10 +16,44 @@
 #include <QStatusBar>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QWidget>
+#include <QThread>
 
 #include <functional>
 #include <memory>
+#include <vector>
+
+// Runs the console's event loop and the target's poll in turns until the condition holds; false
+// after nTimeoutMs. Chunks that the target receives go to pReceived.
+inline bool PumpUntil(CTargetLink *pLink, const std::function<bool()> &condition,
+                      std::vector<ReceivedChunk> *pReceived = nullptr, int nTimeoutMs = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > nTimeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (pLink)
+            pLink->Poll(1, pReceived);
+        else
+            QThread::msleep(1);
+    }
+    return true;
+}
+
+// One message as a peer puts it on the link, announcing nAnnounced payload bytes whatever
+// follows.
+inline QByteArray LinkMessage(uint32 nId, uint16 nVersion, const QByteArray &payload, uint32 nAnnounced)
+{
+    QByteArray message(int(CORVID_LINK_HEADER_SIZE), 0);
+    WriteCorvidLinkHeader(message.data(), {nId, nVersion, nAnnounced});
+    return message + payload;
+}
+
+inline QByteArray LinkMessage(uint32 nId, const QByteArray &payload)
+{
+    return LinkMessage(nId, 1, payload, uint32(payload.size()));
+}
 
 inline bool WaitFor(const std::function<bool()> &condition, int nTimeoutMs = 15000)
 {
@@ -26,10 +63,7 @@ inline bool WaitFor(const std::function<bool()> &condition, int nTimeoutMs = 150
 // Lets the events of nMs pass.
 inline void Pump(int nMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < nMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    PumpUntil(nullptr, [] { return false; }, nullptr, nMs);
 }
 
 inline QWidget *TopLevel(const char *pszClass, const QString &sTitlePart = QString())
@@ -98,8 +132,8 @@ inline QString StatusLine(QWidget *pWindow)
     return pLabel ? pLabel->text() : QString();
 }
 
-// A scripted target on a local server: the console connects and keeps its log, the script says
-// hello, and the profiler is opened for it when asked.
+// A scripted target on a local server: the console (a new host, or the one given) connects and
+// keeps its log, the script says hello, and the profiler is opened for it when asked.
 struct ScriptedTarget
 {
     QTcpServer server;
@@ -113,16 +147,24 @@ struct ScriptedTarget
     {
         if (!server.listen(QHostAddress::LocalHost))
             return false;
-        pHost = MakeHost();
+        if (!pHost)
+            pHost = MakeHost();
         QObject::connect(pHost.get(), &CCorvidHost::LogMessage, [this](const QString &sLine) { log << sLine; });
         pTarget = pHost->AddTarget(QStringLiteral("127.0.0.1"), server.serverPort());
+        if (!Accept(name))
+            return false;
+        if (bOpenProfiler)
+            return (pWindow = OpenProfiler(*pHost, pTarget, QString::fromLatin1(name))) != nullptr;
+        return WaitFor([&] { return pTarget->GetState() == CORVID_CONNECTION_READY; });
+    }
+    // Takes the console's next connection and says hello on it.
+    bool Accept(const QByteArray &name)
+    {
         if (!WaitFor([&] { return server.hasPendingConnections(); }))
             return false;
         pSocket = server.nextPendingConnection();
         pSocket->write(Hello(name));
-        if (bOpenProfiler)
-            return (pWindow = OpenProfiler(*pHost, pTarget, QString::fromLatin1(name))) != nullptr;
-        return WaitFor([&] { return pTarget->GetState() == CORVID_CONNECTION_READY; });
+        return true;
     }
     // Sends and lets the console and the window's timer take it.
     void Send(const QByteArray &bytes, int nPumpMs = 25)

@@ -1,10 +1,8 @@
 // The console as its user drives it: the target list and its actions, and where the console
 // finds its tools.
 
-#include "corvid_host.h"
-#include "link_test_support.h"
 #include "main_window.h"
-#include "target_link.h"
+#include "profiler_test_support.h"
 #include "test_support.h"
 
 #include <QDialog>
@@ -14,10 +12,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
-
-#include <memory>
 
 namespace {
 
@@ -38,7 +33,7 @@ class TestConsoleWindow : public QObject
     Q_OBJECT
 
 private slots:
-    void connectDisconnectReconnectRemove()
+    void connectDisconnectReconnectRemoveAndLog()
     {
         AllocationSnapshot before;
         auto pLink = std::make_unique<CTargetLink>("Window Test");
@@ -46,7 +41,11 @@ private slots:
         {
             CCorvidHost host;
             host.SetRetryInterval(50);
-            QVERIFY(host.LoadSubTool(QStringLiteral(GPUPROFILER_MODULE_PATH), kInterface));
+            QString sError;
+            QVERIFY(!host.LoadSubTool(QStringLiteral("/nonexistent/libnothing.so"), kInterface, &sError));
+            QVERIFY(!sError.isEmpty());
+            QVERIFY(!host.LoadSubTool(QStringLiteral(GPUPROFILER_MODULE_PATH), "Corvid_SubTool_001_Other", &sError));
+            QVERIFY2(host.LoadSubTool(GPUPROFILER_MODULE_PATH, kInterface, &sError), qPrintable(sError));
             CCorvidMainWindow window(&host);
             window.show();
             QVERIFY(!window.DisconnectAction()->isEnabled());
@@ -73,6 +72,14 @@ private slots:
             QVERIFY(host.ToolAction()->isEnabled());
             QVERIFY(window.DisconnectAction()->isEnabled());
             QVERIFY(!window.ReconnectAction()->isEnabled());
+            QCOMPARE(host.GetCurrentConnection(), pTarget);
+
+            // Another target selected: the tool action follows that one's state.
+            CCorvidTarget *pOther = host.AddTarget(QStringLiteral("127.0.0.1"), 1);
+            QVERIFY(!host.ToolAction()->isEnabled());
+            host.SetCurrentConnection(pTarget);
+            QVERIFY(host.ToolAction()->isEnabled());
+            host.RemoveTarget(pOther);
 
             // Disconnect keeps the target in the list, and nothing retries it.
             window.DisconnectAction()->trigger();
@@ -102,32 +109,27 @@ private slots:
             QVERIFY(host.Targets().isEmpty());
             QCOMPARE(window.TargetTable()->rowCount(), 0);
             QVERIFY(!host.ToolAction()->isEnabled());
+
+            // What a tool logs under a "corvid.tool.*" category becomes one printable line of the
+            // console's log, from any thread; other categories stay out of the log.
+            static const QLoggingCategory tool("corvid.tool.gpuprofiler");
+            static const QLoggingCategory other("corvid.toolbox");
+            QTest::ignoreMessage(QtWarningMsg, "Hostile: 3 malformed chunks dropped\n12:00:00  fake");
+            QTest::ignoreMessage(QtInfoMsg, "from a worker");
+            QTest::ignoreMessage(QtWarningMsg, "not a tool");
+            qCWarning(tool, "Hostile: 3 malformed chunks dropped\n12:00:00  fake");
+            std::unique_ptr<QThread> pWorker(QThread::create([] { qCInfo(tool, "from a worker"); }));
+            pWorker->start();
+            pWorker->wait();
+            qCWarning(other, "not a tool");
+            QTRY_VERIFY(window.LogView()->toPlainText().contains(QStringLiteral("from a worker")));
+            const QString sLog = window.LogView()->toPlainText();
+            const QString sLine = QStringLiteral("  Hostile: 3 malformed chunks dropped\uFFFD12:00:00  fake\n");
+            QVERIFY2(sLog.contains(sLine), qPrintable(sLog));
+            QVERIFY(!sLog.contains(QStringLiteral("not a tool")));
             host.Shutdown();
         }
         GPUPROF_COMPARE_NO_LEAKS(before);
-    }
-
-    // What a tool logs under a "corvid.tool.*" category becomes one printable line of the
-    // console's log, from any thread; other categories stay out of the log.
-    void toolMessagesReachTheLog()
-    {
-        CCorvidHost host;
-        CCorvidMainWindow window(&host);
-        static const QLoggingCategory tool("corvid.tool.gpuprofiler");
-        static const QLoggingCategory other("corvid.toolbox");
-        QTest::ignoreMessage(QtWarningMsg, "Hostile: 3 malformed chunks dropped\n12:00:00  fake");
-        QTest::ignoreMessage(QtInfoMsg, "from a worker");
-        QTest::ignoreMessage(QtWarningMsg, "not a tool");
-        qCWarning(tool, "Hostile: 3 malformed chunks dropped\n12:00:00  fake");
-        std::unique_ptr<QThread> pWorker(QThread::create([] { qCInfo(tool, "from a worker"); }));
-        pWorker->start();
-        pWorker->wait();
-        qCWarning(other, "not a tool");
-        QTRY_VERIFY(window.LogView()->toPlainText().contains(QStringLiteral("from a worker")));
-        const QString sLog = window.LogView()->toPlainText();
-        QVERIFY2(sLog.contains(QStringLiteral("  Hostile: 3 malformed chunks dropped\uFFFD12:00:00  fake\n")), qPrintable(sLog));
-        QVERIFY(!sLog.contains(QStringLiteral("not a tool")));
-        host.Shutdown();
     }
 
     void addressesFromTheCommandLine_data()
@@ -166,11 +168,9 @@ private slots:
         QTest::addColumn<QStringList>("files"); // "tool", "other library", or a plain file name
         QTest::addColumn<bool>("loaded");
         QTest::newRow("empty folder") << QStringList() << false;
-        QTest::newRow("only other files") << QStringList{QStringLiteral("readme.txt")} << false;
-        QTest::newRow("a library that is no tool") << QStringList{QStringLiteral("other library")} << false;
-        QTest::newRow("the tool") << QStringList{QStringLiteral("tool")} << true;
-        QTest::newRow("the tool among others")
-            << QStringList{QStringLiteral("readme.txt"), QStringLiteral("other library"), QStringLiteral("tool")} << true;
+        QTest::newRow("only other files") << QStringList{"readme.txt"} << false;
+        QTest::newRow("a library that is no tool") << QStringList{"other library"} << false;
+        QTest::newRow("the tool among others") << QStringList{"readme.txt", "other library", "tool"} << true;
     }
 
     void toolsAreLoadedFromThePluginFolder()

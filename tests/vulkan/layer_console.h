@@ -9,39 +9,22 @@
 #include "wire_link.h"
 #include "wire_profiler.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <thread>
+#include <QTcpSocket>
+#include <QThread>
 
 class CLayerConsole
 {
 public:
-    ~CLayerConsole()
-    {
-        if (m_nSocket >= 0)
-            close(m_nSocket);
-    }
-
     bool Connect(uint16 nPort)
     {
         for (int nTry = 0; nTry < 100; ++nTry) {
-            m_nSocket = socket(AF_INET, SOCK_STREAM, 0);
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_port = htons(nPort);
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            if (connect(m_nSocket, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0) {
+            m_Socket.connectToHost(QHostAddress::LocalHost, nPort);
+            if (m_Socket.waitForConnected(1000)) {
                 Write(CORVID_LINK_HELLO, {'t', 'e', 's', 't'});
                 return true;
             }
-            close(m_nSocket);
-            m_nSocket = -1;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            m_Socket.abort();
+            QThread::msleep(50);
         }
         return false;
     }
@@ -51,13 +34,9 @@ public:
     // Reads what has arrived, waiting at most nTimeoutMs for the first bytes.
     void Pump(int nTimeoutMs)
     {
-        pollfd fd{m_nSocket, POLLIN, 0};
-        while (m_nSocket >= 0 && poll(&fd, 1, nTimeoutMs) > 0) {
-            uint8 buffer[65536];
-            const ssize_t nGot = recv(m_nSocket, buffer, sizeof(buffer), 0);
-            if (nGot <= 0)
-                break;
-            m_Incoming.insert(m_Incoming.end(), buffer, buffer + nGot);
+        while (m_Socket.waitForReadyRead(nTimeoutMs)) {
+            const QByteArray bytes = m_Socket.readAll();
+            m_Incoming.insert(m_Incoming.end(), bytes.begin(), bytes.end());
             nTimeoutMs = 0;
         }
         size_t nOffset = 0;
@@ -80,7 +59,8 @@ private:
         std::vector<uint8> message(CORVID_LINK_HEADER_SIZE);
         WriteCorvidLinkHeader(message.data(), {nId, 1, uint32(payload.size())});
         message.insert(message.end(), payload.begin(), payload.end());
-        send(m_nSocket, message.data(), message.size(), MSG_NOSIGNAL);
+        m_Socket.write(reinterpret_cast<const char *>(message.data()), qint64(message.size()));
+        m_Socket.flush();
     }
 
     void Chunk(uint32 nId, const uint8 *pPayload, uint32 nSize)
@@ -106,7 +86,7 @@ private:
             frames.push_back(m_Frame);
     }
 
-    int m_nSocket = -1;
+    QTcpSocket m_Socket;
     std::vector<uint8> m_Incoming;
     TargetFrame m_Frame;
 };

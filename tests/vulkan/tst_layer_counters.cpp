@@ -36,7 +36,7 @@ private slots:
         QCOMPARE(qulonglong(PrimitiveCount(VkPrimitiveTopology(topology), vertices, 4)), prims);
     }
 
-    void histogramBinsAtTheirEdges()
+    void histogramBinsAndCounterWidths()
     {
         const QList<int> instances = {InstanceHistogramBin(0), InstanceHistogramBin(8), InstanceHistogramBin(9),
                                       InstanceHistogramBin(16), InstanceHistogramBin(17), InstanceHistogramBin(32),
@@ -46,12 +46,9 @@ private slots:
                                   PrimsPerDrawHistogramBin(1025), PrimsPerDrawHistogramBin(65536), PrimsPerDrawHistogramBin(262144),
                                   PrimsPerDrawHistogramBin(262145)};
         QCOMPARE(prims, QList<int>({0, 1, 4, 5, 9, 10, 11}));
-    }
 
-    // 70,000 instanced draws: the record's u16 draw count wraps as the profiler's totals do,
-    // the u32 vertex count does not.
-    void countersWrapInTheRecord()
-    {
+        // 70,000 instanced draws: the record's u16 draw count wraps as the profiler's totals do,
+        // the u32 vertex count does not.
         SampleCounters counters;
         for (int i = 0; i < 70000; ++i)
             counters.AddDraw(3, 2, VK_PRIMITIVE_TOPOLOGY_TRIANGLE_LIST, 0);
@@ -103,8 +100,8 @@ private slots:
         QCOMPARE(QString::fromStdString(PrefixSamplePath(split(outer), sOwn)), path);
     }
 
-    // One image as the texture list shows it: the 18-byte record in hex (dimensions, flags,
-    // mips, format).
+    // One 256x128 image (32 deep in 3D) of 9 mips as the texture list shows it: the 18-byte
+    // record in hex (dimensions, flags, mips, format); the table gives its flags and format.
     void imagesInTheTextureList_data()
     {
         QTest::addColumn<int>("type");
@@ -113,19 +110,16 @@ private slots:
         QTest::addColumn<int>("flags");
         QTest::addColumn<int>("usage");
         QTest::addColumn<QByteArray>("record");
-        const int kSampled = VK_IMAGE_USAGE_SAMPLED_BIT;
-        const int kCube = VK_IMAGE_CREATE_CUBE_COMPATIBLE_BIT;
-        QTest::newRow("2D BC1, 9 mips") << int(VK_IMAGE_TYPE_2D) << int(VK_FORMAT_BC1_RGB_UNORM_BLOCK) << 1 << 0 << kSampled
-                                        << QByteArray("010000800001" "010000800001" "0002" "0909" "00" "0d");
-        QTest::newRow("cube map") << int(VK_IMAGE_TYPE_2D) << int(VK_FORMAT_R16G16B16A16_SFLOAT) << 6 << kCube << kSampled
-                                  << QByteArray("010000800001" "010000800001" "0008" "0909" "00" "18");
-        QTest::newRow("cube array") << int(VK_IMAGE_TYPE_2D) << int(VK_FORMAT_R16G16B16A16_SFLOAT) << 12 << kCube << kSampled
-                                    << QByteArray("010000800001" "010000800001" "0018" "0909" "00" "18");
-        QTest::newRow("depth render target array") << int(VK_IMAGE_TYPE_2D) << int(VK_FORMAT_D24_UNORM_S8_UINT) << 4 << 0
-                                                   << int(VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT)
-                                                   << QByteArray("010000800001" "010000800001" "0052" "0909" "00" "3f");
+        const int k2D = VK_IMAGE_TYPE_2D, kSampled = VK_IMAGE_USAGE_SAMPLED_BIT;
+        const int kCube = VK_IMAGE_CREATE_CUBE_COMPATIBLE_BIT, kDepth = VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT;
+        const int kBc1 = VK_FORMAT_BC1_RGB_UNORM_BLOCK, kRgba16 = VK_FORMAT_R16G16B16A16_SFLOAT;
+        QTest::newRow("2D BC1") << k2D << kBc1 << 1 << 0 << kSampled << QByteArray("0002" "0d");
+        QTest::newRow("cube map") << k2D << kRgba16 << 6 << kCube << kSampled << QByteArray("0008" "18");
+        QTest::newRow("cube array") << k2D << kRgba16 << 12 << kCube << kSampled << QByteArray("0018" "18");
+        QTest::newRow("depth render target array") << k2D << int(VK_FORMAT_D24_UNORM_S8_UINT) << 4 << 0 << kDepth
+                                                   << QByteArray("0052" "3f");
         QTest::newRow("volume, unknown format") << int(VK_IMAGE_TYPE_3D) << int(VK_FORMAT_R64_SFLOAT) << 1 << 0 << kSampled
-                                                << QByteArray("010000800020" "010000800020" "0004" "0909" "00" "ff");
+                                                << QByteArray("0004" "ff");
     }
 
     void imagesInTheTextureList()
@@ -148,8 +142,9 @@ private slots:
         tracker.AddImage(reinterpret_cast<VkImage>(uintptr_t(0x1234)), info);
         tracker.SetName(VK_OBJECT_TYPE_IMAGE, 0x1234, "Probe");
         const std::vector<uint8> payload = tracker.EncodeTextures();
+        const QByteArray dims = type == VK_IMAGE_TYPE_3D ? "010000800020" : "010000800001";
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(payload.data()), int(payload.size())).toHex(),
-                 QByteArray("01000000") + record + QByteArray("50726f626500"));
+                 "01000000" + dims + dims + record.left(4) + "0909" "00" + record.mid(4) + "50726f626500");
     }
 };
 
