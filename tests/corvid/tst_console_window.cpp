@@ -159,6 +159,7 @@ private slots:
         if (!added.isEmpty())
             QCOMPARE(host.Targets().first()->Address(), added);
         host.Shutdown();
+        QVERIFY(host.Targets().isEmpty());
     }
 
     // The console takes the first library in its plug-in folder that serves the tool; other
