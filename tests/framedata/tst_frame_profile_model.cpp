@@ -168,20 +168,6 @@ private slots:
         QCOMPARE(t.model.index(1001, kIndex).data().toString(), QString("1001"));
     }
 
-    void headers()
-    {
-        const TestedModel t(nullptr, false);
-        QCOMPARE(DumpHeader(&t.model, QLatin1Char(',')),
-                 QString("Name,Index,View,Layer,Context,GPU Start Time,GPU Time [ms],CPU Time [ms],Draws,Prims,IAPrims,"
-                         "CPrims,% Prims Culled,Verts,IAVerts,VSInvokes,VS ACMR,VS Limit CMR,PSInvokes,CInvokes,"
-                         "Clears,Resolves,VB Updates,VB Upload,IB Updates,IB Upload,CB Updates,CB Upload,TEX Updates,"
-                         "TEX Upload,FB TEX Updates,InstHist0,InstHist1,InstHist2,InstHist3,InstHist4,InstHist5,"
-                         "InstHist6,InstHist7,InstHist8,InstHist16,InstHist32,InstHistJumbo,Prims/Draw 0-16,"
-                         "Prims/Draw 17-128,Prims/Draw 129-256,Prims/Draw 257-512,Prims/Draw 513-1k,"
-                         "Prims/Draw 1k-2k,Prims/Draw 2k-4k,Prims/Draw 4k-8k,Prims/Draw 8k-16k,Prims/Draw 16k-64k,"
-                         "Prims/Draw 64k-256k,Prims/Draw 256k+"));
-    }
-
     // One cell of the second sample of a frame whose first sample starts at 10 s.
     void cells_data()
     {
@@ -398,7 +384,7 @@ private slots:
         QCOMPARE(index.siblingAtColumn(kIndex).data(Qt::UserRole), QVariant(sample));
     }
 
-    // No frame or an empty one, in either layout.
+    // No frame or an empty one, in either layout: the headers, no rows, zero totals.
     void frameWithoutRecords()
     {
         CTestFrame frame;
@@ -407,7 +393,15 @@ private slots:
         for (int i = 0; i < 4; ++i) {
             TestedModel t((i & 2) ? nullptr : &frame.frame, (i & 1) != 0);
             QCOMPARE(t.model.rowCount(), 0);
-            QCOMPARE(t.model.columnCount(), 55);
+            QCOMPARE(DumpHeader(&t.model, QLatin1Char(',')),
+                     QString("Name,Index,View,Layer,Context,GPU Start Time,GPU Time [ms],CPU Time [ms],Draws,Prims,"
+                             "IAPrims,CPrims,% Prims Culled,Verts,IAVerts,VSInvokes,VS ACMR,VS Limit CMR,PSInvokes,"
+                             "CInvokes,Clears,Resolves,VB Updates,VB Upload,IB Updates,IB Upload,CB Updates,"
+                             "CB Upload,TEX Updates,TEX Upload,FB TEX Updates,InstHist0,InstHist1,InstHist2,"
+                             "InstHist3,InstHist4,InstHist5,InstHist6,InstHist7,InstHist8,InstHist16,InstHist32,"
+                             "InstHistJumbo,Prims/Draw 0-16,Prims/Draw 17-128,Prims/Draw 129-256,Prims/Draw 257-512,"
+                             "Prims/Draw 513-1k,Prims/Draw 1k-2k,Prims/Draw 2k-4k,Prims/Draw 4k-8k,"
+                             "Prims/Draw 8k-16k,Prims/Draw 16k-64k,Prims/Draw 64k-256k,Prims/Draw 256k+"));
             QVERIFY(!t.model.SampleIndex(0).isValid());
             QVERIFY(!t.model.SampleIndexAtTime(0.0).isValid());
             QCOMPARE(std::memcmp(&t.model.frameTotals(), &zero, sizeof(zero)), 0);

@@ -24,9 +24,9 @@ class TestFrameRecord : public QObject
     Q_OBJECT
 
 private slots:
-    // Bytes placed at the documented offsets by hand, read back through the accessors; the
-    // buffer starts at an odd address so that no field is aligned.
-    void sampleFieldsReadFromTheirOffsets()
+    // Bytes placed at the documented offsets of a sample, then of a header, by hand, read back
+    // through the accessors; the buffer starts at an odd address so that no field is aligned.
+    void fieldsReadFromTheirOffsets()
     {
         alignas(8) uint8 storage[409] = {};
         uint8 *raw = storage + 1;
@@ -64,12 +64,8 @@ private slots:
         QCOMPARE(pSample->PrimsPerDrawHist(0), uint16(0x0c0c));
         QCOMPARE(pSample->PrimsPerDrawHist(11), uint16(0x0d0d));
         QCOMPARE(QByteArray(pSample->Name().data(), qsizetype(pSample->Name().size())), QByteArray("#Main/Opaque/Draw"));
-    }
 
-    void headerFieldsReadFromTheirOffsets()
-    {
-        alignas(8) uint8 storage[189] = {};
-        uint8 *raw = storage + 1;
+        std::memset(storage, 0, sizeof(storage));
         PutBE(raw + 4, 0x1122334455667788ull, 8);
         std::memcpy(raw + 12, "Main swap chain", 16);
         PutBE(raw + 76, 7, 4);     // uniqueBoundVbs

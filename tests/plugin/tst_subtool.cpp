@@ -240,7 +240,7 @@ private slots:
     }
 
     // Connects nest, a reconnect counts as one more, and one disconnect ends them all.
-    void connectsNest()
+    void appSystemConnectsAndSchemaBindings()
     {
         IAppSystem *pApp = &Tool();
         const int32 nNesting = Tool().GetConnectNesting();
@@ -250,10 +250,8 @@ private slots:
         QCOMPARE(Tool().GetConnectNesting(), nNesting + 3);
         pApp->Disconnect();
         QCOMPARE(Tool().GetConnectNesting(), 0);
-    }
 
-    void schemaBindingsOnlyForTheSchemaSystem()
-    {
+        // Schema bindings are taken from the schema system only, and once.
         auto *pFirst = reinterpret_cast<ISchemaSystem *>(this);
         auto *pSecond = reinterpret_cast<ISchemaSystem *>(&host);
         QVERIFY(!InstallModuleSchemaBindings("SchemaSystem_002", pFirst));

@@ -306,20 +306,9 @@ private slots:
         GPUPROF_COMPARE_NO_LEAKS(snapshot);
     }
 
-    void exhaustedMemoryKeepsTheShownList()
-    {
-        Fixture f({{0, 1, 1, 1, 1, "kept"}});
-        const PayloadBuilder next = PayloadBuilder::Buffers(std::vector<BufferDesc>(100, BufferDesc{1, 1, 1, 1, 1, "new"}));
-        g_pMemAlloc->SetAllocationLimit(32);
-        f.widget.UpdateBufferList(next.Data(), next.Size());
-        g_pMemAlloc->SetAllocationLimit(0);
-        QCOMPARE(DumpColumn(f.widget.Model(), 0), QStringLiteral("kept"));
-        QCOMPARE(Status(f.widget), QStringLiteral("1/1 Buffers, 0.00/0.00 MB Buffer Data"));
-    }
-
     // A payload of a megabyte or more is decoded on a worker thread: the shown list stays until
     // the new one is ready, a newer payload overtakes one still being decoded, and a widget
-    // closed meanwhile leaves nothing behind.
+    // closed meanwhile leaves nothing behind. A list that memory runs out for keeps the shown one.
     void largeListsAreDecodedOnAWorker()
     {
         std::vector<BufferDesc> buffers(70000, BufferDesc{1, 4, 8, 8, 2048, "big"});
@@ -329,6 +318,11 @@ private slots:
         AllocationSnapshot snapshot;
         {
             Fixture f({{0, 1, 1, 1, 1, "small"}});
+            g_pMemAlloc->SetAllocationLimit(32);
+            Update(f.widget, PayloadBuilder::Buffers(std::vector<BufferDesc>(100, BufferDesc{1, 1, 1, 1, 1, "new"})));
+            g_pMemAlloc->SetAllocationLimit(0);
+            QCOMPARE(DumpColumn(f.widget.Model(), 0), QStringLiteral("small"));
+            QCOMPARE(Status(f.widget), QStringLiteral("1/1 Buffers, 0.00/0.00 MB Buffer Data"));
             f.widget.FilterEdit()->setText(QStringLiteral("NEED"));
             QCOMPARE(Status(f.widget), QStringLiteral("0/1 Buffers, 0.00/0.00 MB Buffer Data"));
             Update(f.widget, large);

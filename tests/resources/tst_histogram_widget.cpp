@@ -125,7 +125,8 @@ private slots:
         QCOMPARE(f.widget.SegmentRect(1, f.vb).height(), 2);
     }
 
-    void totalsFollowValues()
+    // Totals follow the values; category colours come from their index.
+    void totalsAndCategoryColors()
     {
         CQHistogramWidget widget;
         BucketHandle_t hBucket = widget.AddBucket("b", "b");
@@ -143,10 +144,7 @@ private slots:
         widget.SetBucketValue(hBucket, hA, 0x7fffffff);
         widget.SetBucketValue(hBucket, hB, -0x7fffffff);
         QCOMPARE(hBucket->total, 0);
-    }
 
-    void categoryColors()
-    {
         QCOMPARE(CQHistogramWidget::CategoryColor(0), QColor(150, 192, 203));
         QCOMPARE(CQHistogramWidget::CategoryColor(1), QColor(216, 221, 180));
         QCOMPARE(CQHistogramWidget::CategoryColor(2), QColor(183, 150, 157));
@@ -239,10 +237,8 @@ private slots:
         QCursor::setPos(kParkedCursor);
         const QImage after = Render(f.widget);
         QCOMPARE(after.pixelColor(vb.center().x(), 3), background);
-    }
 
-    void hoveringAnEmptyBucketShowsOnlyTheColumn()
-    {
+        // Hovering an empty bucket shows only its column.
         CQHistogramWidget widget;
         widget.resize(200, 228);
         BucketHandle_t hEmpty = widget.AddBucket("e", nullptr);
@@ -250,10 +246,10 @@ private slots:
         widget.SetBucketValue(hEmpty, hCat, 0);
         widget.move(0, 0);
         QCursor::setPos(widget.mapToGlobal(QPoint(widget.BucketLeft(0) + 3, 200)));
-        const QImage image = Render(widget);
+        const QImage empty = Render(widget);
         for (int y : {0, 100, 207})
-            QCOMPARE(image.pixelColor(widget.BucketLeft(0) + 3, y), QColor(Qt::lightGray));
-        QVERIFY(image.pixelColor(widget.BucketLeft(0) + 3, 215) != QColor(Qt::lightGray));
+            QCOMPARE(empty.pixelColor(widget.BucketLeft(0) + 3, y), QColor(Qt::lightGray));
+        QVERIFY(empty.pixelColor(widget.BucketLeft(0) + 3, 215) != QColor(Qt::lightGray));
     }
 
     void toolTipText()
