@@ -269,27 +269,6 @@ private slots:
         QCOMPARE(gpuTimeStat(), gpuTime);
     }
 
-    // Columns are fitted while the rows are collapsed; opening a row fits "Name" to the samples
-    // that show up, and leaves every other column as it was.
-    void expandingFitsTheNameColumn()
-    {
-        const QString sLong = QStringLiteral("Draw of a sample whose name is much longer than its view");
-        TargetFrame frame = TimedFrame(1, {1.0, 2.0});
-        frame.samples[0].SetName(("#Main/Opaque/" + sLong).toStdString());
-        frame.samples[1].SetName(("#Main/Opaque/" + sLong + " 2").toStdString());
-        Record(*w, frame);
-        ui->Action("Pause")->setChecked(true);
-        w->TimerCallback();
-        const int nGpuTimeWidth = ui->pTree->columnWidth(6);
-        const int nNameWidth = ui->pTree->fontMetrics().horizontalAdvance(sLong);
-        QVERIFY(ui->pTree->columnWidth(0) < nNameWidth);
-        const QModelIndex view = ui->pModel->index(0, 0);
-        ui->pTree->expand(view);
-        ui->pTree->expand(ui->pModel->index(0, 0, view));
-        QVERIFY(ui->pTree->columnWidth(0) > nNameWidth);
-        QCOMPARE(ui->pTree->columnWidth(6), nGpuTimeWidth);
-    }
-
     void treeAndTimelineFollowEachOtherWhilePaused()
     {
         // Samples of 1, 2 and 3 ms, end to end from 0 once bubbles are removed.
@@ -354,12 +333,27 @@ private slots:
         }
     }
 
-    // The numbers shown follow the user's locale when it changes.
-    void numbersFollowTheUsersLocale()
+    // Columns are fitted while the rows are collapsed; opening a row fits "Name" to the samples
+    // that show up, and leaves every other column as it was. The numbers shown follow the user's
+    // locale when it changes.
+    void expandingFitsTheNameColumnAndNumbersFollowTheLocale()
     {
-        Record(*w, TimedFrame(1, {1234.5}));
+        const QString sLong = QStringLiteral("Draw of a sample whose name is much longer than its view");
+        TargetFrame frame = TimedFrame(1, {1233.5, 1.0});
+        frame.samples[0].SetName(("#Main/Opaque/" + sLong).toStdString());
+        frame.samples[1].SetName(("#Main/Opaque/" + sLong + " 2").toStdString());
+        Record(*w, frame);
         ui->Action("Pause")->setChecked(true);
         w->TimerCallback();
+        const int nGpuTimeWidth = ui->pTree->columnWidth(6);
+        const int nNameWidth = ui->pTree->fontMetrics().horizontalAdvance(sLong);
+        QVERIFY(ui->pTree->columnWidth(0) < nNameWidth);
+        const QModelIndex view = ui->pModel->index(0, 0);
+        ui->pTree->expand(view);
+        ui->pTree->expand(ui->pModel->index(0, 0, view));
+        QVERIFY(ui->pTree->columnWidth(0) > nNameWidth);
+        QCOMPARE(ui->pTree->columnWidth(6), nGpuTimeWidth);
+
         const auto gpuTimes = [&] {
             return QStringList({ui->pFrameStats->model()->index(6, 0).data().toString(),
                                 ui->pModel->index(0, 6).data().toString()});

@@ -106,27 +106,6 @@ private slots:
         QCOMPARE(intake.SwapChainHistory(listed), nullptr);
     }
 
-    // Of the frames that waited together, the shown swap chain records the newest, and every
-    // other listed one its own newest; swap chains not listed yet are not listed by them.
-    void eachSwapChainKeepsItsNewestOfATick()
-    {
-        CFrameIntake intake(false);
-        for (uint64 nChain : {1, 2, 3})
-            Feed(intake, TimedFrame(nChain, {0.5}));
-        for (const auto &[nChain, flMs] : std::initializer_list<std::pair<int, double>>{{2, 1.0}, {3, 2.0}, {9, 2.5}, {2, 3.0}, {1, 4.0}})
-            HandOver(intake, TimedFrame(uint64(nChain), {flMs}));
-        GpuSampleArray shown;
-        QVERIFY(intake.RecordNewest(&shown));
-        QCOMPARE(Totals(intake.SwapChainHistory(0)), QList<double>({0.5, 4.0}));
-        QCOMPARE(Totals(intake.SwapChainHistory(1)), QList<double>({0.5, 3.0}));
-        QCOMPARE(Totals(intake.SwapChainHistory(2)), QList<double>({0.5, 2.0}));
-        QCOMPARE(intake.SwapChainCount(), 3);
-        // A newest frame of another swap chain is kept, not shown.
-        HandOver(intake, TimedFrame(3, {6.0}));
-        QVERIFY(!intake.RecordNewest(&shown));
-        QCOMPARE(Totals(intake.SwapChainHistory(2)), QList<double>({0.5, 2.0, 6.0}));
-    }
-
     // Swap chain A shows 3 frames, B keeps 2; then a pick.
     void pickingASwapChain_data()
     {
@@ -256,6 +235,24 @@ private slots:
             QVERIFY(both.Shown().MemoryBytes() + pOther->MemoryBytes() <= both.Shown().MaxBytes());
         }
         GPUPROF_COMPARE_NO_LEAKS(before);
+
+        // Of the frames that waited together, the shown swap chain records the newest, and every
+        // other listed one its own newest; swap chains not listed yet are not listed by them.
+        CFrameIntake intake(false);
+        for (uint64 nChain : {1, 2, 3})
+            Feed(intake, TimedFrame(nChain, {0.5}));
+        for (const auto &[nChain, flMs] : std::initializer_list<std::pair<int, double>>{{2, 1.0}, {3, 2.0}, {9, 2.5}, {2, 3.0}, {1, 4.0}})
+            HandOver(intake, TimedFrame(uint64(nChain), {flMs}));
+        GpuSampleArray shown;
+        QVERIFY(intake.RecordNewest(&shown));
+        QCOMPARE(Totals(intake.SwapChainHistory(0)), QList<double>({0.5, 4.0}));
+        QCOMPARE(Totals(intake.SwapChainHistory(1)), QList<double>({0.5, 3.0}));
+        QCOMPARE(Totals(intake.SwapChainHistory(2)), QList<double>({0.5, 2.0}));
+        QCOMPARE(intake.SwapChainCount(), 3);
+        // A newest frame of another swap chain is kept, not shown.
+        HandOver(intake, TimedFrame(3, {6.0}));
+        QVERIFY(!intake.RecordNewest(&shown));
+        QCOMPARE(Totals(intake.SwapChainHistory(2)), QList<double>({0.5, 2.0, 6.0}));
     }
 };
 

@@ -151,6 +151,13 @@ private slots:
         QCOMPARE(Texts(&t.model, {kIndex, kView, kLayer, kContext, kName}),
                  QString("0 A x 1 1\n1 A x 2 2\n2 Plain Plain Plain Plain\n3 B n/a n/a n/a"));
         QCOMPARE(t.model.SampleIndex(2), t.model.index(2, 0));
+        // Nothing outside the table.
+        QVERIFY(!SampleColumnValue(frame.samples[0], 0, 55, 0.0).isValid());
+        QVERIFY(!SampleColumnValue(frame.samples[0], 0, -1, 0.0).isValid());
+        QVERIFY(SampleColumnText(frame.samples[0], 0, 55, 0.0).isNull());
+        QVERIFY(SampleColumnHeader(55).isNull());
+        QVERIFY(!t.model.index(0, 55).isValid());
+        QVERIFY(!t.model.index(4, 0).isValid());
     }
 
     // Indices are plain decimals, single ones as well as the ranges of group rows.
@@ -247,21 +254,6 @@ private slots:
         // The widget-free cell functions say the same as the model.
         QCOMPARE(SampleColumnText(frame.samples[1], 1, column, 10.0), index.data().toString());
         QCOMPARE(VariantText(SampleColumnValue(frame.samples[1], 1, column, 10.0)), VariantText(index.data(Qt::UserRole)));
-    }
-
-    void columnOutsideTheTable()
-    {
-        CTestFrame frame;
-        frame.Add("x");
-        QVERIFY(!SampleColumnValue(frame.samples[0], 0, 55, 0.0).isValid());
-        QVERIFY(!SampleColumnValue(frame.samples[0], 0, -1, 0.0).isValid());
-        QVERIFY(SampleColumnText(frame.samples[0], 0, 55, 0.0).isNull());
-        QVERIFY(SampleColumnHeader(55).isNull());
-        CGpuFrameProfileModel model;
-        model.SetFrame(&frame.frame);
-        model.Rebuild(false);
-        QVERIFY(!model.index(0, 55).isValid());
-        QVERIFY(!model.index(1, 0).isValid());
     }
 
     void rowColors_data()

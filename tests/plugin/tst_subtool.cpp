@@ -193,19 +193,6 @@ private slots:
         QCOMPARE(Tool().FindRecordByConnection(pConnection)->windowId, nNextId);
     }
 
-    void registerDataTypesAsksForTheFiveChunks()
-    {
-        CFakeCorvidConnection *pConnection = Open("Target");
-        Tool().RegisterDataTypes(pConnection);
-        QStringList ids;
-        for (const auto &r : pConnection->registrations) {
-            ids << QString::fromLatin1(ChunkIdText(r.nChunkId));
-            QCOMPARE(r.nVersion, uint16(1));
-            QCOMPARE(r.pReceiver, static_cast<ICorvidDataReceived *>(&Tool()));
-        }
-        QCOMPARE(ids.join(' '), QStringLiteral("GPRF GPRD GPRC GPRT GPRB"));
-    }
-
     void commandsAreTwelveBigEndianBytes_data()
     {
         QTest::addColumn<uint>("code");
@@ -239,9 +226,21 @@ private slots:
         QCOMPARE(pConnection->sent.size(), 2);
     }
 
-    // Connects nest, a reconnect counts as one more, and one disconnect ends them all.
-    void appSystemConnectsAndSchemaBindings()
+    // The five chunks a target is asked for; connects nest, a reconnect counts as one more, and
+    // one disconnect ends them all; schema bindings.
+    void registrationsConnectsAndSchemaBindings()
     {
+        // The five chunks are registered, version 1, with the tool as receiver.
+        CFakeCorvidConnection *pConnection = Open("Target");
+        Tool().RegisterDataTypes(pConnection);
+        QStringList ids;
+        for (const auto &r : pConnection->registrations) {
+            ids << QString::fromLatin1(ChunkIdText(r.nChunkId));
+            QCOMPARE(r.nVersion, uint16(1));
+            QCOMPARE(r.pReceiver, static_cast<ICorvidDataReceived *>(&Tool()));
+        }
+        QCOMPARE(ids.join(' '), QStringLiteral("GPRF GPRD GPRC GPRT GPRB"));
+
         IAppSystem *pApp = &Tool();
         const int32 nNesting = Tool().GetConnectNesting();
         QVERIFY(pApp->Connect(nullptr));

@@ -160,28 +160,6 @@ private slots:
         QCOMPARE(BoundedRecordCount(count, size, kMinBufferRecordBytes), rows);
     }
 
-    void sizeClassLabels()
-    {
-        QStringList labels;
-        char sz[256];
-        for (uint64 nLimit : g_BufferSizeClassLimits) {
-            FormatSizeClassLabel(nLimit, sz, sizeof(sz));
-            labels << QString::fromLatin1(sz);
-        }
-        QCOMPARE(labels.join(QStringLiteral(", ")),
-                 QStringLiteral("<= 256 B, <= 1 KB, <= 4 KB, <= 8 KB, <= 16 KB, <= 32 KB, <= 64 KB, <= 128 KB, <= 256 KB, "
-                                "<= 512 KB, <= 1 MB, <= 2 MB, <= 4 MB, <= 4 GB"));
-        // The unit changes exactly at 1024; shifting truncates; there is no unit past GB.
-        const std::pair<uint64, const char *> edges[] = {
-            {1023, "<= 1023 B"}, {1024, "<= 1 KB"}, {2047, "<= 1 KB"}, {1048575, "<= 1023 KB"},
-            {uint64(1) << 40, "<= 1024 GB"},
-        };
-        for (const auto &[nLimit, pszExpected] : edges) {
-            FormatSizeClassLabel(nLimit, sz, sizeof(sz));
-            QCOMPARE(QByteArray(sz), QByteArray(pszExpected));
-        }
-    }
-
     // Whole, cut and forged payloads of both lists: a forged count costs rows in proportion to
     // the payload, records past the end are blank rows, and nothing is left allocated.
     void decodes_data()
@@ -318,8 +296,8 @@ private slots:
     }
 
     // Every format's name and size as the texture-list payload documents them ("b": bytes per
-    // 4x4 block), and nothing outside -1..91.
-    void formatTable()
+    // 4x4 block), and nothing outside -1..91; the labels of the buffer size classes.
+    void formatAndSizeClassTables()
     {
         const QString sDocumented = QStringLiteral(
             "UNKNOWN 0, RGBA8888 4, ABGR8888 4, RGB888 3, BGR888 3, RGB565 2, I8 1, IA88 2, P8 1, A8 1, "
@@ -347,6 +325,26 @@ private slots:
         QCOMPARE(table, sDocumented.split(QStringLiteral(", ")));
         QVERIFY(!FindImageFormatInfo(-2));
         QVERIFY(!FindImageFormatInfo(92));
+
+        // The buffer size classes' labels.
+        QStringList labels;
+        char sz[256];
+        for (uint64 nLimit : g_BufferSizeClassLimits) {
+            FormatSizeClassLabel(nLimit, sz, sizeof(sz));
+            labels << QString::fromLatin1(sz);
+        }
+        QCOMPARE(labels.join(QStringLiteral(", ")),
+                 QStringLiteral("<= 256 B, <= 1 KB, <= 4 KB, <= 8 KB, <= 16 KB, <= 32 KB, <= 64 KB, <= 128 KB, <= 256 KB, "
+                                "<= 512 KB, <= 1 MB, <= 2 MB, <= 4 MB, <= 4 GB"));
+        // The unit changes exactly at 1024; shifting truncates; there is no unit past GB.
+        const std::pair<uint64, const char *> edges[] = {
+            {1023, "<= 1023 B"}, {1024, "<= 1 KB"}, {2047, "<= 1 KB"}, {1048575, "<= 1023 KB"},
+            {uint64(1) << 40, "<= 1024 GB"},
+        };
+        for (const auto &[nLimit, pszExpected] : edges) {
+            FormatSizeClassLabel(nLimit, sz, sizeof(sz));
+            QCOMPARE(QByteArray(sz), QByteArray(pszExpected));
+        }
     }
 };
 
