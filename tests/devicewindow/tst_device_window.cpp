@@ -10,7 +10,6 @@
 #include "texture_list_widget.h"
 #include "window_test_support.h"
 
-#include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QToolBar>
 
@@ -305,32 +304,6 @@ private slots:
         QTRY_VERIFY(ui->pTimeline->hasFocus());
         ui->pTree->setCurrentIndex(ui->pModel->index(0, 0));
         QCOMPARE(ui->pTimeline->CursorTime(), 0.003);
-    }
-
-    // The sample model as the window drives it, watched by a tester from before the first frame:
-    // frames streaming in live (flat), pausing into the tree, clicks on history columns, layout
-    // switches and expansion, and going live again.
-    void sampleModelStaysConsistentWhileFramesStreamIn()
-    {
-        QAbstractItemModelTester tester(ui->pModel, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        FrameGeneratorOptions options;
-        options.nSampleCount = 120;
-        options.nSampleCountVariation = 50;
-        CFrameGenerator generator(11, options);
-        for (int nRound = 0; nRound < 2; ++nRound) {
-            for (int i = 0; i < 4; ++i)
-                Record(*w, generator.NextFrame());
-            ui->Action("Pause")->setChecked(true);
-            w->TimerCallback();
-            QCOMPARE(ui->pTree->model(), ui->pModel);
-            for (int nColumn : {1, 4, 2}) {
-                ui->pHistory->setCurrentIndex(ui->pHistory->model()->index(0, nColumn));
-                ui->Action("Expand All")->trigger();
-                ui->Action("Hierarchy")->toggle();
-                ui->pTree->sortByColumn(6, Qt::DescendingOrder);
-            }
-            ui->Action("Pause")->setChecked(false);
-        }
     }
 
     // Columns are fitted while the rows are collapsed; opening a row fits "Name" to the samples

@@ -143,25 +143,8 @@ private slots:
         QVERIFY(!(view.flags() & Qt::ItemIsEditable));
     }
 
-    void flatLayout()
-    {
-        CTestFrame frame;
-        AddNamed(frame, "#A/x/1 #A/x/2 Plain #B");
-        TestedModel t(&frame.frame, false);
-        QCOMPARE(Texts(&t.model, {kIndex, kView, kLayer, kContext, kName}),
-                 QString("0 A x 1 1\n1 A x 2 2\n2 Plain Plain Plain Plain\n3 B n/a n/a n/a"));
-        QCOMPARE(t.model.SampleIndex(2), t.model.index(2, 0));
-        // Nothing outside the table.
-        QVERIFY(!SampleColumnValue(frame.samples[0], 0, 55, 0.0).isValid());
-        QVERIFY(!SampleColumnValue(frame.samples[0], 0, -1, 0.0).isValid());
-        QVERIFY(SampleColumnText(frame.samples[0], 0, 55, 0.0).isNull());
-        QVERIFY(SampleColumnHeader(55).isNull());
-        QVERIFY(!t.model.index(0, 55).isValid());
-        QVERIFY(!t.model.index(4, 0).isValid());
-    }
-
-    // Indices are plain decimals, single ones as well as the ranges of group rows.
-    void indexTexts()
+    // Indices are plain decimals, single ones as well as the ranges of group rows; the flat layout.
+    void indexTextsAndFlatLayout()
     {
         CTestFrame frame;
         for (int i = 0; i < 1001; ++i)
@@ -173,6 +156,21 @@ private slots:
         QCOMPARE(lines.mid(lines.size() - 3).join(QLatin1Char('|')), QString("B 1001| y 1001|  e 1001"));
         t.model.SetHierarchicalMode(false);
         QCOMPARE(t.model.index(1001, kIndex).data().toString(), QString("1001"));
+
+        // The flat layout: view, layer and context of each sample, a plain name in all three.
+        CTestFrame flat;
+        AddNamed(flat, "#A/x/1 #A/x/2 Plain #B");
+        TestedModel f(&flat.frame, false);
+        QCOMPARE(Texts(&f.model, {kIndex, kView, kLayer, kContext, kName}),
+                 QString("0 A x 1 1\n1 A x 2 2\n2 Plain Plain Plain Plain\n3 B n/a n/a n/a"));
+        QCOMPARE(f.model.SampleIndex(2), f.model.index(2, 0));
+        // Nothing outside the table.
+        QVERIFY(!SampleColumnValue(flat.samples[0], 0, 55, 0.0).isValid());
+        QVERIFY(!SampleColumnValue(flat.samples[0], 0, -1, 0.0).isValid());
+        QVERIFY(SampleColumnText(flat.samples[0], 0, 55, 0.0).isNull());
+        QVERIFY(SampleColumnHeader(55).isNull());
+        QVERIFY(!f.model.index(0, 55).isValid());
+        QVERIFY(!f.model.index(4, 0).isValid());
     }
 
     // One cell of the second sample of a frame whose first sample starts at 10 s.

@@ -362,8 +362,9 @@ private slots:
         QCOMPARE(pView->currentIndex().row(), 0);
     }
 
-    // The list's own sort agrees with Qt's proxy sorting the same cells by their sort role.
-    void sortingMatchesTheSortRole()
+    // The list's own sort agrees with Qt's proxy sorting the same cells by their sort role, and
+    // its name filter with QString's case-insensitive search.
+    void sortingAndFilteringMatchQt()
     {
         const char *const names[] = {"", "b", "B", "a", "models/props_a/mesh", "models/props_a/mesh2", "models/props_b", "models/p",
                                      "\xe9t\xe9", "<unnamed>", "z"};
@@ -393,15 +394,12 @@ private slots:
                 QCOMPARE(EntryOrder(f.widget.Model()), SortRoleOrder(&unsorted, nColumn, order));
             }
         }
-    }
 
-    // The name filter finds what QString::contains(..., Qt::CaseInsensitive) finds in a name.
-    void nameFilterMatchesAsQtDoes()
-    {
-        const QByteArray names[] = {"MyVertexData", "\xc9T\xc9 \xb5s", "Stra\xdf" "e", "", "abcABC", "x"};
+        // The name filter finds what QString::contains(..., Qt::CaseInsensitive) finds in a name.
+        const QByteArray filterNames[] = {"MyVertexData", "\xc9T\xc9 \xb5s", "Stra\xdf" "e", "", "abcABC", "x"};
         const QString fragments[] = {"vertex", "DATA", "\u00e9t\u00e9", "\u039c", "\u00b5S", "STRASSE", "stra\u00df",
                                      "cab", "bca", "xx", "", "\u0130"};
-        for (const QByteArray &name : names) {
+        for (const QByteArray &name : filterNames) {
             for (const QString &fragment : fragments) {
                 CNameFilter filter;
                 filter.SetText(fragment);

@@ -252,7 +252,7 @@ private slots:
         QVERIFY(empty.pixelColor(widget.BucketLeft(0) + 3, 215) != QColor(Qt::lightGray));
     }
 
-    void toolTipText()
+    void toolTipTextAndClicks()
     {
         Fixture f;
         const QRect vb = f.widget.SegmentRect(0, f.vb);
@@ -276,12 +276,8 @@ private slots:
         QApplication::sendEvent(&f.widget, &offBar);
         QVERIFY(!offBar.isAccepted());
         QTRY_VERIFY(!QToolTip::isVisible());
-    }
 
-
-    void clicks()
-    {
-        Fixture f;
+        // Left clicks on a segment report its bucket and category.
         QList<QPair<BucketHandle_t, CategoryHandle_t>> clicked;
         connect(&f.widget, &CQHistogramWidget::OnBucketCategoryClicked, this,
                 [&](BucketHandle_t hBucket, CategoryHandle_t hCategory) { clicked.append({hBucket, hCategory}); });

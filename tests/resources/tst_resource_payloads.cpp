@@ -77,7 +77,7 @@ class TestResourcePayloads : public QObject
 private slots:
     // Little-endian counts; a read past the end fails without moving, and the failure sticks:
     // later reads fail even where they would fit, and strings read as empty.
-    void readerFailureSticks()
+    void readerAndDecoderFailuresStick()
     {
         const uint8 bytes[] = {0x78, 0x56, 0x34, 0x12, 0xff, 0xff, 0xff, 0xff, 1, 2, 3};
         PayloadReader reader(bytes, sizeof(bytes));
@@ -93,6 +93,22 @@ private slots:
         char text[8] = "xxxxxxx";
         QCOMPARE(reader.ReadString(text, sizeof(text)), 0u);
         QCOMPARE(text[0], '\0');
+
+        // Memory that runs out while decoding empties the list and is reported.
+        const PayloadBuilder buffers = PayloadBuilder::Buffers(std::vector<BufferDesc>(200, BufferDesc{0, 1, 1, 1, 1, "name"}));
+        const PayloadBuilder textures = PayloadBuilder::Textures(std::vector<TextureDesc>(200, TextureDesc{}));
+        AllocationSnapshot snapshot;
+        {
+            BufferList bufferList;
+            TextureList textureList;
+            g_pMemAlloc->SetAllocationLimit(64);
+            const bool bBuffers = ParseBufferList(buffers.Data(), buffers.Size(), &bufferList);
+            const bool bTextures = ParseTextureList(textures.Data(), textures.Size(), &textureList);
+            g_pMemAlloc->SetAllocationLimit(0);
+            QVERIFY(!bBuffers && !bTextures);
+            QCOMPARE(bufferList.entries.Count() + textureList.entries.Count(), 0);
+        }
+        GPUPROF_COMPARE_NO_LEAKS(snapshot);
     }
 
     void readString_data()
@@ -237,25 +253,6 @@ private slots:
                 sActual = Dump(list);
             }
             QCOMPARE(sActual, dump);
-        }
-        GPUPROF_COMPARE_NO_LEAKS(snapshot);
-    }
-
-    // Memory that runs out while decoding empties the list and is reported.
-    void decodersReportExhaustedMemory()
-    {
-        const PayloadBuilder buffers = PayloadBuilder::Buffers(std::vector<BufferDesc>(200, BufferDesc{0, 1, 1, 1, 1, "name"}));
-        const PayloadBuilder textures = PayloadBuilder::Textures(std::vector<TextureDesc>(200, TextureDesc{}));
-        AllocationSnapshot snapshot;
-        {
-            BufferList bufferList;
-            TextureList textureList;
-            g_pMemAlloc->SetAllocationLimit(64);
-            const bool bBuffers = ParseBufferList(buffers.Data(), buffers.Size(), &bufferList);
-            const bool bTextures = ParseTextureList(textures.Data(), textures.Size(), &textureList);
-            g_pMemAlloc->SetAllocationLimit(0);
-            QVERIFY(!bBuffers && !bTextures);
-            QCOMPARE(bufferList.entries.Count() + textureList.entries.Count(), 0);
         }
         GPUPROF_COMPARE_NO_LEAKS(snapshot);
     }
