@@ -106,8 +106,8 @@ private slots:
     }
 
     // Values, alignment and foreground pass through; backgrounds do not; row labels are the
-    // source's column headers.
-    void valuesPassThrough()
+    // source's column headers. The display mode and clicks.
+    void valuesModesAndClicks()
     {
         Source src(false, true);
         Panel inspector(0);
@@ -133,6 +133,31 @@ private slots:
         QVERIFY(src.model.index(0, 8, src.model.index(0, 0)).data(Qt::BackgroundRole).isValid());
         QVERIFY(!pRows->headerData(0, Qt::Horizontal).isValid());
         QVERIFY(!pRows->index(55, 0).isValid());
+
+        // A new display mode applies at the next update. The panel shows labels and values only,
+        // and a click selects nothing.
+        Source flat(false, false);
+        Panel panel(0);
+        QTableView *pTable = panel.widget.tableView();
+        QVERIFY(pTable->horizontalHeader()->isHidden());
+        ShowPanelRow(&panel.widget, flat.model.index(0, 0));
+        QCOMPARE(VisibleRows(panel.widget).size(), 54);
+        panel.widget.SetDisplayMode(1);
+        QCOMPARE(VisibleRows(panel.widget).size(), 54);
+        panel.widget.UpdateRowVisibility();
+        QCOMPARE(VisibleRows(panel.widget).size(), 49);
+        panel.widget.SetDisplayMode(0);
+        panel.widget.UpdateRowVisibility();
+        QCOMPARE(VisibleRows(panel.widget).size(), 54);
+
+        ShowPanelRow(&panel.widget, flat.model.index(1, 0));
+        panel.widget.resize(300, 600);
+        panel.widget.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel.widget));
+        const QRect cell = pTable->visualRect(pTable->model()->index(6, 0));
+        QVERIFY(cell.isValid());
+        QTest::mouseClick(pTable->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+        QVERIFY(!pTable->selectionModel()->hasSelection());
     }
 
     // A rebuild clears the statistics model, so the panel is empty until it is pointed again;
@@ -165,34 +190,6 @@ private slots:
         }
         QVERIFY(!stats.widget.model()->sourceRow().isValid());
         QCOMPARE(stats.widget.model()->rowCount(), 0);
-    }
-
-    // A new display mode applies at the next update. The panel shows labels and values only,
-    // and a click selects nothing.
-    void modeSwitchAndClicks()
-    {
-        Source src(false, false);
-        Panel panel(0);
-        QTableView *pTable = panel.widget.tableView();
-        QVERIFY(pTable->horizontalHeader()->isHidden());
-        ShowPanelRow(&panel.widget, src.model.index(0, 0));
-        QCOMPARE(VisibleRows(panel.widget).size(), 54);
-        panel.widget.SetDisplayMode(1);
-        QCOMPARE(VisibleRows(panel.widget).size(), 54);
-        panel.widget.UpdateRowVisibility();
-        QCOMPARE(VisibleRows(panel.widget).size(), 49);
-        panel.widget.SetDisplayMode(0);
-        panel.widget.UpdateRowVisibility();
-        QCOMPARE(VisibleRows(panel.widget).size(), 54);
-
-        ShowPanelRow(&panel.widget, src.model.index(1, 0));
-        panel.widget.resize(300, 600);
-        panel.widget.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&panel.widget));
-        const QRect cell = pTable->visualRect(pTable->model()->index(6, 0));
-        QVERIFY(cell.isValid());
-        QTest::mouseClick(pTable->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
-        QVERIFY(!pTable->selectionModel()->hasSelection());
     }
 };
 

@@ -94,9 +94,40 @@ private slots:
             QVERIFY2(widget.BucketIndexAt(nX) == nIndex, qPrintable(QString::number(nX)));
     }
 
-    void valueScaleAndSegments()
+    // Segments painted with gradients; the value scale and the segments' rectangles.
+    void segmentsPaintedAndScaled()
     {
         Fixture f;
+        const QImage image = Render(f.widget);
+        const QRect vb = f.widget.SegmentRect(1, f.vb);
+        const QRect ib = f.widget.SegmentRect(1, f.ib);
+        const QColor vbColor = CQHistogramWidget::CategoryColor(0);
+        const QColor ibColor = CQHistogramWidget::CategoryColor(1);
+        const int nMid = vb.center().x();
+        QVERIFY(Near(image.pixelColor(nMid, vb.top()), vbColor));
+        QVERIFY(Near(image.pixelColor(nMid, vb.bottom()), vbColor.darker(150)));
+        QVERIFY(Near(image.pixelColor(nMid, ib.top()), ibColor));
+        QVERIFY(Near(image.pixelColor(nMid, ib.bottom()), ibColor.darker(150)));
+        // Segments fill their bar's full width and nothing beyond it.
+        QVERIFY(Near(image.pixelColor(vb.left(), vb.top() + 1), vbColor, 6));
+        QVERIFY(Near(image.pixelColor(vb.right(), vb.top() + 1), vbColor, 6));
+        const QColor background = image.pixelColor(vb.right() + 1, vb.top() + 1);
+        QVERIFY(!Near(background, vbColor, 20));
+        QCOMPARE(image.pixelColor(nMid, ib.top() - 1), background);
+        // Nothing is drawn above the tallest bar but the background.
+        QCOMPARE(image.pixelColor(vb.left() + 1, 2), background);
+
+        // Bucket names are written in the label band; past the last bar it stays empty.
+        auto darkPixels = [&](int nLeft, int nRight) {
+            int n = 0;
+            for (int y = 208; y < 228; ++y)
+                for (int x = nLeft; x <= nRight; ++x)
+                    n += qGray(image.pixel(x, y)) < 100;
+            return n;
+        };
+        QVERIFY(darkPixels(f.widget.BucketLeft(0), f.widget.BucketLeft(0) + f.widget.BucketWidth() - 1) > 5);
+        QCOMPARE(darkPixels(f.widget.BucketLeft(2), 399), 0);
+
         QCOMPARE(f.widget.ValueScale(), 1.0f);
         // Entries stack in the order their categories first got a value: VB at the bottom.
         const int nLabelTop = 228 - 20;
@@ -174,40 +205,6 @@ private slots:
             widget.AddBucket("<= 256 KB", nullptr);
         const char *bucketTexts[] = {"<= 256 KB"};
         QCOMPARE(widget.BucketFont().pixelSize(), widget.FitFontPixelSize(bucketTexts, 1, 26 - 2));
-    }
-
-    void paintsSegmentsWithGradients()
-    {
-        Fixture f;
-        const QImage image = Render(f.widget);
-        const QRect vb = f.widget.SegmentRect(1, f.vb);
-        const QRect ib = f.widget.SegmentRect(1, f.ib);
-        const QColor vbColor = CQHistogramWidget::CategoryColor(0);
-        const QColor ibColor = CQHistogramWidget::CategoryColor(1);
-        const int nMid = vb.center().x();
-        QVERIFY(Near(image.pixelColor(nMid, vb.top()), vbColor));
-        QVERIFY(Near(image.pixelColor(nMid, vb.bottom()), vbColor.darker(150)));
-        QVERIFY(Near(image.pixelColor(nMid, ib.top()), ibColor));
-        QVERIFY(Near(image.pixelColor(nMid, ib.bottom()), ibColor.darker(150)));
-        // Segments fill their bar's full width and nothing beyond it.
-        QVERIFY(Near(image.pixelColor(vb.left(), vb.top() + 1), vbColor, 6));
-        QVERIFY(Near(image.pixelColor(vb.right(), vb.top() + 1), vbColor, 6));
-        const QColor background = image.pixelColor(vb.right() + 1, vb.top() + 1);
-        QVERIFY(!Near(background, vbColor, 20));
-        QCOMPARE(image.pixelColor(nMid, ib.top() - 1), background);
-        // Nothing is drawn above the tallest bar but the background.
-        QCOMPARE(image.pixelColor(vb.left() + 1, 2), background);
-
-        // Bucket names are written in the label band; past the last bar it stays empty.
-        auto darkPixels = [&](int nLeft, int nRight) {
-            int n = 0;
-            for (int y = 208; y < 228; ++y)
-                for (int x = nLeft; x <= nRight; ++x)
-                    n += qGray(image.pixel(x, y)) < 100;
-            return n;
-        };
-        QVERIFY(darkPixels(f.widget.BucketLeft(0), f.widget.BucketLeft(0) + f.widget.BucketWidth() - 1) > 5);
-        QCOMPARE(darkPixels(f.widget.BucketLeft(2), 399), 0);
     }
 
     void hoverHighlightsBucketAndSegment()

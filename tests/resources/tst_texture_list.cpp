@@ -241,35 +241,33 @@ private slots:
         QCOMPARE(f.widget.StatusLabel()->text(),
                  QStringLiteral("5000/5000 Textures, 17592186044416.00/17592186044416.00 MB Disk Texture Data, "
                                 "17592186044416.00/17592186044416.00 MB GPU-Resident Texture Data"));
-    }
 
-    void cutAndForgedPayloads()
-    {
+        // Cut and forged payloads.
         AllocationSnapshot snapshot;
         {
-            Fixture f;
+            Fixture cut;
             // Cut inside the second record: it and the third stay blank, shown as RGBA8888
             // without a kind, so no kind filter lets them through.
-            Update(f.widget, PayloadBuilder()
+            Update(cut.widget, PayloadBuilder()
                                  .Count(3)
                                  .Texture(MakeTexture("first", 2))
                                  .Texture(MakeTexture("second", 2))
                                  .Truncate(4 + 18 + 6 + 10));
-            QCOMPARE(f.widget.TotalTextureCount(), int64(3));
-            QCOMPARE(DumpColumn(f.widget.Model(), 0), QStringLiteral("first"));
+            QCOMPARE(cut.widget.TotalTextureCount(), int64(3));
+            QCOMPARE(DumpColumn(cut.widget.Model(), 0), QStringLiteral("first"));
             QStringList blank;
             for (int nCol = 0; nCol < kTextureColCount; ++nCol)
-                blank << CQTextureListSortFilterProxyModel::CellText(f.widget.Model()->List(), 1, nCol);
+                blank << CQTextureListSortFilterProxyModel::CellText(cut.widget.Model()->List(), 1, nCol);
             QCOMPARE(blank.join(QLatin1Char(';')), QStringLiteral("<unnamed>;RGBA8888;;0x0;0;0 KB;0x0;0;0 KB;;;"));
-            QCOMPARE(f.widget.StatusLabel()->text().section(QLatin1Char(' '), 0, 0), QStringLiteral("1/3"));
+            QCOMPARE(cut.widget.StatusLabel()->text().section(QLatin1Char(' '), 0, 0), QStringLiteral("1/3"));
 
-            Update(f.widget, PayloadBuilder().Count(0x7fffffff).Zeros(16));
-            QCOMPARE(f.widget.TotalTextureCount(), int64(kMaxRowsPastPayload));
-            QVERIFY(f.widget.StatusLabel()->text().endsWith(QStringLiteral("(list cut: 2,147,483,647 announced, 1,024 kept)")));
+            Update(cut.widget, PayloadBuilder().Count(0x7fffffff).Zeros(16));
+            QCOMPARE(cut.widget.TotalTextureCount(), int64(kMaxRowsPastPayload));
+            QVERIFY(cut.widget.StatusLabel()->text().endsWith(QStringLiteral("(list cut: 2,147,483,647 announced, 1,024 kept)")));
 
-            f.widget.UpdateTextureList(nullptr, 0);
-            QCOMPARE(f.widget.TotalTextureCount(), int64(0));
-            QCOMPARE(f.widget.StatusLabel()->text(),
+            cut.widget.UpdateTextureList(nullptr, 0);
+            QCOMPARE(cut.widget.TotalTextureCount(), int64(0));
+            QCOMPARE(cut.widget.StatusLabel()->text(),
                      QStringLiteral("0/0 Textures, 0.00/0.00 MB Disk Texture Data, 0.00/0.00 MB GPU-Resident Texture Data"));
         }
         GPUPROF_COMPARE_NO_LEAKS(snapshot);

@@ -543,29 +543,6 @@ private slots:
         QCOMPARE(QByteArray::number(t.origin), QByteArray::number(samples[0].start));
     }
 
-    // No frame, or one without samples: the bars go, origin, range, band, scene rectangle
-    // and cursor stay.
-    void frameWithoutSamples()
-    {
-        for (bool bNull : {true, false}) {
-            Timeline t;
-            t.Load({{"A", 4.0, 0.003}, {"B", 4.003, 0.002}});
-            t.view->SetCursorTime(0.003, false, false);
-            const QRectF sceneRect = t.scene.sceneRect(), band = t.view->BackgroundBand()->rect();
-            const double flEnd = t.view->maxEnd;
-            GpuFrame empty;
-            LoadFrameOnTimeline(t.view.get(), bNull ? nullptr : &empty, &t.origin);
-            QCOMPARE(t.view->SampleCount(), 0);
-            QCOMPARE(t.origin, 4.0);
-            QCOMPARE(t.view->maxEnd, flEnd);
-            QCOMPARE(t.scene.sceneRect(), sceneRect);
-            QCOMPARE(t.view->BackgroundBand()->rect(), band);
-            const QImage image = RenderScene(t.scene, QRect(0, 0, 200, 200));
-            QCOMPARE(image.pixel(44, 100), qRgb(130, 130, 130));
-            QCOMPARE(image.pixel(81, 100), kCursorRed);
-        }
-    }
-
     // A bar's tooltip, shown by the toolkit's help event over it: its true start (also before
     // sample 0), its name's bytes as Latin-1.
     void tooltipText()
@@ -692,8 +669,9 @@ private slots:
 
     // The scene is the window's and may go first, or delete a bar itself: the view forgets
     // those items and goes on. Samples live in g_pMemAlloc storage: released with the view;
-    // when storage runs out the view has no axis or drops the sample, and keeps working.
-    void itemsDeletedElsewhereAndStorageRunningOut()
+    // when storage runs out the view has no axis or drops the sample, and keeps working. No
+    // frame, or one without samples, takes the bars only.
+    void itemsDeletedElsewhereStorageRunningOutAndNoFrame()
     {
         AllocationSnapshot snapshot;
         {
@@ -726,6 +704,26 @@ private slots:
             starved.RefreshLayout();
             LoadFrameOnTimeline(&starved, &t.frame.frame, nullptr);
             QCOMPARE(starved.SampleCount(), 2);
+
+            // No frame, or one without samples: the bars go, origin, range, band, scene rectangle
+            // and cursor stay.
+            for (bool bNull : {true, false}) {
+                Timeline t;
+                t.Load({{"A", 4.0, 0.003}, {"B", 4.003, 0.002}});
+                t.view->SetCursorTime(0.003, false, false);
+                const QRectF sceneRect = t.scene.sceneRect(), band = t.view->BackgroundBand()->rect();
+                const double flEnd = t.view->maxEnd;
+                GpuFrame empty;
+                LoadFrameOnTimeline(t.view.get(), bNull ? nullptr : &empty, &t.origin);
+                QCOMPARE(t.view->SampleCount(), 0);
+                QCOMPARE(t.origin, 4.0);
+                QCOMPARE(t.view->maxEnd, flEnd);
+                QCOMPARE(t.scene.sceneRect(), sceneRect);
+                QCOMPARE(t.view->BackgroundBand()->rect(), band);
+                const QImage image = RenderScene(t.scene, QRect(0, 0, 200, 200));
+                QCOMPARE(image.pixel(44, 100), qRgb(130, 130, 130));
+                QCOMPARE(image.pixel(81, 100), kCursorRed);
+            }
         }
         GPUPROF_COMPARE_NO_LEAKS(snapshot);
     }
