@@ -245,29 +245,29 @@ private slots:
         // Cut and forged payloads.
         AllocationSnapshot snapshot;
         {
-            Fixture cut;
+            Fixture c;
             // Cut inside the second record: it and the third stay blank, shown as RGBA8888
             // without a kind, so no kind filter lets them through.
-            Update(cut.widget, PayloadBuilder()
+            Update(c.widget, PayloadBuilder()
                                  .Count(3)
                                  .Texture(MakeTexture("first", 2))
                                  .Texture(MakeTexture("second", 2))
                                  .Truncate(4 + 18 + 6 + 10));
-            QCOMPARE(cut.widget.TotalTextureCount(), int64(3));
-            QCOMPARE(DumpColumn(cut.widget.Model(), 0), QStringLiteral("first"));
+            QCOMPARE(c.widget.TotalTextureCount(), int64(3));
+            QCOMPARE(DumpColumn(c.widget.Model(), 0), QStringLiteral("first"));
             QStringList blank;
             for (int nCol = 0; nCol < kTextureColCount; ++nCol)
-                blank << CQTextureListSortFilterProxyModel::CellText(cut.widget.Model()->List(), 1, nCol);
+                blank << CQTextureListSortFilterProxyModel::CellText(c.widget.Model()->List(), 1, nCol);
             QCOMPARE(blank.join(QLatin1Char(';')), QStringLiteral("<unnamed>;RGBA8888;;0x0;0;0 KB;0x0;0;0 KB;;;"));
-            QCOMPARE(cut.widget.StatusLabel()->text().section(QLatin1Char(' '), 0, 0), QStringLiteral("1/3"));
+            QCOMPARE(c.widget.StatusLabel()->text().section(QLatin1Char(' '), 0, 0), QStringLiteral("1/3"));
 
-            Update(cut.widget, PayloadBuilder().Count(0x7fffffff).Zeros(16));
-            QCOMPARE(cut.widget.TotalTextureCount(), int64(kMaxRowsPastPayload));
-            QVERIFY(cut.widget.StatusLabel()->text().endsWith(QStringLiteral("(list cut: 2,147,483,647 announced, 1,024 kept)")));
+            Update(c.widget, PayloadBuilder().Count(0x7fffffff).Zeros(16));
+            QCOMPARE(c.widget.TotalTextureCount(), int64(kMaxRowsPastPayload));
+            QVERIFY(c.widget.StatusLabel()->text().endsWith(QStringLiteral("(list cut: 2,147,483,647 announced, 1,024 kept)")));
 
-            cut.widget.UpdateTextureList(nullptr, 0);
-            QCOMPARE(cut.widget.TotalTextureCount(), int64(0));
-            QCOMPARE(cut.widget.StatusLabel()->text(),
+            c.widget.UpdateTextureList(nullptr, 0);
+            QCOMPARE(c.widget.TotalTextureCount(), int64(0));
+            QCOMPARE(c.widget.StatusLabel()->text(),
                      QStringLiteral("0/0 Textures, 0.00/0.00 MB Disk Texture Data, 0.00/0.00 MB GPU-Resident Texture Data"));
         }
         GPUPROF_COMPARE_NO_LEAKS(snapshot);
