@@ -42,35 +42,6 @@ class TestFrameIntake : public QObject
     Q_OBJECT
 
 private slots:
-    void queueKeepsTheNewestWithinItsBounds()
-    {
-        AllocationSnapshot before;
-        {
-            CFrameIntake intake(false);
-            for (int i = 1; i <= 200; ++i)
-                HandOver(intake, TimedFrame(1, {double(i)}));
-            QCOMPARE(intake.PendingCount(), CFrameIntake::kMaxPendingFrames);
-            GpuSampleArray shown;
-            const FrameHistoryEntry *pEntry = intake.RecordNewest(&shown);
-            QVERIFY(pEntry);
-            QCOMPARE(pEntry->totalGpuTime, 0.2);
-            QCOMPARE(shown.Count(), 1);
-            intake.DropPending();
-            QCOMPARE(intake.PendingCount(), 0);
-            QCOMPARE(intake.Shown().Count(), 1);
-
-            // Frames of 20 MB: besides the newest, at most the byte bound waits.
-            const TargetFrame big = MakeNumberedFrame(1, "s", 50000);
-            for (int i = 0; i < 10; ++i)
-                HandOver(intake, big);
-            QVERIFY(intake.PendingCount() >= 3 && intake.PendingCount() <= 4);
-            HandOver(intake, TimedFrame(1, {2.0}));
-            QCOMPARE(intake.RecordNewest(&shown)->sampleCount, 1);
-            HandOver(intake, big); // still waiting when the intake goes
-        }
-        GPUPROF_COMPARE_NO_LEAKS(before);
-    }
-
     // Frames of the given swap chains, one a tick: what is listed, shown and kept.
     void swapChains_data()
     {
@@ -206,7 +177,8 @@ private slots:
     }
 
     // Frames of another swap chain, kept for saving, share the memory bound and never push out a
-    // shown frame: the shown history is what an intake without them keeps.
+    // shown frame: the shown history is what an intake without them keeps. The waiting queue's
+    // bounds; nothing left allocated.
     void otherSwapChainsKeptWithinTheBound()
     {
         AllocationSnapshot before;
@@ -233,6 +205,28 @@ private slots:
             QVERIFY(pOther && pOther->Count() > 0 && pOther->Count() < 68); // what the shown frames leave
             QCOMPARE(both.Shown().Count(), shownOnly.Shown().Count());
             QVERIFY(both.Shown().MemoryBytes() + pOther->MemoryBytes() <= both.Shown().MaxBytes());
+
+            // The waiting queue keeps the newest frames within its count and byte bounds.
+            CFrameIntake intake(false);
+            for (int i = 1; i <= 200; ++i)
+                HandOver(intake, TimedFrame(1, {double(i)}));
+            QCOMPARE(intake.PendingCount(), CFrameIntake::kMaxPendingFrames);
+            const FrameHistoryEntry *pEntry = intake.RecordNewest(&shown);
+            QVERIFY(pEntry);
+            QCOMPARE(pEntry->totalGpuTime, 0.2);
+            QCOMPARE(shown.Count(), 1);
+            intake.DropPending();
+            QCOMPARE(intake.PendingCount(), 0);
+            QCOMPARE(intake.Shown().Count(), 1);
+
+            // Frames of 20 MB: besides the newest, at most the byte bound waits.
+            const TargetFrame big = MakeNumberedFrame(1, "s", 50000);
+            for (int i = 0; i < 10; ++i)
+                HandOver(intake, big);
+            QVERIFY(intake.PendingCount() >= 3 && intake.PendingCount() <= 4);
+            HandOver(intake, TimedFrame(1, {2.0}));
+            QCOMPARE(intake.RecordNewest(&shown)->sampleCount, 1);
+            HandOver(intake, big); // still waiting when the intake goes
         }
         GPUPROF_COMPARE_NO_LEAKS(before);
 

@@ -86,7 +86,6 @@ private slots:
             << "_ # _" << "n/a 0\n n/a 0\n  n/a 0\nn/a 1\n n/a 1\n  n/a 1\nn/a 2\n n/a 2\n  n/a 2";
         QTest::newRow("a plain name n/a counts as no view") << "n/a n/a" << "n/a 0\n n/a 0\n  n/a 0\nn/a 1\n n/a 1\n  n/a 1";
         QTest::newRow("one sample") << "#Main/Opaque/Draw" << "Main 0\n Opaque 0\n  Draw 0";
-        QTest::newRow("no samples") << "" << "";
     }
 
     void grouping()

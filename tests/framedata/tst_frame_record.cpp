@@ -191,12 +191,9 @@ private slots:
         }
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(&twice), 408).toHex(),
                  QByteArray(reinterpret_cast<const char *>(&expected), 408).toHex());
-    }
 
-    // The frame total sums many samples at once; it must equal adding them one by one, bit for
-    // bit, for any bytes a target can send (wrapping counters, NaN and infinite times included).
-    void summingManyEqualsAddingOneByOne()
-    {
+        // The frame total sums many samples at once; it must equal adding them one by one, bit for
+        // bit, for any bytes a target can send (wrapping counters, NaN and infinite times included).
         QRandomGenerator random(42);
         for (int nRound = 0; nRound < 20; ++nRound) {
             const int nCount = int(random.bounded(1, 300));
