@@ -145,7 +145,7 @@ private slots:
         QVERIFY(DumpColumn(f.widget.Model(), 6).contains(QStringLiteral("100.0%,25.0%")));
     }
 
-    void statusTexts()
+    void statusTextsAndHistogram()
     {
         // 10 buffers, 4 MB in all; the 3 named "show" hold exactly 1 MB.
         std::vector<BufferDesc> buffers = {{0, 1, 1, 1, 524288, "show"}, {0, 1, 1, 1, 262144, "show"},
@@ -172,6 +172,23 @@ private slots:
         QCOMPARE(Status(f.widget), QStringLiteral("2/2 Buffers, 8192.00/8192.00 MB Buffer Data"));
         Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 1500000, "a"}}));
         QCOMPARE(Status(f.widget), QStringLiteral("1/1 Buffers, 1.43/1.43 MB Buffer Data"));
+
+        // The size histogram counts per class and kind.
+        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 300, "v"}, {1, 1, 1, 1, 300, "i"}}));
+        QCOMPARE(DumpHistogram(f.widget), QStringLiteral("1:1/1"));
+        // All 28 values are set, zeros included, vertex buffers first in every bucket.
+        for (int i = 0; i < kBufferSizeClassCount; ++i) {
+            QCOMPARE(f.widget.SizeBucket(i)->entries.Count(), 2);
+            QCOMPARE(f.widget.SizeBucket(i)->entries[0].category, f.widget.VertexBufferCategory());
+        }
+        // Each class ends at its limit inclusive, the last one at 4 GB.
+        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 256, "a"}, {0, 1, 1, 1, 257, "b"}, {1, 1, 1, 1, 4194305, "c"},
+                                                  {1, 1, 1, 1, 0xffffffffu, "d"}, {0, 1, 1, 1, 4194304, "e"},
+                                                  {0, 1, 1, 1, 1024, "f"}, {1, 1, 1, 1, 1025, "g"}}));
+        QCOMPARE(DumpHistogram(f.widget), QStringLiteral("0:1/0 1:2/0 2:0/1 12:1/0 13:0/2"));
+        QCOMPARE(f.widget.SizeBucket(1)->total, 2);
+        Update(f.widget, PayloadBuilder());
+        QCOMPARE(DumpHistogram(f.widget), QString());
     }
 
     void filters_data()
@@ -211,25 +228,6 @@ private slots:
         QCOMPARE(DumpColumn(f.widget.Model(), 0), names);
         // The histogram counts every buffer whatever the filter.
         QCOMPARE(DumpHistogram(f.widget), QStringLiteral("0:2/3"));
-    }
-
-    void histogramCountsPerClassAndKind()
-    {
-        Fixture f({{0, 1, 1, 1, 300, "v"}, {1, 1, 1, 1, 300, "i"}});
-        QCOMPARE(DumpHistogram(f.widget), QStringLiteral("1:1/1"));
-        // All 28 values are set, zeros included, vertex buffers first in every bucket.
-        for (int i = 0; i < kBufferSizeClassCount; ++i) {
-            QCOMPARE(f.widget.SizeBucket(i)->entries.Count(), 2);
-            QCOMPARE(f.widget.SizeBucket(i)->entries[0].category, f.widget.VertexBufferCategory());
-        }
-        // Each class ends at its limit inclusive, the last one at 4 GB.
-        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 256, "a"}, {0, 1, 1, 1, 257, "b"}, {1, 1, 1, 1, 4194305, "c"},
-                                                  {1, 1, 1, 1, 0xffffffffu, "d"}, {0, 1, 1, 1, 4194304, "e"},
-                                                  {0, 1, 1, 1, 1024, "f"}, {1, 1, 1, 1, 1025, "g"}}));
-        QCOMPARE(DumpHistogram(f.widget), QStringLiteral("0:1/0 1:2/0 2:0/1 12:1/0 13:0/2"));
-        QCOMPARE(f.widget.SizeBucket(1)->total, 2);
-        Update(f.widget, PayloadBuilder());
-        QCOMPARE(DumpHistogram(f.widget), QString());
     }
 
     void viewStateSurvivesRefresh()
