@@ -94,7 +94,7 @@ private slots:
             QVERIFY2(widget.BucketIndexAt(nX) == nIndex, qPrintable(QString::number(nX)));
     }
 
-    // Segments painted with gradients; the value scale and the segments' rectangles.
+    // Segments painted with gradients; the value scale and the segments' rectangles; the font.
     void segmentsPaintedAndScaled()
     {
         Fixture f;
@@ -154,38 +154,8 @@ private slots:
         f.widget.resize(400, 20);
         QCOMPARE(f.widget.ValueScale(), 0.0f);
         QCOMPARE(f.widget.SegmentRect(1, f.vb).height(), 2);
-    }
 
-    // Totals follow the values; category colours come from their index.
-    void totalsAndCategoryColors()
-    {
-        CQHistogramWidget widget;
-        BucketHandle_t hBucket = widget.AddBucket("b", "b");
-        CategoryHandle_t hA = widget.AddCategory("A", "a");
-        CategoryHandle_t hB = widget.AddCategory("B", "b");
-        widget.SetBucketValue(hBucket, hA, 5);
-        widget.SetBucketValue(hBucket, hA, 5);
-        QCOMPARE(hBucket->total, 5);
-        widget.SetBucketValue(hBucket, hA, 2);
-        QCOMPARE(hBucket->total, 2);
-        widget.SetBucketValue(hBucket, hB, 7);
-        QCOMPARE(hBucket->total, 9);
-        QCOMPARE(hBucket->entries.Count(), 2);
-        // Extreme values wrap instead of overflowing, and the total is still the sum.
-        widget.SetBucketValue(hBucket, hA, 0x7fffffff);
-        widget.SetBucketValue(hBucket, hB, -0x7fffffff);
-        QCOMPARE(hBucket->total, 0);
-
-        QCOMPARE(CQHistogramWidget::CategoryColor(0), QColor(150, 192, 203));
-        QCOMPARE(CQHistogramWidget::CategoryColor(1), QColor(216, 221, 180));
-        QCOMPARE(CQHistogramWidget::CategoryColor(2), QColor(183, 150, 157));
-        // k = 5: m = 115; 115 % 3 = 1, 118 % 7 = 6, 122 % 13 = 5.
-        QCOMPARE(CQHistogramWidget::CategoryColor(5), QColor(150 + 33, 150 + 85, 150 + 38));
-        // That categories take them in the order they are added shows in the painted segments.
-    }
-
-    void fontFitting()
-    {
+        // Fonts are fitted to the widest text.
         CQHistogramWidget widget;
         const char *texts[] = {"<= 256 KB", nullptr, "IB"};
         QCOMPARE(widget.FitFontPixelSize(nullptr, 0, 1), 16);
@@ -298,8 +268,8 @@ private slots:
 
     // Names and descriptions are copied when added and released with the widget; the tooltip
     // escapes them but not the entry lines. A negative value is drawn with the minimum height,
-    // 2 pixels, and can be hovered.
-    void ownsAndEscapesItsTexts()
+    // 2 pixels, and can be hovered. Totals follow the values; category colours.
+    void ownsAndEscapesItsTextsTotalsAndColors()
     {
         AllocationSnapshot snapshot;
         {
@@ -319,6 +289,31 @@ private slots:
                                     "<em>x&gt;y</em><br><br><b><font color=red><i> = -4</font></b><br>"));
         }
         GPUPROF_COMPARE_NO_LEAKS(snapshot);
+
+        // Totals follow the values; category colours come from their index.
+        CQHistogramWidget widget;
+        BucketHandle_t hBucket = widget.AddBucket("b", "b");
+        CategoryHandle_t hA = widget.AddCategory("A", "a");
+        CategoryHandle_t hB = widget.AddCategory("B", "b");
+        widget.SetBucketValue(hBucket, hA, 5);
+        widget.SetBucketValue(hBucket, hA, 5);
+        QCOMPARE(hBucket->total, 5);
+        widget.SetBucketValue(hBucket, hA, 2);
+        QCOMPARE(hBucket->total, 2);
+        widget.SetBucketValue(hBucket, hB, 7);
+        QCOMPARE(hBucket->total, 9);
+        QCOMPARE(hBucket->entries.Count(), 2);
+        // Extreme values wrap instead of overflowing, and the total is still the sum.
+        widget.SetBucketValue(hBucket, hA, 0x7fffffff);
+        widget.SetBucketValue(hBucket, hB, -0x7fffffff);
+        QCOMPARE(hBucket->total, 0);
+
+        QCOMPARE(CQHistogramWidget::CategoryColor(0), QColor(150, 192, 203));
+        QCOMPARE(CQHistogramWidget::CategoryColor(1), QColor(216, 221, 180));
+        QCOMPARE(CQHistogramWidget::CategoryColor(2), QColor(183, 150, 157));
+        // k = 5: m = 115; 115 % 3 = 1, 118 % 7 = 6, 122 % 13 = 5.
+        QCOMPARE(CQHistogramWidget::CategoryColor(5), QColor(150 + 33, 150 + 85, 150 + 38));
+        // That categories take them in the order they are added shows in the painted segments.
     }
 };
 

@@ -387,30 +387,11 @@ private slots:
         }
     }
 
-    void cursorIsRedAboveTheBarsAndFollowed()
-    {
-        Timeline t(400, 200);
-        t.Show();
-        t.Load({{"a", 0.0, 0.100}});
-        t.view->RefreshLayout();
-        t.view->SetCursorTime(0.002, false, false);
-        const QImage image = RenderScene(t.scene, QRect(0, -20, 120, 200));
-        for (int y : {0, 20, 100, 199})
-            QCOMPARE(image.pixel(54, y), kCursorRed);
-        QVERIFY(image.pixel(55, 100) != kCursorRed);
-
-        QCOMPARE(t.view->horizontalScrollBar()->value(), 0);
-        t.view->SetCursorTime(0.080, false, false); // x = 2160, not followed
-        QCOMPARE(t.view->horizontalScrollBar()->value(), 0);
-        t.view->SetCursorTime(0.081, true, false); // x = 2187, kept 100 units from the edge
-        const int nLeft = t.view->horizontalScrollBar()->value();
-        QVERIFY(nLeft >= 2187 + 100 - t.view->viewport()->width() && nLeft <= 2187 - 100);
-    }
-
     // Any button puts the cursor at the time under it and reports it; at the cursor's own time
     // nothing; left of 0 the line hides and the negative time is still reported. Moves drag it
-    // only with the focus, a visible line and the left button.
-    void mouseRules()
+    // only with the focus, a visible line and the left button. The line is red, above the bars,
+    // and followed when asked.
+    void mouseRulesAndCursorLine()
     {
         Timeline t(600, 250);
         t.Show();
@@ -462,6 +443,24 @@ private slots:
         t.view->clearFocus();
         SendMouse(*t.view, QEvent::MouseMove, x0 + 60, Qt::LeftButton);
         expectSignals(7, 27);
+
+        // The cursor is red, above the bars, and followed only when asked.
+        Timeline red(400, 200);
+        red.Show();
+        red.Load({{"a", 0.0, 0.100}});
+        red.view->RefreshLayout();
+        red.view->SetCursorTime(0.002, false, false);
+        const QImage image = RenderScene(red.scene, QRect(0, -20, 120, 200));
+        for (int y : {0, 20, 100, 199})
+            QCOMPARE(image.pixel(54, y), kCursorRed);
+        QVERIFY(image.pixel(55, 100) != kCursorRed);
+
+        QCOMPARE(red.view->horizontalScrollBar()->value(), 0);
+        red.view->SetCursorTime(0.080, false, false); // x = 2160, not followed
+        QCOMPARE(red.view->horizontalScrollBar()->value(), 0);
+        red.view->SetCursorTime(0.081, true, false); // x = 2187, kept 100 units from the edge
+        const int nLeft = red.view->horizontalScrollBar()->value();
+        QVERIFY(nLeft >= 2187 + 100 - red.view->viewport()->width() && nLeft <= 2187 - 100);
     }
 
     // Re-layout only when the height changed since the previous tick, never on the first;
