@@ -106,7 +106,7 @@ private slots:
     }
 
     // Values, alignment and foreground pass through; backgrounds do not; row labels are the
-    // source's column headers. The display mode and clicks.
+    // source's column headers. The display mode and clicks; a rebuilt or destroyed source.
     void valuesModesAndClicks()
     {
         Source src(false, true);
@@ -158,23 +158,20 @@ private slots:
         QVERIFY(cell.isValid());
         QTest::mouseClick(pTable->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
         QVERIFY(!pTable->selectionModel()->hasSelection());
-    }
 
-    // A rebuild clears the statistics model, so the panel is empty until it is pointed again;
-    // so does the source model's end.
-    void rebuiltSourceEmptiesThePanel()
-    {
-        Source src(true, false);
+        // A rebuild clears the statistics model, so the panel is empty until it is pointed again;
+        // so does the source model's end.
+        Source rebuilt(true, false);
         Panel stats(1);
-        ShowPanelRow(&stats.widget, src.model.frameStatsModel()->index(0, 0));
+        ShowPanelRow(&stats.widget, rebuilt.model.frameStatsModel()->index(0, 0));
         QCOMPARE(stats.widget.model()->rowCount(), 80);
 
-        src.model.clear();
-        src.model.Rebuild(false);
+        rebuilt.model.clear();
+        rebuilt.model.Rebuild(false);
         QVERIFY(!stats.widget.model()->sourceRow().isValid());
         QCOMPARE(stats.widget.model()->rowCount(), 0);
         QVERIFY(!stats.widget.model()->headerData(3, Qt::Vertical).isValid());
-        ShowPanelRow(&stats.widget, src.model.frameStatsModel()->index(0, 0));
+        ShowPanelRow(&stats.widget, rebuilt.model.frameStatsModel()->index(0, 0));
         QCOMPARE(stats.widget.model()->rowCount(), 80);
         QCOMPARE(VisibleRows(stats.widget).size(), 74);
 

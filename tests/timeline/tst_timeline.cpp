@@ -131,6 +131,21 @@ private slots:
             FormatTimelineSampleText(actual, sizeof(actual), nIndex, sName, flStart, flLength);
             QCOMPARE(QByteArray(actual), QByteArray(expected));
         }
+
+        // A bar's tooltip, shown by the toolkit's help event over it: its true start (also before
+        // sample 0), its name's bytes as Latin-1.
+        Timeline t;
+        t.Show();
+        t.Load({{"S0", 10.0, 0.001}, {"S1", 10.001, 0.001}, {"Early", 9.998, 0.0123456}, {"Ombr\xe9", 10.003, 0.001}});
+        // The earlier one is a hairline at the origin, too thin to point at.
+        QCOMPARE(t.Item(2)->toolTip(), QStringLiteral(R"([2], "Early", Start: -2.000ms, Len: 12.346ms)"));
+        const QString text = QString::fromUtf8(R"([3], "Ombré", Start: 3.000ms, Len: 1.000ms)");
+        QCOMPARE(t.Item(3)->toolTip(), text);
+        const QPoint pos = t.view->mapFromScene(t.Item(3)->rect().center());
+        QHelpEvent event(QEvent::ToolTip, pos, t.view->viewport()->mapToGlobal(pos));
+        QApplication::sendEvent(t.view->viewport(), &event);
+        QCOMPARE(QToolTip::text(), text);
+        QToolTip::hideText();
     }
 
     // Tick m: label "m ms" and a solid line at x = m x 0.001 x scale, dotted lines at the three
@@ -542,24 +557,6 @@ private slots:
         QCOMPARE(QByteArray::number(t.origin), QByteArray::number(samples[0].start));
     }
 
-    // A bar's tooltip, shown by the toolkit's help event over it: its true start (also before
-    // sample 0), its name's bytes as Latin-1.
-    void tooltipText()
-    {
-        Timeline t;
-        t.Show();
-        t.Load({{"S0", 10.0, 0.001}, {"S1", 10.001, 0.001}, {"Early", 9.998, 0.0123456}, {"Ombr\xe9", 10.003, 0.001}});
-        // The earlier one is a hairline at the origin, too thin to point at.
-        QCOMPARE(t.Item(2)->toolTip(), QStringLiteral(R"([2], "Early", Start: -2.000ms, Len: 12.346ms)"));
-        const QString text = QString::fromUtf8(R"([3], "Ombré", Start: 3.000ms, Len: 1.000ms)");
-        QCOMPARE(t.Item(3)->toolTip(), text);
-        const QPoint pos = t.view->mapFromScene(t.Item(3)->rect().center());
-        QHelpEvent event(QEvent::ToolTip, pos, t.view->viewport()->mapToGlobal(pos));
-        QApplication::sendEvent(t.view->viewport(), &event);
-        QCOMPARE(QToolTip::text(), text);
-        QToolTip::hideText();
-    }
-
     // Channels from the hash's three low bytes scaled into 55..255 (expected values from an
     // independent MurmurHash2); the same name gets the same gradient in every frame.
     void colours_data()
@@ -640,36 +637,10 @@ private slots:
         GPUPROF_COMPARE_NO_LEAKS(snapshot);
     }
 
-    // Bar items are kept for the next frames: reloads make no new items, a much smaller frame
-    // lets the surplus beyond the spare bound go, and hidden bars are not under the mouse.
-    void barItemsAreReused()
-    {
-        Timeline t;
-        // Bars 2.7 units apart and 3 wide: they overlap, but none covers another.
-        auto load = [&](int nCount) {
-            t.frame.samples.RemoveAll();
-            for (int i = 0; i < nCount; ++i)
-                t.frame.Add("n", i * 1e-4, 1e-4);
-            LoadFrameOnTimeline(t.view.get(), &t.frame.frame, &t.origin);
-        };
-        const qsizetype nFixed = t.scene.items().size(); // axis, band, cursor
-        load(100);
-        QCOMPARE(t.view->VisibleBarCount(), 100);
-        QGraphicsRectItem *pFirst = t.Item(0);
-        load(50);
-        QCOMPARE(t.scene.items().size(), nFixed + 100);
-        QCOMPARE(t.Item(0), pFirst);
-        QVERIFY(t.scene.items(QPointF(60 * 2.7 + 1.5, 100)).isEmpty()); // bar 60, past the band
-        load(CQTimelineView::kMaxSpareBars + 300);
-        load(10);
-        QCOMPARE(t.scene.items().size(), nFixed + 10 + CQTimelineView::kMaxSpareBars);
-        QCOMPARE(static_cast<CQTimelineItem *>(t.Item(9))->SampleIndex(), 9);
-    }
-
     // The scene is the window's and may go first, or delete a bar itself: the view forgets
     // those items and goes on. Samples live in g_pMemAlloc storage: released with the view;
     // when storage runs out the view has no axis or drops the sample, and keeps working. No
-    // frame, or one without samples, takes the bars only.
+    // frame, or one without samples, takes the bars only. Bar items are reused.
     void itemsDeletedElsewhereStorageRunningOutAndNoFrame()
     {
         AllocationSnapshot snapshot;
@@ -725,6 +696,29 @@ private slots:
             }
         }
         GPUPROF_COMPARE_NO_LEAKS(snapshot);
+
+        // Bar items are kept for the next frames: reloads make no new items, a much smaller frame
+        // lets the surplus beyond the spare bound go, and hidden bars are not under the mouse.
+        Timeline reused;
+        // Bars 2.7 units apart and 3 wide: they overlap, but none covers another.
+        auto load = [&](int nCount) {
+            reused.frame.samples.RemoveAll();
+            for (int i = 0; i < nCount; ++i)
+                reused.frame.Add("n", i * 1e-4, 1e-4);
+            LoadFrameOnTimeline(reused.view.get(), &reused.frame.frame, &reused.origin);
+        };
+        const qsizetype nFixed = reused.scene.items().size(); // axis, band, cursor
+        load(100);
+        QCOMPARE(reused.view->VisibleBarCount(), 100);
+        QGraphicsRectItem *pFirst = reused.Item(0);
+        load(50);
+        QCOMPARE(reused.scene.items().size(), nFixed + 100);
+        QCOMPARE(reused.Item(0), pFirst);
+        QVERIFY(reused.scene.items(QPointF(60 * 2.7 + 1.5, 100)).isEmpty()); // bar 60, past the band
+        load(CQTimelineView::kMaxSpareBars + 300);
+        load(10);
+        QCOMPARE(reused.scene.items().size(), nFixed + 10 + CQTimelineView::kMaxSpareBars);
+        QCOMPARE(static_cast<CQTimelineItem *>(reused.Item(9))->SampleIndex(), 9);
     }
 };
 
