@@ -106,44 +106,9 @@ private slots:
         }
     }
 
-    // Group rows carry the sums of their samples and the texts of their totals names.
-    void groupRows()
-    {
-        CTestFrame frame;
-        frame.Add("#Main/Opaque/Draw A", 10.0, 0.001).SetDraws(40000);
-        frame.Add("#Main/Opaque/Draw B", 10.001, 0.002).SetDraws(30000);
-        frame.Add("#Main/Alpha/Draw C", 10.004, 0.0005).SetDraws(5);
-        frame.samples[0].SetCpuTime(0.0001);
-        frame.samples[2].SetCpuTime(0.0002);
-        TestedModel t(&frame.frame, true);
-        QCOMPARE(Texts(&t.model, {kName, kIndex, kView, kLayer, kContext, kGpuStart, kGpuTime, kCpuTime, kDraws}),
-                 QString("Main [0..2] Main <View Totals> <View Totals> 0.00 3.500 0.300 4,469\n"
-                         " Opaque [0..1] Main Opaque <Layer Totals> 0.00 3.000 0.100 4,464\n"
-                         "  Draw A 0 Main Opaque Draw A 0.00 1.000 0.100 40,000\n"
-                         "  Draw B 1 Main Opaque Draw B 1.00 2.000 0.000 30,000\n"
-                         " Alpha 2 Main Alpha <Layer Totals> 4.00 0.500 0.200 5\n"
-                         "  Draw C 2 Main Alpha Draw C 4.00 0.500 0.200 5"));
-
-        // Group rows have their own backgrounds, whatever the parity of their first sample.
-        const QModelIndex view = t.model.index(0, 0);
-        const QModelIndex alpha = t.model.index(1, 0, view);
-        for (int c = 0; c < kSampleColumnCount; ++c) {
-            QCOMPARE(ColorName(t.model.index(0, c).data(Qt::BackgroundRole)), QString("#ffffff"));
-            QCOMPARE(ColorName(t.model.index(1, c, view).data(Qt::BackgroundRole)), QString("#f5f5f5"));
-        }
-        // The range replaces only the text; the raw value stays the first sample's index.
-        QCOMPARE(t.model.index(0, kIndex).data(Qt::UserRole), QVariant(0));
-        QCOMPARE(alpha.siblingAtColumn(kIndex).data(Qt::UserRole), QVariant(2));
-        QCOMPARE(alpha.siblingAtColumn(kDraws).data(Qt::UserRole), QVariant(5));
-        QCOMPARE(t.model.index(0, kDraws).data(Qt::UserRole), QVariant(4469));
-        // The group item itself: the View part, left aligned, not editable.
-        QCOMPARE(view.data(Qt::UserRole), QVariant(QString("Main")));
-        QCOMPARE(view.data(Qt::TextAlignmentRole).toInt(), 129);
-        QVERIFY(!(view.flags() & Qt::ItemIsEditable));
-    }
-
-    // Indices are plain decimals, single ones as well as the ranges of group rows; the flat layout.
-    void indexTextsAndFlatLayout()
+    // Indices are plain decimals, single ones as well as the ranges of group rows; the flat layout;
+    // group rows.
+    void indexTextsFlatLayoutAndGroupRows()
     {
         CTestFrame frame;
         for (int i = 0; i < 1001; ++i)
@@ -170,6 +135,39 @@ private slots:
         QVERIFY(SampleColumnHeader(55).isNull());
         QVERIFY(!f.model.index(0, 55).isValid());
         QVERIFY(!f.model.index(4, 0).isValid());
+
+        // Group rows carry the sums of their samples and the texts of their totals names.
+        CTestFrame sums;
+        sums.Add("#Main/Opaque/Draw A", 10.0, 0.001).SetDraws(40000);
+        sums.Add("#Main/Opaque/Draw B", 10.001, 0.002).SetDraws(30000);
+        sums.Add("#Main/Alpha/Draw C", 10.004, 0.0005).SetDraws(5);
+        sums.samples[0].SetCpuTime(0.0001);
+        sums.samples[2].SetCpuTime(0.0002);
+        TestedModel g(&sums.frame, true);
+        QCOMPARE(Texts(&g.model, {kName, kIndex, kView, kLayer, kContext, kGpuStart, kGpuTime, kCpuTime, kDraws}),
+                 QString("Main [0..2] Main <View Totals> <View Totals> 0.00 3.500 0.300 4,469\n"
+                         " Opaque [0..1] Main Opaque <Layer Totals> 0.00 3.000 0.100 4,464\n"
+                         "  Draw A 0 Main Opaque Draw A 0.00 1.000 0.100 40,000\n"
+                         "  Draw B 1 Main Opaque Draw B 1.00 2.000 0.000 30,000\n"
+                         " Alpha 2 Main Alpha <Layer Totals> 4.00 0.500 0.200 5\n"
+                         "  Draw C 2 Main Alpha Draw C 4.00 0.500 0.200 5"));
+
+        // Group rows have their own backgrounds, whatever the parity of their first sample.
+        const QModelIndex view = g.model.index(0, 0);
+        const QModelIndex alpha = g.model.index(1, 0, view);
+        for (int c = 0; c < kSampleColumnCount; ++c) {
+            QCOMPARE(ColorName(g.model.index(0, c).data(Qt::BackgroundRole)), QString("#ffffff"));
+            QCOMPARE(ColorName(g.model.index(1, c, view).data(Qt::BackgroundRole)), QString("#f5f5f5"));
+        }
+        // The range replaces only the text; the raw value stays the first sample's index.
+        QCOMPARE(g.model.index(0, kIndex).data(Qt::UserRole), QVariant(0));
+        QCOMPARE(alpha.siblingAtColumn(kIndex).data(Qt::UserRole), QVariant(2));
+        QCOMPARE(alpha.siblingAtColumn(kDraws).data(Qt::UserRole), QVariant(5));
+        QCOMPARE(g.model.index(0, kDraws).data(Qt::UserRole), QVariant(4469));
+        // The group item itself: the View part, left aligned, not editable.
+        QCOMPARE(view.data(Qt::UserRole), QVariant(QString("Main")));
+        QCOMPARE(view.data(Qt::TextAlignmentRole).toInt(), 129);
+        QVERIFY(!(view.flags() & Qt::ItemIsEditable));
     }
 
     // One cell of the second sample of a frame whose first sample starts at 10 s.

@@ -283,6 +283,41 @@ private slots:
         g.widget.FilterEdit()->setText(QStringLiteral("c"));
         QCOMPARE(selected(), QStringLiteral("c"));
         QCOMPARE(pSmall->currentIndex().row(), 0);
+
+        // Both lists open with their name column wide enough for the names; a width the user sets
+        // survives every refresh after that. "Refresh" in either tab asks for that list.
+        CQGPUResourceWidget window;
+        int nBuffers = 0, nTextures = 0;
+        connect(window.BufferList(), &CQGPUBufferListWidget::RequestBufferListUpdate, this, [&] { ++nBuffers; });
+        connect(window.TextureList(), &CQTextureListWidget::RequestTextureListUpdate, this, [&] { ++nTextures; });
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // The tabs fill the window: texturePayload first.
+        QCOMPARE(window.windowTitle(), QStringLiteral("GPU Resources"));
+        QCOMPARE(window.Tabs()->tabText(0) + "|" + window.Tabs()->tabText(1), QStringLiteral("Textures|GPU Buffers"));
+        QVERIFY(window.Tabs()->width() > window.width() * 9 / 10 && window.Tabs()->height() > window.height() * 9 / 10);
+        const std::string longName = "volumes/fog/density_volume_highres_0001";
+        const PayloadBuilder bufferPayload = PayloadBuilder::Buffers({{0, 1, 1, 1, 1, "rendertargets/" + longName}});
+        const PayloadBuilder texturePayload = PayloadBuilder::Textures({MakeTexture(longName, 0x0002, 0, 0, 0, 1, 0)});
+        window.BufferList()->UpdateBufferList(bufferPayload.Data(), bufferPayload.Size());
+        window.TextureList()->UpdateTextureList(texturePayload.Data(), texturePayload.Size());
+        for (CQResourceListWidget *pList : {static_cast<CQResourceListWidget *>(window.BufferList()),
+                                            static_cast<CQResourceListWidget *>(window.TextureList())}) {
+            QTreeView *pView = pList->View();
+            const QString name = pView->model()->index(0, 0).data().toString();
+            QVERIFY2(pView->header()->sectionSize(0) > pView->fontMetrics().horizontalAdvance(name),
+                     qPrintable(QString::number(pView->header()->sectionSize(0))));
+            pView->header()->resizeSection(0, 90);
+            const auto actions = pList->findChild<QToolBar *>()->actions();
+            QCOMPARE(actions.first()->text(), QStringLiteral("Refresh"));
+            actions.first()->trigger();
+        }
+        QCOMPARE(nBuffers, 1);
+        QCOMPARE(nTextures, 1);
+        window.BufferList()->UpdateBufferList(bufferPayload.Data(), bufferPayload.Size());
+        window.TextureList()->UpdateTextureList(texturePayload.Data(), texturePayload.Size());
+        QCOMPARE(window.BufferList()->View()->header()->sectionSize(0), 90);
+        QCOMPARE(window.TextureList()->View()->header()->sectionSize(0), 90);
     }
 
     void cutAndForgedPayloads_data()
@@ -403,44 +438,6 @@ private slots:
                          qPrintable(QStringLiteral("%1 in %2").arg(fragment, QString::fromLatin1(name))));
             }
         }
-    }
-
-    // Both lists open with their name column wide enough for the names; a width the user sets
-    // survives every refresh after that. "Refresh" in either tab asks for that list.
-    void nameColumnsFitTheirNamesOnce()
-    {
-        CQGPUResourceWidget window;
-        int nBuffers = 0, nTextures = 0;
-        connect(window.BufferList(), &CQGPUBufferListWidget::RequestBufferListUpdate, this, [&] { ++nBuffers; });
-        connect(window.TextureList(), &CQTextureListWidget::RequestTextureListUpdate, this, [&] { ++nTextures; });
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        // The tabs fill the window: textures first.
-        QCOMPARE(window.windowTitle(), QStringLiteral("GPU Resources"));
-        QCOMPARE(window.Tabs()->tabText(0) + "|" + window.Tabs()->tabText(1), QStringLiteral("Textures|GPU Buffers"));
-        QVERIFY(window.Tabs()->width() > window.width() * 9 / 10 && window.Tabs()->height() > window.height() * 9 / 10);
-        const std::string longName = "volumes/fog/density_volume_highres_0001";
-        const PayloadBuilder buffers = PayloadBuilder::Buffers({{0, 1, 1, 1, 1, "rendertargets/" + longName}});
-        const PayloadBuilder textures = PayloadBuilder::Textures({MakeTexture(longName, 0x0002, 0, 0, 0, 1, 0)});
-        window.BufferList()->UpdateBufferList(buffers.Data(), buffers.Size());
-        window.TextureList()->UpdateTextureList(textures.Data(), textures.Size());
-        for (CQResourceListWidget *pList : {static_cast<CQResourceListWidget *>(window.BufferList()),
-                                            static_cast<CQResourceListWidget *>(window.TextureList())}) {
-            QTreeView *pView = pList->View();
-            const QString name = pView->model()->index(0, 0).data().toString();
-            QVERIFY2(pView->header()->sectionSize(0) > pView->fontMetrics().horizontalAdvance(name),
-                     qPrintable(QString::number(pView->header()->sectionSize(0))));
-            pView->header()->resizeSection(0, 90);
-            const auto actions = pList->findChild<QToolBar *>()->actions();
-            QCOMPARE(actions.first()->text(), QStringLiteral("Refresh"));
-            actions.first()->trigger();
-        }
-        QCOMPARE(nBuffers, 1);
-        QCOMPARE(nTextures, 1);
-        window.BufferList()->UpdateBufferList(buffers.Data(), buffers.Size());
-        window.TextureList()->UpdateTextureList(textures.Data(), textures.Size());
-        QCOMPARE(window.BufferList()->View()->header()->sectionSize(0), 90);
-        QCOMPARE(window.TextureList()->View()->header()->sectionSize(0), 90);
     }
 };
 

@@ -338,28 +338,6 @@ private slots:
         QCOMPARE(t.view->Scale(), t.view->Zoom() * 27000.0f);
     }
 
-    // The time under the centre stays there (within the pixel that the centre's truncation
-    // costs per step), the view does not scroll otherwise, and everything follows the scale.
-    void zoomAroundTheCentre()
-    {
-        Timeline t(600, 250);
-        t.Show();
-        t.Load({{"a", 0.0, 0.004}, {"b", 0.030, 0.002}});
-        t.view->SetCursorTime(0.031, false, false);
-        t.view->horizontalScrollBar()->setValue(300);
-        const double flCentre = CentreTime(*t.view);
-        for (int i = 1; i <= 8; ++i) {
-            SendWheel(*t.view, 120);
-            QVERIFY(std::fabs(CentreTime(*t.view) - flCentre) < 2.0 * i / t.view->Scale());
-        }
-        const float s = t.view->Scale();
-        QCOMPARE(t.Item(1)->rect(), QRectF(int(0.030 * s), 24, std::floor(s * 0.002 + 0.5), 152));
-        QVERIFY(std::fabs(t.view->TickLine(120)->line().x1() - 0.030 * s) < 0.01);
-        QVERIFY(std::fabs(t.view->BackgroundBand()->rect().width() - 0.032 * s) < 0.01);
-        QVERIFY(std::fabs(t.view->CursorLine()->line().x1() - 0.031 * s) < 0.01);
-        QVERIFY(std::fabs(t.scene.sceneRect().width() - (5 * 0.007000000216066837 * s + 20)) < 0.01);
-    }
-
     // Same time: nothing at all. Time >= 0: the line from (x, -20) to (x, h + 20). Negative:
     // hidden, the old time kept. The signal only when asked, negative times included.
     void setCursorTime_data()
@@ -479,7 +457,8 @@ private slots:
     }
 
     // Re-layout only when the height changed since the previous tick, never on the first;
-    // the first tick also scrolls to the left end. The scene rectangle waits for a frame.
+    // the first tick also scrolls to the left end. The scene rectangle waits for a frame. Zoom
+    // around the centre.
     void refreshLayout()
     {
         Timeline t(500, 300); // drawing 240 high
@@ -506,6 +485,25 @@ private slots:
         QCOMPARE(t.view->BackgroundBand()->rect().height(), 120.0);
         QCOMPARE(t.view->CursorLine()->line().y2(), 140.0);
         QCOMPARE(t.scene.sceneRect().height(), 240.0);
+
+        // Zooming keeps the time under the centre there (within the pixel that the centre's
+        // truncation costs per step), does not scroll otherwise, and everything follows the scale.
+        Timeline zoomed(600, 250);
+        zoomed.Show();
+        zoomed.Load({{"a", 0.0, 0.004}, {"b", 0.030, 0.002}});
+        zoomed.view->SetCursorTime(0.031, false, false);
+        zoomed.view->horizontalScrollBar()->setValue(300);
+        const double flCentre = CentreTime(*zoomed.view);
+        for (int i = 1; i <= 8; ++i) {
+            SendWheel(*zoomed.view, 120);
+            QVERIFY(std::fabs(CentreTime(*zoomed.view) - flCentre) < 2.0 * i / zoomed.view->Scale());
+        }
+        const float s = zoomed.view->Scale();
+        QCOMPARE(zoomed.Item(1)->rect(), QRectF(int(0.030 * s), 24, std::floor(s * 0.002 + 0.5), 152));
+        QVERIFY(std::fabs(zoomed.view->TickLine(120)->line().x1() - 0.030 * s) < 0.01);
+        QVERIFY(std::fabs(zoomed.view->BackgroundBand()->rect().width() - 0.032 * s) < 0.01);
+        QVERIFY(std::fabs(zoomed.view->CursorLine()->line().x1() - 0.031 * s) < 0.01);
+        QVERIFY(std::fabs(zoomed.scene.sceneRect().width() - (5 * 0.007000000216066837 * s + 20)) < 0.01);
     }
 
     // Times relative to sample 0; earlier (or NaN) starts become 1e-7 s hairlines at the
@@ -587,60 +585,10 @@ private slots:
         QCOMPARE(t.Item(0)->pen().color(), QColor(20, 20, 20));
     }
 
-    // Random times (NaN, infinities, random bit patterns) and name bytes: every bar within the
-    // clamped range and at least one unit wide, texts terminated, painted, nothing leaked.
-    void hostileFrames()
-    {
-        AllocationSnapshot snapshot;
-        {
-            Timeline t;
-            QRandomGenerator random(20240611);
-            const double specials[] = {kNaN, kInf, -kInf, 1e300, -1e300, 5e-324, -0.0, std::numeric_limits<double>::max()};
-            auto value = [&]() {
-                switch (random.bounded(4)) {
-                case 0:
-                    return specials[random.bounded(8)];
-                case 1: {
-                    const quint64 bits = random.generate64();
-                    double v;
-                    std::memcpy(&v, &bits, sizeof(v));
-                    return v;
-                }
-                default:
-                    return random.generateDouble() * 0.02 - 0.001;
-                }
-            };
-            for (int round = 0; round < 12; ++round) {
-                const int nCount = 1 + int(random.bounded(600));
-                t.frame.samples.RemoveAll();
-                for (int i = 0; i < nCount; ++i) {
-                    t.frame.Add("", value(), value());
-                    for (char &c : t.frame.samples[i].name)
-                        c = char(random.bounded(256));
-                }
-                LoadFrameOnTimeline(t.view.get(), &t.frame.frame, &t.origin);
-                t.view->SetZoom(float(random.generateDouble() * 10));
-                t.view->SetCursorTime(value(), true, true);
-                QCOMPARE(t.view->SampleCount(), nCount);
-                for (int32 i = 0; i < nCount; ++i) {
-                    if (!t.Item(i))
-                        continue; // covered by a later bar
-                    const QRectF rect = t.Item(i)->rect();
-                    QVERIFY(std::fabs(rect.left()) <= 1e9 && rect.width() >= 1 && rect.width() <= 1e9);
-                    QVERIFY(t.Item(i)->toolTip().size() <= 95);
-                }
-                QVERIFY(t.view->VisibleBarCount() >= 1);
-                QVERIFY(t.scene.sceneRect().width() <= 1e9 && std::isfinite(t.view->CursorLine()->line().x1()));
-                RenderScene(t.scene, QRect(0, 0, 300, 200));
-            }
-        }
-        GPUPROF_COMPARE_NO_LEAKS(snapshot);
-    }
-
     // The scene is the window's and may go first, or delete a bar itself: the view forgets
     // those items and goes on. Samples live in g_pMemAlloc storage: released with the view;
     // when storage runs out the view has no axis or drops the sample, and keeps working. No
-    // frame, or one without samples, takes the bars only. Bar items are reused.
+    // frame, or one without samples, takes the bars only. Hostile frames; bar items are reused.
     void itemsDeletedElsewhereStorageRunningOutAndNoFrame()
     {
         AllocationSnapshot snapshot;
@@ -693,6 +641,49 @@ private slots:
                 const QImage image = RenderScene(t.scene, QRect(0, 0, 200, 200));
                 QCOMPARE(image.pixel(44, 100), qRgb(130, 130, 130));
                 QCOMPARE(image.pixel(81, 100), kCursorRed);
+            }
+
+            // Random times (NaN, infinities, random bit patterns) and name bytes: every bar within
+            // the clamped range and at least one unit wide, texts terminated, painted, nothing leaked.
+            Timeline hostile;
+            QRandomGenerator random(20240611);
+            const double specials[] = {kNaN, kInf, -kInf, 1e300, -1e300, 5e-324, -0.0, std::numeric_limits<double>::max()};
+            auto value = [&]() {
+                switch (random.bounded(4)) {
+                case 0:
+                    return specials[random.bounded(8)];
+                case 1: {
+                    const quint64 bits = random.generate64();
+                    double v;
+                    std::memcpy(&v, &bits, sizeof(v));
+                    return v;
+                }
+                default:
+                    return random.generateDouble() * 0.02 - 0.001;
+                }
+            };
+            for (int round = 0; round < 12; ++round) {
+                const int nCount = 1 + int(random.bounded(600));
+                hostile.frame.samples.RemoveAll();
+                for (int i = 0; i < nCount; ++i) {
+                    hostile.frame.Add("", value(), value());
+                    for (char &c : hostile.frame.samples[i].name)
+                        c = char(random.bounded(256));
+                }
+                LoadFrameOnTimeline(hostile.view.get(), &hostile.frame.frame, &hostile.origin);
+                hostile.view->SetZoom(float(random.generateDouble() * 10));
+                hostile.view->SetCursorTime(value(), true, true);
+                QCOMPARE(hostile.view->SampleCount(), nCount);
+                for (int32 i = 0; i < nCount; ++i) {
+                    if (!hostile.Item(i))
+                        continue; // covered by a later bar
+                    const QRectF rect = hostile.Item(i)->rect();
+                    QVERIFY(std::fabs(rect.left()) <= 1e9 && rect.width() >= 1 && rect.width() <= 1e9);
+                    QVERIFY(hostile.Item(i)->toolTip().size() <= 95);
+                }
+                QVERIFY(hostile.view->VisibleBarCount() >= 1);
+                QVERIFY(hostile.scene.sceneRect().width() <= 1e9 && std::isfinite(hostile.view->CursorLine()->line().x1()));
+                RenderScene(hostile.scene, QRect(0, 0, 300, 200));
             }
         }
         GPUPROF_COMPARE_NO_LEAKS(snapshot);
