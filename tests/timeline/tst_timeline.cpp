@@ -645,7 +645,7 @@ private slots:
 
             // Random times (NaN, infinities, random bit patterns) and name bytes: every bar within
             // the clamped range and at least one unit wide, texts terminated, painted, nothing leaked.
-            Timeline hostile;
+            Timeline ht;
             QRandomGenerator random(20240611);
             const double specials[] = {kNaN, kInf, -kInf, 1e300, -1e300, 5e-324, -0.0, std::numeric_limits<double>::max()};
             auto value = [&]() {
@@ -664,26 +664,26 @@ private slots:
             };
             for (int round = 0; round < 12; ++round) {
                 const int nCount = 1 + int(random.bounded(600));
-                hostile.frame.samples.RemoveAll();
+                ht.frame.samples.RemoveAll();
                 for (int i = 0; i < nCount; ++i) {
-                    hostile.frame.Add("", value(), value());
-                    for (char &c : hostile.frame.samples[i].name)
+                    ht.frame.Add("", value(), value());
+                    for (char &c : ht.frame.samples[i].name)
                         c = char(random.bounded(256));
                 }
-                LoadFrameOnTimeline(hostile.view.get(), &hostile.frame.frame, &hostile.origin);
-                hostile.view->SetZoom(float(random.generateDouble() * 10));
-                hostile.view->SetCursorTime(value(), true, true);
-                QCOMPARE(hostile.view->SampleCount(), nCount);
+                LoadFrameOnTimeline(ht.view.get(), &ht.frame.frame, &ht.origin);
+                ht.view->SetZoom(float(random.generateDouble() * 10));
+                ht.view->SetCursorTime(value(), true, true);
+                QCOMPARE(ht.view->SampleCount(), nCount);
                 for (int32 i = 0; i < nCount; ++i) {
-                    if (!hostile.Item(i))
+                    if (!ht.Item(i))
                         continue; // covered by a later bar
-                    const QRectF rect = hostile.Item(i)->rect();
+                    const QRectF rect = ht.Item(i)->rect();
                     QVERIFY(std::fabs(rect.left()) <= 1e9 && rect.width() >= 1 && rect.width() <= 1e9);
-                    QVERIFY(hostile.Item(i)->toolTip().size() <= 95);
+                    QVERIFY(ht.Item(i)->toolTip().size() <= 95);
                 }
-                QVERIFY(hostile.view->VisibleBarCount() >= 1);
-                QVERIFY(hostile.scene.sceneRect().width() <= 1e9 && std::isfinite(hostile.view->CursorLine()->line().x1()));
-                RenderScene(hostile.scene, QRect(0, 0, 300, 200));
+                QVERIFY(ht.view->VisibleBarCount() >= 1);
+                QVERIFY(ht.scene.sceneRect().width() <= 1e9 && std::isfinite(ht.view->CursorLine()->line().x1()));
+                RenderScene(ht.scene, QRect(0, 0, 300, 200));
             }
         }
         GPUPROF_COMPARE_NO_LEAKS(snapshot);
