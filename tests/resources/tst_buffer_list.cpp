@@ -143,52 +143,50 @@ private slots:
         f.widget.View()->sortByColumn(6, Qt::DescendingOrder);
         QCOMPARE(f.widget.Model()->rowCount(), 4);
         QVERIFY(DumpColumn(f.widget.Model(), 6).contains(QStringLiteral("100.0%,25.0%")));
-    }
 
-    void statusTextsAndHistogram()
-    {
+        // Status texts and the size histogram.
         // 10 buffers, 4 MB in all; the 3 named "show" hold exactly 1 MB.
         std::vector<BufferDesc> buffers = {{0, 1, 1, 1, 524288, "show"}, {0, 1, 1, 1, 262144, "show"},
                                            {1, 1, 1, 1, 262144, "show"}, {1, 1, 1, 1, 3145728, "hide"}};
         for (int i = 0; i < 6; ++i)
             buffers.push_back({1, 1, 1, 1, 0, "hide"});
-        Fixture f(buffers);
-        QCOMPARE(Status(f.widget), QStringLiteral("10/10 Buffers, 4.00/4.00 MB Buffer Data"));
-        f.widget.FilterEdit()->setText(QStringLiteral("show"));
-        QCOMPARE(Status(f.widget), QStringLiteral("3/10 Buffers, 1.00/4.00 MB Buffer Data"));
-        f.widget.FilterEdit()->setText(QStringLiteral("nothing like it"));
-        QCOMPARE(Status(f.widget), QStringLiteral("0/10 Buffers, 0.00/4.00 MB Buffer Data"));
+        Fixture st(buffers);
+        QCOMPARE(Status(st.widget), QStringLiteral("10/10 Buffers, 4.00/4.00 MB Buffer Data"));
+        st.widget.FilterEdit()->setText(QStringLiteral("show"));
+        QCOMPARE(Status(st.widget), QStringLiteral("3/10 Buffers, 1.00/4.00 MB Buffer Data"));
+        st.widget.FilterEdit()->setText(QStringLiteral("nothing like it"));
+        QCOMPARE(Status(st.widget), QStringLiteral("0/10 Buffers, 0.00/4.00 MB Buffer Data"));
         // The clear action empties the filter.
-        const auto actions = f.widget.findChild<QToolBar *>()->actions();
+        const auto actions = st.widget.findChild<QToolBar *>()->actions();
         auto clear = std::find_if(actions.begin(), actions.end(), [](QAction *a) { return a->text() == "Clear"; });
         QVERIFY(clear != actions.end());
         (*clear)->trigger();
-        QCOMPARE(f.widget.FilterEdit()->text(), QString());
-        QCOMPARE(Status(f.widget), QStringLiteral("10/10 Buffers, 4.00/4.00 MB Buffer Data"));
+        QCOMPARE(st.widget.FilterEdit()->text(), QString());
+        QCOMPARE(Status(st.widget), QStringLiteral("10/10 Buffers, 4.00/4.00 MB Buffer Data"));
 
         // 4 GB - 1 byte per buffer; as a float the sum rounds, as the line has always shown.
-        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 0xffffffffu, "a"}, {0, 1, 1, 1, 0xffffffffu, "b"}}));
-        QCOMPARE(f.widget.TotalBufferBytes(), uint64(0xffffffffu) * 2);
-        QCOMPARE(Status(f.widget), QStringLiteral("2/2 Buffers, 8192.00/8192.00 MB Buffer Data"));
-        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 1500000, "a"}}));
-        QCOMPARE(Status(f.widget), QStringLiteral("1/1 Buffers, 1.43/1.43 MB Buffer Data"));
+        Update(st.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 0xffffffffu, "a"}, {0, 1, 1, 1, 0xffffffffu, "b"}}));
+        QCOMPARE(st.widget.TotalBufferBytes(), uint64(0xffffffffu) * 2);
+        QCOMPARE(Status(st.widget), QStringLiteral("2/2 Buffers, 8192.00/8192.00 MB Buffer Data"));
+        Update(st.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 1500000, "a"}}));
+        QCOMPARE(Status(st.widget), QStringLiteral("1/1 Buffers, 1.43/1.43 MB Buffer Data"));
 
         // The size histogram counts per class and kind.
-        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 300, "v"}, {1, 1, 1, 1, 300, "i"}}));
-        QCOMPARE(DumpHistogram(f.widget), QStringLiteral("1:1/1"));
+        Update(st.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 300, "v"}, {1, 1, 1, 1, 300, "i"}}));
+        QCOMPARE(DumpHistogram(st.widget), QStringLiteral("1:1/1"));
         // All 28 values are set, zeros included, vertex buffers first in every bucket.
         for (int i = 0; i < kBufferSizeClassCount; ++i) {
-            QCOMPARE(f.widget.SizeBucket(i)->entries.Count(), 2);
-            QCOMPARE(f.widget.SizeBucket(i)->entries[0].category, f.widget.VertexBufferCategory());
+            QCOMPARE(st.widget.SizeBucket(i)->entries.Count(), 2);
+            QCOMPARE(st.widget.SizeBucket(i)->entries[0].category, st.widget.VertexBufferCategory());
         }
         // Each class ends at its limit inclusive, the last one at 4 GB.
-        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 256, "a"}, {0, 1, 1, 1, 257, "b"}, {1, 1, 1, 1, 4194305, "c"},
+        Update(st.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 256, "a"}, {0, 1, 1, 1, 257, "b"}, {1, 1, 1, 1, 4194305, "c"},
                                                   {1, 1, 1, 1, 0xffffffffu, "d"}, {0, 1, 1, 1, 4194304, "e"},
                                                   {0, 1, 1, 1, 1024, "f"}, {1, 1, 1, 1, 1025, "g"}}));
-        QCOMPARE(DumpHistogram(f.widget), QStringLiteral("0:1/0 1:2/0 2:0/1 12:1/0 13:0/2"));
-        QCOMPARE(f.widget.SizeBucket(1)->total, 2);
-        Update(f.widget, PayloadBuilder());
-        QCOMPARE(DumpHistogram(f.widget), QString());
+        QCOMPARE(DumpHistogram(st.widget), QStringLiteral("0:1/0 1:2/0 2:0/1 12:1/0 13:0/2"));
+        QCOMPARE(st.widget.SizeBucket(1)->total, 2);
+        Update(st.widget, PayloadBuilder());
+        QCOMPARE(DumpHistogram(st.widget), QString());
     }
 
     void filters_data()

@@ -177,33 +177,34 @@ private slots:
         QCOMPARE(widget.BucketFont().pixelSize(), widget.FitFontPixelSize(bucketTexts, 1, 26 - 2));
     }
 
-    void hoverHighlightsBucketAndSegment()
+    // Hovering highlights the bucket and segment; tooltips and clicks.
+    void hoverToolTipsAndClicks()
     {
-        Fixture f;
-        f.widget.move(0, 0);
-        const QRect vb = f.widget.SegmentRect(1, f.vb);
-        const QRect ib = f.widget.SegmentRect(1, f.ib);
+        Fixture h;
+        h.widget.move(0, 0);
+        const QRect hvb = h.widget.SegmentRect(1, h.vb);
+        const QRect hib = h.widget.SegmentRect(1, h.ib);
 
-        QCursor::setPos(f.widget.mapToGlobal(QPoint(vb.center().x(), vb.center().y())));
-        const QImage image = Render(f.widget);
+        QCursor::setPos(h.widget.mapToGlobal(QPoint(hvb.center().x(), hvb.center().y())));
+        const QImage hovered = Render(h.widget);
         // The hovered bar's column is light grey above its segments...
-        QCOMPARE(image.pixelColor(vb.center().x(), 3), QColor(Qt::lightGray));
+        QCOMPARE(hovered.pixelColor(hvb.center().x(), 3), QColor(Qt::lightGray));
         // ...the hovered segment is outlined in black, fades from white to grey...
-        QCOMPARE(image.pixelColor(vb.left(), vb.center().y()), QColor(Qt::black));
-        QCOMPARE(image.pixelColor(vb.right(), vb.center().y()), QColor(Qt::black));
-        QCOMPARE(image.pixelColor(vb.left() + 3, vb.bottom()), QColor(Qt::black));
-        QVERIFY(Near(image.pixelColor(vb.left() + 1, vb.top() + 1), Qt::white, 4));
-        QVERIFY(Near(image.pixelColor(vb.left() + 1, vb.bottom() - 1), Qt::gray, 4));
+        QCOMPARE(hovered.pixelColor(hvb.left(), hvb.center().y()), QColor(Qt::black));
+        QCOMPARE(hovered.pixelColor(hvb.right(), hvb.center().y()), QColor(Qt::black));
+        QCOMPARE(hovered.pixelColor(hvb.left() + 3, hvb.bottom()), QColor(Qt::black));
+        QVERIFY(Near(hovered.pixelColor(hvb.left() + 1, hvb.top() + 1), Qt::white, 4));
+        QVERIFY(Near(hovered.pixelColor(hvb.left() + 1, hvb.bottom() - 1), Qt::gray, 4));
         // ...and the other segment keeps its colours.
-        QVERIFY(Near(image.pixelColor(ib.center().x(), ib.top()), CQHistogramWidget::CategoryColor(1)));
+        QVERIFY(Near(hovered.pixelColor(hib.center().x(), hib.top()), CQHistogramWidget::CategoryColor(1)));
         // The other bar is not highlighted.
-        const QColor background = image.pixelColor(f.widget.BucketLeft(0) + 3, 3);
+        const QColor background = hovered.pixelColor(h.widget.BucketLeft(0) + 3, 3);
         QVERIFY(background != QColor(Qt::lightGray));
 
         // Leaving the widget takes the highlight away.
         QCursor::setPos(kParkedCursor);
-        const QImage after = Render(f.widget);
-        QCOMPARE(after.pixelColor(vb.center().x(), 3), background);
+        const QImage after = Render(h.widget);
+        QCOMPARE(after.pixelColor(hvb.center().x(), 3), background);
 
         // Hovering an empty bucket shows only its column.
         CQHistogramWidget widget;
@@ -217,10 +218,7 @@ private slots:
         for (int y : {0, 100, 207})
             QCOMPARE(empty.pixelColor(widget.BucketLeft(0) + 3, y), QColor(Qt::lightGray));
         QVERIFY(empty.pixelColor(widget.BucketLeft(0) + 3, 215) != QColor(Qt::lightGray));
-    }
 
-    void toolTipTextAndClicks()
-    {
         Fixture f;
         const QRect vb = f.widget.SegmentRect(0, f.vb);
         QCOMPARE(f.widget.ToolTipTextAt(vb.center()),

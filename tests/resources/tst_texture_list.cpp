@@ -94,6 +94,59 @@ private slots:
         // An unnamed texture matches the name it is shown with.
         f.widget.FilterEdit()->setText(QStringLiteral("<UN"));
         QCOMPARE(DumpColumn(f.widget.Model(), 0), QStringLiteral("<unnamed>"));
+
+        // Status texts: filtered and whole totals, saturating sums, cut and forged payloads.
+        // 1024x512 RGBA8888 single level: 2 MB on disk; resident 512x512: 1 MB.
+        TextureDesc big = MakeTexture("big", 0x0002, 1024, 512, 0);
+        big.resWidth = 512;
+        Fixture st({big, MakeTexture("cube", 0x0008, 512, 512, 0), MakeTexture("1d", 0x0001, 256, 1024, 0)});
+        QCOMPARE(st.widget.StatusLabel()->text(),
+                 QStringLiteral("2/3 Textures, 3.00/4.00 MB Disk Texture Data, 2.00/3.00 MB GPU-Resident Texture Data"));
+        st.widget.CubemapBox()->setChecked(true);
+        QCOMPARE(st.widget.StatusLabel()->text(),
+                 QStringLiteral("1/3 Textures, 1.00/4.00 MB Disk Texture Data, 1.00/3.00 MB GPU-Resident Texture Data"));
+        QCOMPARE(st.widget.TotalTextureCount(), int64(3));
+
+        // Sums of forged sizes stay at the largest value instead of wrapping round to a small one:
+        // 5,000 textures of 65535x65535x65535 at 16 bytes a pixel hold far more than 2^64 bytes.
+        st.widget.CubemapBox()->setChecked(false);
+        const std::vector<TextureDesc> huge(5000, MakeTexture("huge", 2, 65535, 65535, 29, 65535));
+        Update(st.widget, PayloadBuilder::Textures(huge));
+        QCOMPARE(st.widget.TotalDiskBytes(), ~uint64(0));
+        QCOMPARE(st.widget.TotalResidentBytes(), ~uint64(0));
+        QCOMPARE(st.widget.StatusLabel()->text(),
+                 QStringLiteral("5000/5000 Textures, 17592186044416.00/17592186044416.00 MB Disk Texture Data, "
+                                "17592186044416.00/17592186044416.00 MB GPU-Resident Texture Data"));
+
+        // Cut and forged payloads.
+        AllocationSnapshot snapshot;
+        {
+            Fixture c;
+            // Cut inside the second record: it and the third stay blank, shown as RGBA8888
+            // without a kind, so no kind filter lets them through.
+            Update(c.widget, PayloadBuilder()
+                                 .Count(3)
+                                 .Texture(MakeTexture("first", 2))
+                                 .Texture(MakeTexture("second", 2))
+                                 .Truncate(4 + 18 + 6 + 10));
+            QCOMPARE(c.widget.TotalTextureCount(), int64(3));
+            QCOMPARE(DumpColumn(c.widget.Model(), 0), QStringLiteral("first"));
+            QStringList blank;
+            for (int nCol = 0; nCol < kTextureColCount; ++nCol)
+                blank << CQTextureListSortFilterProxyModel::CellText(c.widget.Model()->List(), 1, nCol);
+            QCOMPARE(blank.join(QLatin1Char(';')), QStringLiteral("<unnamed>;RGBA8888;;0x0;0;0 KB;0x0;0;0 KB;;;"));
+            QCOMPARE(c.widget.StatusLabel()->text().section(QLatin1Char(' '), 0, 0), QStringLiteral("1/3"));
+
+            Update(c.widget, PayloadBuilder().Count(0x7fffffff).Zeros(16));
+            QCOMPARE(c.widget.TotalTextureCount(), int64(kMaxRowsPastPayload));
+            QVERIFY(c.widget.StatusLabel()->text().endsWith(QStringLiteral("(list cut: 2,147,483,647 announced, 1,024 kept)")));
+
+            c.widget.UpdateTextureList(nullptr, 0);
+            QCOMPARE(c.widget.TotalTextureCount(), int64(0));
+            QCOMPARE(c.widget.StatusLabel()->text(),
+                     QStringLiteral("0/0 Textures, 0.00/0.00 MB Disk Texture Data, 0.00/0.00 MB GPU-Resident Texture Data"));
+        }
+        GPUPROF_COMPARE_NO_LEAKS(snapshot);
     }
 
     void kindTexts_data()
@@ -216,61 +269,6 @@ private slots:
             pBox->setCheckState(Qt::PartiallyChecked); // the next box starts from no constraint
             pBox->disconnect(this);
         }
-    }
-
-    void statusTexts()
-    {
-        // 1024x512 RGBA8888 single level: 2 MB on disk; resident 512x512: 1 MB.
-        TextureDesc big = MakeTexture("big", 0x0002, 1024, 512, 0);
-        big.resWidth = 512;
-        Fixture f({big, MakeTexture("cube", 0x0008, 512, 512, 0), MakeTexture("1d", 0x0001, 256, 1024, 0)});
-        QCOMPARE(f.widget.StatusLabel()->text(),
-                 QStringLiteral("2/3 Textures, 3.00/4.00 MB Disk Texture Data, 2.00/3.00 MB GPU-Resident Texture Data"));
-        f.widget.CubemapBox()->setChecked(true);
-        QCOMPARE(f.widget.StatusLabel()->text(),
-                 QStringLiteral("1/3 Textures, 1.00/4.00 MB Disk Texture Data, 1.00/3.00 MB GPU-Resident Texture Data"));
-        QCOMPARE(f.widget.TotalTextureCount(), int64(3));
-
-        // Sums of forged sizes stay at the largest value instead of wrapping round to a small one:
-        // 5,000 textures of 65535x65535x65535 at 16 bytes a pixel hold far more than 2^64 bytes.
-        f.widget.CubemapBox()->setChecked(false);
-        const std::vector<TextureDesc> huge(5000, MakeTexture("huge", 2, 65535, 65535, 29, 65535));
-        Update(f.widget, PayloadBuilder::Textures(huge));
-        QCOMPARE(f.widget.TotalDiskBytes(), ~uint64(0));
-        QCOMPARE(f.widget.TotalResidentBytes(), ~uint64(0));
-        QCOMPARE(f.widget.StatusLabel()->text(),
-                 QStringLiteral("5000/5000 Textures, 17592186044416.00/17592186044416.00 MB Disk Texture Data, "
-                                "17592186044416.00/17592186044416.00 MB GPU-Resident Texture Data"));
-
-        // Cut and forged payloads.
-        AllocationSnapshot snapshot;
-        {
-            Fixture c;
-            // Cut inside the second record: it and the third stay blank, shown as RGBA8888
-            // without a kind, so no kind filter lets them through.
-            Update(c.widget, PayloadBuilder()
-                                 .Count(3)
-                                 .Texture(MakeTexture("first", 2))
-                                 .Texture(MakeTexture("second", 2))
-                                 .Truncate(4 + 18 + 6 + 10));
-            QCOMPARE(c.widget.TotalTextureCount(), int64(3));
-            QCOMPARE(DumpColumn(c.widget.Model(), 0), QStringLiteral("first"));
-            QStringList blank;
-            for (int nCol = 0; nCol < kTextureColCount; ++nCol)
-                blank << CQTextureListSortFilterProxyModel::CellText(c.widget.Model()->List(), 1, nCol);
-            QCOMPARE(blank.join(QLatin1Char(';')), QStringLiteral("<unnamed>;RGBA8888;;0x0;0;0 KB;0x0;0;0 KB;;;"));
-            QCOMPARE(c.widget.StatusLabel()->text().section(QLatin1Char(' '), 0, 0), QStringLiteral("1/3"));
-
-            Update(c.widget, PayloadBuilder().Count(0x7fffffff).Zeros(16));
-            QCOMPARE(c.widget.TotalTextureCount(), int64(kMaxRowsPastPayload));
-            QVERIFY(c.widget.StatusLabel()->text().endsWith(QStringLiteral("(list cut: 2,147,483,647 announced, 1,024 kept)")));
-
-            c.widget.UpdateTextureList(nullptr, 0);
-            QCOMPARE(c.widget.TotalTextureCount(), int64(0));
-            QCOMPARE(c.widget.StatusLabel()->text(),
-                     QStringLiteral("0/0 Textures, 0.00/0.00 MB Disk Texture Data, 0.00/0.00 MB GPU-Resident Texture Data"));
-        }
-        GPUPROF_COMPARE_NO_LEAKS(snapshot);
     }
 };
 
