@@ -371,8 +371,9 @@ private slots:
         QCOMPARE(index.siblingAtColumn(kIndex).data(Qt::UserRole), QVariant(sample));
     }
 
-    // No frame or an empty one, in either layout: the headers, no rows, zero totals.
-    void frameWithoutRecords()
+    // No frame or an empty one, in either layout: the headers, no rows, zero totals. Layout
+    // switches over changing frames.
+    void emptyFramesAndLayoutSwitches()
     {
         CTestFrame frame;
         GpuSampleRecord zero{};
@@ -395,6 +396,23 @@ private slots:
             QCOMPARE(t.model.frameStatsModel()->rowCount(), 1);
             QCOMPARE(t.model.frameStatsModel()->columnCount(), 55);
             QCOMPARE(t.model.frameStatsModel()->index(0, kDraws).data().toString(), QString("0"));
+        }
+
+        // The layout switch used by the window's "Hierarchy" action, repeated over changing frames,
+        // with a view-like tester watching throughout.
+        CTestFrame big;
+        big.Generate(300, 3);
+        CTestFrame small;
+        AddNamed(small, "#A/x/1 #B/y/2");
+        TestedModel switched;
+        QCOMPARE(switched.model.hierarchical(), true);
+        for (int nRound = 0; nRound < 6; ++nRound) {
+            GpuFrame *pFrame = (nRound % 2) ? &small.frame : &big.frame;
+            switched.model.SetFrame(pFrame);
+            switched.model.SetHierarchicalMode(nRound % 3 == 0);
+            QCOMPARE(switched.model.hierarchical(), nRound % 3 == 0);
+            const TestedModel eager(pFrame, nRound % 3 == 0);
+            QCOMPARE(Full(&switched.model), Full(&eager.model));
         }
     }
 
@@ -460,26 +478,6 @@ private slots:
                 QVERIFY(!cell.data(Qt::ForegroundRole).isValid());
                 QVERIFY(!cell.data(Qt::BackgroundRole).isValid());
             }
-        }
-    }
-
-    // The layout switch used by the window's "Hierarchy" action, repeated over changing frames,
-    // with a view-like tester watching throughout.
-    void repeatedRebuildsAndLayoutSwitches()
-    {
-        CTestFrame big;
-        big.Generate(300, 3);
-        CTestFrame small;
-        AddNamed(small, "#A/x/1 #B/y/2");
-        TestedModel t;
-        QCOMPARE(t.model.hierarchical(), true);
-        for (int nRound = 0; nRound < 6; ++nRound) {
-            GpuFrame *pFrame = (nRound % 2) ? &small.frame : &big.frame;
-            t.model.SetFrame(pFrame);
-            t.model.SetHierarchicalMode(nRound % 3 == 0);
-            QCOMPARE(t.model.hierarchical(), nRound % 3 == 0);
-            const TestedModel eager(pFrame, nRound % 3 == 0);
-            QCOMPARE(Full(&t.model), Full(&eager.model));
         }
     }
 
