@@ -42,35 +42,6 @@ class TestFrameIntake : public QObject
     Q_OBJECT
 
 private slots:
-    void queueKeepsTheNewestWithinItsBounds()
-    {
-        AllocationSnapshot before;
-        {
-            CFrameIntake intake(false);
-            for (int i = 1; i <= 200; ++i)
-                HandOver(intake, TimedFrame(1, {double(i)}));
-            QCOMPARE(intake.PendingCount(), CFrameIntake::kMaxPendingFrames);
-            GpuSampleArray shown;
-            const FrameHistoryEntry *pEntry = intake.RecordNewest(&shown);
-            QVERIFY(pEntry);
-            QCOMPARE(pEntry->totalGpuTime, 0.2);
-            QCOMPARE(shown.Count(), 1);
-            intake.DropPending();
-            QCOMPARE(intake.PendingCount(), 0);
-            QCOMPARE(intake.Shown().Count(), 1);
-
-            // Frames of 20 MB: besides the newest, at most the byte bound waits.
-            const TargetFrame big = MakeNumberedFrame(1, "s", 50000);
-            for (int i = 0; i < 10; ++i)
-                HandOver(intake, big);
-            QVERIFY(intake.PendingCount() >= 3 && intake.PendingCount() <= 4);
-            HandOver(intake, TimedFrame(1, {2.0}));
-            QCOMPARE(intake.RecordNewest(&shown)->sampleCount, 1);
-            HandOver(intake, big); // still waiting when the intake goes
-        }
-        GPUPROF_COMPARE_NO_LEAKS(before);
-    }
-
     // Frames of the given swap chains, one a tick: what is listed, shown and kept.
     void swapChains_data()
     {
@@ -104,27 +75,6 @@ private slots:
         QCOMPARE(Totals(intake.SwapChainHistory(0)), shown);
         QCOMPARE(Totals(intake.SwapChainHistory(1)), kept);
         QCOMPARE(intake.SwapChainHistory(listed), nullptr);
-    }
-
-    // Of the frames that waited together, the shown swap chain records the newest, and every
-    // other listed one its own newest; swap chains not listed yet are not listed by them.
-    void eachSwapChainKeepsItsNewestOfATick()
-    {
-        CFrameIntake intake(false);
-        for (uint64 nChain : {1, 2, 3})
-            Feed(intake, TimedFrame(nChain, {0.5}));
-        for (const auto &[nChain, flMs] : std::initializer_list<std::pair<int, double>>{{2, 1.0}, {3, 2.0}, {9, 2.5}, {2, 3.0}, {1, 4.0}})
-            HandOver(intake, TimedFrame(uint64(nChain), {flMs}));
-        GpuSampleArray shown;
-        QVERIFY(intake.RecordNewest(&shown));
-        QCOMPARE(Totals(intake.SwapChainHistory(0)), QList<double>({0.5, 4.0}));
-        QCOMPARE(Totals(intake.SwapChainHistory(1)), QList<double>({0.5, 3.0}));
-        QCOMPARE(Totals(intake.SwapChainHistory(2)), QList<double>({0.5, 2.0}));
-        QCOMPARE(intake.SwapChainCount(), 3);
-        // A newest frame of another swap chain is kept, not shown.
-        HandOver(intake, TimedFrame(3, {6.0}));
-        QVERIFY(!intake.RecordNewest(&shown));
-        QCOMPARE(Totals(intake.SwapChainHistory(2)), QList<double>({0.5, 2.0, 6.0}));
     }
 
     // Swap chain A shows 3 frames, B keeps 2; then a pick.
@@ -227,7 +177,8 @@ private slots:
     }
 
     // Frames of another swap chain, kept for saving, share the memory bound and never push out a
-    // shown frame: the shown history is what an intake without them keeps.
+    // shown frame: the shown history is what an intake without them keeps. The waiting queue's
+    // bounds; nothing left allocated.
     void otherSwapChainsKeptWithinTheBound()
     {
         AllocationSnapshot before;
@@ -254,8 +205,48 @@ private slots:
             QVERIFY(pOther && pOther->Count() > 0 && pOther->Count() < 68); // what the shown frames leave
             QCOMPARE(both.Shown().Count(), shownOnly.Shown().Count());
             QVERIFY(both.Shown().MemoryBytes() + pOther->MemoryBytes() <= both.Shown().MaxBytes());
+
+            // The waiting queue keeps the newest frames within its count and byte bounds.
+            CFrameIntake intake(false);
+            for (int i = 1; i <= 200; ++i)
+                HandOver(intake, TimedFrame(1, {double(i)}));
+            QCOMPARE(intake.PendingCount(), CFrameIntake::kMaxPendingFrames);
+            const FrameHistoryEntry *pEntry = intake.RecordNewest(&shown);
+            QVERIFY(pEntry);
+            QCOMPARE(pEntry->totalGpuTime, 0.2);
+            QCOMPARE(shown.Count(), 1);
+            intake.DropPending();
+            QCOMPARE(intake.PendingCount(), 0);
+            QCOMPARE(intake.Shown().Count(), 1);
+
+            // Frames of 20 MB: besides the newest, at most the byte bound waits.
+            const TargetFrame big = MakeNumberedFrame(1, "s", 50000);
+            for (int i = 0; i < 10; ++i)
+                HandOver(intake, big);
+            QVERIFY(intake.PendingCount() >= 3 && intake.PendingCount() <= 4);
+            HandOver(intake, TimedFrame(1, {2.0}));
+            QCOMPARE(intake.RecordNewest(&shown)->sampleCount, 1);
+            HandOver(intake, big); // still waiting when the intake goes
         }
         GPUPROF_COMPARE_NO_LEAKS(before);
+
+        // Of the frames that waited together, the shown swap chain records the newest, and every
+        // other listed one its own newest; swap chains not listed yet are not listed by them.
+        CFrameIntake intake(false);
+        for (uint64 nChain : {1, 2, 3})
+            Feed(intake, TimedFrame(nChain, {0.5}));
+        for (const auto &[nChain, flMs] : std::initializer_list<std::pair<int, double>>{{2, 1.0}, {3, 2.0}, {9, 2.5}, {2, 3.0}, {1, 4.0}})
+            HandOver(intake, TimedFrame(uint64(nChain), {flMs}));
+        GpuSampleArray shown;
+        QVERIFY(intake.RecordNewest(&shown));
+        QCOMPARE(Totals(intake.SwapChainHistory(0)), QList<double>({0.5, 4.0}));
+        QCOMPARE(Totals(intake.SwapChainHistory(1)), QList<double>({0.5, 3.0}));
+        QCOMPARE(Totals(intake.SwapChainHistory(2)), QList<double>({0.5, 2.0}));
+        QCOMPARE(intake.SwapChainCount(), 3);
+        // A newest frame of another swap chain is kept, not shown.
+        HandOver(intake, TimedFrame(3, {6.0}));
+        QVERIFY(!intake.RecordNewest(&shown));
+        QCOMPARE(Totals(intake.SwapChainHistory(2)), QList<double>({0.5, 2.0, 6.0}));
     }
 };
 

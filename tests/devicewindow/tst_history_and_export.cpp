@@ -87,7 +87,28 @@ private slots:
         QVERIFY(QColor(image.pixel(1, 78)) == bar && QColor(image.pixel(14, 78)) == bar);
     }
 
-    void csvTextHasTheHeaderAndOneLinePerSample()
+    void csvValueTexts_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("double, 15 digits") << QVariant(0.1 + 0.2) << "0.3";
+        QTest::newRow("float, 6 digits") << QVariant(0.1f) << "0.1";
+        QTest::newRow("float, truncated ratio") << QVariant(float(1.0 / 3.0)) << "0.333333";
+        QTest::newRow("unsigned") << QVariant(4294967295u) << "4294967295";
+        QTest::newRow("string") << QVariant(QStringLiteral("n/a")) << "n/a";
+        QTest::newRow("large double") << QVariant(1e20) << "1e+20";
+    }
+
+    void csvValueTexts()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(QString, text);
+        QCOMPARE(CsvValueText(value), text);
+    }
+
+    // The CSV text has the header and one line per sample; saving writes the selected frame or
+    // warns.
+    void csvTextAndSaving()
     {
         TargetFrame frame = TimedFrame(1, {0.5, 1.0 / 3.0});
         frame.samples[0].SetIaPrims(3);
@@ -118,29 +139,7 @@ private slots:
         QCOMPARE(second.mid(0, 4), QStringList({"1", "Main", "Opaque", "Alpha"}));
         QCOMPARE(second[6], QStringLiteral("0.333333333333333"));
         QCOMPARE(second[5], QStringLiteral("0.5"));
-    }
 
-    void csvValueTexts_data()
-    {
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("double, 15 digits") << QVariant(0.1 + 0.2) << "0.3";
-        QTest::newRow("float, 6 digits") << QVariant(0.1f) << "0.1";
-        QTest::newRow("float, truncated ratio") << QVariant(float(1.0 / 3.0)) << "0.333333";
-        QTest::newRow("unsigned") << QVariant(4294967295u) << "4294967295";
-        QTest::newRow("string") << QVariant(QStringLiteral("n/a")) << "n/a";
-        QTest::newRow("large double") << QVariant(1e20) << "1e+20";
-    }
-
-    void csvValueTexts()
-    {
-        QFETCH(QVariant, value);
-        QFETCH(QString, text);
-        QCOMPARE(CsvValueText(value), text);
-    }
-
-    void saveWritesTheSelectedFrameOrWarns()
-    {
         CommandRecorder recorder;
         CTestWindow window;
         const WindowParts ui(window);

@@ -86,7 +86,6 @@ private slots:
             << "_ # _" << "n/a 0\n n/a 0\n  n/a 0\nn/a 1\n n/a 1\n  n/a 1\nn/a 2\n n/a 2\n  n/a 2";
         QTest::newRow("a plain name n/a counts as no view") << "n/a n/a" << "n/a 0\n n/a 0\n  n/a 0\nn/a 1\n n/a 1\n  n/a 1";
         QTest::newRow("one sample") << "#Main/Opaque/Draw" << "Main 0\n Opaque 0\n  Draw 0";
-        QTest::newRow("no samples") << "" << "";
     }
 
     void grouping()
@@ -107,54 +106,9 @@ private slots:
         }
     }
 
-    // Group rows carry the sums of their samples and the texts of their totals names.
-    void groupRows()
-    {
-        CTestFrame frame;
-        frame.Add("#Main/Opaque/Draw A", 10.0, 0.001).SetDraws(40000);
-        frame.Add("#Main/Opaque/Draw B", 10.001, 0.002).SetDraws(30000);
-        frame.Add("#Main/Alpha/Draw C", 10.004, 0.0005).SetDraws(5);
-        frame.samples[0].SetCpuTime(0.0001);
-        frame.samples[2].SetCpuTime(0.0002);
-        TestedModel t(&frame.frame, true);
-        QCOMPARE(Texts(&t.model, {kName, kIndex, kView, kLayer, kContext, kGpuStart, kGpuTime, kCpuTime, kDraws}),
-                 QString("Main [0..2] Main <View Totals> <View Totals> 0.00 3.500 0.300 4,469\n"
-                         " Opaque [0..1] Main Opaque <Layer Totals> 0.00 3.000 0.100 4,464\n"
-                         "  Draw A 0 Main Opaque Draw A 0.00 1.000 0.100 40,000\n"
-                         "  Draw B 1 Main Opaque Draw B 1.00 2.000 0.000 30,000\n"
-                         " Alpha 2 Main Alpha <Layer Totals> 4.00 0.500 0.200 5\n"
-                         "  Draw C 2 Main Alpha Draw C 4.00 0.500 0.200 5"));
-
-        // Group rows have their own backgrounds, whatever the parity of their first sample.
-        const QModelIndex view = t.model.index(0, 0);
-        const QModelIndex alpha = t.model.index(1, 0, view);
-        for (int c = 0; c < kSampleColumnCount; ++c) {
-            QCOMPARE(ColorName(t.model.index(0, c).data(Qt::BackgroundRole)), QString("#ffffff"));
-            QCOMPARE(ColorName(t.model.index(1, c, view).data(Qt::BackgroundRole)), QString("#f5f5f5"));
-        }
-        // The range replaces only the text; the raw value stays the first sample's index.
-        QCOMPARE(t.model.index(0, kIndex).data(Qt::UserRole), QVariant(0));
-        QCOMPARE(alpha.siblingAtColumn(kIndex).data(Qt::UserRole), QVariant(2));
-        QCOMPARE(alpha.siblingAtColumn(kDraws).data(Qt::UserRole), QVariant(5));
-        QCOMPARE(t.model.index(0, kDraws).data(Qt::UserRole), QVariant(4469));
-        // The group item itself: the View part, left aligned, not editable.
-        QCOMPARE(view.data(Qt::UserRole), QVariant(QString("Main")));
-        QCOMPARE(view.data(Qt::TextAlignmentRole).toInt(), 129);
-        QVERIFY(!(view.flags() & Qt::ItemIsEditable));
-    }
-
-    void flatLayout()
-    {
-        CTestFrame frame;
-        AddNamed(frame, "#A/x/1 #A/x/2 Plain #B");
-        TestedModel t(&frame.frame, false);
-        QCOMPARE(Texts(&t.model, {kIndex, kView, kLayer, kContext, kName}),
-                 QString("0 A x 1 1\n1 A x 2 2\n2 Plain Plain Plain Plain\n3 B n/a n/a n/a"));
-        QCOMPARE(t.model.SampleIndex(2), t.model.index(2, 0));
-    }
-
-    // Indices are plain decimals, single ones as well as the ranges of group rows.
-    void indexTexts()
+    // Indices are plain decimals, single ones as well as the ranges of group rows; the flat layout;
+    // group rows.
+    void indexTextsFlatLayoutAndGroupRows()
     {
         CTestFrame frame;
         for (int i = 0; i < 1001; ++i)
@@ -166,20 +120,54 @@ private slots:
         QCOMPARE(lines.mid(lines.size() - 3).join(QLatin1Char('|')), QString("B 1001| y 1001|  e 1001"));
         t.model.SetHierarchicalMode(false);
         QCOMPARE(t.model.index(1001, kIndex).data().toString(), QString("1001"));
-    }
 
-    void headers()
-    {
-        const TestedModel t(nullptr, false);
-        QCOMPARE(DumpHeader(&t.model, QLatin1Char(',')),
-                 QString("Name,Index,View,Layer,Context,GPU Start Time,GPU Time [ms],CPU Time [ms],Draws,Prims,IAPrims,"
-                         "CPrims,% Prims Culled,Verts,IAVerts,VSInvokes,VS ACMR,VS Limit CMR,PSInvokes,CInvokes,"
-                         "Clears,Resolves,VB Updates,VB Upload,IB Updates,IB Upload,CB Updates,CB Upload,TEX Updates,"
-                         "TEX Upload,FB TEX Updates,InstHist0,InstHist1,InstHist2,InstHist3,InstHist4,InstHist5,"
-                         "InstHist6,InstHist7,InstHist8,InstHist16,InstHist32,InstHistJumbo,Prims/Draw 0-16,"
-                         "Prims/Draw 17-128,Prims/Draw 129-256,Prims/Draw 257-512,Prims/Draw 513-1k,"
-                         "Prims/Draw 1k-2k,Prims/Draw 2k-4k,Prims/Draw 4k-8k,Prims/Draw 8k-16k,Prims/Draw 16k-64k,"
-                         "Prims/Draw 64k-256k,Prims/Draw 256k+"));
+        // The flat layout: view, layer and context of each sample, a plain name in all three.
+        CTestFrame flat;
+        AddNamed(flat, "#A/x/1 #A/x/2 Plain #B");
+        TestedModel f(&flat.frame, false);
+        QCOMPARE(Texts(&f.model, {kIndex, kView, kLayer, kContext, kName}),
+                 QString("0 A x 1 1\n1 A x 2 2\n2 Plain Plain Plain Plain\n3 B n/a n/a n/a"));
+        QCOMPARE(f.model.SampleIndex(2), f.model.index(2, 0));
+        // Nothing outside the table.
+        QVERIFY(!SampleColumnValue(flat.samples[0], 0, 55, 0.0).isValid());
+        QVERIFY(!SampleColumnValue(flat.samples[0], 0, -1, 0.0).isValid());
+        QVERIFY(SampleColumnText(flat.samples[0], 0, 55, 0.0).isNull());
+        QVERIFY(SampleColumnHeader(55).isNull());
+        QVERIFY(!f.model.index(0, 55).isValid());
+        QVERIFY(!f.model.index(4, 0).isValid());
+
+        // Group rows carry the sums of their samples and the texts of their totals names.
+        CTestFrame sums;
+        sums.Add("#Main/Opaque/Draw A", 10.0, 0.001).SetDraws(40000);
+        sums.Add("#Main/Opaque/Draw B", 10.001, 0.002).SetDraws(30000);
+        sums.Add("#Main/Alpha/Draw C", 10.004, 0.0005).SetDraws(5);
+        sums.samples[0].SetCpuTime(0.0001);
+        sums.samples[2].SetCpuTime(0.0002);
+        TestedModel g(&sums.frame, true);
+        QCOMPARE(Texts(&g.model, {kName, kIndex, kView, kLayer, kContext, kGpuStart, kGpuTime, kCpuTime, kDraws}),
+                 QString("Main [0..2] Main <View Totals> <View Totals> 0.00 3.500 0.300 4,469\n"
+                         " Opaque [0..1] Main Opaque <Layer Totals> 0.00 3.000 0.100 4,464\n"
+                         "  Draw A 0 Main Opaque Draw A 0.00 1.000 0.100 40,000\n"
+                         "  Draw B 1 Main Opaque Draw B 1.00 2.000 0.000 30,000\n"
+                         " Alpha 2 Main Alpha <Layer Totals> 4.00 0.500 0.200 5\n"
+                         "  Draw C 2 Main Alpha Draw C 4.00 0.500 0.200 5"));
+
+        // Group rows have their own backgrounds, whatever the parity of their first sample.
+        const QModelIndex view = g.model.index(0, 0);
+        const QModelIndex alpha = g.model.index(1, 0, view);
+        for (int c = 0; c < kSampleColumnCount; ++c) {
+            QCOMPARE(ColorName(g.model.index(0, c).data(Qt::BackgroundRole)), QString("#ffffff"));
+            QCOMPARE(ColorName(g.model.index(1, c, view).data(Qt::BackgroundRole)), QString("#f5f5f5"));
+        }
+        // The range replaces only the text; the raw value stays the first sample's index.
+        QCOMPARE(g.model.index(0, kIndex).data(Qt::UserRole), QVariant(0));
+        QCOMPARE(alpha.siblingAtColumn(kIndex).data(Qt::UserRole), QVariant(2));
+        QCOMPARE(alpha.siblingAtColumn(kDraws).data(Qt::UserRole), QVariant(5));
+        QCOMPARE(g.model.index(0, kDraws).data(Qt::UserRole), QVariant(4469));
+        // The group item itself: the View part, left aligned, not editable.
+        QCOMPARE(view.data(Qt::UserRole), QVariant(QString("Main")));
+        QCOMPARE(view.data(Qt::TextAlignmentRole).toInt(), 129);
+        QVERIFY(!(view.flags() & Qt::ItemIsEditable));
     }
 
     // One cell of the second sample of a frame whose first sample starts at 10 s.
@@ -261,21 +249,6 @@ private slots:
         // The widget-free cell functions say the same as the model.
         QCOMPARE(SampleColumnText(frame.samples[1], 1, column, 10.0), index.data().toString());
         QCOMPARE(VariantText(SampleColumnValue(frame.samples[1], 1, column, 10.0)), VariantText(index.data(Qt::UserRole)));
-    }
-
-    void columnOutsideTheTable()
-    {
-        CTestFrame frame;
-        frame.Add("x");
-        QVERIFY(!SampleColumnValue(frame.samples[0], 0, 55, 0.0).isValid());
-        QVERIFY(!SampleColumnValue(frame.samples[0], 0, -1, 0.0).isValid());
-        QVERIFY(SampleColumnText(frame.samples[0], 0, 55, 0.0).isNull());
-        QVERIFY(SampleColumnHeader(55).isNull());
-        CGpuFrameProfileModel model;
-        model.SetFrame(&frame.frame);
-        model.Rebuild(false);
-        QVERIFY(!model.index(0, 55).isValid());
-        QVERIFY(!model.index(1, 0).isValid());
     }
 
     void rowColors_data()
@@ -398,8 +371,9 @@ private slots:
         QCOMPARE(index.siblingAtColumn(kIndex).data(Qt::UserRole), QVariant(sample));
     }
 
-    // No frame or an empty one, in either layout.
-    void frameWithoutRecords()
+    // No frame or an empty one, in either layout: the headers, no rows, zero totals. Layout
+    // switches over changing frames.
+    void emptyFramesAndLayoutSwitches()
     {
         CTestFrame frame;
         GpuSampleRecord zero{};
@@ -407,13 +381,38 @@ private slots:
         for (int i = 0; i < 4; ++i) {
             TestedModel t((i & 2) ? nullptr : &frame.frame, (i & 1) != 0);
             QCOMPARE(t.model.rowCount(), 0);
-            QCOMPARE(t.model.columnCount(), 55);
+            QCOMPARE(DumpHeader(&t.model, QLatin1Char(',')),
+                     QString("Name,Index,View,Layer,Context,GPU Start Time,GPU Time [ms],CPU Time [ms],Draws,Prims,"
+                             "IAPrims,CPrims,% Prims Culled,Verts,IAVerts,VSInvokes,VS ACMR,VS Limit CMR,PSInvokes,"
+                             "CInvokes,Clears,Resolves,VB Updates,VB Upload,IB Updates,IB Upload,CB Updates,"
+                             "CB Upload,TEX Updates,TEX Upload,FB TEX Updates,InstHist0,InstHist1,InstHist2,"
+                             "InstHist3,InstHist4,InstHist5,InstHist6,InstHist7,InstHist8,InstHist16,InstHist32,"
+                             "InstHistJumbo,Prims/Draw 0-16,Prims/Draw 17-128,Prims/Draw 129-256,Prims/Draw 257-512,"
+                             "Prims/Draw 513-1k,Prims/Draw 1k-2k,Prims/Draw 2k-4k,Prims/Draw 4k-8k,"
+                             "Prims/Draw 8k-16k,Prims/Draw 16k-64k,Prims/Draw 64k-256k,Prims/Draw 256k+"));
             QVERIFY(!t.model.SampleIndex(0).isValid());
             QVERIFY(!t.model.SampleIndexAtTime(0.0).isValid());
             QCOMPARE(std::memcmp(&t.model.frameTotals(), &zero, sizeof(zero)), 0);
             QCOMPARE(t.model.frameStatsModel()->rowCount(), 1);
             QCOMPARE(t.model.frameStatsModel()->columnCount(), 55);
             QCOMPARE(t.model.frameStatsModel()->index(0, kDraws).data().toString(), QString("0"));
+        }
+
+        // The layout switch used by the window's "Hierarchy" action, repeated over changing frames,
+        // with a view-like tester watching throughout.
+        CTestFrame big;
+        big.Generate(300, 3);
+        CTestFrame small;
+        AddNamed(small, "#A/x/1 #B/y/2");
+        TestedModel switched;
+        QCOMPARE(switched.model.hierarchical(), true);
+        for (int nRound = 0; nRound < 6; ++nRound) {
+            GpuFrame *pFrame = (nRound % 2) ? &small.frame : &big.frame;
+            switched.model.SetFrame(pFrame);
+            switched.model.SetHierarchicalMode(nRound % 3 == 0);
+            QCOMPARE(switched.model.hierarchical(), nRound % 3 == 0);
+            const TestedModel eager(pFrame, nRound % 3 == 0);
+            QCOMPARE(Full(&switched.model), Full(&eager.model));
         }
     }
 
@@ -479,26 +478,6 @@ private slots:
                 QVERIFY(!cell.data(Qt::ForegroundRole).isValid());
                 QVERIFY(!cell.data(Qt::BackgroundRole).isValid());
             }
-        }
-    }
-
-    // The layout switch used by the window's "Hierarchy" action, repeated over changing frames,
-    // with a view-like tester watching throughout.
-    void repeatedRebuildsAndLayoutSwitches()
-    {
-        CTestFrame big;
-        big.Generate(300, 3);
-        CTestFrame small;
-        AddNamed(small, "#A/x/1 #B/y/2");
-        TestedModel t;
-        QCOMPARE(t.model.hierarchical(), true);
-        for (int nRound = 0; nRound < 6; ++nRound) {
-            GpuFrame *pFrame = (nRound % 2) ? &small.frame : &big.frame;
-            t.model.SetFrame(pFrame);
-            t.model.SetHierarchicalMode(nRound % 3 == 0);
-            QCOMPARE(t.model.hierarchical(), nRound % 3 == 0);
-            const TestedModel eager(pFrame, nRound % 3 == 0);
-            QCOMPARE(Full(&t.model), Full(&eager.model));
         }
     }
 

@@ -24,9 +24,9 @@ class TestFrameRecord : public QObject
     Q_OBJECT
 
 private slots:
-    // Bytes placed at the documented offsets by hand, read back through the accessors; the
-    // buffer starts at an odd address so that no field is aligned.
-    void sampleFieldsReadFromTheirOffsets()
+    // Bytes placed at the documented offsets of a sample, then of a header, by hand, read back
+    // through the accessors; the buffer starts at an odd address so that no field is aligned.
+    void fieldsReadFromTheirOffsets()
     {
         alignas(8) uint8 storage[409] = {};
         uint8 *raw = storage + 1;
@@ -64,12 +64,8 @@ private slots:
         QCOMPARE(pSample->PrimsPerDrawHist(0), uint16(0x0c0c));
         QCOMPARE(pSample->PrimsPerDrawHist(11), uint16(0x0d0d));
         QCOMPARE(QByteArray(pSample->Name().data(), qsizetype(pSample->Name().size())), QByteArray("#Main/Opaque/Draw"));
-    }
 
-    void headerFieldsReadFromTheirOffsets()
-    {
-        alignas(8) uint8 storage[189] = {};
-        uint8 *raw = storage + 1;
+        std::memset(storage, 0, sizeof(storage));
         PutBE(raw + 4, 0x1122334455667788ull, 8);
         std::memcpy(raw + 12, "Main swap chain", 16);
         PutBE(raw + 76, 7, 4);     // uniqueBoundVbs
@@ -88,12 +84,9 @@ private slots:
         QCOMPARE(pHeader->BoundTexDimHist(15), 115u);
         QCOMPARE(pHeader->SampleCount(), 1000u);
         QVERIFY(pHeader->HasResourceStats());
-    }
 
-    // Names are at most 254 and 63 characters, also when a target leaves out the terminator;
-    // a path in a full field splits within those 254.
-    void unterminatedTextsStopAtTheDocumentedLength()
-    {
+        // Names are at most 254 and 63 characters, also when a target leaves out the terminator;
+        // a path in a full field splits within those 254.
         GpuSampleRecord sample;
         std::memset(&sample, 'A', sizeof(sample));
         QCOMPARE(sample.Name().size(), size_t(254));
@@ -144,7 +137,8 @@ private slots:
         QCOMPARE(split.join(" | ") + QStringLiteral(" (%1)").arg(nParts), parts);
     }
 
-    void totalsWrapAndLeaveTheRestAlone()
+    // Totals wrap, leave start times, reserved bytes and the name alone, and take in every counter.
+    void totalsWrapAndTakeEveryCounter()
     {
         GpuSampleRecord totals;
         std::memset(&totals, 0xEE, sizeof(totals));
@@ -178,12 +172,28 @@ private slots:
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(totals.reserved74), 6), QByteArray(6, char(0)));
         QCOMPARE(totals.reserved152, uint8(0xEE));
         QCOMPARE(QByteArray(totals.Name().data()), QByteArray("#Frame Totals/Frame Totals/Frame Totals"));
-    }
 
-    // The frame total sums many samples at once; it must equal adding them one by one, bit for
-    // bit, for any bytes a target can send (wrapping counters, NaN and infinite times included).
-    void summingManyEqualsAddingOneByOne()
-    {
+        // A record whose whole counter block is 1 (u16 and u32 alike) added twice: every counter
+        // field reads 2, the reserved stretch stays 0.
+        GpuSampleRecord ones{};
+        for (size_t offset : {32, 34, 44, 46, 48, 50, 52, 54, 56})
+            StoreBigEndian16(reinterpret_cast<uint8 *>(&ones) + offset, 1);
+        for (size_t offset = 104; offset < 152; offset += 2)
+            StoreBigEndian16(reinterpret_cast<uint8 *>(&ones) + offset, 1);
+        for (size_t offset : {36, 40, 58, 62, 66, 70, 80, 84, 88, 92, 96, 100})
+            StoreBigEndian32(reinterpret_cast<uint8 *>(&ones) + offset, 1);
+        GpuSampleRecord twice{};
+        AddCounters(&twice, &ones);
+        AddCounters(&twice, &ones);
+        GpuSampleRecord expected{};
+        for (size_t offset = 32; offset < 152; ++offset) {
+            reinterpret_cast<uint8 *>(&expected)[offset] = uint8(reinterpret_cast<uint8 *>(&ones)[offset] * 2);
+        }
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(&twice), 408).toHex(),
+                 QByteArray(reinterpret_cast<const char *>(&expected), 408).toHex());
+
+        // The frame total sums many samples at once; it must equal adding them one by one, bit for
+        // bit, for any bytes a target can send (wrapping counters, NaN and infinite times included).
         QRandomGenerator random(42);
         for (int nRound = 0; nRound < 20; ++nRound) {
             const int nCount = int(random.bounded(1, 300));
@@ -204,28 +214,6 @@ private slots:
             QCOMPARE(QByteArray(reinterpret_cast<const char *>(&many), 408).toHex(),
                      QByteArray(reinterpret_cast<const char *>(&one), 408).toHex());
         }
-    }
-
-    void everyCounterTakesPartInTheSums()
-    {
-        // A record whose whole counter block is 1 (u16 and u32 alike) added twice: every counter
-        // field reads 2, the reserved stretch stays 0.
-        GpuSampleRecord ones{};
-        for (size_t offset : {32, 34, 44, 46, 48, 50, 52, 54, 56})
-            StoreBigEndian16(reinterpret_cast<uint8 *>(&ones) + offset, 1);
-        for (size_t offset = 104; offset < 152; offset += 2)
-            StoreBigEndian16(reinterpret_cast<uint8 *>(&ones) + offset, 1);
-        for (size_t offset : {36, 40, 58, 62, 66, 70, 80, 84, 88, 92, 96, 100})
-            StoreBigEndian32(reinterpret_cast<uint8 *>(&ones) + offset, 1);
-        GpuSampleRecord totals{};
-        AddCounters(&totals, &ones);
-        AddCounters(&totals, &ones);
-        GpuSampleRecord expected{};
-        for (size_t offset = 32; offset < 152; ++offset) {
-            reinterpret_cast<uint8 *>(&expected)[offset] = uint8(reinterpret_cast<uint8 *>(&ones)[offset] * 2);
-        }
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(&totals), 408).toHex(),
-                 QByteArray(reinterpret_cast<const char *>(&expected), 408).toHex());
     }
 };
 

@@ -106,8 +106,8 @@ private slots:
     }
 
     // Values, alignment and foreground pass through; backgrounds do not; row labels are the
-    // source's column headers.
-    void valuesPassThrough()
+    // source's column headers. The display mode and clicks; a rebuilt or destroyed source.
+    void valuesModesAndClicks()
     {
         Source src(false, true);
         Panel inspector(0);
@@ -133,39 +133,14 @@ private slots:
         QVERIFY(src.model.index(0, 8, src.model.index(0, 0)).data(Qt::BackgroundRole).isValid());
         QVERIFY(!pRows->headerData(0, Qt::Horizontal).isValid());
         QVERIFY(!pRows->index(55, 0).isValid());
-    }
 
-    // A rebuild clears the statistics model, so the panel is empty until it is pointed again.
-    void rebuiltSourceEmptiesThePanel()
-    {
-        Source src(true, false);
-        Panel stats(1);
-        ShowPanelRow(&stats.widget, src.model.frameStatsModel()->index(0, 0));
-        QCOMPARE(stats.widget.model()->rowCount(), 80);
-
-        src.model.clear();
-        src.model.Rebuild(false);
-        QVERIFY(!stats.widget.model()->sourceRow().isValid());
-        QCOMPARE(stats.widget.model()->rowCount(), 0);
-        QVERIFY(!stats.widget.model()->headerData(3, Qt::Vertical).isValid());
-        ShowPanelRow(&stats.widget, src.model.frameStatsModel()->index(0, 0));
-        QCOMPARE(stats.widget.model()->rowCount(), 80);
-        QCOMPARE(VisibleRows(stats.widget).size(), 74);
-
-        ShowPanelRow(&stats.widget, QModelIndex());
-        QCOMPARE(stats.widget.model()->rowCount(), 0);
-        ShowPanelRow(nullptr, QModelIndex());
-    }
-
-    // A new display mode applies at the next update. The panel shows labels and values only,
-    // and a click selects nothing.
-    void modeSwitchAndClicks()
-    {
-        Source src(false, false);
+        // A new display mode applies at the next update. The panel shows labels and values only,
+        // and a click selects nothing.
+        Source flat(false, false);
         Panel panel(0);
         QTableView *pTable = panel.widget.tableView();
         QVERIFY(pTable->horizontalHeader()->isHidden());
-        ShowPanelRow(&panel.widget, src.model.index(0, 0));
+        ShowPanelRow(&panel.widget, flat.model.index(0, 0));
         QCOMPARE(VisibleRows(panel.widget).size(), 54);
         panel.widget.SetDisplayMode(1);
         QCOMPARE(VisibleRows(panel.widget).size(), 54);
@@ -175,7 +150,7 @@ private slots:
         panel.widget.UpdateRowVisibility();
         QCOMPARE(VisibleRows(panel.widget).size(), 54);
 
-        ShowPanelRow(&panel.widget, src.model.index(1, 0));
+        ShowPanelRow(&panel.widget, flat.model.index(1, 0));
         panel.widget.resize(300, 600);
         panel.widget.show();
         QVERIFY(QTest::qWaitForWindowExposed(&panel.widget));
@@ -183,19 +158,35 @@ private slots:
         QVERIFY(cell.isValid());
         QTest::mouseClick(pTable->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
         QVERIFY(!pTable->selectionModel()->hasSelection());
-    }
 
-    // A panel must not keep a source model alive or touch it after it is gone.
-    void sourceModelDestroyed()
-    {
-        Panel panel(1);
+        // A rebuild clears the statistics model, so the panel is empty until it is pointed again;
+        // so does the source model's end.
+        Source rebuilt(true, false);
+        Panel stats(1);
+        ShowPanelRow(&stats.widget, rebuilt.model.frameStatsModel()->index(0, 0));
+        QCOMPARE(stats.widget.model()->rowCount(), 80);
+
+        rebuilt.model.clear();
+        rebuilt.model.Rebuild(false);
+        QVERIFY(!stats.widget.model()->sourceRow().isValid());
+        QCOMPARE(stats.widget.model()->rowCount(), 0);
+        QVERIFY(!stats.widget.model()->headerData(3, Qt::Vertical).isValid());
+        ShowPanelRow(&stats.widget, rebuilt.model.frameStatsModel()->index(0, 0));
+        QCOMPARE(stats.widget.model()->rowCount(), 80);
+        QCOMPARE(VisibleRows(stats.widget).size(), 74);
+
+        ShowPanelRow(&stats.widget, QModelIndex());
+        QCOMPARE(stats.widget.model()->rowCount(), 0);
+        ShowPanelRow(nullptr, QModelIndex());
+
+        // A panel must not keep a source model alive or touch it after it is gone.
         {
-            Source src(false, false);
-            ShowPanelRow(&panel.widget, src.model.frameStatsModel()->index(0, 0));
-            QCOMPARE(panel.widget.model()->rowCount(), 55);
+            Source gone(false, false);
+            ShowPanelRow(&stats.widget, gone.model.frameStatsModel()->index(0, 0));
+            QCOMPARE(stats.widget.model()->rowCount(), 55);
         }
-        QVERIFY(!panel.widget.model()->sourceRow().isValid());
-        QCOMPARE(panel.widget.model()->rowCount(), 0);
+        QVERIFY(!stats.widget.model()->sourceRow().isValid());
+        QCOMPARE(stats.widget.model()->rowCount(), 0);
     }
 };
 

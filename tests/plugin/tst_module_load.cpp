@@ -70,7 +70,8 @@ private slots:
         QCOMPARE(text, value);
     }
 
-    void exportTableAnswers()
+    // The export table's answers, then the subtool through its tables.
+    void exportsAndSubtoolTables()
     {
         QCOMPARE(Resolve<GetResourceManifestCountFn>(GETRESOURCEMANIFESTCOUNT_EXPORT_NAME)(), 0);
         const void *manifests[2] = {};
@@ -79,10 +80,7 @@ private slots:
         auto pInstall = Resolve<InstallSchemaBindingsFn>(INSTALLSCHEMABINDINGS_EXPORT_NAME);
         QVERIFY(!pInstall("SchemaSystem_000", nullptr));
         QVERIFY(pInstall("SchemaSystem_001", nullptr));
-    }
 
-    void subtoolThroughItsTables()
-    {
         auto pCreate = Resolve<CreateInterfaceExportFn>(CREATEINTERFACE_EXPORT_NAME);
         int nCode = -1;
         QCOMPARE(pCreate("Corvid_SubTool_001_Other", &nCode), nullptr);

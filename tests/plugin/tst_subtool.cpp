@@ -108,54 +108,6 @@ private slots:
         QVERIFY(!action->isEnabled());
     }
 
-    // Records keep creation order; removal moves later ones down, also in a grown table; ids are
-    // never reused.
-    void recordOrderAndIds()
-    {
-        const uint32 nBase = Tool().GetNextWindowId();
-        CFakeCorvidConnection *pFirst = Open("first");
-        QVERIFY(Tool().ShowForCurrentConnection());
-        // Showing a target again shows its window; the name is taken once, for the new window.
-        QVERIFY(Tool().ShowForCurrentConnection());
-        QCOMPARE(RecordIds(nBase), QList<int>({0}));
-        QCOMPARE(pFirst->nameQueries, 1);
-        CFakeCorvidConnection *pSecond = Open("second");
-        QVERIFY(Tool().ShowForCurrentConnection());
-        CFakeCorvidConnection *pThird = Open("third");
-        QVERIFY(Tool().ShowForCurrentConnection());
-        QCOMPARE(RecordIds(nBase), QList<int>({0, 1, 2}));
-
-        Tool().ForgetWindow(nBase + 1);
-        QCOMPARE(RecordIds(nBase), QList<int>({0, 2}));
-        QCOMPARE(Tool().GetConnectionRecord(0)->connection, pFirst);
-        QCOMPARE(Tool().GetConnectionRecord(1)->connection, pThird);
-
-        // The same target opened again is a new record with a new id.
-        host.current = pSecond;
-        QVERIFY(Tool().ShowForCurrentConnection());
-        QCOMPARE(RecordIds(nBase), QList<int>({0, 2, 3}));
-
-        Tool().OnConnectionClosed(pFirst);
-        QCOMPARE(RecordIds(nBase), QList<int>({2, 3}));
-        // Unknown keys change nothing.
-        Tool().ForgetWindow(nBase + 1);
-        Tool().ForgetWindow(CGPUProfilerConnection::kUnassignedWindowId);
-        Tool().OnConnectionClosed(nullptr);
-        QCOMPARE(RecordIds(nBase), QList<int>({2, 3}));
-
-        // Many more grow the table; cleanup() closes the rest and checks that no storage is left.
-        for (int i = 0; i < 40; ++i) {
-            Open("target");
-            QVERIFY(Tool().ShowForCurrentConnection());
-            Tool().GetConnectionRecord(i + 2)->assembly.samples.SetCount(3000); // storage beyond the reserve
-        }
-        QCOMPARE(Tool().GetConnectionCount(), 42);
-        for (int i = 43; i >= 4; i -= 2)
-            Tool().ForgetWindow(nBase + uint32(i));
-        QCOMPARE(RecordIds(nBase).first(), 2);
-        QCOMPARE(RecordIds(nBase).last(), 42);
-    }
-
     // A window opens with its two commands and repeats them when its target is back; when its
     // user closes it or its connection closes, it says goodbye while the record still knows the
     // connection. A window its user closed goes once the event loop runs.
@@ -193,19 +145,6 @@ private slots:
         QCOMPARE(Tool().FindRecordByConnection(pConnection)->windowId, nNextId);
     }
 
-    void registerDataTypesAsksForTheFiveChunks()
-    {
-        CFakeCorvidConnection *pConnection = Open("Target");
-        Tool().RegisterDataTypes(pConnection);
-        QStringList ids;
-        for (const auto &r : pConnection->registrations) {
-            ids << QString::fromLatin1(ChunkIdText(r.nChunkId));
-            QCOMPARE(r.nVersion, uint16(1));
-            QCOMPARE(r.pReceiver, static_cast<ICorvidDataReceived *>(&Tool()));
-        }
-        QCOMPARE(ids.join(' '), QStringLiteral("GPRF GPRD GPRC GPRT GPRB"));
-    }
-
     void commandsAreTwelveBigEndianBytes_data()
     {
         QTest::addColumn<uint>("code");
@@ -239,9 +178,21 @@ private slots:
         QCOMPARE(pConnection->sent.size(), 2);
     }
 
-    // Connects nest, a reconnect counts as one more, and one disconnect ends them all.
-    void connectsNest()
+    // The five chunks a target is asked for; connects nest, a reconnect counts as one more, and
+    // one disconnect ends them all; schema bindings; the table of records.
+    void registrationsConnectsSchemaBindingsAndRecords()
     {
+        // The five chunks are registered, version 1, with the tool as receiver.
+        CFakeCorvidConnection *pConnection = Open("Target");
+        Tool().RegisterDataTypes(pConnection);
+        QStringList ids;
+        for (const auto &r : pConnection->registrations) {
+            ids << QString::fromLatin1(ChunkIdText(r.nChunkId));
+            QCOMPARE(r.nVersion, uint16(1));
+            QCOMPARE(r.pReceiver, static_cast<ICorvidDataReceived *>(&Tool()));
+        }
+        QCOMPARE(ids.join(' '), QStringLiteral("GPRF GPRD GPRC GPRT GPRB"));
+
         IAppSystem *pApp = &Tool();
         const int32 nNesting = Tool().GetConnectNesting();
         QVERIFY(pApp->Connect(nullptr));
@@ -250,18 +201,61 @@ private slots:
         QCOMPARE(Tool().GetConnectNesting(), nNesting + 3);
         pApp->Disconnect();
         QCOMPARE(Tool().GetConnectNesting(), 0);
-    }
 
-    void schemaBindingsOnlyForTheSchemaSystem()
-    {
-        auto *pFirst = reinterpret_cast<ISchemaSystem *>(this);
-        auto *pSecond = reinterpret_cast<ISchemaSystem *>(&host);
-        QVERIFY(!InstallModuleSchemaBindings("SchemaSystem_002", pFirst));
-        QVERIFY(!InstallModuleSchemaBindings(nullptr, pFirst));
+        // Schema bindings are taken from the schema system only, and once.
+        auto *pSchema = reinterpret_cast<ISchemaSystem *>(this);
+        auto *pOtherSchema = reinterpret_cast<ISchemaSystem *>(&host);
+        QVERIFY(!InstallModuleSchemaBindings("SchemaSystem_002", pSchema));
+        QVERIFY(!InstallModuleSchemaBindings(nullptr, pSchema));
         QCOMPARE(GetModuleSchemaSystem(), nullptr);
-        QVERIFY(InstallModuleSchemaBindings("SchemaSystem_001", pFirst));
-        QVERIFY(InstallModuleSchemaBindings("SchemaSystem_001", pSecond));
-        QCOMPARE(GetModuleSchemaSystem(), pFirst);
+        QVERIFY(InstallModuleSchemaBindings("SchemaSystem_001", pSchema));
+        QVERIFY(InstallModuleSchemaBindings("SchemaSystem_001", pOtherSchema));
+        QCOMPARE(GetModuleSchemaSystem(), pSchema);
+
+        // Records keep creation order; removal moves later ones down, also in a grown table; ids
+        // are never reused.
+        const uint32 nBase = Tool().GetNextWindowId();
+        CFakeCorvidConnection *pFirstTarget = Open("first");
+        QVERIFY(Tool().ShowForCurrentConnection());
+        // Showing a target again shows its window; the name is taken once, for the new window.
+        QVERIFY(Tool().ShowForCurrentConnection());
+        QCOMPARE(RecordIds(nBase), QList<int>({0}));
+        QCOMPARE(pFirstTarget->nameQueries, 1);
+        CFakeCorvidConnection *pSecond = Open("second");
+        QVERIFY(Tool().ShowForCurrentConnection());
+        CFakeCorvidConnection *pThird = Open("third");
+        QVERIFY(Tool().ShowForCurrentConnection());
+        QCOMPARE(RecordIds(nBase), QList<int>({0, 1, 2}));
+
+        Tool().ForgetWindow(nBase + 1);
+        QCOMPARE(RecordIds(nBase), QList<int>({0, 2}));
+        QCOMPARE(Tool().GetConnectionRecord(0)->connection, pFirstTarget);
+        QCOMPARE(Tool().GetConnectionRecord(1)->connection, pThird);
+
+        // The same target opened again is a new record with a new id.
+        host.current = pSecond;
+        QVERIFY(Tool().ShowForCurrentConnection());
+        QCOMPARE(RecordIds(nBase), QList<int>({0, 2, 3}));
+
+        Tool().OnConnectionClosed(pFirstTarget);
+        QCOMPARE(RecordIds(nBase), QList<int>({2, 3}));
+        // Unknown keys change nothing.
+        Tool().ForgetWindow(nBase + 1);
+        Tool().ForgetWindow(CGPUProfilerConnection::kUnassignedWindowId);
+        Tool().OnConnectionClosed(nullptr);
+        QCOMPARE(RecordIds(nBase), QList<int>({2, 3}));
+
+        // Many more grow the table; cleanup() closes the rest and checks that no storage is left.
+        for (int i = 0; i < 40; ++i) {
+            Open("target");
+            QVERIFY(Tool().ShowForCurrentConnection());
+            Tool().GetConnectionRecord(i + 2)->assembly.samples.SetCount(3000); // storage beyond the reserve
+        }
+        QCOMPARE(Tool().GetConnectionCount(), 42);
+        for (int i = 43; i >= 4; i -= 2)
+            Tool().ForgetWindow(nBase + uint32(i));
+        QCOMPARE(RecordIds(nBase).first(), 2);
+        QCOMPARE(RecordIds(nBase).last(), 42);
     }
 };
 

@@ -143,35 +143,50 @@ private slots:
         f.widget.View()->sortByColumn(6, Qt::DescendingOrder);
         QCOMPARE(f.widget.Model()->rowCount(), 4);
         QVERIFY(DumpColumn(f.widget.Model(), 6).contains(QStringLiteral("100.0%,25.0%")));
-    }
 
-    void statusTexts()
-    {
+        // Status texts and the size histogram.
         // 10 buffers, 4 MB in all; the 3 named "show" hold exactly 1 MB.
         std::vector<BufferDesc> buffers = {{0, 1, 1, 1, 524288, "show"}, {0, 1, 1, 1, 262144, "show"},
                                            {1, 1, 1, 1, 262144, "show"}, {1, 1, 1, 1, 3145728, "hide"}};
         for (int i = 0; i < 6; ++i)
             buffers.push_back({1, 1, 1, 1, 0, "hide"});
-        Fixture f(buffers);
-        QCOMPARE(Status(f.widget), QStringLiteral("10/10 Buffers, 4.00/4.00 MB Buffer Data"));
-        f.widget.FilterEdit()->setText(QStringLiteral("show"));
-        QCOMPARE(Status(f.widget), QStringLiteral("3/10 Buffers, 1.00/4.00 MB Buffer Data"));
-        f.widget.FilterEdit()->setText(QStringLiteral("nothing like it"));
-        QCOMPARE(Status(f.widget), QStringLiteral("0/10 Buffers, 0.00/4.00 MB Buffer Data"));
+        Fixture st(buffers);
+        QCOMPARE(Status(st.widget), QStringLiteral("10/10 Buffers, 4.00/4.00 MB Buffer Data"));
+        st.widget.FilterEdit()->setText(QStringLiteral("show"));
+        QCOMPARE(Status(st.widget), QStringLiteral("3/10 Buffers, 1.00/4.00 MB Buffer Data"));
+        st.widget.FilterEdit()->setText(QStringLiteral("nothing like it"));
+        QCOMPARE(Status(st.widget), QStringLiteral("0/10 Buffers, 0.00/4.00 MB Buffer Data"));
         // The clear action empties the filter.
-        const auto actions = f.widget.findChild<QToolBar *>()->actions();
+        const auto actions = st.widget.findChild<QToolBar *>()->actions();
         auto clear = std::find_if(actions.begin(), actions.end(), [](QAction *a) { return a->text() == "Clear"; });
         QVERIFY(clear != actions.end());
         (*clear)->trigger();
-        QCOMPARE(f.widget.FilterEdit()->text(), QString());
-        QCOMPARE(Status(f.widget), QStringLiteral("10/10 Buffers, 4.00/4.00 MB Buffer Data"));
+        QCOMPARE(st.widget.FilterEdit()->text(), QString());
+        QCOMPARE(Status(st.widget), QStringLiteral("10/10 Buffers, 4.00/4.00 MB Buffer Data"));
 
         // 4 GB - 1 byte per buffer; as a float the sum rounds, as the line has always shown.
-        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 0xffffffffu, "a"}, {0, 1, 1, 1, 0xffffffffu, "b"}}));
-        QCOMPARE(f.widget.TotalBufferBytes(), uint64(0xffffffffu) * 2);
-        QCOMPARE(Status(f.widget), QStringLiteral("2/2 Buffers, 8192.00/8192.00 MB Buffer Data"));
-        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 1500000, "a"}}));
-        QCOMPARE(Status(f.widget), QStringLiteral("1/1 Buffers, 1.43/1.43 MB Buffer Data"));
+        Update(st.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 0xffffffffu, "a"}, {0, 1, 1, 1, 0xffffffffu, "b"}}));
+        QCOMPARE(st.widget.TotalBufferBytes(), uint64(0xffffffffu) * 2);
+        QCOMPARE(Status(st.widget), QStringLiteral("2/2 Buffers, 8192.00/8192.00 MB Buffer Data"));
+        Update(st.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 1500000, "a"}}));
+        QCOMPARE(Status(st.widget), QStringLiteral("1/1 Buffers, 1.43/1.43 MB Buffer Data"));
+
+        // The size histogram counts per class and kind.
+        Update(st.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 300, "v"}, {1, 1, 1, 1, 300, "i"}}));
+        QCOMPARE(DumpHistogram(st.widget), QStringLiteral("1:1/1"));
+        // All 28 values are set, zeros included, vertex buffers first in every bucket.
+        for (int i = 0; i < kBufferSizeClassCount; ++i) {
+            QCOMPARE(st.widget.SizeBucket(i)->entries.Count(), 2);
+            QCOMPARE(st.widget.SizeBucket(i)->entries[0].category, st.widget.VertexBufferCategory());
+        }
+        // Each class ends at its limit inclusive, the last one at 4 GB.
+        Update(st.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 256, "a"}, {0, 1, 1, 1, 257, "b"}, {1, 1, 1, 1, 4194305, "c"},
+                                                  {1, 1, 1, 1, 0xffffffffu, "d"}, {0, 1, 1, 1, 4194304, "e"},
+                                                  {0, 1, 1, 1, 1024, "f"}, {1, 1, 1, 1, 1025, "g"}}));
+        QCOMPARE(DumpHistogram(st.widget), QStringLiteral("0:1/0 1:2/0 2:0/1 12:1/0 13:0/2"));
+        QCOMPARE(st.widget.SizeBucket(1)->total, 2);
+        Update(st.widget, PayloadBuilder());
+        QCOMPARE(DumpHistogram(st.widget), QString());
     }
 
     void filters_data()
@@ -213,25 +228,6 @@ private slots:
         QCOMPARE(DumpHistogram(f.widget), QStringLiteral("0:2/3"));
     }
 
-    void histogramCountsPerClassAndKind()
-    {
-        Fixture f({{0, 1, 1, 1, 300, "v"}, {1, 1, 1, 1, 300, "i"}});
-        QCOMPARE(DumpHistogram(f.widget), QStringLiteral("1:1/1"));
-        // All 28 values are set, zeros included, vertex buffers first in every bucket.
-        for (int i = 0; i < kBufferSizeClassCount; ++i) {
-            QCOMPARE(f.widget.SizeBucket(i)->entries.Count(), 2);
-            QCOMPARE(f.widget.SizeBucket(i)->entries[0].category, f.widget.VertexBufferCategory());
-        }
-        // Each class ends at its limit inclusive, the last one at 4 GB.
-        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 256, "a"}, {0, 1, 1, 1, 257, "b"}, {1, 1, 1, 1, 4194305, "c"},
-                                                  {1, 1, 1, 1, 0xffffffffu, "d"}, {0, 1, 1, 1, 4194304, "e"},
-                                                  {0, 1, 1, 1, 1024, "f"}, {1, 1, 1, 1, 1025, "g"}}));
-        QCOMPARE(DumpHistogram(f.widget), QStringLiteral("0:1/0 1:2/0 2:0/1 12:1/0 13:0/2"));
-        QCOMPARE(f.widget.SizeBucket(1)->total, 2);
-        Update(f.widget, PayloadBuilder());
-        QCOMPARE(DumpHistogram(f.widget), QString());
-    }
-
     void viewStateSurvivesRefresh()
     {
         Fixture f;
@@ -269,6 +265,57 @@ private slots:
         Update(f.widget, PayloadBuilder::Buffers(buffers));
         QCOMPARE(pView->header()->sortIndicatorSection(), 2);
         QCOMPARE(f.widget.Model()->index(0, 0).data().toString(), QStringLiteral("buffer 299"));
+
+        // A row that the user selected stays selected, wherever a sort or a filter moves it.
+        Fixture g({{0, 1, 1, 1, 300, "a"}, {1, 1, 1, 1, 100, "b"}, {0, 1, 1, 1, 200, "c"}});
+        QTreeView *pSmall = g.widget.View();
+        pSmall->setCurrentIndex(g.widget.Model()->index(1, 0));
+        auto selected = [&] { return pSmall->currentIndex().data().toString(); };
+        pSmall->sortByColumn(2, Qt::DescendingOrder);
+        QCOMPARE(DumpColumn(g.widget.Model(), 0), QStringLiteral("a,c,b"));
+        QCOMPARE(selected(), QStringLiteral("b"));
+        g.widget.VertexBuffersBox()->setChecked(true);
+        QVERIFY(!pSmall->currentIndex().isValid());
+        g.widget.VertexBuffersBox()->setChecked(false);
+        pSmall->setCurrentIndex(g.widget.Model()->index(1, 0));
+        g.widget.FilterEdit()->setText(QStringLiteral("c"));
+        QCOMPARE(selected(), QStringLiteral("c"));
+        QCOMPARE(pSmall->currentIndex().row(), 0);
+
+        // Both lists open with their name column wide enough for the names; a width the user sets
+        // survives every refresh after that. "Refresh" in either tab asks for that list.
+        CQGPUResourceWidget window;
+        int nBuffers = 0, nTextures = 0;
+        connect(window.BufferList(), &CQGPUBufferListWidget::RequestBufferListUpdate, this, [&] { ++nBuffers; });
+        connect(window.TextureList(), &CQTextureListWidget::RequestTextureListUpdate, this, [&] { ++nTextures; });
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // The tabs fill the window: texturePayload first.
+        QCOMPARE(window.windowTitle(), QStringLiteral("GPU Resources"));
+        QCOMPARE(window.Tabs()->tabText(0) + "|" + window.Tabs()->tabText(1), QStringLiteral("Textures|GPU Buffers"));
+        QVERIFY(window.Tabs()->width() > window.width() * 9 / 10 && window.Tabs()->height() > window.height() * 9 / 10);
+        const std::string longName = "volumes/fog/density_volume_highres_0001";
+        const PayloadBuilder bufferPayload = PayloadBuilder::Buffers({{0, 1, 1, 1, 1, "rendertargets/" + longName}});
+        const PayloadBuilder texturePayload = PayloadBuilder::Textures({MakeTexture(longName, 0x0002, 0, 0, 0, 1, 0)});
+        window.BufferList()->UpdateBufferList(bufferPayload.Data(), bufferPayload.Size());
+        window.TextureList()->UpdateTextureList(texturePayload.Data(), texturePayload.Size());
+        for (CQResourceListWidget *pList : {static_cast<CQResourceListWidget *>(window.BufferList()),
+                                            static_cast<CQResourceListWidget *>(window.TextureList())}) {
+            QTreeView *pView = pList->View();
+            const QString name = pView->model()->index(0, 0).data().toString();
+            QVERIFY2(pView->header()->sectionSize(0) > pView->fontMetrics().horizontalAdvance(name),
+                     qPrintable(QString::number(pView->header()->sectionSize(0))));
+            pView->header()->resizeSection(0, 90);
+            const auto actions = pList->findChild<QToolBar *>()->actions();
+            QCOMPARE(actions.first()->text(), QStringLiteral("Refresh"));
+            actions.first()->trigger();
+        }
+        QCOMPARE(nBuffers, 1);
+        QCOMPARE(nTextures, 1);
+        window.BufferList()->UpdateBufferList(bufferPayload.Data(), bufferPayload.Size());
+        window.TextureList()->UpdateTextureList(texturePayload.Data(), texturePayload.Size());
+        QCOMPARE(window.BufferList()->View()->header()->sectionSize(0), 90);
+        QCOMPARE(window.TextureList()->View()->header()->sectionSize(0), 90);
     }
 
     void cutAndForgedPayloads_data()
@@ -306,20 +353,9 @@ private slots:
         GPUPROF_COMPARE_NO_LEAKS(snapshot);
     }
 
-    void exhaustedMemoryKeepsTheShownList()
-    {
-        Fixture f({{0, 1, 1, 1, 1, "kept"}});
-        const PayloadBuilder next = PayloadBuilder::Buffers(std::vector<BufferDesc>(100, BufferDesc{1, 1, 1, 1, 1, "new"}));
-        g_pMemAlloc->SetAllocationLimit(32);
-        f.widget.UpdateBufferList(next.Data(), next.Size());
-        g_pMemAlloc->SetAllocationLimit(0);
-        QCOMPARE(DumpColumn(f.widget.Model(), 0), QStringLiteral("kept"));
-        QCOMPARE(Status(f.widget), QStringLiteral("1/1 Buffers, 0.00/0.00 MB Buffer Data"));
-    }
-
     // A payload of a megabyte or more is decoded on a worker thread: the shown list stays until
     // the new one is ready, a newer payload overtakes one still being decoded, and a widget
-    // closed meanwhile leaves nothing behind.
+    // closed meanwhile leaves nothing behind. A list that memory runs out for keeps the shown one.
     void largeListsAreDecodedOnAWorker()
     {
         std::vector<BufferDesc> buffers(70000, BufferDesc{1, 4, 8, 8, 2048, "big"});
@@ -329,6 +365,11 @@ private slots:
         AllocationSnapshot snapshot;
         {
             Fixture f({{0, 1, 1, 1, 1, "small"}});
+            g_pMemAlloc->SetAllocationLimit(32);
+            Update(f.widget, PayloadBuilder::Buffers(std::vector<BufferDesc>(100, BufferDesc{1, 1, 1, 1, 1, "new"})));
+            g_pMemAlloc->SetAllocationLimit(0);
+            QCOMPARE(DumpColumn(f.widget.Model(), 0), QStringLiteral("small"));
+            QCOMPARE(Status(f.widget), QStringLiteral("1/1 Buffers, 0.00/0.00 MB Buffer Data"));
             f.widget.FilterEdit()->setText(QStringLiteral("NEED"));
             QCOMPARE(Status(f.widget), QStringLiteral("0/1 Buffers, 0.00/0.00 MB Buffer Data"));
             Update(f.widget, large);
@@ -349,27 +390,9 @@ private slots:
         GPUPROF_COMPARE_NO_LEAKS(snapshot);
     }
 
-    // A row that the user selected stays selected, wherever a sort or a filter moves it.
-    void selectionFollowsItsRow()
-    {
-        Fixture f({{0, 1, 1, 1, 300, "a"}, {1, 1, 1, 1, 100, "b"}, {0, 1, 1, 1, 200, "c"}});
-        QTreeView *pView = f.widget.View();
-        pView->setCurrentIndex(f.widget.Model()->index(1, 0));
-        auto selected = [&] { return pView->currentIndex().data().toString(); };
-        pView->sortByColumn(2, Qt::DescendingOrder);
-        QCOMPARE(DumpColumn(f.widget.Model(), 0), QStringLiteral("a,c,b"));
-        QCOMPARE(selected(), QStringLiteral("b"));
-        f.widget.VertexBuffersBox()->setChecked(true);
-        QVERIFY(!pView->currentIndex().isValid());
-        f.widget.VertexBuffersBox()->setChecked(false);
-        pView->setCurrentIndex(f.widget.Model()->index(1, 0));
-        f.widget.FilterEdit()->setText(QStringLiteral("c"));
-        QCOMPARE(selected(), QStringLiteral("c"));
-        QCOMPARE(pView->currentIndex().row(), 0);
-    }
-
-    // The list's own sort agrees with Qt's proxy sorting the same cells by their sort role.
-    void sortingMatchesTheSortRole()
+    // The list's own sort agrees with Qt's proxy sorting the same cells by their sort role, and
+    // its name filter with QString's case-insensitive search.
+    void sortingAndFilteringMatchQt()
     {
         const char *const names[] = {"", "b", "B", "a", "models/props_a/mesh", "models/props_a/mesh2", "models/props_b", "models/p",
                                      "\xe9t\xe9", "<unnamed>", "z"};
@@ -399,15 +422,12 @@ private slots:
                 QCOMPARE(EntryOrder(f.widget.Model()), SortRoleOrder(&unsorted, nColumn, order));
             }
         }
-    }
 
-    // The name filter finds what QString::contains(..., Qt::CaseInsensitive) finds in a name.
-    void nameFilterMatchesAsQtDoes()
-    {
-        const QByteArray names[] = {"MyVertexData", "\xc9T\xc9 \xb5s", "Stra\xdf" "e", "", "abcABC", "x"};
+        // The name filter finds what QString::contains(..., Qt::CaseInsensitive) finds in a name.
+        const QByteArray filterNames[] = {"MyVertexData", "\xc9T\xc9 \xb5s", "Stra\xdf" "e", "", "abcABC", "x"};
         const QString fragments[] = {"vertex", "DATA", "\u00e9t\u00e9", "\u039c", "\u00b5S", "STRASSE", "stra\u00df",
                                      "cab", "bca", "xx", "", "\u0130"};
-        for (const QByteArray &name : names) {
+        for (const QByteArray &name : filterNames) {
             for (const QString &fragment : fragments) {
                 CNameFilter filter;
                 filter.SetText(fragment);
@@ -416,44 +436,6 @@ private slots:
                          qPrintable(QStringLiteral("%1 in %2").arg(fragment, QString::fromLatin1(name))));
             }
         }
-    }
-
-    // Both lists open with their name column wide enough for the names; a width the user sets
-    // survives every refresh after that. "Refresh" in either tab asks for that list.
-    void nameColumnsFitTheirNamesOnce()
-    {
-        CQGPUResourceWidget window;
-        int nBuffers = 0, nTextures = 0;
-        connect(window.BufferList(), &CQGPUBufferListWidget::RequestBufferListUpdate, this, [&] { ++nBuffers; });
-        connect(window.TextureList(), &CQTextureListWidget::RequestTextureListUpdate, this, [&] { ++nTextures; });
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        // The tabs fill the window: textures first.
-        QCOMPARE(window.windowTitle(), QStringLiteral("GPU Resources"));
-        QCOMPARE(window.Tabs()->tabText(0) + "|" + window.Tabs()->tabText(1), QStringLiteral("Textures|GPU Buffers"));
-        QVERIFY(window.Tabs()->width() > window.width() * 9 / 10 && window.Tabs()->height() > window.height() * 9 / 10);
-        const std::string longName = "volumes/fog/density_volume_highres_0001";
-        const PayloadBuilder buffers = PayloadBuilder::Buffers({{0, 1, 1, 1, 1, "rendertargets/" + longName}});
-        const PayloadBuilder textures = PayloadBuilder::Textures({MakeTexture(longName, 0x0002, 0, 0, 0, 1, 0)});
-        window.BufferList()->UpdateBufferList(buffers.Data(), buffers.Size());
-        window.TextureList()->UpdateTextureList(textures.Data(), textures.Size());
-        for (CQResourceListWidget *pList : {static_cast<CQResourceListWidget *>(window.BufferList()),
-                                            static_cast<CQResourceListWidget *>(window.TextureList())}) {
-            QTreeView *pView = pList->View();
-            const QString name = pView->model()->index(0, 0).data().toString();
-            QVERIFY2(pView->header()->sectionSize(0) > pView->fontMetrics().horizontalAdvance(name),
-                     qPrintable(QString::number(pView->header()->sectionSize(0))));
-            pView->header()->resizeSection(0, 90);
-            const auto actions = pList->findChild<QToolBar *>()->actions();
-            QCOMPARE(actions.first()->text(), QStringLiteral("Refresh"));
-            actions.first()->trigger();
-        }
-        QCOMPARE(nBuffers, 1);
-        QCOMPARE(nTextures, 1);
-        window.BufferList()->UpdateBufferList(buffers.Data(), buffers.Size());
-        window.TextureList()->UpdateTextureList(textures.Data(), textures.Size());
-        QCOMPARE(window.BufferList()->View()->header()->sectionSize(0), 90);
-        QCOMPARE(window.TextureList()->View()->header()->sectionSize(0), 90);
     }
 };
 

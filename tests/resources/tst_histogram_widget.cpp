@@ -94,91 +94,8 @@ private slots:
             QVERIFY2(widget.BucketIndexAt(nX) == nIndex, qPrintable(QString::number(nX)));
     }
 
-    void valueScaleAndSegments()
-    {
-        Fixture f;
-        QCOMPARE(f.widget.ValueScale(), 1.0f);
-        // Entries stack in the order their categories first got a value: VB at the bottom.
-        const int nLabelTop = 228 - 20;
-        QCOMPARE(f.widget.BucketWidth(), 160);
-        QCOMPARE(f.widget.SegmentRect(1, f.vb), QRect(164, nLabelTop - 150, 160, 150));
-        QCOMPARE(f.widget.SegmentRect(1, f.ib), QRect(164, nLabelTop - 200, 160, 50));
-        // Hit testing agrees: VB covers d in [0, 150), IB [150, 200) above the label line.
-        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop), f.vb);
-        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 149), f.vb);
-        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 150), f.ib);
-        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 199), f.ib);
-        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 200), CategoryHandle_t(nullptr));
-        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop + 1), CategoryHandle_t(nullptr));
-
-        // A value of 1 is still 2 pixels high, and a 0 takes no room at all.
-        f.widget.SetBucketValue(f.small, f.vb, 1);
-        f.widget.SetBucketValue(f.small, f.ib, 0);
-        QCOMPARE(f.widget.SegmentRect(0, f.vb).height(), 2);
-        QVERIFY(f.widget.SegmentRect(0, f.ib).isEmpty());
-
-        // A short widget clamps the scale at 0; segments keep their minimum height. (A hidden
-        // widget gets its resize event only when shown.)
-        f.widget.show();
-        f.widget.resize(400, 20);
-        QCOMPARE(f.widget.ValueScale(), 0.0f);
-        QCOMPARE(f.widget.SegmentRect(1, f.vb).height(), 2);
-    }
-
-    void totalsFollowValues()
-    {
-        CQHistogramWidget widget;
-        BucketHandle_t hBucket = widget.AddBucket("b", "b");
-        CategoryHandle_t hA = widget.AddCategory("A", "a");
-        CategoryHandle_t hB = widget.AddCategory("B", "b");
-        widget.SetBucketValue(hBucket, hA, 5);
-        widget.SetBucketValue(hBucket, hA, 5);
-        QCOMPARE(hBucket->total, 5);
-        widget.SetBucketValue(hBucket, hA, 2);
-        QCOMPARE(hBucket->total, 2);
-        widget.SetBucketValue(hBucket, hB, 7);
-        QCOMPARE(hBucket->total, 9);
-        QCOMPARE(hBucket->entries.Count(), 2);
-        // Extreme values wrap instead of overflowing, and the total is still the sum.
-        widget.SetBucketValue(hBucket, hA, 0x7fffffff);
-        widget.SetBucketValue(hBucket, hB, -0x7fffffff);
-        QCOMPARE(hBucket->total, 0);
-    }
-
-    void categoryColors()
-    {
-        QCOMPARE(CQHistogramWidget::CategoryColor(0), QColor(150, 192, 203));
-        QCOMPARE(CQHistogramWidget::CategoryColor(1), QColor(216, 221, 180));
-        QCOMPARE(CQHistogramWidget::CategoryColor(2), QColor(183, 150, 157));
-        // k = 5: m = 115; 115 % 3 = 1, 118 % 7 = 6, 122 % 13 = 5.
-        QCOMPARE(CQHistogramWidget::CategoryColor(5), QColor(150 + 33, 150 + 85, 150 + 38));
-        // That categories take them in the order they are added shows in the painted segments.
-    }
-
-    void fontFitting()
-    {
-        CQHistogramWidget widget;
-        const char *texts[] = {"<= 256 KB", nullptr, "IB"};
-        QCOMPARE(widget.FitFontPixelSize(nullptr, 0, 1), 16);
-        QCOMPARE(widget.FitFontPixelSize(texts, 3, 0), 6);
-        QCOMPARE(widget.FitFontPixelSize(texts, 3, 1000), 16);
-        // The widest text decides: the fitted size is the largest whose width is below the
-        // limit, so a limit of exactly that width needs one size less.
-        QFont font = widget.font();
-        font.setPixelSize(10);
-        const int nWidthAt10 = QFontMetrics(font).horizontalAdvance(QStringLiteral("<= 256 KB"));
-        QCOMPARE(widget.FitFontPixelSize(texts, 3, nWidthAt10 + 1), 10);
-        QVERIFY(widget.FitFontPixelSize(texts, 3, nWidthAt10) < 10);
-
-        // The layout applies it to bucket names with the bar width less 2.
-        widget.resize(14 * 28 + 2, 200);
-        for (int i = 0; i < 14; ++i)
-            widget.AddBucket("<= 256 KB", nullptr);
-        const char *bucketTexts[] = {"<= 256 KB"};
-        QCOMPARE(widget.BucketFont().pixelSize(), widget.FitFontPixelSize(bucketTexts, 1, 26 - 2));
-    }
-
-    void paintsSegmentsWithGradients()
+    // Segments painted with gradients; the value scale and the segments' rectangles; the font.
+    void segmentsPaintedAndScaled()
     {
         Fixture f;
         const QImage image = Render(f.widget);
@@ -210,39 +127,86 @@ private slots:
         };
         QVERIFY(darkPixels(f.widget.BucketLeft(0), f.widget.BucketLeft(0) + f.widget.BucketWidth() - 1) > 5);
         QCOMPARE(darkPixels(f.widget.BucketLeft(2), 399), 0);
+
+        QCOMPARE(f.widget.ValueScale(), 1.0f);
+        // Entries stack in the order their categories first got a value: VB at the bottom.
+        const int nLabelTop = 228 - 20;
+        QCOMPARE(f.widget.BucketWidth(), 160);
+        QCOMPARE(f.widget.SegmentRect(1, f.vb), QRect(164, nLabelTop - 150, 160, 150));
+        QCOMPARE(f.widget.SegmentRect(1, f.ib), QRect(164, nLabelTop - 200, 160, 50));
+        // Hit testing agrees: VB covers d in [0, 150), IB [150, 200) above the label line.
+        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop), f.vb);
+        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 149), f.vb);
+        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 150), f.ib);
+        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 199), f.ib);
+        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop - 200), CategoryHandle_t(nullptr));
+        QCOMPARE(f.widget.HitTestCategory(f.large, nLabelTop + 1), CategoryHandle_t(nullptr));
+
+        // A value of 1 is still 2 pixels high, and a 0 takes no room at all.
+        f.widget.SetBucketValue(f.small, f.vb, 1);
+        f.widget.SetBucketValue(f.small, f.ib, 0);
+        QCOMPARE(f.widget.SegmentRect(0, f.vb).height(), 2);
+        QVERIFY(f.widget.SegmentRect(0, f.ib).isEmpty());
+
+        // A short widget clamps the scale at 0; segments keep their minimum height. (A hidden
+        // widget gets its resize event only when shown.)
+        f.widget.show();
+        f.widget.resize(400, 20);
+        QCOMPARE(f.widget.ValueScale(), 0.0f);
+        QCOMPARE(f.widget.SegmentRect(1, f.vb).height(), 2);
+
+        // Fonts are fitted to the widest text.
+        CQHistogramWidget widget;
+        const char *texts[] = {"<= 256 KB", nullptr, "IB"};
+        QCOMPARE(widget.FitFontPixelSize(nullptr, 0, 1), 16);
+        QCOMPARE(widget.FitFontPixelSize(texts, 3, 0), 6);
+        QCOMPARE(widget.FitFontPixelSize(texts, 3, 1000), 16);
+        // The widest text decides: the fitted size is the largest whose width is below the
+        // limit, so a limit of exactly that width needs one size less.
+        QFont font = widget.font();
+        font.setPixelSize(10);
+        const int nWidthAt10 = QFontMetrics(font).horizontalAdvance(QStringLiteral("<= 256 KB"));
+        QCOMPARE(widget.FitFontPixelSize(texts, 3, nWidthAt10 + 1), 10);
+        QVERIFY(widget.FitFontPixelSize(texts, 3, nWidthAt10) < 10);
+
+        // The layout applies it to bucket names with the bar width less 2.
+        widget.resize(14 * 28 + 2, 200);
+        for (int i = 0; i < 14; ++i)
+            widget.AddBucket("<= 256 KB", nullptr);
+        const char *bucketTexts[] = {"<= 256 KB"};
+        QCOMPARE(widget.BucketFont().pixelSize(), widget.FitFontPixelSize(bucketTexts, 1, 26 - 2));
     }
 
-    void hoverHighlightsBucketAndSegment()
+    // Hovering highlights the bucket and segment; tooltips and clicks.
+    void hoverToolTipsAndClicks()
     {
-        Fixture f;
-        f.widget.move(0, 0);
-        const QRect vb = f.widget.SegmentRect(1, f.vb);
-        const QRect ib = f.widget.SegmentRect(1, f.ib);
+        Fixture h;
+        h.widget.move(0, 0);
+        const QRect hvb = h.widget.SegmentRect(1, h.vb);
+        const QRect hib = h.widget.SegmentRect(1, h.ib);
 
-        QCursor::setPos(f.widget.mapToGlobal(QPoint(vb.center().x(), vb.center().y())));
-        const QImage image = Render(f.widget);
+        QCursor::setPos(h.widget.mapToGlobal(QPoint(hvb.center().x(), hvb.center().y())));
+        const QImage hovered = Render(h.widget);
         // The hovered bar's column is light grey above its segments...
-        QCOMPARE(image.pixelColor(vb.center().x(), 3), QColor(Qt::lightGray));
+        QCOMPARE(hovered.pixelColor(hvb.center().x(), 3), QColor(Qt::lightGray));
         // ...the hovered segment is outlined in black, fades from white to grey...
-        QCOMPARE(image.pixelColor(vb.left(), vb.center().y()), QColor(Qt::black));
-        QCOMPARE(image.pixelColor(vb.right(), vb.center().y()), QColor(Qt::black));
-        QCOMPARE(image.pixelColor(vb.left() + 3, vb.bottom()), QColor(Qt::black));
-        QVERIFY(Near(image.pixelColor(vb.left() + 1, vb.top() + 1), Qt::white, 4));
-        QVERIFY(Near(image.pixelColor(vb.left() + 1, vb.bottom() - 1), Qt::gray, 4));
+        QCOMPARE(hovered.pixelColor(hvb.left(), hvb.center().y()), QColor(Qt::black));
+        QCOMPARE(hovered.pixelColor(hvb.right(), hvb.center().y()), QColor(Qt::black));
+        QCOMPARE(hovered.pixelColor(hvb.left() + 3, hvb.bottom()), QColor(Qt::black));
+        QVERIFY(Near(hovered.pixelColor(hvb.left() + 1, hvb.top() + 1), Qt::white, 4));
+        QVERIFY(Near(hovered.pixelColor(hvb.left() + 1, hvb.bottom() - 1), Qt::gray, 4));
         // ...and the other segment keeps its colours.
-        QVERIFY(Near(image.pixelColor(ib.center().x(), ib.top()), CQHistogramWidget::CategoryColor(1)));
+        QVERIFY(Near(hovered.pixelColor(hib.center().x(), hib.top()), CQHistogramWidget::CategoryColor(1)));
         // The other bar is not highlighted.
-        const QColor background = image.pixelColor(f.widget.BucketLeft(0) + 3, 3);
+        const QColor background = hovered.pixelColor(h.widget.BucketLeft(0) + 3, 3);
         QVERIFY(background != QColor(Qt::lightGray));
 
         // Leaving the widget takes the highlight away.
         QCursor::setPos(kParkedCursor);
-        const QImage after = Render(f.widget);
-        QCOMPARE(after.pixelColor(vb.center().x(), 3), background);
-    }
+        const QImage after = Render(h.widget);
+        QCOMPARE(after.pixelColor(hvb.center().x(), 3), background);
 
-    void hoveringAnEmptyBucketShowsOnlyTheColumn()
-    {
+        // Hovering an empty bucket shows only its column.
         CQHistogramWidget widget;
         widget.resize(200, 228);
         BucketHandle_t hEmpty = widget.AddBucket("e", nullptr);
@@ -250,14 +214,11 @@ private slots:
         widget.SetBucketValue(hEmpty, hCat, 0);
         widget.move(0, 0);
         QCursor::setPos(widget.mapToGlobal(QPoint(widget.BucketLeft(0) + 3, 200)));
-        const QImage image = Render(widget);
+        const QImage empty = Render(widget);
         for (int y : {0, 100, 207})
-            QCOMPARE(image.pixelColor(widget.BucketLeft(0) + 3, y), QColor(Qt::lightGray));
-        QVERIFY(image.pixelColor(widget.BucketLeft(0) + 3, 215) != QColor(Qt::lightGray));
-    }
+            QCOMPARE(empty.pixelColor(widget.BucketLeft(0) + 3, y), QColor(Qt::lightGray));
+        QVERIFY(empty.pixelColor(widget.BucketLeft(0) + 3, 215) != QColor(Qt::lightGray));
 
-    void toolTipText()
-    {
         Fixture f;
         const QRect vb = f.widget.SegmentRect(0, f.vb);
         QCOMPARE(f.widget.ToolTipTextAt(vb.center()),
@@ -280,12 +241,8 @@ private slots:
         QApplication::sendEvent(&f.widget, &offBar);
         QVERIFY(!offBar.isAccepted());
         QTRY_VERIFY(!QToolTip::isVisible());
-    }
 
-
-    void clicks()
-    {
-        Fixture f;
+        // Left clicks on a segment report its bucket and category.
         QList<QPair<BucketHandle_t, CategoryHandle_t>> clicked;
         connect(&f.widget, &CQHistogramWidget::OnBucketCategoryClicked, this,
                 [&](BucketHandle_t hBucket, CategoryHandle_t hCategory) { clicked.append({hBucket, hCategory}); });
@@ -309,8 +266,8 @@ private slots:
 
     // Names and descriptions are copied when added and released with the widget; the tooltip
     // escapes them but not the entry lines. A negative value is drawn with the minimum height,
-    // 2 pixels, and can be hovered.
-    void ownsAndEscapesItsTexts()
+    // 2 pixels, and can be hovered. Totals follow the values; category colours.
+    void ownsAndEscapesItsTextsTotalsAndColors()
     {
         AllocationSnapshot snapshot;
         {
@@ -330,6 +287,31 @@ private slots:
                                     "<em>x&gt;y</em><br><br><b><font color=red><i> = -4</font></b><br>"));
         }
         GPUPROF_COMPARE_NO_LEAKS(snapshot);
+
+        // Totals follow the values; category colours come from their index.
+        CQHistogramWidget widget;
+        BucketHandle_t hBucket = widget.AddBucket("b", "b");
+        CategoryHandle_t hA = widget.AddCategory("A", "a");
+        CategoryHandle_t hB = widget.AddCategory("B", "b");
+        widget.SetBucketValue(hBucket, hA, 5);
+        widget.SetBucketValue(hBucket, hA, 5);
+        QCOMPARE(hBucket->total, 5);
+        widget.SetBucketValue(hBucket, hA, 2);
+        QCOMPARE(hBucket->total, 2);
+        widget.SetBucketValue(hBucket, hB, 7);
+        QCOMPARE(hBucket->total, 9);
+        QCOMPARE(hBucket->entries.Count(), 2);
+        // Extreme values wrap instead of overflowing, and the total is still the sum.
+        widget.SetBucketValue(hBucket, hA, 0x7fffffff);
+        widget.SetBucketValue(hBucket, hB, -0x7fffffff);
+        QCOMPARE(hBucket->total, 0);
+
+        QCOMPARE(CQHistogramWidget::CategoryColor(0), QColor(150, 192, 203));
+        QCOMPARE(CQHistogramWidget::CategoryColor(1), QColor(216, 221, 180));
+        QCOMPARE(CQHistogramWidget::CategoryColor(2), QColor(183, 150, 157));
+        // k = 5: m = 115; 115 % 3 = 1, 118 % 7 = 6, 122 % 13 = 5.
+        QCOMPARE(CQHistogramWidget::CategoryColor(5), QColor(150 + 33, 150 + 85, 150 + 38));
+        // That categories take them in the order they are added shows in the painted segments.
     }
 };
 

@@ -77,7 +77,7 @@ class TestResourcePayloads : public QObject
 private slots:
     // Little-endian counts; a read past the end fails without moving, and the failure sticks:
     // later reads fail even where they would fit, and strings read as empty.
-    void readerFailureSticks()
+    void readerAndDecoderFailuresStick()
     {
         const uint8 bytes[] = {0x78, 0x56, 0x34, 0x12, 0xff, 0xff, 0xff, 0xff, 1, 2, 3};
         PayloadReader reader(bytes, sizeof(bytes));
@@ -93,6 +93,22 @@ private slots:
         char text[8] = "xxxxxxx";
         QCOMPARE(reader.ReadString(text, sizeof(text)), 0u);
         QCOMPARE(text[0], '\0');
+
+        // Memory that runs out while decoding empties the list and is reported.
+        const PayloadBuilder buffers = PayloadBuilder::Buffers(std::vector<BufferDesc>(200, BufferDesc{0, 1, 1, 1, 1, "name"}));
+        const PayloadBuilder textures = PayloadBuilder::Textures(std::vector<TextureDesc>(200, TextureDesc{}));
+        AllocationSnapshot snapshot;
+        {
+            BufferList bufferList;
+            TextureList textureList;
+            g_pMemAlloc->SetAllocationLimit(64);
+            const bool bBuffers = ParseBufferList(buffers.Data(), buffers.Size(), &bufferList);
+            const bool bTextures = ParseTextureList(textures.Data(), textures.Size(), &textureList);
+            g_pMemAlloc->SetAllocationLimit(0);
+            QVERIFY(!bBuffers && !bTextures);
+            QCOMPARE(bufferList.entries.Count() + textureList.entries.Count(), 0);
+        }
+        GPUPROF_COMPARE_NO_LEAKS(snapshot);
     }
 
     void readString_data()
@@ -158,28 +174,6 @@ private slots:
         QFETCH(uint, size);
         QFETCH(int, rows);
         QCOMPARE(BoundedRecordCount(count, size, kMinBufferRecordBytes), rows);
-    }
-
-    void sizeClassLabels()
-    {
-        QStringList labels;
-        char sz[256];
-        for (uint64 nLimit : g_BufferSizeClassLimits) {
-            FormatSizeClassLabel(nLimit, sz, sizeof(sz));
-            labels << QString::fromLatin1(sz);
-        }
-        QCOMPARE(labels.join(QStringLiteral(", ")),
-                 QStringLiteral("<= 256 B, <= 1 KB, <= 4 KB, <= 8 KB, <= 16 KB, <= 32 KB, <= 64 KB, <= 128 KB, <= 256 KB, "
-                                "<= 512 KB, <= 1 MB, <= 2 MB, <= 4 MB, <= 4 GB"));
-        // The unit changes exactly at 1024; shifting truncates; there is no unit past GB.
-        const std::pair<uint64, const char *> edges[] = {
-            {1023, "<= 1023 B"}, {1024, "<= 1 KB"}, {2047, "<= 1 KB"}, {1048575, "<= 1023 KB"},
-            {uint64(1) << 40, "<= 1024 GB"},
-        };
-        for (const auto &[nLimit, pszExpected] : edges) {
-            FormatSizeClassLabel(nLimit, sz, sizeof(sz));
-            QCOMPARE(QByteArray(sz), QByteArray(pszExpected));
-        }
     }
 
     // Whole, cut and forged payloads of both lists: a forged count costs rows in proportion to
@@ -263,25 +257,6 @@ private slots:
         GPUPROF_COMPARE_NO_LEAKS(snapshot);
     }
 
-    // Memory that runs out while decoding empties the list and is reported.
-    void decodersReportExhaustedMemory()
-    {
-        const PayloadBuilder buffers = PayloadBuilder::Buffers(std::vector<BufferDesc>(200, BufferDesc{0, 1, 1, 1, 1, "name"}));
-        const PayloadBuilder textures = PayloadBuilder::Textures(std::vector<TextureDesc>(200, TextureDesc{}));
-        AllocationSnapshot snapshot;
-        {
-            BufferList bufferList;
-            TextureList textureList;
-            g_pMemAlloc->SetAllocationLimit(64);
-            const bool bBuffers = ParseBufferList(buffers.Data(), buffers.Size(), &bufferList);
-            const bool bTextures = ParseTextureList(textures.Data(), textures.Size(), &textureList);
-            g_pMemAlloc->SetAllocationLimit(0);
-            QVERIFY(!bBuffers && !bTextures);
-            QCOMPARE(bufferList.entries.Count() + textureList.entries.Count(), 0);
-        }
-        GPUPROF_COMPARE_NO_LEAKS(snapshot);
-    }
-
     // The mip chain times the depth, in 64 bits.
     void textureBytes_data()
     {
@@ -318,8 +293,8 @@ private slots:
     }
 
     // Every format's name and size as the texture-list payload documents them ("b": bytes per
-    // 4x4 block), and nothing outside -1..91.
-    void formatTable()
+    // 4x4 block), and nothing outside -1..91; the labels of the buffer size classes.
+    void formatAndSizeClassTables()
     {
         const QString sDocumented = QStringLiteral(
             "UNKNOWN 0, RGBA8888 4, ABGR8888 4, RGB888 3, BGR888 3, RGB565 2, I8 1, IA88 2, P8 1, A8 1, "
@@ -347,6 +322,26 @@ private slots:
         QCOMPARE(table, sDocumented.split(QStringLiteral(", ")));
         QVERIFY(!FindImageFormatInfo(-2));
         QVERIFY(!FindImageFormatInfo(92));
+
+        // The buffer size classes' labels.
+        QStringList labels;
+        char sz[256];
+        for (uint64 nLimit : g_BufferSizeClassLimits) {
+            FormatSizeClassLabel(nLimit, sz, sizeof(sz));
+            labels << QString::fromLatin1(sz);
+        }
+        QCOMPARE(labels.join(QStringLiteral(", ")),
+                 QStringLiteral("<= 256 B, <= 1 KB, <= 4 KB, <= 8 KB, <= 16 KB, <= 32 KB, <= 64 KB, <= 128 KB, <= 256 KB, "
+                                "<= 512 KB, <= 1 MB, <= 2 MB, <= 4 MB, <= 4 GB"));
+        // The unit changes exactly at 1024; shifting truncates; there is no unit past GB.
+        const std::pair<uint64, const char *> edges[] = {
+            {1023, "<= 1023 B"}, {1024, "<= 1 KB"}, {2047, "<= 1 KB"}, {1048575, "<= 1023 KB"},
+            {uint64(1) << 40, "<= 1024 GB"},
+        };
+        for (const auto &[nLimit, pszExpected] : edges) {
+            FormatSizeClassLabel(nLimit, sz, sizeof(sz));
+            QCOMPARE(QByteArray(sz), QByteArray(pszExpected));
+        }
     }
 };
 

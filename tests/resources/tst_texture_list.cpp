@@ -86,9 +86,67 @@ private slots:
             QCOMPARE(cell(nCol, Qt::TextAlignmentRole).toInt(), int(Qt::AlignRight | Qt::AlignVCenter));
         for (int nCol = 0; nCol < 12; ++nCol)
             QVERIFY(!(pModel->flags(pModel->index(0, nCol)) & Qt::ItemIsEditable));
+        // Dimensions sort as their texts, sizes as numbers.
+        f.widget.View()->sortByColumn(3, Qt::AscendingOrder);
+        QCOMPARE(DumpColumn(f.widget.Model(), 3), QStringLiteral("16384x16384x2,4x4x8,512x256,8x8"));
+        f.widget.View()->sortByColumn(5, Qt::DescendingOrder);
+        QVERIFY(DumpColumn(f.widget.Model(), 0).startsWith(QStringLiteral("huge,<unnamed>,")));
         // An unnamed texture matches the name it is shown with.
         f.widget.FilterEdit()->setText(QStringLiteral("<UN"));
         QCOMPARE(DumpColumn(f.widget.Model(), 0), QStringLiteral("<unnamed>"));
+
+        // Status texts: filtered and whole totals, saturating sums, cut and forged payloads.
+        // 1024x512 RGBA8888 single level: 2 MB on disk; resident 512x512: 1 MB.
+        TextureDesc big = MakeTexture("big", 0x0002, 1024, 512, 0);
+        big.resWidth = 512;
+        Fixture st({big, MakeTexture("cube", 0x0008, 512, 512, 0), MakeTexture("1d", 0x0001, 256, 1024, 0)});
+        QCOMPARE(st.widget.StatusLabel()->text(),
+                 QStringLiteral("2/3 Textures, 3.00/4.00 MB Disk Texture Data, 2.00/3.00 MB GPU-Resident Texture Data"));
+        st.widget.CubemapBox()->setChecked(true);
+        QCOMPARE(st.widget.StatusLabel()->text(),
+                 QStringLiteral("1/3 Textures, 1.00/4.00 MB Disk Texture Data, 1.00/3.00 MB GPU-Resident Texture Data"));
+        QCOMPARE(st.widget.TotalTextureCount(), int64(3));
+
+        // Sums of forged sizes stay at the largest value instead of wrapping round to a small one:
+        // 5,000 textures of 65535x65535x65535 at 16 bytes a pixel hold far more than 2^64 bytes.
+        st.widget.CubemapBox()->setChecked(false);
+        const std::vector<TextureDesc> huge(5000, MakeTexture("huge", 2, 65535, 65535, 29, 65535));
+        Update(st.widget, PayloadBuilder::Textures(huge));
+        QCOMPARE(st.widget.TotalDiskBytes(), ~uint64(0));
+        QCOMPARE(st.widget.TotalResidentBytes(), ~uint64(0));
+        QCOMPARE(st.widget.StatusLabel()->text(),
+                 QStringLiteral("5000/5000 Textures, 17592186044416.00/17592186044416.00 MB Disk Texture Data, "
+                                "17592186044416.00/17592186044416.00 MB GPU-Resident Texture Data"));
+
+        // Cut and forged payloads.
+        AllocationSnapshot snapshot;
+        {
+            Fixture c;
+            // Cut inside the second record: it and the third stay blank, shown as RGBA8888
+            // without a kind, so no kind filter lets them through.
+            Update(c.widget, PayloadBuilder()
+                                 .Count(3)
+                                 .Texture(MakeTexture("first", 2))
+                                 .Texture(MakeTexture("second", 2))
+                                 .Truncate(4 + 18 + 6 + 10));
+            QCOMPARE(c.widget.TotalTextureCount(), int64(3));
+            QCOMPARE(DumpColumn(c.widget.Model(), 0), QStringLiteral("first"));
+            QStringList blank;
+            for (int nCol = 0; nCol < kTextureColCount; ++nCol)
+                blank << CQTextureListSortFilterProxyModel::CellText(c.widget.Model()->List(), 1, nCol);
+            QCOMPARE(blank.join(QLatin1Char(';')), QStringLiteral("<unnamed>;RGBA8888;;0x0;0;0 KB;0x0;0;0 KB;;;"));
+            QCOMPARE(c.widget.StatusLabel()->text().section(QLatin1Char(' '), 0, 0), QStringLiteral("1/3"));
+
+            Update(c.widget, PayloadBuilder().Count(0x7fffffff).Zeros(16));
+            QCOMPARE(c.widget.TotalTextureCount(), int64(kMaxRowsPastPayload));
+            QVERIFY(c.widget.StatusLabel()->text().endsWith(QStringLiteral("(list cut: 2,147,483,647 announced, 1,024 kept)")));
+
+            c.widget.UpdateTextureList(nullptr, 0);
+            QCOMPARE(c.widget.TotalTextureCount(), int64(0));
+            QCOMPARE(c.widget.StatusLabel()->text(),
+                     QStringLiteral("0/0 Textures, 0.00/0.00 MB Disk Texture Data, 0.00/0.00 MB GPU-Resident Texture Data"));
+        }
+        GPUPROF_COMPARE_NO_LEAKS(snapshot);
     }
 
     void kindTexts_data()
@@ -112,15 +170,6 @@ private slots:
         QFETCH(QString, text);
         char szText[kSortTextCapacity];
         QCOMPARE(QString::fromLatin1(szText, TextureKindText(uint32(flags), szText)), text);
-    }
-
-    void dimensionsSortAsText()
-    {
-        Fixture f({MakeTexture("a", 2, 16, 16), MakeTexture("b", 2, 128, 128), MakeTexture("c", 2, 2, 2)});
-        f.widget.View()->sortByColumn(3, Qt::AscendingOrder);
-        QCOMPARE(DumpColumn(f.widget.Model(), 3), QStringLiteral("128x128,16x16,2x2"));
-        f.widget.View()->sortByColumn(5, Qt::AscendingOrder);
-        QCOMPARE(DumpColumn(f.widget.Model(), 0), QStringLiteral("c,a,b"));
     }
 
     void filters_data()
@@ -220,64 +269,6 @@ private slots:
             pBox->setCheckState(Qt::PartiallyChecked); // the next box starts from no constraint
             pBox->disconnect(this);
         }
-    }
-
-    void statusTexts()
-    {
-        // 1024x512 RGBA8888 single level: 2 MB on disk; resident 512x512: 1 MB.
-        TextureDesc big = MakeTexture("big", 0x0002, 1024, 512, 0);
-        big.resWidth = 512;
-        Fixture f({big, MakeTexture("cube", 0x0008, 512, 512, 0), MakeTexture("1d", 0x0001, 256, 1024, 0)});
-        QCOMPARE(f.widget.StatusLabel()->text(),
-                 QStringLiteral("2/3 Textures, 3.00/4.00 MB Disk Texture Data, 2.00/3.00 MB GPU-Resident Texture Data"));
-        f.widget.CubemapBox()->setChecked(true);
-        QCOMPARE(f.widget.StatusLabel()->text(),
-                 QStringLiteral("1/3 Textures, 1.00/4.00 MB Disk Texture Data, 1.00/3.00 MB GPU-Resident Texture Data"));
-        QCOMPARE(f.widget.TotalTextureCount(), int64(3));
-    }
-
-    // Sums of forged sizes stay at the largest value instead of wrapping round to a small one:
-    // 5,000 textures of 65535x65535x65535 at 16 bytes a pixel hold far more than 2^64 bytes.
-    void totalsSaturate()
-    {
-        Fixture f(std::vector<TextureDesc>(5000, MakeTexture("huge", 2, 65535, 65535, 29, 65535)));
-        QCOMPARE(f.widget.TotalDiskBytes(), ~uint64(0));
-        QCOMPARE(f.widget.TotalResidentBytes(), ~uint64(0));
-        QCOMPARE(f.widget.StatusLabel()->text(),
-                 QStringLiteral("5000/5000 Textures, 17592186044416.00/17592186044416.00 MB Disk Texture Data, "
-                                "17592186044416.00/17592186044416.00 MB GPU-Resident Texture Data"));
-    }
-
-    void cutAndForgedPayloads()
-    {
-        AllocationSnapshot snapshot;
-        {
-            Fixture f;
-            // Cut inside the second record: it and the third stay blank, shown as RGBA8888
-            // without a kind, so no kind filter lets them through.
-            Update(f.widget, PayloadBuilder()
-                                 .Count(3)
-                                 .Texture(MakeTexture("first", 2))
-                                 .Texture(MakeTexture("second", 2))
-                                 .Truncate(4 + 18 + 6 + 10));
-            QCOMPARE(f.widget.TotalTextureCount(), int64(3));
-            QCOMPARE(DumpColumn(f.widget.Model(), 0), QStringLiteral("first"));
-            QStringList blank;
-            for (int nCol = 0; nCol < kTextureColCount; ++nCol)
-                blank << CQTextureListSortFilterProxyModel::CellText(f.widget.Model()->List(), 1, nCol);
-            QCOMPARE(blank.join(QLatin1Char(';')), QStringLiteral("<unnamed>;RGBA8888;;0x0;0;0 KB;0x0;0;0 KB;;;"));
-            QCOMPARE(f.widget.StatusLabel()->text().section(QLatin1Char(' '), 0, 0), QStringLiteral("1/3"));
-
-            Update(f.widget, PayloadBuilder().Count(0x7fffffff).Zeros(16));
-            QCOMPARE(f.widget.TotalTextureCount(), int64(kMaxRowsPastPayload));
-            QVERIFY(f.widget.StatusLabel()->text().endsWith(QStringLiteral("(list cut: 2,147,483,647 announced, 1,024 kept)")));
-
-            f.widget.UpdateTextureList(nullptr, 0);
-            QCOMPARE(f.widget.TotalTextureCount(), int64(0));
-            QCOMPARE(f.widget.StatusLabel()->text(),
-                     QStringLiteral("0/0 Textures, 0.00/0.00 MB Disk Texture Data, 0.00/0.00 MB GPU-Resident Texture Data"));
-        }
-        GPUPROF_COMPARE_NO_LEAKS(snapshot);
     }
 };
 

@@ -131,6 +131,21 @@ private slots:
             FormatTimelineSampleText(actual, sizeof(actual), nIndex, sName, flStart, flLength);
             QCOMPARE(QByteArray(actual), QByteArray(expected));
         }
+
+        // A bar's tooltip, shown by the toolkit's help event over it: its true start (also before
+        // sample 0), its name's bytes as Latin-1.
+        Timeline t;
+        t.Show();
+        t.Load({{"S0", 10.0, 0.001}, {"S1", 10.001, 0.001}, {"Early", 9.998, 0.0123456}, {"Ombr\xe9", 10.003, 0.001}});
+        // The earlier one is a hairline at the origin, too thin to point at.
+        QCOMPARE(t.Item(2)->toolTip(), QStringLiteral(R"([2], "Early", Start: -2.000ms, Len: 12.346ms)"));
+        const QString text = QString::fromUtf8(R"([3], "Ombré", Start: 3.000ms, Len: 1.000ms)");
+        QCOMPARE(t.Item(3)->toolTip(), text);
+        const QPoint pos = t.view->mapFromScene(t.Item(3)->rect().center());
+        QHelpEvent event(QEvent::ToolTip, pos, t.view->viewport()->mapToGlobal(pos));
+        QApplication::sendEvent(t.view->viewport(), &event);
+        QCOMPARE(QToolTip::text(), text);
+        QToolTip::hideText();
     }
 
     // Tick m: label "m ms" and a solid line at x = m x 0.001 x scale, dotted lines at the three
@@ -323,28 +338,6 @@ private slots:
         QCOMPARE(t.view->Scale(), t.view->Zoom() * 27000.0f);
     }
 
-    // The time under the centre stays there (within the pixel that the centre's truncation
-    // costs per step), the view does not scroll otherwise, and everything follows the scale.
-    void zoomAroundTheCentre()
-    {
-        Timeline t(600, 250);
-        t.Show();
-        t.Load({{"a", 0.0, 0.004}, {"b", 0.030, 0.002}});
-        t.view->SetCursorTime(0.031, false, false);
-        t.view->horizontalScrollBar()->setValue(300);
-        const double flCentre = CentreTime(*t.view);
-        for (int i = 1; i <= 8; ++i) {
-            SendWheel(*t.view, 120);
-            QVERIFY(std::fabs(CentreTime(*t.view) - flCentre) < 2.0 * i / t.view->Scale());
-        }
-        const float s = t.view->Scale();
-        QCOMPARE(t.Item(1)->rect(), QRectF(int(0.030 * s), 24, std::floor(s * 0.002 + 0.5), 152));
-        QVERIFY(std::fabs(t.view->TickLine(120)->line().x1() - 0.030 * s) < 0.01);
-        QVERIFY(std::fabs(t.view->BackgroundBand()->rect().width() - 0.032 * s) < 0.01);
-        QVERIFY(std::fabs(t.view->CursorLine()->line().x1() - 0.031 * s) < 0.01);
-        QVERIFY(std::fabs(t.scene.sceneRect().width() - (5 * 0.007000000216066837 * s + 20)) < 0.01);
-    }
-
     // Same time: nothing at all. Time >= 0: the line from (x, -20) to (x, h + 20). Negative:
     // hidden, the old time kept. The signal only when asked, negative times included.
     void setCursorTime_data()
@@ -387,30 +380,11 @@ private slots:
         }
     }
 
-    void cursorIsRedAboveTheBarsAndFollowed()
-    {
-        Timeline t(400, 200);
-        t.Show();
-        t.Load({{"a", 0.0, 0.100}});
-        t.view->RefreshLayout();
-        t.view->SetCursorTime(0.002, false, false);
-        const QImage image = RenderScene(t.scene, QRect(0, -20, 120, 200));
-        for (int y : {0, 20, 100, 199})
-            QCOMPARE(image.pixel(54, y), kCursorRed);
-        QVERIFY(image.pixel(55, 100) != kCursorRed);
-
-        QCOMPARE(t.view->horizontalScrollBar()->value(), 0);
-        t.view->SetCursorTime(0.080, false, false); // x = 2160, not followed
-        QCOMPARE(t.view->horizontalScrollBar()->value(), 0);
-        t.view->SetCursorTime(0.081, true, false); // x = 2187, kept 100 units from the edge
-        const int nLeft = t.view->horizontalScrollBar()->value();
-        QVERIFY(nLeft >= 2187 + 100 - t.view->viewport()->width() && nLeft <= 2187 - 100);
-    }
-
     // Any button puts the cursor at the time under it and reports it; at the cursor's own time
     // nothing; left of 0 the line hides and the negative time is still reported. Moves drag it
-    // only with the focus, a visible line and the left button.
-    void mouseRules()
+    // only with the focus, a visible line and the left button. The line is red, above the bars,
+    // and followed when asked.
+    void mouseRulesAndCursorLine()
     {
         Timeline t(600, 250);
         t.Show();
@@ -462,10 +436,29 @@ private slots:
         t.view->clearFocus();
         SendMouse(*t.view, QEvent::MouseMove, x0 + 60, Qt::LeftButton);
         expectSignals(7, 27);
+
+        // The cursor is red, above the bars, and followed only when asked.
+        Timeline red(400, 200);
+        red.Show();
+        red.Load({{"a", 0.0, 0.100}});
+        red.view->RefreshLayout();
+        red.view->SetCursorTime(0.002, false, false);
+        const QImage image = RenderScene(red.scene, QRect(0, -20, 120, 200));
+        for (int y : {0, 20, 100, 199})
+            QCOMPARE(image.pixel(54, y), kCursorRed);
+        QVERIFY(image.pixel(55, 100) != kCursorRed);
+
+        QCOMPARE(red.view->horizontalScrollBar()->value(), 0);
+        red.view->SetCursorTime(0.080, false, false); // x = 2160, not followed
+        QCOMPARE(red.view->horizontalScrollBar()->value(), 0);
+        red.view->SetCursorTime(0.081, true, false); // x = 2187, kept 100 units from the edge
+        const int nLeft = red.view->horizontalScrollBar()->value();
+        QVERIFY(nLeft >= 2187 + 100 - red.view->viewport()->width() && nLeft <= 2187 - 100);
     }
 
     // Re-layout only when the height changed since the previous tick, never on the first;
-    // the first tick also scrolls to the left end. The scene rectangle waits for a frame.
+    // the first tick also scrolls to the left end. The scene rectangle waits for a frame. Zoom
+    // around the centre.
     void refreshLayout()
     {
         Timeline t(500, 300); // drawing 240 high
@@ -492,6 +485,25 @@ private slots:
         QCOMPARE(t.view->BackgroundBand()->rect().height(), 120.0);
         QCOMPARE(t.view->CursorLine()->line().y2(), 140.0);
         QCOMPARE(t.scene.sceneRect().height(), 240.0);
+
+        // Zooming keeps the time under the centre there (within the pixel that the centre's
+        // truncation costs per step), does not scroll otherwise, and everything follows the scale.
+        Timeline zoomed(600, 250);
+        zoomed.Show();
+        zoomed.Load({{"a", 0.0, 0.004}, {"b", 0.030, 0.002}});
+        zoomed.view->SetCursorTime(0.031, false, false);
+        zoomed.view->horizontalScrollBar()->setValue(300);
+        const double flCentre = CentreTime(*zoomed.view);
+        for (int i = 1; i <= 8; ++i) {
+            SendWheel(*zoomed.view, 120);
+            QVERIFY(std::fabs(CentreTime(*zoomed.view) - flCentre) < 2.0 * i / zoomed.view->Scale());
+        }
+        const float s = zoomed.view->Scale();
+        QCOMPARE(zoomed.Item(1)->rect(), QRectF(int(0.030 * s), 24, std::floor(s * 0.002 + 0.5), 152));
+        QVERIFY(std::fabs(zoomed.view->TickLine(120)->line().x1() - 0.030 * s) < 0.01);
+        QVERIFY(std::fabs(zoomed.view->BackgroundBand()->rect().width() - 0.032 * s) < 0.01);
+        QVERIFY(std::fabs(zoomed.view->CursorLine()->line().x1() - 0.031 * s) < 0.01);
+        QVERIFY(std::fabs(zoomed.scene.sceneRect().width() - (5 * 0.007000000216066837 * s + 20)) < 0.01);
     }
 
     // Times relative to sample 0; earlier (or NaN) starts become 1e-7 s hairlines at the
@@ -543,47 +555,6 @@ private slots:
         QCOMPARE(QByteArray::number(t.origin), QByteArray::number(samples[0].start));
     }
 
-    // No frame, or one without samples: the bars go, origin, range, band, scene rectangle
-    // and cursor stay.
-    void frameWithoutSamples()
-    {
-        for (bool bNull : {true, false}) {
-            Timeline t;
-            t.Load({{"A", 4.0, 0.003}, {"B", 4.003, 0.002}});
-            t.view->SetCursorTime(0.003, false, false);
-            const QRectF sceneRect = t.scene.sceneRect(), band = t.view->BackgroundBand()->rect();
-            const double flEnd = t.view->maxEnd;
-            GpuFrame empty;
-            LoadFrameOnTimeline(t.view.get(), bNull ? nullptr : &empty, &t.origin);
-            QCOMPARE(t.view->SampleCount(), 0);
-            QCOMPARE(t.origin, 4.0);
-            QCOMPARE(t.view->maxEnd, flEnd);
-            QCOMPARE(t.scene.sceneRect(), sceneRect);
-            QCOMPARE(t.view->BackgroundBand()->rect(), band);
-            const QImage image = RenderScene(t.scene, QRect(0, 0, 200, 200));
-            QCOMPARE(image.pixel(44, 100), qRgb(130, 130, 130));
-            QCOMPARE(image.pixel(81, 100), kCursorRed);
-        }
-    }
-
-    // A bar's tooltip, shown by the toolkit's help event over it: its true start (also before
-    // sample 0), its name's bytes as Latin-1.
-    void tooltipText()
-    {
-        Timeline t;
-        t.Show();
-        t.Load({{"S0", 10.0, 0.001}, {"S1", 10.001, 0.001}, {"Early", 9.998, 0.0123456}, {"Ombr\xe9", 10.003, 0.001}});
-        // The earlier one is a hairline at the origin, too thin to point at.
-        QCOMPARE(t.Item(2)->toolTip(), QStringLiteral(R"([2], "Early", Start: -2.000ms, Len: 12.346ms)"));
-        const QString text = QString::fromUtf8(R"([3], "Ombré", Start: 3.000ms, Len: 1.000ms)");
-        QCOMPARE(t.Item(3)->toolTip(), text);
-        const QPoint pos = t.view->mapFromScene(t.Item(3)->rect().center());
-        QHelpEvent event(QEvent::ToolTip, pos, t.view->viewport()->mapToGlobal(pos));
-        QApplication::sendEvent(t.view->viewport(), &event);
-        QCOMPARE(QToolTip::text(), text);
-        QToolTip::hideText();
-    }
-
     // Channels from the hash's three low bytes scaled into 55..255 (expected values from an
     // independent MurmurHash2); the same name gets the same gradient in every frame.
     void colours_data()
@@ -614,86 +585,11 @@ private slots:
         QCOMPARE(t.Item(0)->pen().color(), QColor(20, 20, 20));
     }
 
-    // Random times (NaN, infinities, random bit patterns) and name bytes: every bar within the
-    // clamped range and at least one unit wide, texts terminated, painted, nothing leaked.
-    void hostileFrames()
-    {
-        AllocationSnapshot snapshot;
-        {
-            Timeline t;
-            QRandomGenerator random(20240611);
-            const double specials[] = {kNaN, kInf, -kInf, 1e300, -1e300, 5e-324, -0.0, std::numeric_limits<double>::max()};
-            auto value = [&]() {
-                switch (random.bounded(4)) {
-                case 0:
-                    return specials[random.bounded(8)];
-                case 1: {
-                    const quint64 bits = random.generate64();
-                    double v;
-                    std::memcpy(&v, &bits, sizeof(v));
-                    return v;
-                }
-                default:
-                    return random.generateDouble() * 0.02 - 0.001;
-                }
-            };
-            for (int round = 0; round < 12; ++round) {
-                const int nCount = 1 + int(random.bounded(600));
-                t.frame.samples.RemoveAll();
-                for (int i = 0; i < nCount; ++i) {
-                    t.frame.Add("", value(), value());
-                    for (char &c : t.frame.samples[i].name)
-                        c = char(random.bounded(256));
-                }
-                LoadFrameOnTimeline(t.view.get(), &t.frame.frame, &t.origin);
-                t.view->SetZoom(float(random.generateDouble() * 10));
-                t.view->SetCursorTime(value(), true, true);
-                QCOMPARE(t.view->SampleCount(), nCount);
-                for (int32 i = 0; i < nCount; ++i) {
-                    if (!t.Item(i))
-                        continue; // covered by a later bar
-                    const QRectF rect = t.Item(i)->rect();
-                    QVERIFY(std::fabs(rect.left()) <= 1e9 && rect.width() >= 1 && rect.width() <= 1e9);
-                    QVERIFY(t.Item(i)->toolTip().size() <= 95);
-                }
-                QVERIFY(t.view->VisibleBarCount() >= 1);
-                QVERIFY(t.scene.sceneRect().width() <= 1e9 && std::isfinite(t.view->CursorLine()->line().x1()));
-                RenderScene(t.scene, QRect(0, 0, 300, 200));
-            }
-        }
-        GPUPROF_COMPARE_NO_LEAKS(snapshot);
-    }
-
-    // Bar items are kept for the next frames: reloads make no new items, a much smaller frame
-    // lets the surplus beyond the spare bound go, and hidden bars are not under the mouse.
-    void barItemsAreReused()
-    {
-        Timeline t;
-        // Bars 2.7 units apart and 3 wide: they overlap, but none covers another.
-        auto load = [&](int nCount) {
-            t.frame.samples.RemoveAll();
-            for (int i = 0; i < nCount; ++i)
-                t.frame.Add("n", i * 1e-4, 1e-4);
-            LoadFrameOnTimeline(t.view.get(), &t.frame.frame, &t.origin);
-        };
-        const qsizetype nFixed = t.scene.items().size(); // axis, band, cursor
-        load(100);
-        QCOMPARE(t.view->VisibleBarCount(), 100);
-        QGraphicsRectItem *pFirst = t.Item(0);
-        load(50);
-        QCOMPARE(t.scene.items().size(), nFixed + 100);
-        QCOMPARE(t.Item(0), pFirst);
-        QVERIFY(t.scene.items(QPointF(60 * 2.7 + 1.5, 100)).isEmpty()); // bar 60, past the band
-        load(CQTimelineView::kMaxSpareBars + 300);
-        load(10);
-        QCOMPARE(t.scene.items().size(), nFixed + 10 + CQTimelineView::kMaxSpareBars);
-        QCOMPARE(static_cast<CQTimelineItem *>(t.Item(9))->SampleIndex(), 9);
-    }
-
     // The scene is the window's and may go first, or delete a bar itself: the view forgets
     // those items and goes on. Samples live in g_pMemAlloc storage: released with the view;
-    // when storage runs out the view has no axis or drops the sample, and keeps working.
-    void itemsDeletedElsewhereAndStorageRunningOut()
+    // when storage runs out the view has no axis or drops the sample, and keeps working. No
+    // frame, or one without samples, takes the bars only. Hostile frames; bar items are reused.
+    void itemsDeletedElsewhereStorageRunningOutAndNoFrame()
     {
         AllocationSnapshot snapshot;
         {
@@ -726,8 +622,94 @@ private slots:
             starved.RefreshLayout();
             LoadFrameOnTimeline(&starved, &t.frame.frame, nullptr);
             QCOMPARE(starved.SampleCount(), 2);
+
+            // No frame, or one without samples: the bars go, origin, range, band, scene rectangle
+            // and cursor stay.
+            for (bool bNull : {true, false}) {
+                Timeline t;
+                t.Load({{"A", 4.0, 0.003}, {"B", 4.003, 0.002}});
+                t.view->SetCursorTime(0.003, false, false);
+                const QRectF sceneRect = t.scene.sceneRect(), band = t.view->BackgroundBand()->rect();
+                const double flEnd = t.view->maxEnd;
+                GpuFrame empty;
+                LoadFrameOnTimeline(t.view.get(), bNull ? nullptr : &empty, &t.origin);
+                QCOMPARE(t.view->SampleCount(), 0);
+                QCOMPARE(t.origin, 4.0);
+                QCOMPARE(t.view->maxEnd, flEnd);
+                QCOMPARE(t.scene.sceneRect(), sceneRect);
+                QCOMPARE(t.view->BackgroundBand()->rect(), band);
+                const QImage image = RenderScene(t.scene, QRect(0, 0, 200, 200));
+                QCOMPARE(image.pixel(44, 100), qRgb(130, 130, 130));
+                QCOMPARE(image.pixel(81, 100), kCursorRed);
+            }
+
+            // Random times (NaN, infinities, random bit patterns) and name bytes: every bar within
+            // the clamped range and at least one unit wide, texts terminated, painted, nothing leaked.
+            Timeline ht;
+            QRandomGenerator random(20240611);
+            const double specials[] = {kNaN, kInf, -kInf, 1e300, -1e300, 5e-324, -0.0, std::numeric_limits<double>::max()};
+            auto value = [&]() {
+                switch (random.bounded(4)) {
+                case 0:
+                    return specials[random.bounded(8)];
+                case 1: {
+                    const quint64 bits = random.generate64();
+                    double v;
+                    std::memcpy(&v, &bits, sizeof(v));
+                    return v;
+                }
+                default:
+                    return random.generateDouble() * 0.02 - 0.001;
+                }
+            };
+            for (int round = 0; round < 12; ++round) {
+                const int nCount = 1 + int(random.bounded(600));
+                ht.frame.samples.RemoveAll();
+                for (int i = 0; i < nCount; ++i) {
+                    ht.frame.Add("", value(), value());
+                    for (char &c : ht.frame.samples[i].name)
+                        c = char(random.bounded(256));
+                }
+                LoadFrameOnTimeline(ht.view.get(), &ht.frame.frame, &ht.origin);
+                ht.view->SetZoom(float(random.generateDouble() * 10));
+                ht.view->SetCursorTime(value(), true, true);
+                QCOMPARE(ht.view->SampleCount(), nCount);
+                for (int32 i = 0; i < nCount; ++i) {
+                    if (!ht.Item(i))
+                        continue; // covered by a later bar
+                    const QRectF rect = ht.Item(i)->rect();
+                    QVERIFY(std::fabs(rect.left()) <= 1e9 && rect.width() >= 1 && rect.width() <= 1e9);
+                    QVERIFY(ht.Item(i)->toolTip().size() <= 95);
+                }
+                QVERIFY(ht.view->VisibleBarCount() >= 1);
+                QVERIFY(ht.scene.sceneRect().width() <= 1e9 && std::isfinite(ht.view->CursorLine()->line().x1()));
+                RenderScene(ht.scene, QRect(0, 0, 300, 200));
+            }
         }
         GPUPROF_COMPARE_NO_LEAKS(snapshot);
+
+        // Bar items are kept for the next frames: reloads make no new items, a much smaller frame
+        // lets the surplus beyond the spare bound go, and hidden bars are not under the mouse.
+        Timeline reused;
+        // Bars 2.7 units apart and 3 wide: they overlap, but none covers another.
+        auto load = [&](int nCount) {
+            reused.frame.samples.RemoveAll();
+            for (int i = 0; i < nCount; ++i)
+                reused.frame.Add("n", i * 1e-4, 1e-4);
+            LoadFrameOnTimeline(reused.view.get(), &reused.frame.frame, &reused.origin);
+        };
+        const qsizetype nFixed = reused.scene.items().size(); // axis, band, cursor
+        load(100);
+        QCOMPARE(reused.view->VisibleBarCount(), 100);
+        QGraphicsRectItem *pFirst = reused.Item(0);
+        load(50);
+        QCOMPARE(reused.scene.items().size(), nFixed + 100);
+        QCOMPARE(reused.Item(0), pFirst);
+        QVERIFY(reused.scene.items(QPointF(60 * 2.7 + 1.5, 100)).isEmpty()); // bar 60, past the band
+        load(CQTimelineView::kMaxSpareBars + 300);
+        load(10);
+        QCOMPARE(reused.scene.items().size(), nFixed + 10 + CQTimelineView::kMaxSpareBars);
+        QCOMPARE(static_cast<CQTimelineItem *>(reused.Item(9))->SampleIndex(), 9);
     }
 };
 
