@@ -98,6 +98,8 @@ void PlayStep()
         const size_t nGot = std::min(size_t(nLength), s_nScriptSize - s_nScriptPos);
         s_nScriptPos += nGot;
         uint32 nId = 0;
+        // A table, one chunk kind a line.
+        // clang-format off
         switch (kind) {
         case CHUNK_SCRIPT_RAW_DATA: nId = GPU_PROFILER_CHUNK_DATA; break;
         case CHUNK_SCRIPT_RAW_PACKED: nId = GPU_PROFILER_CHUNK_COMPRESSED; break;
@@ -105,6 +107,7 @@ void PlayStep()
         case CHUNK_SCRIPT_LIST: nId = (nArgument & 1) ? GPU_PROFILER_CHUNK_BUFFERS : GPU_PROFILER_CHUNK_TEXTURES; break;
         default: nId = MakeChunkId('G', 'P', 'R', char('a' + nArgument)); break;
         }
+        // clang-format on
         deliver(nId, pBytes, nGot);
         break;
     }

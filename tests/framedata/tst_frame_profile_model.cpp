@@ -223,6 +223,8 @@ private slots:
             const QString text = assignment.section(QLatin1Char('='), 1);
             const uint32 n = text.toUInt();
             const double d = text == QLatin1String("nan") ? std::numeric_limits<double>::quiet_NaN() : text.toDouble();
+            // A table, one field a line.
+            // clang-format off
             if (key == "gpuTime") s.SetGpuTime(d);
             else if (key == "cpuTime") s.SetCpuTime(d);
             else if (key == "gpuStart") s.SetGpuStartTime(d);
@@ -236,6 +238,7 @@ private slots:
             else if (key == "ppd11") s.SetPrimsPerDrawHist(11, uint16(n));
             else if (key == "inst0") s.SetInstHist(0, uint16(n));
             else QFAIL(qPrintable(key));
+            // clang-format on
         }
 
         TestedModel t(&frame.frame, false);

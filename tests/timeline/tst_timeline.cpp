@@ -112,10 +112,11 @@ private slots:
     void tooltipTextMatchesItsFormat()
     {
         QRandomGenerator random(7);
-        const double special[] = {0.0, -0.0, 0.0005, 0.0015, 0.0025, 1.25, 0.5, 999.9995, -1.0005, 1e-300, 1e15, 1e300,
-                                  -1e300, std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
-                                  std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::quiet_NaN(),
-                                  std::numeric_limits<double>::denorm_min()};
+        const double inf = std::numeric_limits<double>::infinity();
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        const double tiny = std::numeric_limits<double>::denorm_min();
+        const double special[] = {0.0, -0.0, 0.0005, 0.0015, 0.0025, 1.25, 0.5, 999.9995, -1.0005, 1e-300, 1e15, 1e300, -1e300,
+                                  inf, -inf, nan, -nan, tiny};
         const std::string names[] = {"Shadow", "", std::string(80, 'x'), std::string(300, 'y'), "#Main/Opaque/Draw 12",
                                      "%s%n", "Ombr\xe9"};
         for (int n = 0; n < 5000; ++n) {
