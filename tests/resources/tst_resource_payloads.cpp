@@ -27,29 +27,28 @@ QString Dump(const BufferList &list)
     QStringList classes;
     for (int c = 0; c < kBufferSizeClassCount; ++c) {
         if (list.classCounts[c][kBufferKindVertex] || list.classCounts[c][kBufferKindIndex])
-            classes << QStringLiteral("%1:%2/%3").arg(c).arg(list.classCounts[c][kBufferKindVertex]).arg(list.classCounts[c][kBufferKindIndex]);
+            classes << Args(QStringLiteral("%1:%2/%3"), c, list.classCounts[c][kBufferKindVertex], list.classCounts[c][kBufferKindIndex]);
     }
-    QStringList parts{QStringLiteral("%1/%2 rows, %3 bytes [%4]")
-                          .arg(list.entries.Count()).arg(list.announcedCount).arg(list.totalBytes).arg(classes.join(' '))};
+    QStringList parts{
+        Args(QStringLiteral("%1/%2 rows, %3 bytes [%4]"), list.entries.Count(), list.announcedCount, list.totalBytes, classes.join(' '))};
     for (int32 i = 0; i < list.entries.Count() && i < 3; ++i) {
         const BufferListEntry &e = list.entries[i];
-        parts << QStringLiteral("%1 %2 %3 %4 %5 '%6'").arg(e.record.bufferType).arg(e.record.ElemSize()).arg(e.record.Capacity())
-                     .arg(e.record.ElemCount()).arg(e.record.SizeBytes()).arg(NameText(list.Name(e), e.nameLength));
+        parts << Args(QStringLiteral("%1 %2 %3 %4 %5 '%6'"), e.record.bufferType, e.record.ElemSize(), e.record.Capacity(),
+                      e.record.ElemCount(), e.record.SizeBytes(), NameText(list.Name(e), e.nameLength));
     }
     return parts.join(QStringLiteral(" | "));
 }
 
 QString Dump(const TextureList &list)
 {
-    QStringList parts{QStringLiteral("%1/%2 rows, %3/%4 bytes")
-                          .arg(list.entries.Count()).arg(list.announcedCount).arg(list.totalDiskBytes).arg(list.totalResBytes)};
+    QStringList parts{
+        Args(QStringLiteral("%1/%2 rows, %3/%4 bytes"), list.entries.Count(), list.announcedCount, list.totalDiskBytes, list.totalResBytes)};
     for (int32 i = 0; i < list.entries.Count() && i < 3; ++i) {
         const TextureListEntry &e = list.entries[i];
         const GpuTextureRecord &r = e.record;
-        parts << QStringLiteral("%1x%2x%3/%4x%5x%6 f%7 m%8/%9 fmt%10 %11/%12 '%13'")
-                     .arg(r.DiskWidth()).arg(r.DiskHeight()).arg(r.DiskDepth()).arg(r.ResWidth()).arg(r.ResHeight())
-                     .arg(r.ResDepth()).arg(r.Flags(), 0, 16).arg(r.diskMips).arg(r.resMips).arg(r.Format())
-                     .arg(e.diskBytes).arg(e.resBytes).arg(NameText(list.Name(e), e.nameLength));
+        parts << Args(QStringLiteral("%1x%2x%3/%4x%5x%6 f%7 m%8/%9 fmt%10 %11/%12 '%13'"), r.DiskWidth(), r.DiskHeight(), r.DiskDepth(),
+                      r.ResWidth(), r.ResHeight(), r.ResDepth(), QString::number(r.Flags(), 16), r.diskMips, r.resMips, r.Format(),
+                      e.diskBytes, e.resBytes, NameText(list.Name(e), e.nameLength));
     }
     return parts.join(QStringLiteral(" | "));
 }

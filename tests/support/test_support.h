@@ -20,6 +20,14 @@ void PrepareTestEnvironment();
         return QTest::qExec(&tc, argc, argv);                                                      \
     }
 
+// format.arg(v1).arg(v2)... in one call, so that a long row of values in a dump reads as one row.
+template <typename... Values>
+QString Args(QString format, const Values &...values)
+{
+    ((format = format.arg(values)), ...);
+    return format;
+}
+
 // nSize bytes from pData, to compare and to print on failure.
 inline QByteArray Bytes(const void *pData, size_t nSize)
 {

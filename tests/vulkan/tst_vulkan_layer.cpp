@@ -62,11 +62,9 @@ QString Dump(const GpuSampleRecord &s, uint32 nCovered = 0, uint32 nEdgePixels =
     const uint32 nPs = s.PsInvokes();
     const QString sPs = nCovered && nPs >= nCovered && nPs <= nCovered + 4 * nEdgePixels ? QStringLiteral("~%1").arg(nCovered)
                                                                                          : QString::number(nPs);
-    return QStringLiteral("%1 d%2 v%3 p%4 ia%5/%6 vs%7 c%8/%9 ps%10 clr%11 cb%12/%13 inst4:%14")
-        .arg(QString::fromLatin1(s.Name().data(), int(s.Name().size())))
-        .arg(s.Draws()).arg(s.Verts()).arg(s.Prims()).arg(s.IaVerts()).arg(s.IaPrims()).arg(s.VsInvokes())
-        .arg(s.CInvokes()).arg(s.CPrims()).arg(sPs).arg(s.Clears()).arg(s.CbUpdates()).arg(s.CbUpload())
-        .arg(s.InstHist(4));
+    return Args(QStringLiteral("%1 d%2 v%3 p%4 ia%5/%6 vs%7 c%8/%9 ps%10 clr%11 cb%12/%13 inst4:%14"),
+                QString::fromLatin1(s.Name().data(), int(s.Name().size())), s.Draws(), s.Verts(), s.Prims(), s.IaVerts(), s.IaPrims(),
+                s.VsInvokes(), s.CInvokes(), s.CPrims(), sPs, s.Clears(), s.CbUpdates(), s.CbUpload(), s.InstHist(4));
 }
 
 // The application with the layer, and the test as its console.
