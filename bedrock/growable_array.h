@@ -19,8 +19,7 @@
 #include <type_traits>
 #include <utility>
 
-template <typename T>
-class GrowableArray
+template <typename T> class GrowableArray
 {
 public:
     constexpr GrowableArray() = default;
@@ -94,8 +93,7 @@ public:
         m_pData[i].~T();
         const int32 nAfter = m_nCount - i - 1;
         if (nAfter > 0)
-            std::memmove(static_cast<void *>(m_pData + i), static_cast<const void *>(m_pData + i + 1),
-                         size_t(nAfter) * sizeof(T));
+            std::memmove(static_cast<void *>(m_pData + i), static_cast<const void *>(m_pData + i + 1), size_t(nAfter) * sizeof(T));
         --m_nCount;
     }
 

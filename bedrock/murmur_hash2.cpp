@@ -10,8 +10,7 @@ uint32 MurmurHash2(const void *pKey, int nLength, uint32 nSeed)
     int nLeft = nLength;
 
     while (nLeft >= 4) {
-        uint32 k = uint32(pData[0]) | (uint32(pData[1]) << 8) | (uint32(pData[2]) << 16) |
-                   (uint32(pData[3]) << 24);
+        uint32 k = uint32(pData[0]) | (uint32(pData[1]) << 8) | (uint32(pData[2]) << 16) | (uint32(pData[3]) << 24);
         k *= m;
         k ^= k >> r;
         k *= m;

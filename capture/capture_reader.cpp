@@ -79,7 +79,7 @@ bool CCaptureReader::ReadBytes(void *pDest, size_t nSize)
     } else if (std::fread(pDest, 1, nSize, m_pFile) != nSize) {
         // The file shrank under us, or the disk failed: say so rather than read on.
         m_sError = m_sName + ": read failed at byte " + std::to_string(m_nOffset) + ": " +
-                   (std::ferror(m_pFile) ? std::strerror(errno) : "the file got shorter");
+            (std::ferror(m_pFile) ? std::strerror(errno) : "the file got shorter");
         m_nSize = m_nOffset;
         return false;
     }
@@ -105,37 +105,42 @@ bool CCaptureReader::ReadHeader()
     if (nAvailable < sizeof(kCaptureMagic) || std::memcmp(fixed.magic, kCaptureMagic, sizeof(kCaptureMagic)) != 0)
         return Fail(0, "not a GPU capture (no capture signature)"), false;
     if (!ReadBytes(pFixed + sizeof(kCaptureMagic), kCaptureFixedHeaderSize - sizeof(kCaptureMagic)))
-        return Fail(m_nOffset, "the file ends inside its header (" + std::to_string(nAvailable) + " of " +
-                                   std::to_string(kCaptureFixedHeaderSize) + " bytes)"),
+        return Fail(m_nOffset,
+                    "the file ends inside its header (" + std::to_string(nAvailable) + " of " + std::to_string(kCaptureFixedHeaderSize) +
+                        " bytes)"),
                false;
 
     const uint16 nVersion = fixed.FormatVersion();
     if (nVersion == 0 || nVersion > kCaptureFormatVersion)
-        return Fail(offsetof(CaptureFileHeader, formatVersion), "format version " + std::to_string(nVersion) + (nVersion ? " is newer than this build reads (up to " : " is not valid (1 to ") +
-                           std::to_string(kCaptureFormatVersion) + ")"),
+        return Fail(offsetof(CaptureFileHeader, formatVersion),
+                    "format version " + std::to_string(nVersion) +
+                        (nVersion ? " is newer than this build reads (up to " : " is not valid (1 to ") +
+                        std::to_string(kCaptureFormatVersion) + ")"),
                false;
     const uint32 nHeaderSize = fixed.HeaderSize();
     const uint32 nNameSize = fixed.TargetNameSize();
     const uint32 nVersionSize = fixed.VersionTextSize();
     if (nNameSize > kCaptureMaxTargetName)
-        return Fail(offsetof(CaptureFileHeader, targetNameSize), "a target name of " + std::to_string(nNameSize) + " bytes, over the limit of " +
-                            std::to_string(kCaptureMaxTargetName)),
+        return Fail(offsetof(CaptureFileHeader, targetNameSize),
+                    "a target name of " + std::to_string(nNameSize) + " bytes, over the limit of " + std::to_string(kCaptureMaxTargetName)),
                false;
     if (nVersionSize > kCaptureMaxVersionText)
-        return Fail(offsetof(CaptureFileHeader, versionTextSize), "a version text of " + std::to_string(nVersionSize) + " bytes, over the limit of " +
-                            std::to_string(kCaptureMaxVersionText)),
+        return Fail(offsetof(CaptureFileHeader, versionTextSize),
+                    "a version text of " + std::to_string(nVersionSize) + " bytes, over the limit of " +
+                        std::to_string(kCaptureMaxVersionText)),
                false;
     if (nHeaderSize < kCaptureFixedHeaderSize + nNameSize + nVersionSize || nHeaderSize > kCaptureMaxHeaderSize)
-        return Fail(offsetof(CaptureFileHeader, headerSize), "a header size of " + std::to_string(nHeaderSize) + " bytes that does not hold its " +
-                            std::to_string(kCaptureFixedHeaderSize + nNameSize + nVersionSize) + " bytes or is over " +
-                            std::to_string(kCaptureMaxHeaderSize)),
+        return Fail(offsetof(CaptureFileHeader, headerSize),
+                    "a header size of " + std::to_string(nHeaderSize) + " bytes that does not hold its " +
+                        std::to_string(kCaptureFixedHeaderSize + nNameSize + nVersionSize) + " bytes or is over " +
+                        std::to_string(kCaptureMaxHeaderSize)),
                false;
 
     char rest[kCaptureMaxHeaderSize];
     const uint32 nRest = nHeaderSize - kCaptureFixedHeaderSize;
     if (!ReadBytes(rest, nRest))
-        return Fail(m_nOffset, "the file ends inside its header (" + std::to_string(nAvailable) + " of " +
-                                   std::to_string(nHeaderSize) + " bytes)"),
+        return Fail(m_nOffset,
+                    "the file ends inside its header (" + std::to_string(nAvailable) + " of " + std::to_string(nHeaderSize) + " bytes)"),
                false;
     m_info.nFormatVersion = nVersion;
     m_info.nTakenAtUs = fixed.TakenAtUs();
@@ -151,8 +156,9 @@ CCaptureReader::Result CCaptureReader::ReadEndRecord(const uint8 *pPayload, uint
     const uint32 nFrames = pEnd->Frames();
     const uint32 nChunks = pEnd->Chunks();
     if (nChunks != m_nChunks || nFrames != m_nFrames)
-        return Fail(nOffset, "an end record that counts " + std::to_string(nChunks) + " chunks and " + std::to_string(nFrames) +
-                                 " frames where the file has " + std::to_string(m_nChunks) + " and " + std::to_string(m_nFrames));
+        return Fail(nOffset,
+                    "an end record that counts " + std::to_string(nChunks) + " chunks and " + std::to_string(nFrames) +
+                        " frames where the file has " + std::to_string(m_nChunks) + " and " + std::to_string(m_nFrames));
     if (m_nOffset != m_nSize)
         return Fail(m_nOffset, std::to_string(m_nSize - m_nOffset) + " bytes after the end record");
     m_bComplete = true;
@@ -169,27 +175,28 @@ CCaptureReader::Result CCaptureReader::ReadChunk(CaptureChunk *pChunk)
 
     const uint64 nOffset = m_nOffset;
     if (nOffset == m_nSize) {
-        m_sWarning = m_sName + ": no end record after byte " + std::to_string(nOffset) +
-                     ": the recording was cut short; the " + std::to_string(m_nChunks) + " chunks (" +
-                     std::to_string(m_nFrames) + " frames) before it are read";
+        m_sWarning = m_sName + ": no end record after byte " + std::to_string(nOffset) + ": the recording was cut short; the " +
+            std::to_string(m_nChunks) + " chunks (" + std::to_string(m_nFrames) + " frames) before it are read";
         m_bDone = true;
         return Result::End;
     }
     uint8 linkHeader[CORVID_LINK_HEADER_SIZE];
     if (!ReadBytes(linkHeader, sizeof(linkHeader)))
-        return Fail(nOffset, "the file ends inside a chunk header (" + std::to_string(m_nSize - nOffset) + " of " +
-                                 std::to_string(CORVID_LINK_HEADER_SIZE) + " bytes)");
+        return Fail(nOffset,
+                    "the file ends inside a chunk header (" + std::to_string(m_nSize - nOffset) + " of " +
+                        std::to_string(CORVID_LINK_HEADER_SIZE) + " bytes)");
     const CorvidLinkHeader header = ReadCorvidLinkHeader(linkHeader);
     if (CorvidLinkHeaderReserved(linkHeader) != 0)
         return Fail(nOffset + offsetof(CorvidLinkHeaderBytes, reserved), "a chunk header whose reserved bytes are not zero");
     if (header.nSize > kCaptureMaxChunkSize)
-        return Fail(nOffset, "a " + ChunkIdText(header.nChunkId) + " chunk of " + std::to_string(header.nSize) +
-                                 " bytes, over the limit of " + std::to_string(kCaptureMaxChunkSize >> 20) + " MiB");
+        return Fail(nOffset,
+                    "a " + ChunkIdText(header.nChunkId) + " chunk of " + std::to_string(header.nSize) + " bytes, over the limit of " +
+                        std::to_string(kCaptureMaxChunkSize >> 20) + " MiB");
     // Checked before allocating: a forged size costs nothing.
     if (header.nSize > m_nSize - m_nOffset)
-        return Fail(nOffset, "the file ends inside a " + ChunkIdText(header.nChunkId) + " chunk (" +
-                                 std::to_string(header.nSize) + " bytes announced, " + std::to_string(m_nSize - m_nOffset) +
-                                 " there)");
+        return Fail(nOffset,
+                    "the file ends inside a " + ChunkIdText(header.nChunkId) + " chunk (" + std::to_string(header.nSize) +
+                        " bytes announced, " + std::to_string(m_nSize - m_nOffset) + " there)");
 
     if (header.nChunkId == kCaptureEndChunkId) {
         if (header.nVersion != kCaptureEndVersion || header.nSize != kCaptureEndSize)

@@ -47,7 +47,7 @@ public:
     enum class Result
     {
         Chunk, // *pChunk holds the next chunk; the caller owns its buffer
-        End,   // no more chunks: the end record was read, or the file ended after a whole chunk
+        End, // no more chunks: the end record was read, or the file ended after a whole chunk
         Error, // the file is damaged at Offset(); Error() says how. The chunks before it stand.
     };
     Result ReadChunk(CaptureChunk *pChunk);

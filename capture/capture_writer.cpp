@@ -55,8 +55,7 @@ bool CCaptureWriter::Open(const std::string &sPath, const CaptureInfo &info)
     fixed.SetTakenAtUs(info.nTakenAtUs);
     fixed.SetTargetNameSize(uint16(sName.size()));
     fixed.SetVersionTextSize(uint16(sVersion.size()));
-    if (!Write(&fixed, sizeof(fixed)) || !Write(sName.data(), sName.size()) || !Write(sVersion.data(), sVersion.size()) ||
-        !Flush()) {
+    if (!Write(&fixed, sizeof(fixed)) || !Write(sName.data(), sName.size()) || !Write(sVersion.data(), sVersion.size()) || !Flush()) {
         std::fclose(m_pFile);
         m_pFile = nullptr;
         return false;
@@ -77,8 +76,8 @@ bool CCaptureWriter::Write(const void *pData, size_t nSize)
 bool CCaptureWriter::WriteChunk(uint32 nChunkId, uint16 nVersion, const void *pPayload, uint32 nSize)
 {
     if (nSize > kCaptureMaxChunkSize)
-        return Fail("a chunk of " + std::to_string(nSize) + " bytes is over the limit of " +
-                    std::to_string(kCaptureMaxChunkSize >> 20) + " MiB");
+        return Fail("a chunk of " + std::to_string(nSize) + " bytes is over the limit of " + std::to_string(kCaptureMaxChunkSize >> 20) +
+                    " MiB");
     uint8 header[CORVID_LINK_HEADER_SIZE];
     WriteCorvidLinkHeader(header, {nChunkId, nVersion, nSize});
     if (!Write(header, sizeof(header)) || !Write(pPayload, nSize))

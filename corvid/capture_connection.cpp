@@ -49,7 +49,7 @@ bool CCaptureConnection::SendData(uint32 nChunkId, uint16 /*nVersion*/, uint32 n
 {
     const auto *pCommand = static_cast<const GpuProfilerCommandRecord *>(pBuffer);
     const bool bWindowOpen = pCommand && nChunkId == GPU_PROFILER_CHUNK_COMPRESSED && nSize == GPU_PROFILER_COMMAND_SIZE &&
-                             pCommand->Code() == GPU_PROFILER_COMMAND_WINDOW_OPEN && pCommand->Value() == 1;
+        pCommand->Code() == GPU_PROFILER_COMMAND_WINDOW_OPEN && pCommand->Value() == 1;
     g_pMemAlloc->Free(pBuffer);
     if (bWindowOpen && GetState() == CORVID_CONNECTION_READY)
         PlayBack();

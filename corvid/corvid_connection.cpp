@@ -141,14 +141,12 @@ void CCorvidConnection::LinkDown(const QString &sWhy)
     if (!m_bWanted)
         return;
     if (bWasUp) {
-        emit LogMessage(QStringLiteral("%1: target lost (%2); retrying every %3 s")
-                            .arg(DisplayName(), sWhy)
-                            .arg(m_RetryTimer.interval() / 1000.0));
+        emit LogMessage(
+            QStringLiteral("%1: target lost (%2); retrying every %3 s").arg(DisplayName(), sWhy).arg(m_RetryTimer.interval() / 1000.0));
         m_bFailureLogged = true;
     } else if (!m_bFailureLogged) {
-        emit LogMessage(QStringLiteral("%1: not reachable (%2); retrying every %3 s")
-                            .arg(Address(), sWhy)
-                            .arg(m_RetryTimer.interval() / 1000.0));
+        emit LogMessage(
+            QStringLiteral("%1: not reachable (%2); retrying every %3 s").arg(Address(), sWhy).arg(m_RetryTimer.interval() / 1000.0));
         m_bFailureLogged = true;
     }
     if (!m_RetryTimer.isActive())
@@ -220,8 +218,8 @@ void CCorvidConnection::ReadMessages()
     // becomes the host data in front of the payload, so nothing is copied twice.
     while (m_Socket.state() == QAbstractSocket::ConnectedState) {
         if (!m_pIncoming) {
-            const qint64 nGot = m_Socket.read(reinterpret_cast<char *>(m_Header) + m_nHeaderBytes,
-                                              CORVID_LINK_HEADER_SIZE - m_nHeaderBytes);
+            const qint64 nGot =
+                m_Socket.read(reinterpret_cast<char *>(m_Header) + m_nHeaderBytes, CORVID_LINK_HEADER_SIZE - m_nHeaderBytes);
             if (nGot <= 0)
                 return;
             m_nHeaderBytes += uint32(nGot);
@@ -281,8 +279,7 @@ void CCorvidConnection::TakeHello(const uint8 *pName, uint32 nSize)
     const uint32 nNameSize = nSize < CORVID_LINK_MAX_NAME ? nSize : CORVID_LINK_MAX_NAME;
     // The name reaches the log, the target list and window titles: one line of printable text.
     const QByteArray name =
-        PrintableText(QString::fromUtf8(reinterpret_cast<const char *>(pName), qsizetype(nNameSize)), kMaxTargetNameChars)
-            .toUtf8();
+        PrintableText(QString::fromUtf8(reinterpret_cast<const char *>(pName), qsizetype(nNameSize)), kMaxTargetNameChars).toUtf8();
     if (GetState() == CORVID_CONNECTION_READY) {
         // A connected target keeps the name it said hello with: a second hello could otherwise
         // make one target pass for another in the middle of a session.

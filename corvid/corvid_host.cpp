@@ -7,8 +7,7 @@
 
 CCorvidHost::CCorvidHost(QObject *pParent) : QObject(pParent)
 {
-    m_pToolAction = new QAction(QIcon(QStringLiteral("toolimages:gpuprofilertool/appicon.png")),
-                                QStringLiteral("GPU Profiler"), this);
+    m_pToolAction = new QAction(QIcon(QStringLiteral("toolimages:gpuprofilertool/appicon.png")), QStringLiteral("GPU Profiler"), this);
     m_pToolAction->setToolTip(QStringLiteral("Open the GPU profiler for the selected target"));
     m_pToolAction->setEnabled(false);
     connect(m_pToolAction, &QAction::triggered, this, [this] {
@@ -47,8 +46,7 @@ bool CCorvidHost::LoadSubTool(const QString &sPath, const char *pszInterfaceVers
     return true;
 }
 
-bool CCorvidHost::LoadSubToolFromFolder(const QString &sFolder, const char *pszInterfaceVersion, QString *pLoadedPath,
-                                        QString *pError)
+bool CCorvidHost::LoadSubToolFromFolder(const QString &sFolder, const char *pszInterfaceVersion, QString *pLoadedPath, QString *pError)
 {
     const QDir folder(sFolder);
     QStringList failures;
@@ -75,8 +73,7 @@ bool CCorvidHost::LoadSubToolFromFolder(const QString &sFolder, const char *pszI
 void CCorvidHost::Adopt(CCorvidTarget *pConnection)
 {
     m_Connections.append(pConnection);
-    connect(pConnection, &CCorvidTarget::StateChanged, this,
-            [this, pConnection](int nState) { OnStateChanged(pConnection, nState); });
+    connect(pConnection, &CCorvidTarget::StateChanged, this, [this, pConnection](int nState) { OnStateChanged(pConnection, nState); });
     connect(pConnection, &CCorvidTarget::LogMessage, this, &CCorvidHost::LogMessage);
     connect(pConnection, &CCorvidTarget::NameChanged, this, &CCorvidHost::TargetsChanged);
     if (ICorvidSubTool *pTool = SubTool()) {

@@ -14,7 +14,7 @@
 
 #include <cstdio>
 #if defined(__GLIBC__)
-#include <malloc.h>
+#  include <malloc.h>
 #endif
 
 namespace {
@@ -99,9 +99,8 @@ int main(int argc, char **argv)
     QCommandLineParser &parser = options.parser;
     parser.process(app);
     const QCommandLineOption &pluginDir = options.pluginDir, &plugin = options.plugin, &connectTo = options.connectTo,
-                             &openProfiler = options.openProfiler, &runFor = options.runFor,
-                             &screenshots = options.screenshots, &tour = options.tour,
-                             &reportMemory = options.reportMemory;
+                             &openProfiler = options.openProfiler, &runFor = options.runFor, &screenshots = options.screenshots,
+                             &tour = options.tour, &reportMemory = options.reportMemory;
 
     const QString sImages = InstallToolImages(QDir::temp().filePath(QStringLiteral("corvid-%1").arg(QCoreApplication::applicationPid())));
 

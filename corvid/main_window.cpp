@@ -43,9 +43,8 @@ public:
         connect(pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
         connect(pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
         // An empty host is no address.
-        connect(m_pHost, &QLineEdit::textChanged, this, [pButtons](const QString &sText) {
-            pButtons->button(QDialogButtonBox::Ok)->setEnabled(!sText.trimmed().isEmpty());
-        });
+        connect(m_pHost, &QLineEdit::textChanged, this,
+                [pButtons](const QString &sText) { pButtons->button(QDialogButtonBox::Ok)->setEnabled(!sText.trimmed().isEmpty()); });
     }
 
     QString Host() const { return m_pHost->text().trimmed(); }

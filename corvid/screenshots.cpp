@@ -116,4 +116,3 @@ void RunScreenshotTour(QMainWindow *pConsole, const QString &sDir, int nStartMs)
         QApplication::quit();
     });
 }
-

@@ -50,7 +50,10 @@ QString InstallToolImages(const QString &sBaseDir)
 
     const QColor ink(40, 40, 40);
     const QList<QPair<QString, DrawFn>> icons = {
-        {QStringLiteral("gpuprofilertool/appicon.png"), [](QPainter &p) { Bars(p, {10, 22, 14, 28, 8}, QColor(0, 160, 0)); }},
+        {QStringLiteral("gpuprofilertool/appicon.png"),
+         [](QPainter &p) {
+             Bars(p, {10, 22, 14, 28, 8}, QColor(0, 160, 0));
+         }},
         {QStringLiteral("gpuprofilertool/pause.png"),
          [&](QPainter &p) {
              p.setPen(Qt::NoPen);

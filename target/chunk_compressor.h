@@ -26,7 +26,7 @@ class CChunkCompressor
 public:
     enum class Form
     {
-        Auto,   // packed when that is smaller than the data, stored otherwise
+        Auto, // packed when that is smaller than the data, stored otherwise
         Packed, // always packed, even when it does not pay (tests and seed corpora)
         Stored, // always stored
     };

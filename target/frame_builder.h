@@ -38,8 +38,7 @@ GpuSampleRecord MakeSampleRecord(std::string_view sName, const SampleTiming &tim
 // A frame of nSampleCount samples named "<sPrefix><index>" whose GPU work follows each other
 // without gaps, every sample flStep seconds long. Handy where only the samples' identity and
 // order matter.
-TargetFrame MakeNumberedFrame(uint64 nSwapChainId, std::string_view sPrefix, uint32 nSampleCount,
-                              double flStep = 0.0001);
+TargetFrame MakeNumberedFrame(uint64 nSwapChainId, std::string_view sPrefix, uint32 nSampleCount, double flStep = 0.0001);
 
 // The header's 188 bytes as they go into a GPRF payload.
 std::vector<uint8> FrameHeaderPayload(const GpuFrameHeader &header);

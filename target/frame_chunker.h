@@ -21,7 +21,7 @@ struct TargetChunk
 
 enum class SampleChunkForm
 {
-    Plain,  // GPRD
+    Plain, // GPRD
     Packed, // GPRC
     // GPRD and GPRC by turns, one chunk each, as a target that packs only when it has the time
     // to. The turns run on from one frame to the next, so frames of a single sample chunk still

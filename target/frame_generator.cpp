@@ -15,14 +15,20 @@ struct FullscreenStep
 
 // Bloom works down a mip chain and back up; names carry no '/', which would start a new path part.
 constexpr FullscreenStep kBloomSteps[] = {
-    {"Bright Pass", 2},     {"Downsample Mip 1", 4}, {"Downsample Mip 2", 8}, {"Downsample Mip 3", 16},
-    {"Blur Mip 3", 16},     {"Upsample Mip 2", 8},   {"Upsample Mip 1", 4},   {"Bloom Composite", 1},
+    {"Bright Pass", 2}, {"Downsample Mip 1", 4}, {"Downsample Mip 2", 8}, {"Downsample Mip 3", 16},
+    {"Blur Mip 3", 16}, {"Upsample Mip 2", 8},   {"Upsample Mip 1", 4},   {"Bloom Composite", 1},
 };
 constexpr FullscreenStep kTonemapSteps[] = {
-    {"Luminance Histogram", 4}, {"Exposure Adapt", 64}, {"Tonemap", 1}, {"Color Grade", 1},
+    {"Luminance Histogram", 4},
+    {"Exposure Adapt", 64},
+    {"Tonemap", 1},
+    {"Color Grade", 1},
 };
 constexpr FullscreenStep kAaSteps[] = {
-    {"Edge Detect", 1}, {"Blend Weights", 1}, {"Neighborhood Blend", 1}, {"Sharpen", 1},
+    {"Edge Detect", 1},
+    {"Blend Weights", 1},
+    {"Neighborhood Blend", 1},
+    {"Sharpen", 1},
 };
 
 struct StepList
@@ -31,8 +37,7 @@ struct StepList
     uint32 nCount;
 };
 
-template <size_t N>
-constexpr StepList Steps(const FullscreenStep (&steps)[N])
+template <size_t N> constexpr StepList Steps(const FullscreenStep (&steps)[N])
 {
     return {steps, uint32(N)};
 }
@@ -54,7 +59,7 @@ struct PassDesc
     const char *pszLayer;
     uint32 nWeight;
     const char *pszFirst; // a clear that opens the pass, or null
-    const char *pszLast;  // a resolve that closes it, or null
+    const char *pszLast; // a resolve that closes it, or null
     PassWork work = PassWork::Scene;
     StepList steps = {nullptr, 0};
 };
@@ -90,12 +95,10 @@ constexpr const char *kWidgets[] = {
 constexpr uint32 kWidgetCount = uint32(sizeof(kWidgets) / sizeof(kWidgets[0]));
 
 constexpr const char *kMeshes[] = {
-    "Terrain",        "Terrain_Detail", "Rock_01",         "Rock_02",        "Rock_03",
-    "Tree_Oak",       "Tree_Pine",      "Grass_Patch",     "Building_A",     "Building_B",
-    "Building_C",     "Road",           "Bridge",          "Water",          "Character_Hero",
-    "Character_NPC",  "Weapon_Rifle",   "Vehicle_Truck",   "Vehicle_Car",    "Lamp_Post",
-    "Fence",          "Crate",          "Barrel",          "Particles_Smoke", "Particles_Fire",
-    "Foliage_Bush",   "Debris",         "Statue",          "Skydome",        "Cloud_Layer",
+    "Terrain",        "Terrain_Detail", "Rock_01",     "Rock_02",   "Rock_03", "Tree_Oak",    "Tree_Pine",      "Grass_Patch",
+    "Building_A",     "Building_B",     "Building_C",  "Road",      "Bridge",  "Water",       "Character_Hero", "Character_NPC",
+    "Weapon_Rifle",   "Vehicle_Truck",  "Vehicle_Car", "Lamp_Post", "Fence",   "Crate",       "Barrel",         "Particles_Smoke",
+    "Particles_Fire", "Foliage_Bush",   "Debris",      "Statue",    "Skydome", "Cloud_Layer",
 };
 constexpr uint32 kMeshCount = uint32(sizeof(kMeshes) / sizeof(kMeshes[0]));
 
@@ -157,8 +160,7 @@ TargetFrame CFrameGenerator::NextFrame()
 void CFrameGenerator::FillHeader(GpuFrameHeader &header, int nSwapChain)
 {
     const int nNames = int(sizeof(kSwapChainNames) / sizeof(kSwapChainNames[0]));
-    header = MakeFrameHeader(0x00007FF6A3C01230ull + 0x1A40ull * uint64(nSwapChain),
-                             kSwapChainNames[nSwapChain % nNames], 0);
+    header = MakeFrameHeader(0x00007FF6A3C01230ull + 0x1A40ull * uint64(nSwapChain), kSwapChainNames[nSwapChain % nNames], 0);
     if (!m_options.bResourceStats)
         return;
     header.SetHasResourceStats(true);
@@ -349,8 +351,8 @@ void CFrameGenerator::NextFrame(TargetFrame &frame)
                 const double flPixelShare = 1.0 / double(step.nDivisor * step.nDivisor);
                 timeSample(sample, 3e-6 + 40e-6 * flPixelShare, 10e-6 + 500e-6 * flPixelShare);
             } else {
-                name = prefix + "Draw " + (pass.work == PassWork::Ui ? kWidgets[Uniform(0, kWidgetCount - 1)]
-                                                                     : kMeshes[Uniform(0, kMeshCount - 1)]);
+                name = prefix + "Draw " +
+                    (pass.work == PassWork::Ui ? kWidgets[Uniform(0, kWidgetCount - 1)] : kMeshes[Uniform(0, kMeshCount - 1)]);
                 FillDraw(sample);
                 timeSample(sample, 2e-6, pass.work == PassWork::Ui ? 30e-6 : 400e-6);
             }

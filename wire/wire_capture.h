@@ -27,7 +27,7 @@ struct CaptureFileHeader
     uint8 magic[8];
     uint8 formatVersion[2];
     uint8 headerSize[2]; // counted from the start of the file, strings and additions included
-    uint8 takenAtUs[8];  // microseconds since 1970-01-01 00:00 UTC, signed
+    uint8 takenAtUs[8]; // microseconds since 1970-01-01 00:00 UTC, signed
     uint8 targetNameSize[2];
     uint8 versionTextSize[2];
 

@@ -38,10 +38,7 @@ struct GpuFrameHeader
     void SetSwapChainId(uint64 v) { StoreBigEndian64(swapChainId, v); }
 
     // The name up to its terminator; never more than 63 characters, even without one.
-    std::string_view SwapChainName() const
-    {
-        return {swapChainName, strnlen(swapChainName, sizeof(swapChainName) - 1)};
-    }
+    std::string_view SwapChainName() const { return {swapChainName, strnlen(swapChainName, sizeof(swapChainName) - 1)}; }
     // Copies at most 63 characters and terminates; the rest of the field is zeroed.
     void SetSwapChainName(std::string_view text)
     {
@@ -217,8 +214,7 @@ static_assert(offsetof(GpuSampleRecord, iaVerts) == 80);
 static_assert(offsetof(GpuSampleRecord, psInvokes) == 100);
 static_assert(offsetof(GpuSampleRecord, instHist) == 104);
 static_assert(offsetof(GpuSampleRecord, primsPerDrawHist) == 128);
-static_assert(offsetof(GpuSampleRecord, reserved152) ==
-              GpuSampleRecord::kCounterBlockOffset + GpuSampleRecord::kCounterBlockSize);
+static_assert(offsetof(GpuSampleRecord, reserved152) == GpuSampleRecord::kCounterBlockOffset + GpuSampleRecord::kCounterBlockSize);
 static_assert(offsetof(GpuSampleRecord, name) == 153);
 
 // Byte offsets of the histogram bins in a sample record (two bytes each).

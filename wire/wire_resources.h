@@ -35,7 +35,7 @@ struct GpuTextureRecord
     uint8 diskWidth[2];
     uint8 diskHeight[2];
     uint8 diskDepth[2]; // 0 or 1 for textures without depth
-    uint8 resWidth[2];  // as resident on the GPU
+    uint8 resWidth[2]; // as resident on the GPU
     uint8 resHeight[2];
     uint8 resDepth[2];
     uint8 flags[2];

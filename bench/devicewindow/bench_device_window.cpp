@@ -23,9 +23,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLocale>
-#include <QFileInfo>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -165,8 +165,14 @@ void SaveCapture(benchmark::State &state)
     state.counters["file_of_raw"] = double(QFileInfo(sPath).size()) / flRaw;
 }
 
-void LiveTick(benchmark::State &state) { Tick(state, false); }
-void HandOverAndLiveTick(benchmark::State &state) { Tick(state, true); }
+void LiveTick(benchmark::State &state)
+{
+    Tick(state, false);
+}
+void HandOverAndLiveTick(benchmark::State &state)
+{
+    Tick(state, true);
+}
 
 void LiveRepaint(benchmark::State &state)
 {

@@ -32,8 +32,14 @@ void RebuildEager(benchmark::State &state, bool bHierarchical)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-void BM_RebuildFlat(benchmark::State &state) { RebuildEager(state, false); }
-void BM_RebuildHierarchical(benchmark::State &state) { RebuildEager(state, true); }
+void BM_RebuildFlat(benchmark::State &state)
+{
+    RebuildEager(state, false);
+}
+void BM_RebuildHierarchical(benchmark::State &state)
+{
+    RebuildEager(state, true);
+}
 
 // What a paint of the tree after a rebuild reads: a screenful of rows, every shown column, the
 // roles the delegate asks for.

@@ -145,8 +145,7 @@ BENCHMARK(BM_TextureListUpdate)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // One character typed into the filter and one deleted again, alternately: each iteration is
 // one keystroke. The fragment matches about a tenth of the rows.
-template <typename Widget>
-void FilterKeystrokes(benchmark::State &state, Widget &widget)
+template <typename Widget> void FilterKeystrokes(benchmark::State &state, Widget &widget)
 {
     widget.resize(1000, 900);
     widget.show();

@@ -67,7 +67,10 @@ struct Fixture
 };
 
 // Zoom 1 puts a 16 ms frame in 432 pixels; zoom 3.4 makes it fill the 1500-pixel view.
-float ZoomOf(const benchmark::State &state) { return float(state.range(1)) / 10.0f; }
+float ZoomOf(const benchmark::State &state)
+{
+    return float(state.range(1)) / 10.0f;
+}
 
 void BM_LoadFrame(benchmark::State &state)
 {
@@ -160,8 +163,20 @@ void BM_FirstRepaint(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(BM_LoadFrame)->Args({1000, 10})->Args({1000, 34})->Args({10000, 10})->Args({100000, 10})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RepaintAfterLoad)->Args({1000, 10})->Args({1000, 34})->Args({10000, 10})->Args({100000, 10})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadFrame)
+    ->Args({1000, 10})
+    ->Args({1000, 34})
+    ->Args({10000, 10})
+    ->Args({100000, 10})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_RepaintAfterLoad)
+    ->Args({1000, 10})
+    ->Args({1000, 34})
+    ->Args({10000, 10})
+    ->Args({100000, 10})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_ZoomStep)->Args({10000, 10})->Args({100000, 10})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ZoomStepAndRepaint)->Args({10000, 10})->Args({100000, 10})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FirstLoad)->Args({1000, 97})->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -101,7 +101,7 @@ std::string Environment(Mode mode, uint16 nPort)
     std::string sEnvironment = "VK_ICD_FILENAMES=/usr/share/vulkan/icd.d/lvp_icd.x86_64.json ";
     if (mode != kOff)
         sEnvironment += std::string("VK_LAYER_PATH=") + GPUPROFILER_LAYER_DIR +
-                        " VK_INSTANCE_LAYERS=VK_LAYER_CORVID_gpuprofiler GPUPROFILER_PORT=" + std::to_string(nPort) + " ";
+            " VK_INSTANCE_LAYERS=VK_LAYER_CORVID_gpuprofiler GPUPROFILER_PORT=" + std::to_string(nPort) + " ";
     return sEnvironment;
 }
 
@@ -128,8 +128,7 @@ void BM_DemoFps(benchmark::State &state)
         const uint16 nPort = s_nNextPort++;
         std::unique_ptr<CRecordingConsole> pConsole(mode == kRecording ? new CRecordingConsole(nPort) : nullptr);
         double flSeconds = 0.0;
-        const std::string sOutput =
-            Run(Environment(mode, nPort) + GPUPROFILER_DEMO_PATH + " --fps 0 --run-for 4", &flSeconds);
+        const std::string sOutput = Run(Environment(mode, nPort) + GPUPROFILER_DEMO_PATH + " --fps 0 --run-for 4", &flSeconds);
         const size_t nAt = sOutput.find(" s: ");
         flFps = nAt == std::string::npos ? 0.0 : std::atof(sOutput.c_str() + nAt + 4);
         if (pConsole && pConsole->BytesRead() == 0)
@@ -148,8 +147,7 @@ void BM_VkcubeFps(benchmark::State &state)
         for (int i = 0; i < 2; ++i) {
             const uint16 nPort = s_nNextPort++;
             std::unique_ptr<CRecordingConsole> pConsole(mode == kRecording ? new CRecordingConsole(nPort) : nullptr);
-            Run(Environment(mode, nPort) + "xvfb-run -a -s '-screen 0 640x480x24' vkcube --c " + std::to_string(kFrames[i]),
-                &flSeconds[i]);
+            Run(Environment(mode, nPort) + "xvfb-run -a -s '-screen 0 640x480x24' vkcube --c " + std::to_string(kFrames[i]), &flSeconds[i]);
         }
         flFps = flSeconds[1] > flSeconds[0] ? (kFrames[1] - kFrames[0]) / (flSeconds[1] - flSeconds[0]) : 0.0;
     }

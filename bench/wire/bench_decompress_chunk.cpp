@@ -48,8 +48,8 @@ const ChunkSet &Chunks()
             for (size_t i = 0; i < plainChunks.size(); ++i) {
                 const std::vector<uint8> &records = plainChunks[i].payload;
                 std::vector<char> block(size_t(LZ4_compressBound(int(records.size()))));
-                const int nLz4 = LZ4_compress_default(reinterpret_cast<const char *>(records.data()), block.data(),
-                                                      int(records.size()), int(block.size()));
+                const int nLz4 = LZ4_compress_default(reinterpret_cast<const char *>(records.data()), block.data(), int(records.size()),
+                                                      int(block.size()));
                 block.resize(size_t(nLz4));
                 s.nPlainBytes += records.size();
                 s.nPackedBytes += packedChunks[i].payload.size();
@@ -108,8 +108,7 @@ void BM_Lz4DecompressSafe(benchmark::State &state)
     std::vector<char> output(set.nLargestChunk);
     for (auto _ : state) {
         for (size_t i = 0; i < set.lz4.size(); ++i) {
-            const int nOut = LZ4_decompress_safe(set.lz4[i].data(), output.data(), int(set.lz4[i].size()),
-                                                 int(set.plain[i].size()));
+            const int nOut = LZ4_decompress_safe(set.lz4[i].data(), output.data(), int(set.lz4[i].size()), int(set.plain[i].size()));
             if (nOut != int(set.plain[i].size()))
                 state.SkipWithError("LZ4 unpacking failed");
             benchmark::DoNotOptimize(output.data());

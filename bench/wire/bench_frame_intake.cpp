@@ -81,8 +81,7 @@ void TakeFrame(benchmark::State &state, SampleChunkForm form)
     ICorvidConnection *pConnection = &s_host.connection;
     for (auto _ : state) {
         for (const TargetChunk &chunk : chunks)
-            tool.OnDataReceived(pConnection, chunk.nChunkId, GPU_PROFILER_CHUNK_VERSION, uint32(chunk.payload.size()),
-                                HostBuffer(chunk));
+            tool.OnDataReceived(pConnection, chunk.nChunkId, GPU_PROFILER_CHUNK_VERSION, uint32(chunk.payload.size()), HostBuffer(chunk));
     }
     const CGPUProfilerConnection *pRecord = tool.FindRecordByConnection(pConnection);
     if (!pRecord || pRecord->assembly.samplesReceived != kSamples)

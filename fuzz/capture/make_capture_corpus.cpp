@@ -67,8 +67,8 @@ int main(int argc, char **argv)
     const std::filesystem::path dir = std::filesystem::path(argv[1]) / "capture_reader";
     std::filesystem::create_directories(dir);
     bool bOk = MakeCapture(dir / "one_frame", 1, 3, 1, false, true) && MakeCapture(dir / "small_frames", 6, 8, 2, true, true) &&
-               MakeCapture(dir / "empty_frames", 3, 0, 1, false, true) && MakeCapture(dir / "cut_short", 2, 40, 1, true, false) &&
-               MakeCapture(dir / "realistic", 2, 400, 2, true, true);
+        MakeCapture(dir / "empty_frames", 3, 0, 1, false, true) && MakeCapture(dir / "cut_short", 2, 40, 1, true, false) &&
+        MakeCapture(dir / "realistic", 2, 400, 2, true, true);
 
     // Hand-damaged variants of a small capture: a chunk cut off, a size that runs past the
     // end, a future version, junk after the end record.

@@ -45,9 +45,9 @@ int main(int argc, char **argv)
     for (int i = 0; i < 6; ++i)
         AppendFrame(live, generator.NextFrame(), 24);
     Script paused = live;
-    paused.insert(paused.end(), {WINDOW_SCRIPT_PAUSE, 1, WINDOW_SCRIPT_TICK, WINDOW_SCRIPT_SELECT, 9, WINDOW_SCRIPT_HIERARCHY, 0,
-                                 WINDOW_SCRIPT_CURSOR, 0xf0, 0x03, WINDOW_SCRIPT_HIERARCHY, 1, WINDOW_SCRIPT_SELECT, 10,
-                                 WINDOW_SCRIPT_COMBO, 1, WINDOW_SCRIPT_TICK});
+    paused.insert(paused.end(),
+                  {WINDOW_SCRIPT_PAUSE, 1, WINDOW_SCRIPT_TICK, WINDOW_SCRIPT_SELECT, 9, WINDOW_SCRIPT_HIERARCHY, 0, WINDOW_SCRIPT_CURSOR,
+                   0xf0, 0x03, WINDOW_SCRIPT_HIERARCHY, 1, WINDOW_SCRIPT_SELECT, 10, WINDOW_SCRIPT_COMBO, 1, WINDOW_SCRIPT_TICK});
     // Headers that announce more samples than come, and none.
     Script lying;
     TargetFrame frame = generator.NextFrame();
@@ -61,12 +61,15 @@ int main(int argc, char **argv)
     Script bounded = {WINDOW_SCRIPT_MEMORY, 3};
     for (int i = 0; i < 12; ++i)
         AppendFrame(bounded, generator.NextFrame(), 24);
-    bounded.insert(bounded.end(), {WINDOW_SCRIPT_PAUSE, 1, WINDOW_SCRIPT_TICK, WINDOW_SCRIPT_SELECT, 8, WINDOW_SCRIPT_SELECT, 10,
-                                   WINDOW_SCRIPT_COMBO, 1, WINDOW_SCRIPT_TICK});
+    bounded.insert(bounded.end(),
+                   {WINDOW_SCRIPT_PAUSE, 1, WINDOW_SCRIPT_TICK, WINDOW_SCRIPT_SELECT, 8, WINDOW_SCRIPT_SELECT, 10, WINDOW_SCRIPT_COMBO, 1,
+                    WINDOW_SCRIPT_TICK});
 
     bool bOk = true;
-    for (const auto &[sName, script] : {std::pair<const char *, const Script &>{"live", live}, {"paused", paused},
-                                        {"lying_counts", lying}, {"bounded_memory", bounded}}) {
+    for (const auto &[sName, script] : {std::pair<const char *, const Script &>{"live", live},
+                                        {"paused", paused},
+                                        {"lying_counts", lying},
+                                        {"bounded_memory", bounded}}) {
         std::ofstream file(std::string(argv[1]) + "/" + sName, std::ios::binary);
         file.write(reinterpret_cast<const char *>(script.data()), std::streamsize(script.size()));
         bOk = bOk && file.good();

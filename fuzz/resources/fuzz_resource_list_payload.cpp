@@ -21,11 +21,11 @@
 #include <cstring>
 #include <vector>
 
-#define FUZZ_CHECK(condition)                                                                                          \
-    do {                                                                                                               \
-        if (!(condition))                                                                                              \
-            __builtin_trap();                                                                                          \
-    } while (0)
+#define FUZZ_CHECK(condition)                                                                                                              \
+  do {                                                                                                                                     \
+    if (!(condition))                                                                                                                      \
+      __builtin_trap();                                                                                                                    \
+  } while (0)
 
 namespace {
 

@@ -39,8 +39,7 @@ std::vector<uint8> RoundTrip(CChunkCompressor &compressor, const uint8 *pData, s
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
 {
     static CChunkCompressor s_compressor;
-    for (CChunkCompressor::Form form :
-         {CChunkCompressor::Form::Auto, CChunkCompressor::Form::Packed, CChunkCompressor::Form::Stored}) {
+    for (CChunkCompressor::Form form : {CChunkCompressor::Form::Auto, CChunkCompressor::Form::Packed, CChunkCompressor::Form::Stored}) {
         const std::vector<uint8> payload = RoundTrip(s_compressor, pData, nSize, form);
         std::vector<uint8> fresh;
         CChunkCompressor().Compress(pData, nSize, fresh, form);

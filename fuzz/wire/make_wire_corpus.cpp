@@ -98,13 +98,13 @@ int main(int argc, char **argv)
 
     // Chunk scripts by hand; whole frames in every form are the random scripts' own.
     Bytes script;
-    Append(script, {ChunkScriptOp(CHUNK_SCRIPT_FRAME), 9, ChunkScriptOp(CHUNK_SCRIPT_PACKED, 2), 4, 0x30, 0x00, 0xFF,
-                    ChunkScriptOp(CHUNK_SCRIPT_PACKED, 4), 5, 0x02, 0x00, 0x80,
-                    ChunkScriptOp(CHUNK_SCRIPT_RECORDS, 0, CHUNK_SCRIPT_VERSION_2), 3,
-                    ChunkScriptOp(CHUNK_SCRIPT_RECORDS, 0, CHUNK_SCRIPT_STRANGER), 3});
-    Append(script, {ChunkScriptOp(CHUNK_SCRIPT_FRAME, 6), 0, ChunkScriptOp(CHUNK_SCRIPT_RECORDS), 1,
-                    ChunkScriptOp(CHUNK_SCRIPT_FRAME, 7), 0, ChunkScriptOp(CHUNK_SCRIPT_PACKED), 1,
-                    ChunkScriptOp(CHUNK_SCRIPT_FRAME, 5), 0, ChunkScriptOp(CHUNK_SCRIPT_PACKED), 63});
+    Append(script,
+           {ChunkScriptOp(CHUNK_SCRIPT_FRAME), 9, ChunkScriptOp(CHUNK_SCRIPT_PACKED, 2), 4, 0x30, 0x00, 0xFF,
+            ChunkScriptOp(CHUNK_SCRIPT_PACKED, 4), 5, 0x02, 0x00, 0x80, ChunkScriptOp(CHUNK_SCRIPT_RECORDS, 0, CHUNK_SCRIPT_VERSION_2), 3,
+            ChunkScriptOp(CHUNK_SCRIPT_RECORDS, 0, CHUNK_SCRIPT_STRANGER), 3});
+    Append(script,
+           {ChunkScriptOp(CHUNK_SCRIPT_FRAME, 6), 0, ChunkScriptOp(CHUNK_SCRIPT_RECORDS), 1, ChunkScriptOp(CHUNK_SCRIPT_FRAME, 7), 0,
+            ChunkScriptOp(CHUNK_SCRIPT_PACKED), 1, ChunkScriptOp(CHUNK_SCRIPT_FRAME, 5), 0, ChunkScriptOp(CHUNK_SCRIPT_PACKED), 63});
     bOk &= Write(sequence, "damaged_misaddressed_and_huge", script);
     script.clear();
     Append(script, {ChunkScriptOp(CHUNK_SCRIPT_FRAME), 4});
@@ -128,7 +128,8 @@ int main(int argc, char **argv)
             const uint32 nRoll = next() % 100;
             const uint8 nFlags = next() % 30 == 0 ? CHUNK_SCRIPT_VERSION_2 : next() % 30 == 0 ? CHUNK_SCRIPT_STRANGER : 0;
             if (nRoll < 12) {
-                Append(script, {ChunkScriptOp(CHUNK_SCRIPT_FRAME, uint8(next() % 20 == 0 ? 5 + next() % 3 : 0), nFlags), uint8(next() % 12)});
+                Append(script,
+                       {ChunkScriptOp(CHUNK_SCRIPT_FRAME, uint8(next() % 20 == 0 ? 5 + next() % 3 : 0), nFlags), uint8(next() % 12)});
             } else if (nRoll < 40) {
                 Append(script, {ChunkScriptOp(CHUNK_SCRIPT_RECORDS, 0, nFlags), uint8(next() % 4 ? next() % 6 : next() % 64)});
             } else if (nRoll < 80) {

@@ -4,10 +4,8 @@
 
 #include <QPainter>
 
-CQBarGraphItemDelegate::CQBarGraphItemDelegate(QObject *pParent, FrameHistory *pHistory)
-    : QStyledItemDelegate(pParent), history(pHistory)
-{
-}
+CQBarGraphItemDelegate::CQBarGraphItemDelegate(QObject *pParent, FrameHistory *pHistory) : QStyledItemDelegate(pParent), history(pHistory)
+{}
 
 CQBarGraphItemDelegate::~CQBarGraphItemDelegate() = default;
 

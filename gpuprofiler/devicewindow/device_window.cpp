@@ -31,8 +31,8 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QSplitter>
 #include <QScopedValueRollback>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
@@ -329,9 +329,8 @@ void CQCGPUProfilerDeviceWindow::OnContentError(int nKind, const char *pszReason
         qCWarning(lcGpuProfiler).noquote() << QStringLiteral("%1: dropped %2").arg(sTarget, sReason);
         log.lastLine.start();
     } else if (log.lastLine.hasExpired(kContentLogIntervalMs)) {
-        qCWarning(lcGpuProfiler).noquote()
-            << QStringLiteral("%1: dropped %2 more like this since the last report, the latest %3")
-                   .arg(sTarget, QString::number(log.nSinceLine + 1), sReason);
+        qCWarning(lcGpuProfiler).noquote() << QStringLiteral("%1: dropped %2 more like this since the last report, the latest %3")
+                                                  .arg(sTarget, QString::number(log.nSinceLine + 1), sReason);
         log.lastLine.start();
         log.nSinceLine = 0;
     } else {
@@ -394,7 +393,7 @@ void CQCGPUProfilerDeviceWindow::SwapChainComboBoxIndexChanged(int index)
         return;
     sampleModel->clear();
     historyModel->Invalidate(); // the row no longer continues what it showed
-    shownSerial = 0;            // serials of another chain's frames may be the same
+    shownSerial = 0; // serials of another chain's frames may be the same
     if (intake.IsCapture()) {
         ShowCapturedFrames();
         return;
@@ -555,9 +554,9 @@ void CQCGPUProfilerDeviceWindow::ShowNewSwapChains()
     }
     if (intake.UnlistedSwapChainFrames() > 0 && !swapChainLimitLogged) {
         swapChainLimitLogged = true;
-        qCWarning(lcGpuProfiler).noquote()
-            << QStringLiteral("%1: more than %2 swap chains; frames of further swap chains are dropped")
-                   .arg(PrintableLatin1Text(targetName.constData(), size_t(targetName.size())), QString::number(CFrameIntake::kMaxSwapChains));
+        qCWarning(lcGpuProfiler).noquote() << QStringLiteral("%1: more than %2 swap chains; frames of further swap chains are dropped")
+                                                  .arg(PrintableLatin1Text(targetName.constData(), size_t(targetName.size())),
+                                                       QString::number(CFrameIntake::kMaxSwapChains));
     }
 }
 

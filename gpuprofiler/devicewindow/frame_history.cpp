@@ -24,8 +24,7 @@ constexpr uint8 kFlagNewMask = 8;
 
 constexpr size_t kMaskBytes = 6;
 constexpr size_t kMaxVarintBytes = 5;
-constexpr size_t kMaxEncodedSample =
-    1 + kMaxVarintBytes + 4 * 8 + 7 + kMaskBytes + size_t(kSampleCounterFieldCount) * kMaxVarintBytes;
+constexpr size_t kMaxEncodedSample = 1 + kMaxVarintBytes + 4 * 8 + 7 + kMaskBytes + size_t(kSampleCounterFieldCount) * kMaxVarintBytes;
 constexpr size_t kReserved74Offset = 74;
 constexpr size_t kReserved74Size = 6;
 constexpr size_t kReserved152Offset = 152;
@@ -189,8 +188,7 @@ double FrameHistory::MaxTotalGpuTime()
     return cachedMax;
 }
 
-FrameHistoryEntry &FrameHistory::Record(const GpuFrameHeader &header, const GpuSampleRecord *pSamples, int32 nCount,
-                                        double flTotalGpuTime)
+FrameHistoryEntry &FrameHistory::Record(const GpuFrameHeader &header, const GpuSampleRecord *pSamples, int32 nCount, double flTotalGpuTime)
 {
     FrameHistoryEntry &entry = entries[AddEntry()];
     entry.header = header;

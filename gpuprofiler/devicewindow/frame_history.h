@@ -64,8 +64,7 @@ public:
     // after bubble removal) and its total, dropping the oldest frames when the ring is full or
     // the memory bound is passed. Returns the entry; without memory for the records its
     // sampleCount is 0.
-    FrameHistoryEntry &Record(const GpuFrameHeader &header, const GpuSampleRecord *pSamples, int32 nCount,
-                              double flTotalGpuTime);
+    FrameHistoryEntry &Record(const GpuFrameHeader &header, const GpuSampleRecord *pSamples, int32 nCount, double flTotalGpuTime);
     // Writes the records of a recorded frame into pSamples (count = the entry's sampleCount),
     // exactly as they were recorded. False when the array cannot hold them.
     bool DecodeSamples(const FrameHistoryEntry &entry, GpuSampleArray *pSamples) const;

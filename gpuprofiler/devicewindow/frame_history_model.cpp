@@ -5,10 +5,7 @@
 
 #include <algorithm>
 
-CFrameHistoryModel::CFrameHistoryModel(const FrameHistory *pHistory, QObject *pParent)
-    : QAbstractTableModel(pParent), history(pHistory)
-{
-}
+CFrameHistoryModel::CFrameHistoryModel(const FrameHistory *pHistory, QObject *pParent) : QAbstractTableModel(pParent), history(pHistory) {}
 
 int CFrameHistoryModel::rowCount(const QModelIndex &parent) const
 {

@@ -30,8 +30,7 @@ CFrameIntake::CFrameIntake(bool bCapture)
     // A capture's frames were recorded once already, by the window that saved them: they are
     // kept as the file holds them, with the bubbles that window kept or removed.
     : capture(bCapture), removeBubbles(!bCapture)
-{
-}
+{}
 
 CFrameIntake::~CFrameIntake() = default;
 

@@ -13,7 +13,7 @@ constexpr int32 kFirstTableSize = 256;
 int64 CSampleNamePool::MemoryBytes() const
 {
     return m_nNameBytes + int64(m_entries.Capacity()) * int64(sizeof(Entry)) +
-           int64(m_table.Capacity() + m_freeIds.Capacity()) * int64(sizeof(uint32));
+        int64(m_table.Capacity() + m_freeIds.Capacity()) * int64(sizeof(uint32));
 }
 
 void CSampleNamePool::Swap(CSampleNamePool &other)
@@ -72,8 +72,7 @@ uint32 CSampleNamePool::Intern(const char *pBytes, uint32 nLength, uint64 nFrame
             if (nId == kNoName)
                 break;
             Entry &entry = m_entries[int32(nId)];
-            if (entry.nHash == nHash && entry.nLength == nLength &&
-                (nLength == 0 || std::memcmp(entry.pBytes, pBytes, nLength) == 0)) {
+            if (entry.nHash == nHash && entry.nLength == nLength && (nLength == 0 || std::memcmp(entry.pBytes, pBytes, nLength) == 0)) {
                 if (entry.nStamp != nFrameStamp) {
                     entry.nStamp = nFrameStamp;
                     ++entry.nUsers;

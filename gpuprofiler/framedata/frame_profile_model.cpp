@@ -19,15 +19,14 @@ namespace {
 
 // Cell flags as the rows have always had them: selectable, enabled, draggable, droppable, never
 // editable.
-constexpr Qt::ItemFlags kCellFlags =
-    Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
+constexpr Qt::ItemFlags kCellFlags = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
 
 const QColor kGroupRowGrey(245, 245, 245);
 
 const QBrush &ForegroundBrush(SampleForeground foreground)
 {
-    static const QBrush s_brushes[SAMPLE_FG_COUNT] = {QBrush(Qt::black), QBrush(Qt::gray), QBrush(Qt::lightGray),
-                                                      QBrush(Qt::darkGray), QBrush(Qt::red)};
+    static const QBrush s_brushes[SAMPLE_FG_COUNT] = {QBrush(Qt::black), QBrush(Qt::gray), QBrush(Qt::lightGray), QBrush(Qt::darkGray),
+                                                      QBrush(Qt::red)};
     return s_brushes[foreground];
 }
 
@@ -107,8 +106,7 @@ void CGpuFrameProfileModel::Rebuild(bool bHierarchical)
     m_viewFirstLayer.RemoveAll();
     m_bGrouped = bHierarchical;
     // Without the memory for the runs the frame is shown flat rather than not at all.
-    if (bHierarchical && (!BuildSampleGroups(m_pRecords, m_nRecords, &m_views, &m_layers) ||
-                          !m_viewFirstLayer.SetCount(m_views.Count())))
+    if (bHierarchical && (!BuildSampleGroups(m_pRecords, m_nRecords, &m_views, &m_layers) || !m_viewFirstLayer.SetCount(m_views.Count())))
         m_bGrouped = false;
     if (m_bGrouped) {
         for (int32 l = m_layers.Count() - 1; l >= 0; --l)
@@ -160,8 +158,8 @@ int32 CGpuFrameProfileModel::RootRowCount() const
 int32 CGpuFrameProfileModel::LayerOfSample(int32 nSample) const
 {
     // The last layer that starts at or before the sample; layers are runs in frame order.
-    const auto it = std::upper_bound(m_layers.begin(), m_layers.end(), nSample,
-                                     [](int32 n, const SampleGroup &layer) { return n < layer.nFirst; });
+    const auto it =
+        std::upper_bound(m_layers.begin(), m_layers.end(), nSample, [](int32 n, const SampleGroup &layer) { return n < layer.nFirst; });
     return int32(it - m_layers.begin()) - 1;
 }
 
@@ -196,9 +194,7 @@ QModelIndex CGpuFrameProfileModel::index(int row, int column, const QModelIndex 
     }
     if (node.kind == NodeKind::Layer) {
         const SampleGroup &layer = m_layers[node.n];
-        return row <= layer.nLast - layer.nFirst
-                   ? createIndex(row, column, quintptr(1 + m_views.Count() + node.n))
-                   : QModelIndex();
+        return row <= layer.nLast - layer.nFirst ? createIndex(row, column, quintptr(1 + m_views.Count() + node.n)) : QModelIndex();
     }
     return QModelIndex();
 }
@@ -309,8 +305,7 @@ void CGpuFrameProfileModel::multiData(const QModelIndex &index, QModelRoleDataSp
         nSampleIndex = group.nFirst;
         nLastSample = group.nLast;
         const int nOwnPart = bLayer ? SAMPLE_COLUMN_LAYER : SAMPLE_COLUMN_VIEW;
-        const bool bOwnPart =
-            nColumn == SAMPLE_COLUMN_NAME || nColumn == SAMPLE_COLUMN_VIEW || (bLayer && nColumn == SAMPLE_COLUMN_LAYER);
+        const bool bOwnPart = nColumn == SAMPLE_COLUMN_NAME || nColumn == SAMPLE_COLUMN_VIEW || (bLayer && nColumn == SAMPLE_COLUMN_LAYER);
         pRecord = bOwnPart ? &m_pRecords[group.nFirst] : &GroupTotals(node.kind, node.n);
         if (nColumn == SAMPLE_COLUMN_NAME)
             nColumn = nOwnPart;

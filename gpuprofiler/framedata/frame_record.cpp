@@ -93,6 +93,5 @@ void AddRecordsToTotals(GpuSampleRecord *pTotals, const GpuSampleRecord *pSample
 
 void ZeroCounters(GpuSampleRecord *pRecord)
 {
-    std::memset(reinterpret_cast<uint8 *>(pRecord) + GpuSampleRecord::kCounterBlockOffset, 0,
-                GpuSampleRecord::kCounterBlockSize);
+    std::memset(reinterpret_cast<uint8 *>(pRecord) + GpuSampleRecord::kCounterBlockOffset, 0, GpuSampleRecord::kCounterBlockSize);
 }

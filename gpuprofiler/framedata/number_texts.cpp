@@ -55,8 +55,7 @@ QString CNumberTexts::Fixed(double flValue, int nDecimals)
 {
     // Only +0.0 is cached: -0.0 compares equal to it but may be written with a sign.
     static const double s_positiveZero = 0.0;
-    if (nDecimals >= 0 && nDecimals < kCachedZeroDecimals &&
-        std::memcmp(&flValue, &s_positiveZero, sizeof(double)) == 0) {
+    if (nDecimals >= 0 && nDecimals < kCachedZeroDecimals && std::memcmp(&flValue, &s_positiveZero, sizeof(double)) == 0) {
         QString &text = CachedZeros()[nDecimals];
         if (text.isNull())
             text = Locale().toString(0.0, 'f', nDecimals);

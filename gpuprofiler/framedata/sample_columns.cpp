@@ -104,7 +104,7 @@ static_assert([] {
 }());
 
 const char *const kResourceStatHeaders[GpuFrameHeader::kResourceStatCount] = {
-    "Unique Bound VBs", "Bound VB Size", "Unique Bound IBs", "Bound IB Size", "Unique Bound CBs",
+    "Unique Bound VBs", "Bound VB Size", "Unique Bound IBs",  "Bound IB Size",  "Unique Bound CBs",
     "Bound CB Size",    "FB Tex Pool",   "Unique Bound TEXs", "Bound TEX Size",
 };
 
@@ -179,8 +179,7 @@ QString FrameStatsColumnHeader(int nColumn)
     return QString();
 }
 
-bool SampleColumnCell(const GpuSampleRecord &record, int nSampleIndex, int nColumn, double flFirstGpuStart,
-                      SampleCell *pCell, bool bText)
+bool SampleColumnCell(const GpuSampleRecord &record, int nSampleIndex, int nColumn, double flFirstGpuStart, SampleCell *pCell, bool bText)
 {
     if (nColumn < 0 || nColumn >= kSampleColumnCount)
         return false;
@@ -270,7 +269,7 @@ QString SampleColumnText(const GpuSampleRecord &record, int nSampleIndex, int nC
 int SampleColumnAlignment(int nColumn)
 {
     const bool bLeft = nColumn == SAMPLE_COLUMN_NAME || nColumn == SAMPLE_COLUMN_VIEW || nColumn == SAMPLE_COLUMN_LAYER ||
-                       nColumn == SAMPLE_COLUMN_CONTEXT;
+        nColumn == SAMPLE_COLUMN_CONTEXT;
     return int(bLeft ? Qt::AlignLeft : Qt::AlignRight) | int(Qt::AlignVCenter);
 }
 
@@ -322,8 +321,7 @@ void ComputeFrameTotals(const GpuSampleRecord *pRecords, int32 nCount, GpuSample
     AddRecordsToTotals(pTotals, pRecords, nCount);
 }
 
-void ComputeGroupTotals(const GpuSampleRecord *pRecords, int32 nFirst, int32 nLast, bool bLayer,
-                        GpuSampleRecord *pTotals)
+void ComputeGroupTotals(const GpuSampleRecord *pRecords, int32 nFirst, int32 nLast, bool bLayer, GpuSampleRecord *pTotals)
 {
     InitTotals(pTotals, bLayer ? kLayerTotalsName : kViewTotalsName);
     std::memcpy(pTotals->cpuStartTime, pRecords[nFirst].cpuStartTime, sizeof(pTotals->cpuStartTime));

@@ -67,8 +67,8 @@ QString FrameStatsColumnHeader(int nColumn);
 // what "Index" shows; flFirstGpuStart is the gpuStartTime of the frame's record 0, the origin of
 // "GPU Start Time". Without bText the text is left alone (formatting numbers is the dearest
 // part of a cell). False (and nothing filled) for a column outside 0..54.
-bool SampleColumnCell(const GpuSampleRecord &record, int nSampleIndex, int nColumn, double flFirstGpuStart,
-                      SampleCell *pCell, bool bText = true);
+bool SampleColumnCell(const GpuSampleRecord &record, int nSampleIndex, int nColumn, double flFirstGpuStart, SampleCell *pCell,
+                      bool bText = true);
 QVariant SampleColumnValue(const GpuSampleRecord &record, int nSampleIndex, int nColumn, double flFirstGpuStart);
 QString SampleColumnText(const GpuSampleRecord &record, int nSampleIndex, int nColumn, double flFirstGpuStart);
 
@@ -88,8 +88,7 @@ void ComputeFrameTotals(const GpuSampleRecord *pRecords, int32 nCount, GpuSample
 // The totals of a view group (bLayer false) or layer group of samples nFirst..nLast: zero
 // counters, the group's totals name, the start times of sample nFirst, then the sum of its
 // samples.
-void ComputeGroupTotals(const GpuSampleRecord *pRecords, int32 nFirst, int32 nLast, bool bLayer,
-                        GpuSampleRecord *pTotals);
+void ComputeGroupTotals(const GpuSampleRecord *pRecords, int32 nFirst, int32 nLast, bool bLayer, GpuSampleRecord *pTotals);
 
 // A run of samples with the same view (a view group) or, inside one, the same layer.
 struct SampleGroup

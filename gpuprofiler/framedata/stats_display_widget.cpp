@@ -4,9 +4,9 @@
 
 #include <QHeaderView>
 
-#include <algorithm>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 

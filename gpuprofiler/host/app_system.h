@@ -61,8 +61,7 @@ protected:
 // framework's services (console variables, configuration values, schema classes, resource
 // manifests) only keep the connect nesting count; the list of registered items is where such
 // registrations would be remembered, and it stays empty here.
-template <class IInterface>
-class CBaseAppSystem : public IInterface
+template <class IInterface> class CBaseAppSystem : public IInterface
 {
 public:
     bool Connect(CreateInterfaceFn /*factory*/) override

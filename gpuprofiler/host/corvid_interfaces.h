@@ -63,8 +63,7 @@ class ICorvidDataReceived
 public:
     // pBuffer comes from g_pMemAlloc: CORVID_CHUNK_HEADER_SIZE bytes of host data, then nSize
     // bytes of payload. The receiver frees it.
-    virtual bool OnDataReceived(ICorvidConnection *pConnection, uint32 nChunkId, uint16 nVersion,
-                                uint32 nSize, void *pBuffer) = 0;
+    virtual bool OnDataReceived(ICorvidConnection *pConnection, uint32 nChunkId, uint16 nVersion, uint32 nSize, void *pBuffer) = 0;
 
 protected:
     constexpr ICorvidDataReceived() = default;

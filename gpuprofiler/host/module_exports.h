@@ -12,7 +12,7 @@
 // One answer of BinaryProperties_GetValue.
 enum BinaryPropertyType_t : uint32
 {
-    BINARY_PROPERTY_STRING = 0,  // m_nValue is a pointer to a zero-terminated string
+    BINARY_PROPERTY_STRING = 0, // m_nValue is a pointer to a zero-terminated string
     BINARY_PROPERTY_INTEGER = 1, // m_nValue is the integer itself
 };
 

@@ -21,8 +21,7 @@ void Deliver(CGPUProfilerConnection *pRecord, const FrameChunkOutcome &outcome)
     if (!pRecord->window)
         return;
     if (outcome.error != FrameContentError::None)
-        DeliverContentError(pRecord->window, int(outcome.error), pRecord->assembly.ErrorText(),
-                            pRecord->assembly.ErrorCountTotal());
+        DeliverContentError(pRecord->window, int(outcome.error), pRecord->assembly.ErrorText(), pRecord->assembly.ErrorCountTotal());
     if (outcome.bFrameComplete && pRecord->window)
         DeliverFrame(pRecord->window, &pRecord->assembly.frameHeader, &pRecord->assembly.samples);
 }
@@ -41,8 +40,7 @@ void CGPUProfilerTool::RegisterDataTypes(ICorvidConnection *pConnection)
         pConnection->RegisterDataType(nChunkId, GPU_PROFILER_CHUNK_VERSION, this);
 }
 
-bool CGPUProfilerTool::OnDataReceived(ICorvidConnection *pConnection, uint32 nChunkId, uint16 nVersion,
-                                      uint32 nSize, void *pBuffer)
+bool CGPUProfilerTool::OnDataReceived(ICorvidConnection *pConnection, uint32 nChunkId, uint16 nVersion, uint32 nSize, void *pBuffer)
 {
     // A record whose connection was cleared is being torn down; a null connection finds none.
     CGPUProfilerConnection *pRecord = pConnection ? FindRecordByConnection(pConnection) : nullptr;
@@ -80,8 +78,7 @@ void CGPUProfilerTool::OnFrameHeader(CGPUProfilerConnection *pRecord, uint32 nSi
     Deliver(pRecord, pRecord->assembly.OnFrameHeader(nSize, pPayload));
 }
 
-void CGPUProfilerTool::OnFrameSamples(CGPUProfilerConnection *pRecord, uint32 nSize, const void *pPayload,
-                                      bool bCompressed)
+void CGPUProfilerTool::OnFrameSamples(CGPUProfilerConnection *pRecord, uint32 nSize, const void *pPayload, bool bCompressed)
 {
     Deliver(pRecord, pRecord->assembly.OnFrameSamples(nSize, pPayload, bCompressed));
 }
@@ -97,6 +94,5 @@ bool CGPUProfilerTool::SendTargetCommand(uint32 nWindowId, uint32 nCode, uint32 
     pCommand->SetCode(nCode);
     pCommand->SetValue(nValue);
     // The buffer belongs to the host from here on.
-    return pRecord->connection->SendData(GPU_PROFILER_CHUNK_COMPRESSED, GPU_PROFILER_CHUNK_VERSION,
-                                         GPU_PROFILER_COMMAND_SIZE, pCommand);
+    return pRecord->connection->SendData(GPU_PROFILER_CHUNK_COMPRESSED, GPU_PROFILER_CHUNK_VERSION, GPU_PROFILER_COMMAND_SIZE, pCommand);
 }

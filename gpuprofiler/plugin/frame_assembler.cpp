@@ -91,8 +91,7 @@ FrameChunkOutcome CFrameAssembler::OnFrameHeader(uint32 nSize, const void *pPayl
         // A header of the wrong size becomes an all-zero header: a frame without samples,
         // whole at once.
         frameHeader = GpuFrameHeader{};
-        outcome = Refuse(FrameContentError::HeaderSize, "a frame header of %u bytes instead of %u", nSize,
-                         kFrameHeaderSize);
+        outcome = Refuse(FrameContentError::HeaderSize, "a frame header of %u bytes instead of %u", nSize, kFrameHeaderSize);
     }
 
     const uint32 nCount = frameHeader.SampleCount();
@@ -101,8 +100,8 @@ FrameChunkOutcome CFrameAssembler::OnFrameHeader(uint32 nSize, const void *pPayl
         char count[32], limit[32];
         FormatGroupedCount(count, sizeof(count), nCount);
         FormatGroupedCount(limit, sizeof(limit), kMaxFrameSamples);
-        return Refuse(FrameContentError::FrameTooLarge, "a frame of %s samples, over the limit of %s samples (%u MiB)",
-                      count, limit, kMaxFrameSampleBytes >> 20);
+        return Refuse(FrameContentError::FrameTooLarge, "a frame of %s samples, over the limit of %s samples (%u MiB)", count, limit,
+                      kMaxFrameSampleBytes >> 20);
     }
     m_state = nCount == 0 ? State::Complete : State::Collecting;
     outcome.bFrameComplete = nCount == 0;
@@ -135,17 +134,16 @@ FrameChunkOutcome CFrameAssembler::OnFrameSamples(uint32 nSize, const void *pPay
         // Data that could not be taken once unpacked is dropped before anything is allocated
         // for it; the size word alone could ask for 2 GiB.
         if (nDataSize % kSampleRecordSize != 0)
-            return Refuse(FrameContentError::PartialRecords,
-                          "a packed sample chunk of %u bytes, not a whole number of %u-byte records", nDataSize,
-                          kSampleRecordSize);
+            return Refuse(FrameContentError::PartialRecords, "a packed sample chunk of %u bytes, not a whole number of %u-byte records",
+                          nDataSize, kSampleRecordSize);
         if (nDataSize > nRoom)
             return Refuse(FrameContentError::SurplusRecords, "a packed sample chunk of %u samples where the frame expects %u more",
                           nDataSize / kSampleRecordSize, nExpected - samplesReceived);
         if (LoadLittleEndian32(pPayload) & CHUNK_STORED_FLAG) {
             // Stored records are taken straight from the payload, like a plain chunk.
             if (nBytes - kPackedSizeWordBytes < nDataSize)
-                return Refuse(FrameContentError::BrokenPackedChunk,
-                              "a stored sample chunk of %u bytes announcing %u bytes of records", nBytes, nDataSize);
+                return Refuse(FrameContentError::BrokenPackedChunk, "a stored sample chunk of %u bytes announcing %u bytes of records",
+                              nBytes, nDataSize);
             pRecords += kPackedSizeWordBytes;
         } else {
             pUnpacked = static_cast<uint8 *>(g_pMemAlloc->Alloc(nDataSize));
@@ -161,8 +159,8 @@ FrameChunkOutcome CFrameAssembler::OnFrameSamples(uint32 nSize, const void *pPay
         nBytes = nDataSize;
     } else {
         if (nBytes == 0 || nBytes % kSampleRecordSize != 0)
-            return Refuse(FrameContentError::PartialRecords, "a sample chunk of %u bytes, not a whole number of %u-byte records",
-                          nBytes, kSampleRecordSize);
+            return Refuse(FrameContentError::PartialRecords, "a sample chunk of %u bytes, not a whole number of %u-byte records", nBytes,
+                          kSampleRecordSize);
         if (nBytes > nRoom)
             return Refuse(FrameContentError::SurplusRecords, "a sample chunk of %u samples where the frame expects %u more",
                           nBytes / kSampleRecordSize, nExpected - samplesReceived);

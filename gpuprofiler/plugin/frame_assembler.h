@@ -18,12 +18,12 @@
 enum class FrameContentError : uint8
 {
     None = 0,
-    HeaderSize,        // a frame header that is not 188 bytes: the frame is taken as empty
-    FrameTooLarge,     // a frame announcing more sample bytes than one frame may hold
-    PartialRecords,    // a sample chunk that is not a whole number of records, or holds none
-    SurplusRecords,    // more records than the frame still expects, or no frame to take them
+    HeaderSize, // a frame header that is not 188 bytes: the frame is taken as empty
+    FrameTooLarge, // a frame announcing more sample bytes than one frame may hold
+    PartialRecords, // a sample chunk that is not a whole number of records, or holds none
+    SurplusRecords, // more records than the frame still expects, or no frame to take them
     BrokenPackedChunk, // a packed sample chunk that does not unpack to what it announces
-    OutOfMemory,       // no storage for the records
+    OutOfMemory, // no storage for the records
 };
 inline constexpr int kFrameContentErrorKinds = 7;
 
@@ -81,10 +81,10 @@ public:
 private:
     enum class State : uint8
     {
-        NoFrame,    // nothing announced yet: records have no frame to go to
+        NoFrame, // nothing announced yet: records have no frame to go to
         Collecting, // records still due
-        Complete,   // every announced record arrived
-        Refused,    // the header announced too much; its records are dropped without a word
+        Complete, // every announced record arrived
+        Refused, // the header announced too much; its records are dropped without a word
     };
 
     FrameChunkOutcome Refuse(FrameContentError error, const char *pszFormat, ...)

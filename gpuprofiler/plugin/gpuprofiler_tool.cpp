@@ -61,8 +61,7 @@ bool CGPUProfilerTool::ShowForCurrentConnection()
     return true;
 }
 
-void CGPUProfilerTool::InitConnectionRecord(CGPUProfilerConnection *pRecord, uint32 nWindowId,
-                                            ICorvidConnection *pConnection)
+void CGPUProfilerTool::InitConnectionRecord(CGPUProfilerConnection *pRecord, uint32 nWindowId, ICorvidConnection *pConnection)
 {
     // The window sends its first commands from its constructor; they find this record by id
     // and connection, so both are stored before the window is made.

@@ -17,7 +17,7 @@ struct CGPUProfilerConnection
     static constexpr int32 kInitialSampleCapacity = 1024;
 
     uint32 windowId = kUnassignedWindowId;
-    ICorvidConnection *connection = nullptr;  // not owned; the key of host callbacks
+    ICorvidConnection *connection = nullptr; // not owned; the key of host callbacks
     CQCGPUProfilerDeviceWindow *window = nullptr; // owned
     // The frame being assembled: the most recent GPRF payload as received, the records that
     // came for it so far and their array. A record assembles at most
@@ -54,8 +54,7 @@ public:
     void OnHostLayoutSaved() override {}
 
     // ICorvidDataReceived
-    bool OnDataReceived(ICorvidConnection *pConnection, uint32 nChunkId, uint16 nVersion, uint32 nSize,
-                        void *pBuffer) override;
+    bool OnDataReceived(ICorvidConnection *pConnection, uint32 nChunkId, uint16 nVersion, uint32 nSize, void *pBuffer) override;
 
     // Frame assembly for one record: a GPRF payload starts a frame, GPRD and GPRC payloads add
     // its sample records, and the frame goes to the record's window once all have arrived.

@@ -1,7 +1,7 @@
 // The module's five exported entry points. Only these are visible outside the library.
 
-#include "interface_registry.h"
 #include "module_exports.h"
+#include "interface_registry.h"
 #include "module_info.h"
 
 SUBTOOL_EXPORT void *CreateInterface(const char *pName, int *pReturnCode)

@@ -70,7 +70,6 @@ int32 GetModuleBinaryProperty(int32 nPropertyId, BinaryPropertyValue_t *pValue)
         return 0;
     const BinaryProperty &property = kBinaryProperties[nPropertyId];
     pValue->m_nType = property.nType;
-    pValue->m_nValue = property.nType == BINARY_PROPERTY_STRING ? uint64(reinterpret_cast<uintptr_t>(property.pString))
-                                                                : property.nInteger;
+    pValue->m_nValue = property.nType == BINARY_PROPERTY_STRING ? uint64(reinterpret_cast<uintptr_t>(property.pString)) : property.nInteger;
     return 1;
 }

@@ -8,8 +8,7 @@
 #include <utility>
 
 const uint64 g_BufferSizeClassLimits[kBufferSizeClassCount] = {
-    256,     1024,     4096,     8192,      16384,     32768,     65536,
-    131072, 262144, 524288, 1048576, 2097152, 4194304, uint64(1) << 32,
+    256, 1024, 4096, 8192, 16384, 32768, 65536, 131072, 262144, 524288, 1048576, 2097152, 4194304, uint64(1) << 32,
 };
 
 int BufferSizeClass(uint32 nSizeBytes)

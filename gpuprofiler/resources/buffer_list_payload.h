@@ -60,8 +60,7 @@ inline constexpr uint32 kMinBufferRecordBytes = sizeof(GpuBufferRecord) + 1;
 // Decodes a payload into pList (which is emptied first), keeping at most nMaxEntries rows.
 // Returns false only when memory ran out; pList is then left empty. Malformed payloads are not
 // failures: they decode as described at the definition.
-bool ParseBufferList(const void *pPayload, uint32 nSize, BufferList *pList,
-                     int32 nMaxEntries = kMaxResourceListEntries);
+bool ParseBufferList(const void *pPayload, uint32 nSize, BufferList *pList, int32 nMaxEntries = kMaxResourceListEntries);
 
 enum BufferColumn
 {

@@ -4,10 +4,8 @@
 #include "resource_list_roles.h"
 
 CQBufferListSortFilterProxyModel::CQBufferListSortFilterProxyModel(QObject *pParent)
-    : CQResourceListModel({tr("Name"), tr("Type"), tr("Size"), tr("Capacity"), tr("Elem Size"), tr("Elem Count"), tr("Usage")},
-                          pParent)
-{
-}
+    : CQResourceListModel({tr("Name"), tr("Type"), tr("Size"), tr("Capacity"), tr("Elem Size"), tr("Elem Count"), tr("Usage")}, pParent)
+{}
 
 void CQBufferListSortFilterProxyModel::SetList(BufferList &list, GrowableArray<int32> &sorted)
 {

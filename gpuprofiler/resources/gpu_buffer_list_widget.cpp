@@ -18,15 +18,14 @@ struct BufferListDecode final : CResourceListDecode
     bool Decode(const void *pPayload, uint32 nSize) override
     {
         return ParseBufferList(pPayload, nSize, &list) &&
-               SortEntries(CBufferListSortKeys(list), nSortColumn, sortOrder == Qt::DescendingOrder, &sorted);
+            SortEntries(CBufferListSortKeys(list), nSortColumn, sortOrder == Qt::DescendingOrder, &sorted);
     }
     BufferList list;
 };
 
 } // namespace
 
-CQGPUBufferListWidget::CQGPUBufferListWidget(QWidget *pParent)
-    : CQResourceListWidget(pParent)
+CQGPUBufferListWidget::CQGPUBufferListWidget(QWidget *pParent) : CQResourceListWidget(pParent)
 {
     connect(RefreshAction(), &QAction::triggered, this, &CQGPUBufferListWidget::RequestBufferListUpdate);
     ToolBar()->addSeparator();

@@ -6,8 +6,7 @@
 #include <QHBoxLayout>
 #include <QTabWidget>
 
-CQGPUResourceWidget::CQGPUResourceWidget(QWidget *pParent)
-    : QWidget(pParent)
+CQGPUResourceWidget::CQGPUResourceWidget(QWidget *pParent) : QWidget(pParent)
 {
     setWindowTitle(tr("GPU Resources"));
     auto *pLayout = new QHBoxLayout(this);

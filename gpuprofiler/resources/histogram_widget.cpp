@@ -44,8 +44,7 @@ constexpr int kInlineSegments = 16;
 
 } // namespace
 
-CQHistogramWidget::CQHistogramWidget()
-    : QWidget(nullptr)
+CQHistogramWidget::CQHistogramWidget() : QWidget(nullptr)
 {
     setAttribute(Qt::WA_MouseTracking);
     m_BucketFont = font();
@@ -223,8 +222,7 @@ namespace {
 class SegmentBuffer
 {
 public:
-    template <typename Segment>
-    Segment *Get(int nCount)
+    template <typename Segment> Segment *Get(int nCount)
     {
         static_assert(sizeof(Segment) * kInlineSegments <= sizeof(m_Inline));
         if (nCount <= kInlineSegments)

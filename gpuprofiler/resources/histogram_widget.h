@@ -21,8 +21,8 @@ struct HistogramEntry
 struct HistogramBucket
 {
     char *description; // owned; may be null (shown as empty)
-    char *name;        // owned; may be null
-    int32 total;       // always the sum of the entries' values
+    char *name; // owned; may be null
+    int32 total; // always the sum of the entries' values
     // In the order in which each category first received a value here; the first is drawn at
     // the bottom.
     GrowableArray<HistogramEntry> entries;

@@ -13,7 +13,7 @@ struct ImageFormatInfo
 
     const char *name;
     uint8 bytesPerPixel; // uncompressed formats
-    uint8 blockBytes;    // block-compressed formats: bytes per 4x4 block
+    uint8 blockBytes; // block-compressed formats: bytes per 4x4 block
     uint8 flags;
 
     bool IsBlockCompressed() const { return (flags & kBlockCompressed) != 0; }

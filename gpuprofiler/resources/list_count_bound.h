@@ -26,8 +26,7 @@ inline constexpr int32 kMaxResourceListEntries = 1000000;
 // Rows to make for nCount (the payload's count field) in a payload of nPayloadSize bytes whose
 // records take at least nMinRecordBytes each, keeping at most nMaxEntries. Negative counts make
 // no rows.
-inline int32 BoundedRecordCount(int32 nCount, uint32 nPayloadSize, uint32 nMinRecordBytes,
-                                int32 nMaxEntries = kMaxResourceListEntries)
+inline int32 BoundedRecordCount(int32 nCount, uint32 nPayloadSize, uint32 nMinRecordBytes, int32 nMaxEntries = kMaxResourceListEntries)
 {
     if (nCount <= 0 || nMaxEntries <= 0)
         return 0;

@@ -4,10 +4,7 @@
 
 #include <cstring>
 
-PayloadReader::PayloadReader(const void *pData, uint32 nSize)
-    : m_pData(static_cast<const uint8 *>(pData)), m_nSize(pData ? nSize : 0)
-{
-}
+PayloadReader::PayloadReader(const void *pData, uint32 nSize) : m_pData(static_cast<const uint8 *>(pData)), m_nSize(pData ? nSize : 0) {}
 
 int32 PayloadReader::ReadInt32()
 {

@@ -74,10 +74,7 @@ bool CNameFilter::MatchesName(const char *pName, int32 nLength) const
     return Matches(kUnnamedText, int32(sizeof(kUnnamedText) - 1));
 }
 
-CQResourceListModel::CQResourceListModel(const QStringList &headers, QObject *pParent)
-    : QAbstractTableModel(pParent), m_Headers(headers)
-{
-}
+CQResourceListModel::CQResourceListModel(const QStringList &headers, QObject *pParent) : QAbstractTableModel(pParent), m_Headers(headers) {}
 
 int CQResourceListModel::rowCount(const QModelIndex &parent) const
 {
@@ -129,8 +126,7 @@ void CQResourceListModel::ApplyFilter()
         ChangeRows(rows);
 }
 
-bool CQResourceListModel::SortLike(const IResourceSortKeys &keys, int nColumn, Qt::SortOrder order,
-                                   GrowableArray<int32> *pSorted) const
+bool CQResourceListModel::SortLike(const IResourceSortKeys &keys, int nColumn, Qt::SortOrder order, GrowableArray<int32> *pSorted) const
 {
     if (nColumn == m_nSortColumn && (order == m_SortOrder || nColumn < 0) && pSorted->Count() == keys.EntryCount())
         return true;

@@ -18,8 +18,7 @@
 
 #include <cstring>
 
-CQResourceListWidget::CQResourceListWidget(QWidget *pParent)
-    : QWidget(pParent)
+CQResourceListWidget::CQResourceListWidget(QWidget *pParent) : QWidget(pParent)
 {
     auto tr = [](const char *pszText) { return QCoreApplication::translate("CQResourceList", pszText); };
     m_pToolBar = new QToolBar(this);

@@ -55,8 +55,7 @@ uint64 TextureBytes(uint16 nWidth, uint16 nHeight, uint16 nDepth, uint8 nMips, i
 // Decodes a payload into pList (which is emptied first), keeping at most nMaxEntries rows.
 // Returns false only when memory ran out; pList is then left empty. Malformed payloads decode
 // to blank rows, as the buffer list does.
-bool ParseTextureList(const void *pPayload, uint32 nSize, TextureList *pList,
-                      int32 nMaxEntries = kMaxResourceListEntries);
+bool ParseTextureList(const void *pPayload, uint32 nSize, TextureList *pList, int32 nMaxEntries = kMaxResourceListEntries);
 
 enum TextureColumn
 {

@@ -4,11 +4,10 @@
 #include "resource_list_roles.h"
 
 CQTextureListSortFilterProxyModel::CQTextureListSortFilterProxyModel(QObject *pParent)
-    : CQResourceListModel({tr("Name"), tr("Format"), tr("Type"), tr("Disk Dim"), tr("Disk Mips"), tr("Disk Size"),
-                           tr("Res Dim"), tr("Res Mips"), tr("Res Size"), tr("FB"), tr("RT"), tr("Pinned")},
+    : CQResourceListModel({tr("Name"), tr("Format"), tr("Type"), tr("Disk Dim"), tr("Disk Mips"), tr("Disk Size"), tr("Res Dim"),
+                           tr("Res Mips"), tr("Res Size"), tr("FB"), tr("RT"), tr("Pinned")},
                           pParent)
-{
-}
+{}
 
 void CQTextureListSortFilterProxyModel::SetList(TextureList &list, GrowableArray<int32> &sorted)
 {
@@ -25,7 +24,7 @@ bool CQTextureListSortFilterProxyModel::filterAcceptsRow(int nSourceRow) const
         return false;
     const uint32 nBits = entry.record.Flags();
     return (nBits & uint32(typeMask)) != 0 && (nBits & uint32(requiredFlags)) == uint32(requiredFlags) &&
-           (nBits & uint32(excludedFlags)) == 0;
+        (nBits & uint32(excludedFlags)) == 0;
 }
 
 QString CQTextureListSortFilterProxyModel::CellText(const TextureList &list, int32 nEntry, int nColumn)

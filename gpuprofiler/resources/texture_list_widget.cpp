@@ -19,7 +19,7 @@ struct TextureListDecode final : CResourceListDecode
     bool Decode(const void *pPayload, uint32 nSize) override
     {
         return ParseTextureList(pPayload, nSize, &list) &&
-               SortEntries(CTextureListSortKeys(list), nSortColumn, sortOrder == Qt::DescendingOrder, &sorted);
+            SortEntries(CTextureListSortKeys(list), nSortColumn, sortOrder == Qt::DescendingOrder, &sorted);
     }
     TextureList list;
 };
@@ -35,8 +35,7 @@ CQTriStateCheckBox *MakeTriStateBox(const QString &text, QWidget *pParent)
 
 } // namespace
 
-CQTextureListWidget::CQTextureListWidget(QWidget *pParent)
-    : CQResourceListWidget(pParent)
+CQTextureListWidget::CQTextureListWidget(QWidget *pParent) : CQResourceListWidget(pParent)
 {
     connect(RefreshAction(), &QAction::triggered, this, &CQTextureListWidget::RequestTextureListUpdate);
     QToolBar *pToolBar = ToolBar();
@@ -53,15 +52,15 @@ CQTextureListWidget::CQTextureListWidget(QWidget *pParent)
     m_pRenderTargetBox = MakeTriStateBox(tr("Render Target"), pToolBar);
     m_pNoLodBox = MakeTriStateBox(tr("No Lod"), pToolBar);
     m_pAutoGenMipsBox = MakeTriStateBox(tr("Auto-gen Mipmaps"), pToolBar);
-    for (QCheckBox *pBox : {static_cast<QCheckBox *>(m_pArrayBox), static_cast<QCheckBox *>(m_pFallbackBox),
-                            static_cast<QCheckBox *>(m_pRenderTargetBox), static_cast<QCheckBox *>(m_pNoLodBox),
-                            static_cast<QCheckBox *>(m_pAutoGenMipsBox)})
+    for (QCheckBox *pBox :
+         {static_cast<QCheckBox *>(m_pArrayBox), static_cast<QCheckBox *>(m_pFallbackBox), static_cast<QCheckBox *>(m_pRenderTargetBox),
+          static_cast<QCheckBox *>(m_pNoLodBox), static_cast<QCheckBox *>(m_pAutoGenMipsBox)})
         pToolBar->addWidget(pBox);
 
     connect(FilterEdit(), &QLineEdit::textChanged, this, &CQTextureListWidget::UpdateFilter);
-    for (QCheckBox *pBox : {m_p2DBox, m_pVolumeBox, static_cast<QCheckBox *>(m_pArrayBox), m_pCubemapBox,
-                            static_cast<QCheckBox *>(m_pFallbackBox), static_cast<QCheckBox *>(m_pRenderTargetBox),
-                            static_cast<QCheckBox *>(m_pNoLodBox), static_cast<QCheckBox *>(m_pAutoGenMipsBox)})
+    for (QCheckBox *pBox :
+         {m_p2DBox, m_pVolumeBox, static_cast<QCheckBox *>(m_pArrayBox), m_pCubemapBox, static_cast<QCheckBox *>(m_pFallbackBox),
+          static_cast<QCheckBox *>(m_pRenderTargetBox), static_cast<QCheckBox *>(m_pNoLodBox), static_cast<QCheckBox *>(m_pAutoGenMipsBox)})
         connect(pBox, &QCheckBox::stateChanged, this, &CQTextureListWidget::UpdateFilter);
 
     LayOut(View());
@@ -76,7 +75,7 @@ CQTextureListWidget::~CQTextureListWidget() = default;
 void CQTextureListWidget::UpdateFilter()
 {
     int32 nTypeMask = (m_p2DBox->isChecked() ? kTextureFlag2D : 0) | (m_pVolumeBox->isChecked() ? kTextureFlagVolume : 0) |
-                      (m_pCubemapBox->isChecked() ? kTextureFlagCubemap : 0);
+        (m_pCubemapBox->isChecked() ? kTextureFlagCubemap : 0);
     // No kind box checked shows every kind the boxes know.
     if (nTypeMask == 0)
         nTypeMask = kTextureFlag2D | kTextureFlagVolume | kTextureFlagCubemap;
@@ -86,9 +85,8 @@ void CQTextureListWidget::UpdateFilter()
         const QCheckBox *pBox;
         uint32 nFlag;
     } triStates[] = {
-        {m_pArrayBox, kTextureFlagArray},     {m_pFallbackBox, kTextureFlagFallback},
-        {m_pRenderTargetBox, kTextureFlagRenderTarget}, {m_pNoLodBox, kTextureFlagNoLod},
-        {m_pAutoGenMipsBox, kTextureFlagAutoGenMips},
+        {m_pArrayBox, kTextureFlagArray}, {m_pFallbackBox, kTextureFlagFallback},       {m_pRenderTargetBox, kTextureFlagRenderTarget},
+        {m_pNoLodBox, kTextureFlagNoLod}, {m_pAutoGenMipsBox, kTextureFlagAutoGenMips},
     };
     int32 nRequired = 0;
     int32 nExcluded = 0;

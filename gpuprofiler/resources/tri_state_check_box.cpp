@@ -1,9 +1,6 @@
 #include "tri_state_check_box.h"
 
-CQTriStateCheckBox::CQTriStateCheckBox(const QString &text, QWidget *pParent)
-    : QCheckBox(text, pParent)
-{
-}
+CQTriStateCheckBox::CQTriStateCheckBox(const QString &text, QWidget *pParent) : QCheckBox(text, pParent) {}
 
 void CQTriStateCheckBox::nextCheckState()
 {

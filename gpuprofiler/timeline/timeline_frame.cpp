@@ -41,8 +41,7 @@ struct BoundedText
 
 } // namespace
 
-void FormatTimelineSampleText(char *pText, size_t nCapacity, uint32 nIndex, std::string_view sName, double flStartMs,
-                              double flLengthMs)
+void FormatTimelineSampleText(char *pText, size_t nCapacity, uint32 nIndex, std::string_view sName, double flStartMs, double flLengthMs)
 {
     if (!pText || nCapacity == 0)
         return;

@@ -18,8 +18,7 @@ void LoadFrameOnTimeline(CQTimelineView *pView, const GpuFrame *pFrame, double *
 
 // The tooltip text of sample nIndex: the format "[%u], \"%s\", Start: %3.3fms, Len: %3.3fms"
 // filled with the index, the name, the start and the length, cut to nCapacity - 1 characters.
-void FormatTimelineSampleText(char *pText, size_t nCapacity, uint32 nIndex, std::string_view sName, double flStartMs,
-                              double flLengthMs);
+void FormatTimelineSampleText(char *pText, size_t nCapacity, uint32 nIndex, std::string_view sName, double flStartMs, double flLengthMs);
 
 // The stable colour of a sample name: MurmurHash2 (seed 1) of its bytes spread over 55..255
 // per channel; alpha 255.

@@ -4,10 +4,7 @@
 
 #include <QPainter>
 
-CQTimelineItem::CQTimelineItem(CQTimelineView *pView, int32 nSlot)
-    : view(pView), slot(nSlot), sampleIndex(-1)
-{
-}
+CQTimelineItem::CQTimelineItem(CQTimelineView *pView, int32 nSlot) : view(pView), slot(nSlot), sampleIndex(-1) {}
 
 CQTimelineItem::~CQTimelineItem()
 {

@@ -28,8 +28,8 @@ private:
     friend class CQTimelineView;
 
     CQTimelineView *view;
-    int32 slot;        // its place among the view's bar items, which is also its stacking place
+    int32 slot; // its place among the view's bar items, which is also its stacking place
     int32 sampleIndex; // -1 while it shows nothing
     uint32 baseColour = 0; // 0xRRGGBB of the sample's colour, the key of its brush and image
-    uint64 textLoad = 0;   // the load whose sample's text the tooltip holds; 0: none
+    uint64 textLoad = 0; // the load whose sample's text the tooltip holds; 0: none
 };

@@ -10,8 +10,8 @@
 #include <QGraphicsTextItem>
 #include <QLinearGradient>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEngine>
+#include <QPainter>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -68,7 +68,10 @@ constexpr float kLabelOffsetLaidOut = -20.0f;
 } // namespace
 
 CQTimelineView::CQTimelineView(QGraphicsScene *pScene, const QColor &colour, QWidget *pParent)
-    : QGraphicsView(pScene, pParent), timelineScene(pScene), outlineColour(colour), outlinePen(HairlinePen(colour)),
+    : QGraphicsView(pScene, pParent),
+      timelineScene(pScene),
+      outlineColour(colour),
+      outlinePen(HairlinePen(colour)),
       barImages(kBarImageBudgetKiB)
 {
     setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
@@ -324,8 +327,8 @@ void CQTimelineView::AssignBars()
             if (i < textRecordCount) {
                 const GpuSampleRecord &record = textRecords[i];
                 char text[TimelineSample::kTextSize];
-                FormatTimelineSampleText(text, sizeof(text), uint32(i), record.Name(),
-                                         (record.GpuStartTime() - textOrigin) * 1000.0, record.GpuTime() * 1000.0);
+                FormatTimelineSampleText(text, sizeof(text), uint32(i), record.Name(), (record.GpuStartTime() - textOrigin) * 1000.0,
+                                         record.GpuTime() * 1000.0);
                 sText = QString::fromLatin1(text);
             }
             pItem->setToolTip(sText);
@@ -475,16 +478,15 @@ const QImage *CQTimelineView::BarImage(const CQTimelineItem *pItem, const QPaint
     // painter moves by whole pixels, draws aliased and opaque, and keeps 8 bits per channel.
     const QTransform transform = pPainter->combinedTransform();
     if (transform.type() > QTransform::TxTranslate || transform.dx() != std::floor(transform.dx()) ||
-        transform.dy() != std::floor(transform.dy()) || pPainter->opacity() != 1.0 ||
-        pPainter->testRenderHint(QPainter::Antialiasing) || !pPainter->paintEngine() ||
-        pPainter->paintEngine()->type() != QPaintEngine::Raster || pPainter->device()->depth() < 24)
+        transform.dy() != std::floor(transform.dy()) || pPainter->opacity() != 1.0 || pPainter->testRenderHint(QPainter::Antialiasing) ||
+        !pPainter->paintEngine() || pPainter->paintEngine()->type() != QPaintEngine::Raster || pPainter->device()->depth() < 24)
         return nullptr;
 
     const QRectF rect = pItem->rect();
     const int nWidth = int(rect.width());
     const int nHeight = int(rect.height());
-    if (nWidth <= 0 || nHeight <= 0 || nWidth > kMaxBarImageSide || nHeight > kMaxBarImageSide ||
-        rect.left() != std::floor(rect.left()) || rect.top() != std::floor(rect.top()))
+    if (nWidth <= 0 || nHeight <= 0 || nWidth > kMaxBarImageSide || nHeight > kMaxBarImageSide || rect.left() != std::floor(rect.left()) ||
+        rect.top() != std::floor(rect.top()))
         return nullptr;
 
     // A bar one unit wide is all outline, whatever its colour: its bars share one picture.
@@ -500,8 +502,7 @@ const QImage *CQTimelineView::BarImage(const CQTimelineItem *pItem, const QPaint
     return &pPicture->image;
 }
 
-const CQTimelineView::BarPicture *CQTimelineView::MakeBarPicture(const CQTimelineItem *pItem, int nWidth,
-                                                                 int nHeight, quint64 nKey)
+const CQTimelineView::BarPicture *CQTimelineView::MakeBarPicture(const CQTimelineItem *pItem, int nWidth, int nHeight, quint64 nKey)
 {
     const int nImageWidth = nWidth + 2 * kBarImageMargin;
     const int nImageHeight = nHeight + 2 * kBarImageMargin;
@@ -579,9 +580,7 @@ void CQTimelineView::mousePressEvent(QMouseEvent *pEvent)
     emit cursorTimeChanged(flTime);
 }
 
-void CQTimelineView::mouseReleaseEvent(QMouseEvent *)
-{
-}
+void CQTimelineView::mouseReleaseEvent(QMouseEvent *) {}
 
 void CQTimelineView::mouseMoveEvent(QMouseEvent *pEvent)
 {

@@ -121,8 +121,7 @@ ParseResult ParseOptions(int argc, char **argv, Options &options)
                 return ParseResult::Bad;
             options.sSlowPass = sPass.substr(0, nEquals);
             options.flSlowFactor = std::atof(pszValue + nEquals + 1);
-        }
-        else
+        } else
             return ParseResult::Bad;
     }
     return ParseResult::Run;
@@ -204,7 +203,8 @@ int main(int argc, char **argv)
         }
         for (const ReceivedChunk &chunk : received) {
             TargetCommand command;
-            if (chunk.nChunkId != GPU_PROFILER_CHUNK_COMPRESSED || !DecodeTargetCommand(chunk.payload.data(), chunk.payload.size(), &command))
+            if (chunk.nChunkId != GPU_PROFILER_CHUNK_COMPRESSED ||
+                !DecodeTargetCommand(chunk.payload.data(), chunk.payload.size(), &command))
                 continue;
             if (!options.bQuiet)
                 std::printf("command %u (%s) = %llu\n", command.nCode, TargetCommandName(command.nCode),
@@ -223,7 +223,8 @@ int main(int argc, char **argv)
                 if (generator.PipelineFlushing() != (command.nValue != 0)) {
                     generator.SetPipelineFlushing(command.nValue != 0);
                     if (!options.bQuiet)
-                        std::printf("pipeline flushing %s\n", generator.PipelineFlushing() ? "on: the GPU drains after every sample" : "off");
+                        std::printf("pipeline flushing %s\n",
+                                    generator.PipelineFlushing() ? "on: the GPU drains after every sample" : "off");
                 }
                 break;
             default:

@@ -43,8 +43,8 @@ private:
     uint32 m_nState;
 };
 
-const char *const kMaterials[] = {"rock", "grass", "brick", "metal_panel", "wood_planks", "skin", "cloth", "water",
-                                  "sand", "concrete", "foliage", "glass"};
+const char *const kMaterials[] = {"rock",  "grass", "brick", "metal_panel", "wood_planks", "skin",
+                                  "cloth", "water", "sand",  "concrete",    "foliage",     "glass"};
 const char *const kMeshes[] = {"character", "weapon", "tree", "building", "vehicle", "terrain_patch", "prop_crate", "rock"};
 
 } // namespace
@@ -112,7 +112,7 @@ std::vector<TargetTexture> MakeDemoTextures(int nCount, uint32 nSeed)
             static const int8 kFormats[] = {13, 15, 36, 37, 12, 0, 85, 86};
             t.format = kFormats[random.Below(8)];
             t.name = std::string("materials/") + kMaterials[random.Below(12)] + "/" + kMaterials[random.Below(12)] + "_" +
-                     std::to_string(i) + (random.Below(2) ? "_color" : "_normal");
+                std::to_string(i) + (random.Below(2) ? "_color" : "_normal");
         } else if (nKind < 85) {
             t.flags = uint16(kTextureFlag2D | kTextureFlagRenderTarget | (random.Below(4) == 0 ? kTextureFlagPinned : 0));
             static const int8 kFormats[] = {12, 24, 63, 57, 59};

@@ -20,10 +20,10 @@ namespace {
 std::shared_mutex &s_CommandBufferMutex = *new std::shared_mutex;
 auto &s_CommandBuffers = *new std::unordered_map<VkCommandBuffer, std::shared_ptr<CommandBufferState>>;
 
-constexpr VkQueryPipelineStatisticFlags kStatistics =
-    VK_QUERY_PIPELINE_STATISTIC_INPUT_ASSEMBLY_VERTICES_BIT | VK_QUERY_PIPELINE_STATISTIC_INPUT_ASSEMBLY_PRIMITIVES_BIT |
-    VK_QUERY_PIPELINE_STATISTIC_VERTEX_SHADER_INVOCATIONS_BIT | VK_QUERY_PIPELINE_STATISTIC_CLIPPING_INVOCATIONS_BIT |
-    VK_QUERY_PIPELINE_STATISTIC_CLIPPING_PRIMITIVES_BIT | VK_QUERY_PIPELINE_STATISTIC_FRAGMENT_SHADER_INVOCATIONS_BIT;
+constexpr VkQueryPipelineStatisticFlags kStatistics = VK_QUERY_PIPELINE_STATISTIC_INPUT_ASSEMBLY_VERTICES_BIT |
+    VK_QUERY_PIPELINE_STATISTIC_INPUT_ASSEMBLY_PRIMITIVES_BIT | VK_QUERY_PIPELINE_STATISTIC_VERTEX_SHADER_INVOCATIONS_BIT |
+    VK_QUERY_PIPELINE_STATISTIC_CLIPPING_INVOCATIONS_BIT | VK_QUERY_PIPELINE_STATISTIC_CLIPPING_PRIMITIVES_BIT |
+    VK_QUERY_PIPELINE_STATISTIC_FRAGMENT_SHADER_INVOCATIONS_BIT;
 
 bool CreateBlock(CommandBufferState &state, QueryBlock &block)
 {
@@ -79,8 +79,8 @@ void OpenSample(CommandBufferState &state, const char *pszCommand)
         VkMemoryBarrier barrier{VK_STRUCTURE_TYPE_MEMORY_BARRIER};
         barrier.srcAccessMask = VK_ACCESS_MEMORY_WRITE_BIT;
         barrier.dstAccessMask = VK_ACCESS_MEMORY_READ_BIT | VK_ACCESS_MEMORY_WRITE_BIT;
-        device.next.CmdPipelineBarrier(state.hHandle, VK_PIPELINE_STAGE_ALL_COMMANDS_BIT, VK_PIPELINE_STAGE_ALL_COMMANDS_BIT,
-                                       0, 1, &barrier, 0, nullptr, 0, nullptr);
+        device.next.CmdPipelineBarrier(state.hHandle, VK_PIPELINE_STAGE_ALL_COMMANDS_BIT, VK_PIPELINE_STAGE_ALL_COMMANDS_BIT, 0, 1,
+                                       &barrier, 0, nullptr, 0, nullptr);
     }
     RecordedSample &sample = state.samples.emplace_back();
     sample.record.SetName(SamplePath(state.labels, state.bInRenderPass ? state.nRenderPasses : 0, pszCommand));

@@ -25,14 +25,12 @@ bool ReadResults(CommandBufferState &state, bool *pbLost)
     for (uint32 nFirst = 0; nFirst < state.nQueriesUsed; nFirst += kQueryBlockSamples) {
         const QueryBlock &block = state.blocks[nFirst / kQueryBlockSamples];
         const uint32 nCount = std::min(kQueryBlockSamples, state.nQueriesUsed - nFirst);
-        VkResult result = device.next.GetQueryPoolResults(device.hDevice, block.hTimestamps, 0, 2 * nCount,
-                                                          2 * nCount * sizeof(uint64), &state.timestamps[2 * nFirst],
-                                                          sizeof(uint64), VK_QUERY_RESULT_64_BIT);
+        VkResult result = device.next.GetQueryPoolResults(device.hDevice, block.hTimestamps, 0, 2 * nCount, 2 * nCount * sizeof(uint64),
+                                                          &state.timestamps[2 * nFirst], sizeof(uint64), VK_QUERY_RESULT_64_BIT);
         if (result == VK_SUCCESS && block.hStats)
-            result = device.next.GetQueryPoolResults(device.hDevice, block.hStats, 0, nCount,
-                                                     nCount * kStatisticsPerQuery * sizeof(uint64),
-                                                     &state.stats[kStatisticsPerQuery * nFirst],
-                                                     kStatisticsPerQuery * sizeof(uint64), VK_QUERY_RESULT_64_BIT);
+            result = device.next.GetQueryPoolResults(device.hDevice, block.hStats, 0, nCount, nCount * kStatisticsPerQuery * sizeof(uint64),
+                                                     &state.stats[kStatisticsPerQuery * nFirst], kStatisticsPerQuery * sizeof(uint64),
+                                                     VK_QUERY_RESULT_64_BIT);
         if (result != VK_SUCCESS) {
             *pbLost = result < 0;
             return false;
@@ -112,8 +110,8 @@ bool TryFinish(DeviceState &device, PendingFrame &frame, TargetFrame *pFrame, bo
     for (FramePart &part : frame.parts) {
         if (part.pWrapper) {
             uint64 ticks[2] = {};
-            const VkResult result = device.next.GetQueryPoolResults(device.hDevice, part.pWrapper->hPool, 0, 2, sizeof(ticks),
-                                                                    ticks, sizeof(uint64), VK_QUERY_RESULT_64_BIT);
+            const VkResult result = device.next.GetQueryPoolResults(device.hDevice, part.pWrapper->hPool, 0, 2, sizeof(ticks), ticks,
+                                                                    sizeof(uint64), VK_QUERY_RESULT_64_BIT);
             if (result != VK_SUCCESS)
                 return result < 0 ? (device.bLost = true) : false;
             FrameSample &sample = samples.emplace_back();
@@ -157,8 +155,8 @@ bool TryFinish(DeviceState &device, PendingFrame &frame, TargetFrame *pFrame, bo
     pFrame->samples.reserve(samples.size());
     for (FrameSample &sample : samples) {
         const double flStart = sample.bTimed && sample.nBeginTick > nFirstTick
-                                   ? double(sample.nBeginTick - nFirstTick) * device.flTimestampPeriodNs * 1e-9
-                                   : 0.0;
+            ? double(sample.nBeginTick - nFirstTick) * device.flTimestampPeriodNs * 1e-9
+            : 0.0;
         sample.record.SetGpuStartTime(flStart);
         sample.record.SetCpuStartTime(sample.flCpuStart > 0.0 ? sample.flCpuStart - flFirstCpu : 0.0);
         pFrame->samples.push_back(sample.record);
@@ -277,7 +275,7 @@ bool DeviceState::FamilyHasTimestamps(uint32 nFamily) const
 bool DeviceState::FamilyHasStats(uint32 nFamily) const
 {
     return bStatsQueries && nFamily < queueFamilies.size() &&
-           (queueFamilies[nFamily].queueFlags & (VK_QUEUE_GRAPHICS_BIT | VK_QUEUE_COMPUTE_BIT));
+        (queueFamilies[nFamily].queueFlags & (VK_QUEUE_GRAPHICS_BIT | VK_QUEUE_COMPUTE_BIT));
 }
 
 namespace {
@@ -354,8 +352,7 @@ VkResult Track(DeviceState &device, VkQueue hQueue, uint32 nSubmits, const Submi
             WrapperSlot *pWrapper = nullptr;
             if (pState && pState->bInstrumented) {
                 PendingFrame *pEarlier = pState->pPendingFrame;
-                if (pEarlier && pEarlier != device.pOpenFrame.get() &&
-                    !(pState->usage & VK_COMMAND_BUFFER_USAGE_SIMULTANEOUS_USE_BIT)) {
+                if (pEarlier && pEarlier != device.pOpenFrame.get() && !(pState->usage & VK_COMMAND_BUFFER_USAGE_SIMULTANEOUS_USE_BIT)) {
                     // Submitted again before its last results were read: the GPU has finished
                     // that run (the application may not resubmit it earlier), and its queries are
                     // about to be written again.

@@ -20,22 +20,23 @@
 #include <unordered_map>
 #include <vector>
 
-#define GPL_DEVICE_FUNCTIONS(X)                                                                                    \
-    X(GetDeviceProcAddr) X(DestroyDevice) X(GetDeviceQueue) X(GetDeviceQueue2) X(QueueSubmit) X(QueueSubmit2)      \
-    X(QueuePresentKHR)                                                                                              \
-    X(CreateSwapchainKHR) X(DestroySwapchainKHR) X(CreateCommandPool) X(DestroyCommandPool) X(ResetCommandPool)     \
-    X(AllocateCommandBuffers) X(FreeCommandBuffers) X(BeginCommandBuffer) X(EndCommandBuffer) X(ResetCommandBuffer) \
-    X(CmdBeginRenderPass) X(CmdNextSubpass) X(CmdEndRenderPass) X(CmdBeginRenderPass2) X(CmdNextSubpass2)           \
-    X(CmdEndRenderPass2) X(CmdBeginRendering) X(CmdEndRendering) X(CmdExecuteCommands) X(CmdBindPipeline)           \
-    X(CmdSetPrimitiveTopology) X(CmdDraw) X(CmdDrawIndexed) X(CmdDrawIndirect) X(CmdDrawIndexedIndirect)            \
-    X(CmdDrawIndirectCount) X(CmdDrawIndexedIndirectCount) X(CmdDispatch) X(CmdDispatchIndirect)                    \
-    X(CmdClearColorImage) X(CmdClearDepthStencilImage) X(CmdClearAttachments) X(CmdResolveImage) X(CmdCopyBuffer)   \
-    X(CmdCopyImage) X(CmdBlitImage) X(CmdCopyBufferToImage) X(CmdCopyImageToBuffer) X(CmdUpdateBuffer)              \
-    X(CmdFillBuffer) X(CmdBeginDebugUtilsLabelEXT) X(CmdEndDebugUtilsLabelEXT) X(CmdDebugMarkerBeginEXT)            \
-    X(CmdDebugMarkerEndEXT) X(SetDebugUtilsObjectNameEXT) X(DebugMarkerSetObjectNameEXT) X(CreateGraphicsPipelines) \
-    X(DestroyPipeline) X(CreateBuffer) X(DestroyBuffer) X(CreateImage) X(DestroyImage) X(CreateQueryPool)           \
-    X(DestroyQueryPool) X(GetQueryPoolResults) X(ResetQueryPool) X(CmdResetQueryPool) X(CmdWriteTimestamp)          \
-    X(CmdBeginQuery) X(CmdEndQuery) X(CmdPipelineBarrier)
+#define GPL_DEVICE_FUNCTIONS(X)                                                                                                            \
+  X(GetDeviceProcAddr)                                                                                                                     \
+  X(DestroyDevice) X(GetDeviceQueue) X(GetDeviceQueue2) X(QueueSubmit) X(QueueSubmit2) X(QueuePresentKHR) X(CreateSwapchainKHR)            \
+      X(DestroySwapchainKHR) X(CreateCommandPool) X(DestroyCommandPool) X(ResetCommandPool) X(AllocateCommandBuffers)                      \
+          X(FreeCommandBuffers) X(BeginCommandBuffer) X(EndCommandBuffer) X(ResetCommandBuffer) X(CmdBeginRenderPass) X(CmdNextSubpass)    \
+              X(CmdEndRenderPass) X(CmdBeginRenderPass2) X(CmdNextSubpass2) X(CmdEndRenderPass2) X(CmdBeginRendering) X(CmdEndRendering)   \
+                  X(CmdExecuteCommands) X(CmdBindPipeline) X(CmdSetPrimitiveTopology) X(CmdDraw) X(CmdDrawIndexed) X(CmdDrawIndirect)      \
+                      X(CmdDrawIndexedIndirect) X(CmdDrawIndirectCount) X(CmdDrawIndexedIndirectCount) X(CmdDispatch)                      \
+                          X(CmdDispatchIndirect) X(CmdClearColorImage) X(CmdClearDepthStencilImage) X(CmdClearAttachments)                 \
+                              X(CmdResolveImage) X(CmdCopyBuffer) X(CmdCopyImage) X(CmdBlitImage) X(CmdCopyBufferToImage)                  \
+                                  X(CmdCopyImageToBuffer) X(CmdUpdateBuffer) X(CmdFillBuffer) X(CmdBeginDebugUtilsLabelEXT)                \
+                                      X(CmdEndDebugUtilsLabelEXT) X(CmdDebugMarkerBeginEXT) X(CmdDebugMarkerEndEXT)                        \
+                                          X(SetDebugUtilsObjectNameEXT) X(DebugMarkerSetObjectNameEXT) X(CreateGraphicsPipelines)          \
+                                              X(DestroyPipeline) X(CreateBuffer) X(DestroyBuffer) X(CreateImage) X(DestroyImage)           \
+                                                  X(CreateQueryPool) X(DestroyQueryPool) X(GetQueryPoolResults) X(ResetQueryPool)          \
+                                                      X(CmdResetQueryPool) X(CmdWriteTimestamp) X(CmdBeginQuery) X(CmdEndQuery)            \
+                                                          X(CmdPipelineBarrier)
 
 struct DeviceDispatch
 {
@@ -74,7 +75,7 @@ struct QueryBlock
 struct RecordedSample
 {
     GpuSampleRecord record{}; // name and counters; the times come from the queries
-    double flCpuStart = 0.0;  // seconds on the steady clock
+    double flCpuStart = 0.0; // seconds on the steady clock
     uint32 nQuery = kNoQuery; // slot in the command buffer's query blocks
     // Set instead of a sample: the secondary command buffer executed at this point, and the
     // labels the primary had open around it.
@@ -102,7 +103,7 @@ struct CommandBufferState
     // Recording state.
     std::vector<std::string> labels;
     uint32 nHiddenLabels = 0; // nested deeper than the labels kept
-    uint32 nLabelDepth = 0;   // labels begun and not yet ended, whether kept or not
+    uint32 nLabelDepth = 0; // labels begun and not yet ended, whether kept or not
     uint32 nLabelGeneration = 0;
     bool bInRenderPass = false;
     uint32 nRenderPasses = 0;
@@ -119,7 +120,7 @@ struct CommandBufferState
     PendingFrame *pPendingFrame = nullptr;
     uint32 nSubmissions = 0;
     std::vector<uint64> timestamps; // two per query slot, as read
-    std::vector<uint64> stats;      // six per query slot
+    std::vector<uint64> stats; // six per query slot
 
     ~CommandBufferState();
     // Where the counters of the command being recorded go.

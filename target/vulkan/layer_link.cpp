@@ -20,8 +20,8 @@ CLayerLink::CLayerLink(LayerLinkOptions options, ListEncoder encodeList, std::FI
     }
     if (m_pLog) {
         if (m_nPort == 0)
-            std::fprintf(m_pLog, "[gpuprofiler layer] no free port from %u on (%s); the profiler cannot connect\n",
-                         m_Options.nPort, sError.c_str());
+            std::fprintf(m_pLog, "[gpuprofiler layer] no free port from %u on (%s); the profiler cannot connect\n", m_Options.nPort,
+                         sError.c_str());
         else if (m_Options.nPort != 0 && m_nPort != m_Options.nPort)
             std::fprintf(m_pLog, "[gpuprofiler layer] port %u is taken; \"%s\" listens on port %u\n", m_Options.nPort,
                          m_Options.sName.c_str(), m_nPort);
@@ -68,8 +68,8 @@ void CLayerLink::HandleCommand(uint32 nCode, uint64 nValue)
         const bool bTextures = nCode == GPU_PROFILER_COMMAND_TEXTURE_LIST;
         const std::vector<uint8> payload = m_EncodeList ? m_EncodeList(bTextures) : std::vector<uint8>{};
         if (!payload.empty())
-            m_pLink->Send(bTextures ? GPU_PROFILER_CHUNK_TEXTURES : GPU_PROFILER_CHUNK_BUFFERS, GPU_PROFILER_CHUNK_VERSION,
-                          payload.data(), uint32(payload.size()));
+            m_pLink->Send(bTextures ? GPU_PROFILER_CHUNK_TEXTURES : GPU_PROFILER_CHUNK_BUFFERS, GPU_PROFILER_CHUNK_VERSION, payload.data(),
+                          uint32(payload.size()));
         break;
     }
     default:

@@ -17,7 +17,7 @@
 
 struct LayerLinkOptions
 {
-    std::string sName;    // the target name in the console's list
+    std::string sName; // the target name in the console's list
     uint16 nPort = 29100; // first port tried; 0 for any free one
     bool bLoopbackOnly = true;
     // Ports tried after nPort when it is taken (another application with the layer has it).

@@ -18,8 +18,7 @@ uint16 Clamp16(uint32 n)
     return uint16(std::min<uint32>(n, 0xFFFF));
 }
 
-constexpr VkImageUsageFlags kAttachmentUsage =
-    VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT | VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT;
+constexpr VkImageUsageFlags kAttachmentUsage = VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT | VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT;
 
 } // namespace
 
@@ -288,9 +287,9 @@ std::vector<uint8> CResourceTracker::EncodeTextures() const
             t.diskDepth = t.resDepth = Clamp16(std::max(1u, image.extent.depth));
             t.diskMips = t.resMips = uint8(std::min<uint32>(image.nMips, 255));
             t.format = TextureListFormat(image.format);
-            uint32 nFlags = image.type == VK_IMAGE_TYPE_1D   ? kTextureFlag1D
-                            : image.type == VK_IMAGE_TYPE_3D ? kTextureFlagVolume
-                                                             : kTextureFlag2D;
+            uint32 nFlags = image.type == VK_IMAGE_TYPE_1D ? kTextureFlag1D
+                : image.type == VK_IMAGE_TYPE_3D           ? kTextureFlagVolume
+                                                           : kTextureFlag2D;
             uint32 nLayersPerImage = 1;
             if ((image.flags & VK_IMAGE_CREATE_CUBE_COMPATIBLE_BIT) && image.nLayers >= 6) {
                 nFlags = kTextureFlagCubemap;
@@ -334,11 +333,11 @@ std::vector<uint8> CResourceTracker::EncodeBuffers() const
             b.name = NameOf(nHandle);
             if (b.name.empty()) {
                 const char *pszKind = (buffer.usage & VK_BUFFER_USAGE_VERTEX_BUFFER_BIT) ? "vertex"
-                                      : bIndex                                          ? "index"
-                                      : (buffer.usage & VK_BUFFER_USAGE_UNIFORM_BUFFER_BIT) ? "uniform"
-                                      : (buffer.usage & VK_BUFFER_USAGE_STORAGE_BUFFER_BIT) ? "storage"
-                                      : (buffer.usage & VK_BUFFER_USAGE_TRANSFER_SRC_BIT)   ? "staging"
-                                                                                            : "other";
+                    : bIndex                                                             ? "index"
+                    : (buffer.usage & VK_BUFFER_USAGE_UNIFORM_BUFFER_BIT)                ? "uniform"
+                    : (buffer.usage & VK_BUFFER_USAGE_STORAGE_BUFFER_BIT)                ? "storage"
+                    : (buffer.usage & VK_BUFFER_USAGE_TRANSFER_SRC_BIT)                  ? "staging"
+                                                                                         : "other";
                 char szName[64];
                 std::snprintf(szName, sizeof(szName), "Buffer 0x%llx (%s)", static_cast<unsigned long long>(nHandle), pszKind);
                 b.name = szName;

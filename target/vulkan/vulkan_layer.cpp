@@ -256,7 +256,8 @@ VKAPI_ATTR VkResult VKAPI_CALL CreateDevice(VkPhysicalDevice hPhysicalDevice, co
     VkPhysicalDeviceFeatures features{};
     auto *pFeatures2 = FindInChain<VkPhysicalDeviceFeatures2>(info.pNext, VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2);
     auto *pVulkan12 = FindInChain<VkPhysicalDeviceVulkan12Features>(info.pNext, VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_2_FEATURES);
-    auto *pAppHostReset = FindInChain<VkPhysicalDeviceHostQueryResetFeatures>(info.pNext, VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_HOST_QUERY_RESET_FEATURES);
+    auto *pAppHostReset =
+        FindInChain<VkPhysicalDeviceHostQueryResetFeatures>(info.pNext, VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_HOST_QUERY_RESET_FEATURES);
     VkBool32 *pStatsFlag = nullptr;
     if (info.pEnabledFeatures) {
         features = *info.pEnabledFeatures;
@@ -473,7 +474,8 @@ VKAPI_ATTR VkResult VKAPI_CALL AllocateCommandBuffers(VkDevice hDevice, const Vk
     return result;
 }
 
-VKAPI_ATTR void VKAPI_CALL FreeCommandBuffers(VkDevice hDevice, VkCommandPool hPool, uint32_t nCount, const VkCommandBuffer *pCommandBuffers)
+VKAPI_ATTR void VKAPI_CALL FreeCommandBuffers(VkDevice hDevice, VkCommandPool hPool, uint32_t nCount,
+                                              const VkCommandBuffer *pCommandBuffers)
 {
     DeviceState *pDevice = DeviceOf(DispatchKey(hDevice));
     for (uint32 i = 0; i < nCount; ++i) {
@@ -524,20 +526,19 @@ VKAPI_ATTR VkResult VKAPI_CALL EndCommandBuffer(VkCommandBuffer hCommandBuffer)
 
 // Commands that start or end a render pass, a subpass or a rendering close the open sample
 // first: a pipeline-statistics query may not span them.
-#define GPL_BOUNDARY(name, params, args, before, after)                                                          \
-    VKAPI_ATTR void VKAPI_CALL name params                                                                         \
-    {                                                                                                              \
-        CommandBufferState *pState = FindCommandBuffer(hCommandBuffer);                                            \
-        CloseSample(*pState);                                                                                      \
-        before;                                                                                                    \
-        pState->pDevice->next.name args;                                                                           \
-        after;                                                                                                     \
-    }
+#define GPL_BOUNDARY(name, params, args, before, after)                                                                                    \
+  VKAPI_ATTR void VKAPI_CALL name params                                                                                                   \
+  {                                                                                                                                        \
+    CommandBufferState *pState = FindCommandBuffer(hCommandBuffer);                                                                        \
+    CloseSample(*pState);                                                                                                                  \
+    before;                                                                                                                                \
+    pState->pDevice->next.name args;                                                                                                       \
+    after;                                                                                                                                 \
+  }
 
 GPL_BOUNDARY(CmdBeginRenderPass, (VkCommandBuffer hCommandBuffer, const VkRenderPassBeginInfo *pInfo, VkSubpassContents contents),
              (hCommandBuffer, pInfo, contents), (pState->bInRenderPass = true, ++pState->nRenderPasses), (void)0)
-GPL_BOUNDARY(CmdBeginRenderPass2,
-             (VkCommandBuffer hCommandBuffer, const VkRenderPassBeginInfo *pInfo, const VkSubpassBeginInfo *pSubpass),
+GPL_BOUNDARY(CmdBeginRenderPass2, (VkCommandBuffer hCommandBuffer, const VkRenderPassBeginInfo *pInfo, const VkSubpassBeginInfo *pSubpass),
              (hCommandBuffer, pInfo, pSubpass), (pState->bInRenderPass = true, ++pState->nRenderPasses), (void)0)
 GPL_BOUNDARY(CmdBeginRendering, (VkCommandBuffer hCommandBuffer, const VkRenderingInfo *pInfo), (hCommandBuffer, pInfo),
              (pState->bInRenderPass = true, ++pState->nRenderPasses), (void)0)
@@ -590,16 +591,16 @@ VKAPI_ATTR void VKAPI_CALL CmdSetPrimitiveTopology(VkCommandBuffer hCommandBuffe
 }
 
 // GPU work: a sample of its own without labels, part of the label's sample with them.
-#define GPL_WORK(name, params, args, ...)                                                                           \
-    VKAPI_ATTR void VKAPI_CALL name params                                                                         \
-    {                                                                                                              \
-        CommandBufferState *pState = FindCommandBuffer(hCommandBuffer);                                            \
-        BeginWork(*pState, "vk" #name);                                                                            \
-        SampleCounters &counters = pState->Counters();                                                             \
-        __VA_ARGS__;                                                                                               \
-        pState->pDevice->next.name args;                                                                           \
-        EndWork(*pState);                                                                                          \
-    }
+#define GPL_WORK(name, params, args, ...)                                                                                                  \
+  VKAPI_ATTR void VKAPI_CALL name params                                                                                                   \
+  {                                                                                                                                        \
+    CommandBufferState *pState = FindCommandBuffer(hCommandBuffer);                                                                        \
+    BeginWork(*pState, "vk" #name);                                                                                                        \
+    SampleCounters &counters = pState->Counters();                                                                                         \
+    __VA_ARGS__;                                                                                                                           \
+    pState->pDevice->next.name args;                                                                                                       \
+    EndWork(*pState);                                                                                                                      \
+  }
 
 uint64 CopyBytes(VkFormat format, const VkExtent3D &extent, uint32 nLayers)
 {
@@ -651,8 +652,8 @@ GPL_WORK(CmdClearColorImage,
           const VkImageSubresourceRange *pRanges),
          (hCommandBuffer, hImage, layout, pColor, nRanges, pRanges), ++counters.clears)
 GPL_WORK(CmdClearDepthStencilImage,
-         (VkCommandBuffer hCommandBuffer, VkImage hImage, VkImageLayout layout, const VkClearDepthStencilValue *pValue,
-          uint32_t nRanges, const VkImageSubresourceRange *pRanges),
+         (VkCommandBuffer hCommandBuffer, VkImage hImage, VkImageLayout layout, const VkClearDepthStencilValue *pValue, uint32_t nRanges,
+          const VkImageSubresourceRange *pRanges),
          (hCommandBuffer, hImage, layout, pValue, nRanges, pRanges), ++counters.clears)
 GPL_WORK(CmdClearAttachments,
          (VkCommandBuffer hCommandBuffer, uint32_t nAttachments, const VkClearAttachment *pAttachments, uint32_t nRects,
@@ -662,19 +663,16 @@ GPL_WORK(CmdResolveImage,
          (VkCommandBuffer hCommandBuffer, VkImage hSource, VkImageLayout sourceLayout, VkImage hDest, VkImageLayout destLayout,
           uint32_t nRegions, const VkImageResolve *pRegions),
          (hCommandBuffer, hSource, sourceLayout, hDest, destLayout, nRegions, pRegions), ++counters.resolves)
-GPL_WORK(CmdCopyBuffer,
-         (VkCommandBuffer hCommandBuffer, VkBuffer hSource, VkBuffer hDest, uint32_t nRegions, const VkBufferCopy *pRegions),
+GPL_WORK(CmdCopyBuffer, (VkCommandBuffer hCommandBuffer, VkBuffer hSource, VkBuffer hDest, uint32_t nRegions, const VkBufferCopy *pRegions),
          (hCommandBuffer, hSource, hDest, nRegions, pRegions), {
              uint64 nBytes = 0;
              for (uint32 i = 0; i < nRegions; ++i)
                  nBytes += pRegions[i].size;
              counters.AddUpdate(BufferTarget(pState, hDest), nBytes);
          })
-GPL_WORK(CmdUpdateBuffer,
-         (VkCommandBuffer hCommandBuffer, VkBuffer hDest, VkDeviceSize nOffset, VkDeviceSize nSize, const void *pData),
+GPL_WORK(CmdUpdateBuffer, (VkCommandBuffer hCommandBuffer, VkBuffer hDest, VkDeviceSize nOffset, VkDeviceSize nSize, const void *pData),
          (hCommandBuffer, hDest, nOffset, nSize, pData), counters.AddUpdate(BufferTarget(pState, hDest), nSize))
-GPL_WORK(CmdFillBuffer,
-         (VkCommandBuffer hCommandBuffer, VkBuffer hDest, VkDeviceSize nOffset, VkDeviceSize nSize, uint32_t nData),
+GPL_WORK(CmdFillBuffer, (VkCommandBuffer hCommandBuffer, VkBuffer hDest, VkDeviceSize nOffset, VkDeviceSize nSize, uint32_t nData),
          (hCommandBuffer, hDest, nOffset, nSize, nData),
          counters.AddUpdate(BufferTarget(pState, hDest), nSize == VK_WHOLE_SIZE ? 0 : nSize))
 GPL_WORK(CmdCopyBufferToImage,
@@ -765,10 +763,10 @@ VKAPI_ATTR VkResult VKAPI_CALL DebugMarkerSetObjectNameEXT(VkDevice hDevice, con
 {
     DeviceState *pDevice = DeviceOf(DispatchKey(hDevice));
     if (pDevice->pResources && pInfo) {
-        const VkObjectType type = pInfo->objectType == VK_DEBUG_REPORT_OBJECT_TYPE_BUFFER_EXT  ? VK_OBJECT_TYPE_BUFFER
-                                  : pInfo->objectType == VK_DEBUG_REPORT_OBJECT_TYPE_IMAGE_EXT ? VK_OBJECT_TYPE_IMAGE
-                                  : pInfo->objectType == VK_DEBUG_REPORT_OBJECT_TYPE_SWAPCHAIN_KHR_EXT ? VK_OBJECT_TYPE_SWAPCHAIN_KHR
-                                                                                                       : VK_OBJECT_TYPE_UNKNOWN;
+        const VkObjectType type = pInfo->objectType == VK_DEBUG_REPORT_OBJECT_TYPE_BUFFER_EXT ? VK_OBJECT_TYPE_BUFFER
+            : pInfo->objectType == VK_DEBUG_REPORT_OBJECT_TYPE_IMAGE_EXT                      ? VK_OBJECT_TYPE_IMAGE
+            : pInfo->objectType == VK_DEBUG_REPORT_OBJECT_TYPE_SWAPCHAIN_KHR_EXT              ? VK_OBJECT_TYPE_SWAPCHAIN_KHR
+                                                                                              : VK_OBJECT_TYPE_UNKNOWN;
         pDevice->pResources->SetName(type, pInfo->object, pInfo->pObjectName);
     }
     return pDevice->next.DebugMarkerSetObjectNameEXT(hDevice, pInfo);
@@ -847,28 +845,88 @@ struct Intercept
     bool bDevice;
 };
 
-#define GPL_I(name) {"vk" #name, reinterpret_cast<PFN_vkVoidFunction>(name), false}
-#define GPL_D(name) {"vk" #name, reinterpret_cast<PFN_vkVoidFunction>(name), true}
-#define GPL_DA(alias, name) {"vk" #alias, reinterpret_cast<PFN_vkVoidFunction>(name), true}
+#define GPL_I(name)                                                                                                                        \
+  {                                                                                                                                        \
+    "vk" #name, reinterpret_cast<PFN_vkVoidFunction>(name), false                                                                          \
+  }
+#define GPL_D(name)                                                                                                                        \
+  {                                                                                                                                        \
+    "vk" #name, reinterpret_cast<PFN_vkVoidFunction>(name), true                                                                           \
+  }
+#define GPL_DA(alias, name)                                                                                                                \
+  {                                                                                                                                        \
+    "vk" #alias, reinterpret_cast<PFN_vkVoidFunction>(name), true                                                                          \
+  }
 const Intercept kIntercepts[] = {
-    GPL_I(CreateInstance), GPL_I(DestroyInstance), GPL_I(CreateDevice), GPL_I(EnumerateDeviceExtensionProperties),
-    GPL_D(DestroyDevice), GPL_D(GetDeviceQueue), GPL_D(GetDeviceQueue2), GPL_D(QueueSubmit), GPL_D(QueueSubmit2), GPL_DA(QueueSubmit2KHR, QueueSubmit2), GPL_D(QueuePresentKHR),
-    GPL_D(CreateSwapchainKHR), GPL_D(DestroySwapchainKHR), GPL_D(CreateCommandPool), GPL_D(DestroyCommandPool),
-    GPL_D(AllocateCommandBuffers), GPL_D(FreeCommandBuffers), GPL_D(BeginCommandBuffer), GPL_D(EndCommandBuffer),
-    GPL_D(CmdBeginRenderPass), GPL_D(CmdBeginRenderPass2), GPL_DA(CmdBeginRenderPass2KHR, CmdBeginRenderPass2),
-    GPL_D(CmdNextSubpass), GPL_D(CmdNextSubpass2), GPL_DA(CmdNextSubpass2KHR, CmdNextSubpass2), GPL_D(CmdEndRenderPass),
-    GPL_D(CmdEndRenderPass2), GPL_DA(CmdEndRenderPass2KHR, CmdEndRenderPass2), GPL_D(CmdBeginRendering),
-    GPL_DA(CmdBeginRenderingKHR, CmdBeginRendering), GPL_D(CmdEndRendering), GPL_DA(CmdEndRenderingKHR, CmdEndRendering),
-    GPL_D(CmdExecuteCommands), GPL_D(CmdBindPipeline), GPL_D(CmdSetPrimitiveTopology),
-    GPL_DA(CmdSetPrimitiveTopologyEXT, CmdSetPrimitiveTopology), GPL_D(CmdDraw), GPL_D(CmdDrawIndexed), GPL_D(CmdDrawIndirect),
-    GPL_D(CmdDrawIndexedIndirect), GPL_D(CmdDrawIndirectCount), GPL_DA(CmdDrawIndirectCountKHR, CmdDrawIndirectCount),
-    GPL_D(CmdDrawIndexedIndirectCount), GPL_DA(CmdDrawIndexedIndirectCountKHR, CmdDrawIndexedIndirectCount), GPL_D(CmdDispatch),
-    GPL_D(CmdDispatchIndirect), GPL_D(CmdClearColorImage), GPL_D(CmdClearDepthStencilImage), GPL_D(CmdClearAttachments),
-    GPL_D(CmdResolveImage), GPL_D(CmdCopyBuffer), GPL_D(CmdCopyImage), GPL_D(CmdBlitImage), GPL_D(CmdCopyBufferToImage),
-    GPL_D(CmdCopyImageToBuffer), GPL_D(CmdUpdateBuffer), GPL_D(CmdFillBuffer), GPL_D(CmdBeginDebugUtilsLabelEXT),
-    GPL_D(CmdEndDebugUtilsLabelEXT), GPL_D(CmdDebugMarkerBeginEXT), GPL_D(CmdDebugMarkerEndEXT),
-    GPL_D(SetDebugUtilsObjectNameEXT), GPL_D(DebugMarkerSetObjectNameEXT), GPL_D(CreateGraphicsPipelines),
-    GPL_D(DestroyPipeline), GPL_D(CreateBuffer), GPL_D(DestroyBuffer), GPL_D(CreateImage), GPL_D(DestroyImage),
+    GPL_I(CreateInstance),
+    GPL_I(DestroyInstance),
+    GPL_I(CreateDevice),
+    GPL_I(EnumerateDeviceExtensionProperties),
+    GPL_D(DestroyDevice),
+    GPL_D(GetDeviceQueue),
+    GPL_D(GetDeviceQueue2),
+    GPL_D(QueueSubmit),
+    GPL_D(QueueSubmit2),
+    GPL_DA(QueueSubmit2KHR, QueueSubmit2),
+    GPL_D(QueuePresentKHR),
+    GPL_D(CreateSwapchainKHR),
+    GPL_D(DestroySwapchainKHR),
+    GPL_D(CreateCommandPool),
+    GPL_D(DestroyCommandPool),
+    GPL_D(AllocateCommandBuffers),
+    GPL_D(FreeCommandBuffers),
+    GPL_D(BeginCommandBuffer),
+    GPL_D(EndCommandBuffer),
+    GPL_D(CmdBeginRenderPass),
+    GPL_D(CmdBeginRenderPass2),
+    GPL_DA(CmdBeginRenderPass2KHR, CmdBeginRenderPass2),
+    GPL_D(CmdNextSubpass),
+    GPL_D(CmdNextSubpass2),
+    GPL_DA(CmdNextSubpass2KHR, CmdNextSubpass2),
+    GPL_D(CmdEndRenderPass),
+    GPL_D(CmdEndRenderPass2),
+    GPL_DA(CmdEndRenderPass2KHR, CmdEndRenderPass2),
+    GPL_D(CmdBeginRendering),
+    GPL_DA(CmdBeginRenderingKHR, CmdBeginRendering),
+    GPL_D(CmdEndRendering),
+    GPL_DA(CmdEndRenderingKHR, CmdEndRendering),
+    GPL_D(CmdExecuteCommands),
+    GPL_D(CmdBindPipeline),
+    GPL_D(CmdSetPrimitiveTopology),
+    GPL_DA(CmdSetPrimitiveTopologyEXT, CmdSetPrimitiveTopology),
+    GPL_D(CmdDraw),
+    GPL_D(CmdDrawIndexed),
+    GPL_D(CmdDrawIndirect),
+    GPL_D(CmdDrawIndexedIndirect),
+    GPL_D(CmdDrawIndirectCount),
+    GPL_DA(CmdDrawIndirectCountKHR, CmdDrawIndirectCount),
+    GPL_D(CmdDrawIndexedIndirectCount),
+    GPL_DA(CmdDrawIndexedIndirectCountKHR, CmdDrawIndexedIndirectCount),
+    GPL_D(CmdDispatch),
+    GPL_D(CmdDispatchIndirect),
+    GPL_D(CmdClearColorImage),
+    GPL_D(CmdClearDepthStencilImage),
+    GPL_D(CmdClearAttachments),
+    GPL_D(CmdResolveImage),
+    GPL_D(CmdCopyBuffer),
+    GPL_D(CmdCopyImage),
+    GPL_D(CmdBlitImage),
+    GPL_D(CmdCopyBufferToImage),
+    GPL_D(CmdCopyImageToBuffer),
+    GPL_D(CmdUpdateBuffer),
+    GPL_D(CmdFillBuffer),
+    GPL_D(CmdBeginDebugUtilsLabelEXT),
+    GPL_D(CmdEndDebugUtilsLabelEXT),
+    GPL_D(CmdDebugMarkerBeginEXT),
+    GPL_D(CmdDebugMarkerEndEXT),
+    GPL_D(SetDebugUtilsObjectNameEXT),
+    GPL_D(DebugMarkerSetObjectNameEXT),
+    GPL_D(CreateGraphicsPipelines),
+    GPL_D(DestroyPipeline),
+    GPL_D(CreateBuffer),
+    GPL_D(DestroyBuffer),
+    GPL_D(CreateImage),
+    GPL_D(DestroyImage),
 };
 
 const Intercept *FindIntercept(const char *pszName)

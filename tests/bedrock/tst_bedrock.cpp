@@ -63,6 +63,7 @@ private slots:
 
     void arrayGrowth_data()
     {
+        // clang-format off
         QTest::addColumn<QList<int>>("counts");
         QTest::addColumn<QString>("capacities");
         QTest::newRow("first allocation holds one") << QList<int>{1} << "1";
@@ -71,6 +72,7 @@ private slots:
         QTest::newRow("doubling until it fits") << QList<int>{1, 7} << "1 8";
         QTest::newRow("shrinking keeps storage") << QList<int>{4, 0, 2} << "4 4 4";
         QTest::newRow("negative count is zero") << QList<int>{-3} << "0";
+        // clang-format on
     }
 
     void arrayGrowth()
@@ -129,7 +131,7 @@ private slots:
                 QCOMPARE(array[i], i < 100 ? i * 3 : 0);
             array.SetCount(4);
             array.Remove(1);
-            array.Remove(7);  // out of range: nothing
+            array.Remove(7); // out of range: nothing
             array.Remove(-1); // likewise
             QCOMPARE(array.Count(), 3);
             QCOMPARE(QList<int>({array[0], array[1], array[2]}), QList<int>({0, 6, 9}));
@@ -191,12 +193,14 @@ private slots:
 
     void strFormatAndCopyAreBounded_data()
     {
+        // clang-format off
         QTest::addColumn<int>("capacity");
         QTest::addColumn<QByteArray>("expected");
         QTest::newRow("fits") << 32 << QByteArray("<= 256 KB");
         QTest::newRow("exact") << 10 << QByteArray("<= 256 KB");
         QTest::newRow("cut") << 6 << QByteArray("<= 25");
         QTest::newRow("terminator only") << 1 << QByteArray("");
+        // clang-format on
     }
 
     void strFormatAndCopyAreBounded()
@@ -219,6 +223,7 @@ private slots:
     // all), StrAfterLastSeparator the leaf of a path (needle empty).
     void strSearches_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QByteArray>("needle");
         QTest::addColumn<int>("position");
@@ -231,6 +236,7 @@ private slots:
         QTest::newRow("leaf after a backslash") << QByteArray("a\\b/c\\leaf") << QByteArray() << 6;
         QTest::newRow("leaf without separator") << QByteArray("Shadow") << QByteArray() << 0;
         QTest::newRow("leaf after a trailing one") << QByteArray("a/b/") << QByteArray() << 4;
+        // clang-format on
     }
 
     void strSearches()
@@ -239,8 +245,7 @@ private slots:
         QFETCH(QByteArray, needle);
         QFETCH(int, position);
         const char *pszText = text.constData();
-        const char *pFound =
-            needle.isNull() ? StrAfterLastSeparator(pszText) : StrFindCaseless(pszText, needle.constData());
+        const char *pFound = needle.isNull() ? StrAfterLastSeparator(pszText) : StrFindCaseless(pszText, needle.constData());
         QCOMPARE(pFound ? int(pFound - pszText) : -1, position);
         // An empty needle is found at the start.
         QCOMPARE(StrFindCaseless(pszText, ""), pszText);

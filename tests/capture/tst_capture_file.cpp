@@ -136,6 +136,7 @@ private slots:
 
     void damagedFilesAreRefusedWhereTheyBreak_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("nChunks");    // chunks handed out before the fault
         QTest::addColumn<QString>("sFault"); // what the message says, "at byte N" included
@@ -186,6 +187,7 @@ private slots:
         QTest::newRow("end record miscounts") << with([&](QByteArray &b) { Poke32(b, nEnd + 16, 9); }) << 4 << "end record that counts 9 chunks and 2 frames where the file has 4 and 2" << true;
         QTest::newRow("bytes after the end") << good + "junk" << 4 << "4 bytes after the end record at byte " + QString::number(good.size()) << true;
         QTest::newRow("end record of 4 bytes") << with([&](QByteArray &b) { Poke32(b, nEnd + 8, 4); b.chop(4); }) << 4 << "a malformed end record at byte " + QString::number(nEnd) << true;
+        // clang-format on
     }
 
     void damagedFilesAreRefusedWhereTheyBreak()
@@ -214,7 +216,8 @@ private slots:
             QCOMPARE(outcome.nChunks, nChunks);
             QCOMPARE(outcome.result, bError ? CCaptureReader::Result::Error : CCaptureReader::Result::End);
             QVERIFY(!outcome.bAllocatedForRefusal);
-            QVERIFY2(outcome.sMessage.startsWith(sPath + ": ") || (outcome.sMessage.isEmpty() && sFault.isEmpty()), qPrintable(outcome.sMessage));
+            QVERIFY2(outcome.sMessage.startsWith(sPath + ": ") || (outcome.sMessage.isEmpty() && sFault.isEmpty()),
+                     qPrintable(outcome.sMessage));
             QVERIFY2(outcome.sMessage.contains(sFault), qPrintable(outcome.sMessage));
             sMessages[nSource] = outcome.sMessage;
         }

@@ -78,8 +78,8 @@ QString Record(QTemporaryDir &dir, const QString &sName, int nFrames, const QStr
     QProcess demo;
     const int nPort = StartDemo(demo, demoArgs);
     const QString sPath = dir.filePath(sName);
-    const Run run = Gpucap({"record", "--connect", QStringLiteral("127.0.0.1:%1").arg(nPort), "--frames", QString::number(nFrames),
-                            "--quiet", "-o", sPath});
+    const Run run = Gpucap(
+        {"record", "--connect", QStringLiteral("127.0.0.1:%1").arg(nPort), "--frames", QString::number(nFrames), "--quiet", "-o", sPath});
     demo.kill();
     demo.waitForFinished();
     return run.nExit == 0 ? sPath : QString();
@@ -126,7 +126,8 @@ private slots:
         QVERIFY(gpucap.waitForFinished(10000));
         QCOMPARE(gpucap.exitCode(), 3);
         const QString sErr = gpucap.readAllStandardError();
-        const QRegularExpressionMatch match = QRegularExpression("went away .* after (\\d+) frames\n.*keeps the (\\d+) complete frames").match(sErr);
+        const QRegularExpressionMatch match =
+            QRegularExpression("went away .* after (\\d+) frames\n.*keeps the (\\d+) complete frames").match(sErr);
         QVERIFY2(match.hasMatch() && match.captured(1) == match.captured(2), qPrintable(sErr));
         const CaptureContents cut = Contents(sCut);
         QVERIFY(cut.nFrames > 10);
@@ -148,7 +149,8 @@ private slots:
         const int nHeader = int(lines.indexOf(QRegularExpression("^ +base ms +new ms +change ms +change +path$")));
         QVERIFY2(nHeader > 0, qPrintable(regression.sOut));
         // The slowed layer first, then its view; nothing outside the shadow view changed.
-        QVERIFY2(lines[nHeader + 1].endsWith("%  #Shadow/Cascade 2") && lines[nHeader + 2].endsWith("%  #Shadow"), qPrintable(regression.sOut));
+        QVERIFY2(lines[nHeader + 1].endsWith("%  #Shadow/Cascade 2") && lines[nHeader + 2].endsWith("%  #Shadow"),
+                 qPrintable(regression.sOut));
         QVERIFY(regression.sOut.contains("got slower than 20%; the largest: #Shadow/Cascade 2"));
         QVERIFY(!regression.sOut.contains(QRegularExpression("\\+[1-9][0-9.]*%  #(Main|Post|UI|Reflection)")));
 

@@ -24,8 +24,8 @@
 
 // Runs the console's event loop and the target's poll in turns until the condition holds; false
 // after nTimeoutMs. Chunks that the target receives go to pReceived.
-inline bool PumpUntil(CTargetLink *pLink, const std::function<bool()> &condition,
-                      std::vector<ReceivedChunk> *pReceived = nullptr, int nTimeoutMs = 5000)
+inline bool PumpUntil(CTargetLink *pLink, const std::function<bool()> &condition, std::vector<ReceivedChunk> *pReceived = nullptr,
+                      int nTimeoutMs = 5000)
 {
     QElapsedTimer timer;
     timer.start();
@@ -63,7 +63,8 @@ inline bool WaitFor(const std::function<bool()> &condition, int nTimeoutMs = 150
 // Lets the events of nMs pass.
 inline void Pump(int nMs)
 {
-    PumpUntil(nullptr, [] { return false; }, nullptr, nMs);
+    PumpUntil(
+        nullptr, [] { return false; }, nullptr, nMs);
 }
 
 inline QWidget *TopLevel(const char *pszClass, const QString &sTitlePart = QString())

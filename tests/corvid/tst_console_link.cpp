@@ -26,8 +26,8 @@ public:
     bool OnDataReceived(ICorvidConnection *, uint32 nChunkId, uint16 nVersion, uint32 nSize, void *pBuffer) override
     {
         const char *p = static_cast<const char *>(pBuffer);
-        chunks.append({nChunkId, nVersion, QByteArray(p, CORVID_CHUNK_HEADER_SIZE),
-                       QByteArray(p + CORVID_CHUNK_HEADER_SIZE, qsizetype(nSize))});
+        chunks.append(
+            {nChunkId, nVersion, QByteArray(p, CORVID_CHUNK_HEADER_SIZE), QByteArray(p + CORVID_CHUNK_HEADER_SIZE, qsizetype(nSize))});
         g_pMemAlloc->Free(pBuffer);
         return true;
     }
@@ -85,7 +85,9 @@ private slots:
         QCOMPARE(frames.chunks.size(), 1);
         QCOMPARE(frames.chunks[0].payload, header);
         // The host data in front of the payload is the link header itself.
-        QCOMPARE(frames.chunks[0].hostBytes.toHex(), QByteArray("47505246000100000000" "00bc"));
+        QCOMPARE(frames.chunks[0].hostBytes.toHex(),
+                 QByteArray("47505246000100000000"
+                            "00bc"));
         QCOMPARE(data.chunks[0].nVersion, uint16(2)); // versions are passed on, not judged
         QVERIFY(data.chunks[0].payload == big);
         QCOMPARE(data.chunks[1].payload.size(), 0);
@@ -95,7 +97,8 @@ private slots:
         std::memcpy(pCommand, "\0\0\0\x04\0\0\0\0\0\0\0\0", 12);
         QVERIFY(connection.SendData(GPU_PROFILER_CHUNK_COMPRESSED, 1, 12, pCommand));
         std::vector<ReceivedChunk> received;
-        QVERIFY(PumpUntil(&link, [&] { return !received.empty(); }, &received));
+        QVERIFY(PumpUntil(
+            &link, [&] { return !received.empty(); }, &received));
         QCOMPARE(received[0].nChunkId, GPU_PROFILER_CHUNK_COMPRESSED);
         QCOMPARE(received[0].nVersion, uint16(1));
         QCOMPARE(Bytes(received[0].payload.data(), 12).toHex(), QByteArray("000000040000000000000000"));
@@ -107,6 +110,7 @@ private slots:
     // A raw socket plays a broken or hostile target.
     void brokenTargetsAreCutOff_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("delivered");
         const QByteArray hello = LinkMessage(CORVID_LINK_HELLO, 1, "evil", 4);
@@ -116,6 +120,7 @@ private slots:
         QTest::newRow("header cut short") << hello + QByteArray("\x47\x50\x52", 3) << false;
         QTest::newRow("payload cut short") << hello + LinkMessage(GPU_PROFILER_CHUNK_DATA, 1, Pattern(1000, 3), 5000) << false;
         QTest::newRow("well formed") << hello + LinkMessage(GPU_PROFILER_CHUNK_DATA, 1, "abcd", 4) << true;
+        // clang-format on
     }
 
     void brokenTargetsAreCutOff()
@@ -162,7 +167,8 @@ private slots:
             QTcpSocket *pFirst = server.nextPendingConnection();
             pFirst->write(LinkMessage(GPU_PROFILER_CHUNK_DATA, 1, "data", 4)); // not a hello
             QVERIFY(PumpUntil(nullptr, [&] { return server.hasPendingConnections(); }));
-            QVERIFY(PumpUntil(nullptr, [&] { return pFirst->state() != QAbstractSocket::ConnectedState || pFirst->waitForDisconnected(1); }));
+            QVERIFY(
+                PumpUntil(nullptr, [&] { return pFirst->state() != QAbstractSocket::ConnectedState || pFirst->waitForDisconnected(1); }));
             for (const QList<QVariant> &args : states)
                 QVERIFY(args.first().toInt() != CORVID_CONNECTION_READY);
             QVERIFY(!connection.IsLost());

@@ -87,7 +87,8 @@ private slots:
             QVERIFY(!host.ToolAction()->isEnabled());
             QVERIFY(!window.DisconnectAction()->isEnabled());
             QVERIFY(window.ReconnectAction()->isEnabled());
-            PumpUntil(pLink.get(), [] { return false; }, nullptr, 200);
+            PumpUntil(
+                pLink.get(), [] { return false; }, nullptr, 200);
             QCOMPARE(pTarget->GetState(), int32(CORVID_CONNECTION_DISCONNECTED));
 
             window.ReconnectAction()->trigger();
@@ -134,6 +135,7 @@ private slots:
 
     void addressesFromTheCommandLine_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("added"); // empty: refused
         QTest::newRow("host and port") << "example.test:4242" << "example.test:4242";
@@ -145,6 +147,7 @@ private slots:
         QTest::newRow("port not a number") << "localhost:http" << "";
         QTest::newRow("no host") << ":4242" << "";
         QTest::newRow("empty") << "" << "";
+        // clang-format on
     }
 
     void addressesFromTheCommandLine()
@@ -166,12 +169,14 @@ private slots:
     // files and other libraries there are passed over.
     void toolsAreLoadedFromThePluginFolder_data()
     {
+        // clang-format off
         QTest::addColumn<QStringList>("files"); // "tool", "other library", or a plain file name
         QTest::addColumn<bool>("loaded");
         QTest::newRow("empty folder") << QStringList() << false;
         QTest::newRow("only other files") << QStringList{"readme.txt"} << false;
         QTest::newRow("a library that is no tool") << QStringList{"other library"} << false;
         QTest::newRow("the tool among others") << QStringList{"readme.txt", "other library", "tool"} << true;
+        // clang-format on
     }
 
     void toolsAreLoadedFromThePluginFolder()

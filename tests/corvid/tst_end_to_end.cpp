@@ -30,8 +30,8 @@
 #include <QFileDialog>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTableView>
 #include <QStandardPaths>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTreeView>
 
@@ -121,7 +121,8 @@ FrameBytes MakeFrameBytes(CFrameGenerator &generator, SampleChunkForm form)
     FrameBytes frame;
     for (const TargetChunk &chunk : chunks) {
         frame.chunkStarts << int(frame.bytes.size());
-        frame.bytes += LinkMessage(chunk.nChunkId, QByteArray(reinterpret_cast<const char *>(chunk.payload.data()), qsizetype(chunk.payload.size())));
+        frame.bytes +=
+            LinkMessage(chunk.nChunkId, QByteArray(reinterpret_cast<const char *>(chunk.payload.data()), qsizetype(chunk.payload.size())));
     }
     return frame;
 }
@@ -141,7 +142,6 @@ QList<int> ResourceRows(QWidget *pResourceWindow)
     std::sort(rows.begin(), rows.end());
     return rows;
 }
-
 
 // Per swap chain, a digest of each frame's CSV as "Save as CSV..." writes it with the frame
 // selected. A capture's window shows each swap chain in turn; a live window, which would empty
@@ -207,8 +207,8 @@ private slots:
         AllocationSnapshot before;
         // Large frames in small chunks: the kill all but surely falls inside a frame.
         auto pDemo = std::make_unique<CDemoTarget>();
-        QVERIFY(pDemo->Start({"--fps", "100", "--samples", "2000", "--max-chunk", "2048", "--textures", "250",
-                              "--buffers", "400", "--name", "Stream Test"}));
+        QVERIFY(pDemo->Start({"--fps", "100", "--samples", "2000", "--max-chunk", "2048", "--textures", "250", "--buffers", "400", "--name",
+                              "Stream Test"}));
         const quint16 nPort = pDemo->Port();
         ScriptedTarget hostile; // a second target of the same console, from the middle on
         hostile.pHost = MakeHost();
@@ -231,7 +231,9 @@ private slots:
         Action(pWindow, QStringLiteral("GPU Resource List"))->trigger();
         QWidget *pResourceWindow = nullptr;
         QVERIFY(WaitFor([&] { return (pResourceWindow = TopLevel("CQGPUResourceWidget")) != nullptr; }));
-        QVERIFY2(WaitFor([&] { return ResourceRows(pResourceWindow) == QList<int>({250, 400}); }),
+        QVERIFY2(WaitFor([&] {
+                     return ResourceRows(pResourceWindow) == QList<int>({250, 400});
+                 }),
                  qPrintable(QDebug::toString(ResourceRows(pResourceWindow))));
 
         // A second target announces a chunk over the link's limit: that link is closed for good
@@ -357,6 +359,7 @@ private slots:
     // the console and the profiler carry on with the target's next run.
     void targetDiesInsideAFrame_data()
     {
+        // clang-format off
         QTest::addColumn<int>("form");
         QTest::addColumn<int>("chunk"); // the cut falls this many bytes into this chunk (-1: the last)
         QTest::addColumn<int>("bytes");
@@ -368,6 +371,7 @@ private slots:
         QTest::newRow("inside a plain sample chunk") << nPlain << 2 << 1000;
         QTest::newRow("inside a packed sample chunk") << nPacked << 2 << 200;
         QTest::newRow("before the last sample chunk") << nPacked << -1 << 0;
+        // clang-format on
     }
 
     void targetDiesInsideAFrame()
@@ -439,8 +443,7 @@ private slots:
         vkcube.setProcessEnvironment(environment);
         vkcube.setChildProcessModifier([] { setpgid(0, 0); });
         vkcube.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        vkcube.start("xvfb-run",
-                     {"-a", "-s", "-screen 0 640x480x24", "vkcube", "--width", "256", "--height", "256"});
+        vkcube.start("xvfb-run", {"-a", "-s", "-screen 0 640x480x24", "vkcube", "--width", "256", "--height", "256"});
         QVERIFY(vkcube.waitForStarted(10000));
         const auto stop = qScopeGuard([&] {
             if (vkcube.state() == QProcess::NotRunning)
@@ -499,12 +502,14 @@ private slots:
             QVERIFY(pLive);
             pLive->ShowGPUResourceWindow();
             // Ticks as often as frames come, so that both swap chains fill up in seconds.
-            QVERIFY(WaitFor([&] {
-                pLive->TimerCallback();
-                const FrameHistory *pOther = pLive->Intake().SwapChainHistory(1);
-                return pLive->Intake().Shown().Count() == 499 && pOther && pOther->Count() == 499 &&
-                       !pLive->Intake().LastBufferList().IsEmpty();
-            }, 60000));
+            QVERIFY(WaitFor(
+                [&] {
+                    pLive->TimerCallback();
+                    const FrameHistory *pOther = pLive->Intake().SwapChainHistory(1);
+                    return pLive->Intake().Shown().Count() == 499 && pOther && pOther->Count() == 499 &&
+                        !pLive->Intake().LastBufferList().IsEmpty();
+                },
+                60000));
             Action(pLive, "Pause")->setChecked(true);
             pLive->TimerCallback();
             AnswerFileDialog(sPath);
@@ -533,6 +538,7 @@ private slots:
 
     void captureOpenedInTheConsole_data()
     {
+        // clang-format off
         QTest::addColumn<int>("damage"); // 0 none, 1 cut inside frame 10's header, 2 frame 10 claims 4 GiB
         QTest::addColumn<int>("frame");  // exported by "Save as CSV..." and by gpucap samples
         QTest::newRow("whole, a frame") << 0 << 3;
@@ -540,6 +546,7 @@ private slots:
         QTest::newRow("whole, the newest frame") << 0 << 19;
         QTest::newRow("cut short inside a chunk") << 1 << 9;
         QTest::newRow("a chunk over the size limit") << 2 << 0;
+        // clang-format on
     }
 
     void captureOpenedInTheConsole()
@@ -587,9 +594,10 @@ private slots:
         const QString sFault = QStringLiteral("%1: the file ends inside a GPRF chunk (188 bytes announced, 88 there) at byte %2")
                                    .arg(sPath, QString::number(nOffset));
         const QString sExpected = damage == 0 ? QStringLiteral("Capture: 20 frames")
-                                  : damage == 1 ? QStringLiteral("Capture: 10 frames, damaged: ") + sFault
-                                                : QStringLiteral("Capture: 10 frames, damaged: %1: a GPRF chunk of 4294967040 bytes, over the "
-                                                                 "limit of 64 MiB at byte %2").arg(sPath, QString::number(nOffset));
+            : damage == 1                     ? QStringLiteral("Capture: 10 frames, damaged: ") + sFault
+                          : QStringLiteral("Capture: 10 frames, damaged: %1: a GPRF chunk of 4294967040 bytes, over the "
+                                           "limit of 64 MiB at byte %2")
+                                .arg(sPath, QString::number(nOffset));
         QCOMPARE(pCapture->StatusText(), sExpected);
         QVERIFY2(log.contains(sExpected.mid(sExpected.indexOf(sPath))) || !damage, qPrintable(log.join('\n')));
 

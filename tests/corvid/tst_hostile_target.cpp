@@ -15,7 +15,6 @@
 
 #include <algorithm>
 
-
 namespace {
 
 // The longest time the event loop went without serving a 5 ms timer: how long the window was
@@ -55,6 +54,7 @@ private slots:
     // 1 GiB; its peak memory and the longest the window went unserved are reported.
     void hugeResourceLists_data()
     {
+        // clang-format off
         QTest::addColumn<uint>("chunkId");
         QTest::addColumn<int>("tab");
         QTest::addColumn<QString>("list");
@@ -62,6 +62,7 @@ private slots:
         QTest::newRow("buffers") << GPU_PROFILER_CHUNK_BUFFERS << 1 << "CQGPUBufferListWidget" << "1000000/1000000 Buffers";
         // Blank textures have no kind, so no kind filter shows them.
         QTest::newRow("textures") << GPU_PROFILER_CHUNK_TEXTURES << 0 << "CQTextureListWidget" << "0/1000000 Textures";
+        // clang-format on
     }
 
     void hugeResourceLists()
@@ -98,8 +99,7 @@ private slots:
             QVERIFY(status.open(QIODevice::ReadOnly));
             const QByteArray text = status.readAll();
             const qint64 nPeak = text.mid(text.indexOf("VmHWM:") + 6).trimmed().split(' ').first().toLongLong() * 1024;
-            qInfo("%s: peak resident memory %lld MiB; longest event-loop stall %lld ms", qPrintable(list), nPeak >> 20,
-                  stalls.nLongestMs);
+            qInfo("%s: peak resident memory %lld MiB; longest event-loop stall %lld ms", qPrintable(list), nPeak >> 20, stalls.nLongestMs);
             QVERIFY2(nPeak > 0 && nPeak < (qint64(1) << 30), qPrintable(QString::number(nPeak >> 20)));
             QVERIFY(ListStatus(pResources, qPrintable(list)).startsWith(counts));
             ShutDown(target.pHost);
@@ -114,6 +114,7 @@ private slots:
     // again like any lost one.
     void renamingHelloThenStalledLink_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("reason");
         QByteArray header(int(CORVID_LINK_HEADER_SIZE), '\0');
@@ -121,6 +122,7 @@ private slots:
         QTest::newRow("half a link header") << header.left(6) << "inside a link header";
         QTest::newRow("64 MiB announced, 4 KiB sent")
             << header + QByteArray(4096, 'x') << "inside a chunk (4,096 of 67,108,864 bytes received)";
+        // clang-format on
     }
 
     void renamingHelloThenStalledLink()
@@ -151,8 +153,7 @@ private slots:
             QVERIFY(WaitFor([&] { return target.pTarget->IsLost(); }, 5000));
             QVERIFY2(clock.elapsed() >= 250, qPrintable(QString::number(clock.elapsed())));
             QVERIFY(connected.LeakedBytes() < 4096);
-            const QString sLost =
-                sName + ": target lost (nothing received for 0.3 s " + reason + "); retrying every 0.1 s";
+            const QString sLost = sName + ": target lost (nothing received for 0.3 s " + reason + "); retrying every 0.1 s";
             QCOMPARE(target.log.filter(sLost).size(), 1);
             QVERIFY(WaitFor([&] { return target.server.hasPendingConnections(); }));
             for (const QString &sLine : std::as_const(target.log))
@@ -164,6 +165,7 @@ private slots:
 
     void namesArePrintable_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("shown");
         QTest::newRow("plain") << "Demo Game (PID 42)" << "Demo Game (PID 42)";
@@ -175,6 +177,7 @@ private slots:
         QTest::newRow("cut at 64") << QString(100, QLatin1Char('n')) << QString(64, QLatin1Char('n'));
         QTest::newRow("cut between characters") << QString(63, QLatin1Char('a')) + "\U0001F600\U0001F600"
                                                 << QString(63, QLatin1Char('a')) + "\U0001F600";
+        // clang-format on
     }
 
     void namesArePrintable()

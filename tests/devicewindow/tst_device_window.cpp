@@ -72,10 +72,12 @@ private slots:
 
     void titleAndToolbar_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QString>("title");
         QTest::newRow("a name") << QByteArray("Demo Target") << "GPU Profiler - Demo Target ";
         QTest::newRow("no name") << QByteArray() << "GPU Profiler -  ";
+        // clang-format on
     }
 
     void titleAndToolbar()
@@ -86,14 +88,18 @@ private slots:
         QCOMPARE(window.windowTitle(), title);
         QStringList texts;
         for (QAction *pAction : window.findChild<QToolBar *>()->actions())
-            texts << (pAction->isSeparator() ? QStringLiteral("|") : pAction->text().isEmpty() ? QStringLiteral("[combo]") : pAction->text());
-        QCOMPARE(texts, QStringList({"Pause", "Remove Timeline Bubbles", "GPU Pipeline Flushing", "|", "Hierarchy", "Collapse All",
-                                     "Expand One", "Expand All", "|", "[combo]", "|", "GPU Resource List"}));
+            texts << (pAction->isSeparator()          ? QStringLiteral("|")
+                          : pAction->text().isEmpty() ? QStringLiteral("[combo]")
+                                                      : pAction->text());
+        QCOMPARE(texts,
+                 QStringList({"Pause", "Remove Timeline Bubbles", "GPU Pipeline Flushing", "|", "Hierarchy", "Collapse All", "Expand One",
+                              "Expand All", "|", "[combo]", "|", "GPU Resource List"}));
     }
 
     // What each step sends the target, after the two commands of a new window.
     void commands_data()
     {
+        // clang-format off
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<Commands>("sent");
         QTest::newRow("other states") << QStringList({"0", "1", "2", "4", "-1"}) << Commands({{1, 1}, {0, 1}});
@@ -101,6 +107,7 @@ private slots:
         QTest::newRow("refresh of either list")
             << QStringList({"resources", "textures", "buffers"})
             << Commands({{1, 1}, {0, 1}, {4, 0}, {6, 0}, {4, 0}, {6, 0}, {4, 0}, {6, 0}});
+        // clang-format on
     }
 
     void commands()
@@ -141,6 +148,7 @@ private slots:
     // an unterminated name is cut to its 63 characters; ids in full hexadecimal.
     void swapChainLabels_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<qulonglong>("id");
         QTest::addColumn<QString>("label");
@@ -148,6 +156,7 @@ private slots:
         QTest::newRow("controls") << QByteArray("a\nb\tc\x7f") << 5ull << "Swapchain \"a\uFFFDb\uFFFDc\uFFFD\" (0x5)";
         QTest::newRow("unterminated") << QByteArray(64, 'x') << 5ull << "Swapchain \"" + QString(63, QLatin1Char('x')) + "\" (0x5)";
         QTest::newRow("above bit 31") << QByteArray("Main Window") << 0x2'1234'ABCDull << "Swapchain \"Main Window\" (0x21234abcd)";
+        // clang-format on
     }
 
     void swapChainLabels()
@@ -328,8 +337,7 @@ private slots:
         QCOMPARE(ui->pTree->columnWidth(6), nGpuTimeWidth);
 
         const auto gpuTimes = [&] {
-            return QStringList({ui->pFrameStats->model()->index(6, 0).data().toString(),
-                                ui->pModel->index(0, 6).data().toString()});
+            return QStringList({ui->pFrameStats->model()->index(6, 0).data().toString(), ui->pModel->index(0, 6).data().toString()});
         };
         QCOMPARE(gpuTimes(), QStringList({"1,234.500", "1,234.500"}));
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));

@@ -45,6 +45,7 @@ private slots:
     // Frames of the given swap chains, one a tick: what is listed, shown and kept.
     void swapChains_data()
     {
+        // clang-format off
         QTest::addColumn<QList<qulonglong>>("chains");
         QTest::addColumn<int>("listed"); // and the rest unlisted
         QTest::addColumn<QList<double>>("shown");
@@ -56,6 +57,7 @@ private slots:
         for (qulonglong n = 1; n <= 66; ++n)
             many << n;
         QTest::newRow("past the limit") << many << 64 << QList<double>({1}) << QList<double>({2});
+        // clang-format on
     }
 
     void swapChains()
@@ -80,6 +82,7 @@ private slots:
     // Swap chain A shows 3 frames, B keeps 2; then a pick.
     void pickingASwapChain_data()
     {
+        // clang-format off
         QTest::addColumn<bool>("capture");
         QTest::addColumn<int>("pick");
         QTest::addColumn<bool>("picked");
@@ -89,6 +92,7 @@ private slots:
         QTest::newRow("the shown one") << false << 0 << false << QList<double>({1, 2, 3});
         QTest::newRow("another, live: starts afresh") << false << 1 << true << QList<double>();
         QTest::newRow("another, capture: shows its frames") << true << 1 << true << QList<double>({4, 5});
+        // clang-format on
     }
 
     void pickingASwapChain()
@@ -119,6 +123,7 @@ private slots:
 
     void bubbleRemovalLaysSamplesEndToEnd_data()
     {
+        // clang-format off
         QTest::addColumn<bool>("capture");
         QTest::addColumn<bool>("removeBubbles");
         QTest::addColumn<QList<double>>("starts");
@@ -126,6 +131,7 @@ private slots:
         QTest::newRow("off") << false << false << QList<double>({10.0, 20.0, 30.0});
         // A capture's frames were recorded once already.
         QTest::newRow("capture, as it starts") << true << false << QList<double>({10.0, 20.0, 30.0});
+        // clang-format on
     }
 
     void bubbleRemovalLaysSamplesEndToEnd()
@@ -149,12 +155,14 @@ private slots:
     // frame without any gets the one placeholder "Dummy".
     void recordsAsKept_data()
     {
+        // clang-format off
         QTest::addColumn<int>("announced");
         QTest::addColumn<int>("given");
         QTest::addColumn<int>("kept");
         QTest::newRow("more than announced") << 2 << 3 << 2;
         QTest::newRow("none") << 0 << 0 << 1;
         QTest::newRow("announced but none given") << 4 << 0 << 1;
+        // clang-format on
     }
 
     void recordsAsKept()

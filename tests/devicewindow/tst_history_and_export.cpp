@@ -10,13 +10,13 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemModelTester>
+#include <QDir>
+#include <QFileInfo>
 #include <QItemSelectionModel>
-#include <QStatusBar>
 #include <QMessageBox>
 #include <QPainter>
 #include <QStandardItemModel>
-#include <QDir>
-#include <QFileInfo>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -27,6 +27,7 @@ class TestHistoryAndExport : public QObject
 private slots:
     void barHeightsAndColours_data()
     {
+        // clang-format off
         QTest::addColumn<double>("max");
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<int>("barTop");
@@ -45,6 +46,7 @@ private slots:
         QTest::newRow("over the maximum") << 0.01 << QVariant(0.5) << 1 << QColor(100, 0, 200);
         // Selected: the highlight shows around the bar.
         QTest::newRow("selected") << 0.01 << QVariant(0.005) << 39 << QColor(0, 255, 0);
+        // clang-format on
     }
 
     void barHeightsAndColours()
@@ -89,6 +91,7 @@ private slots:
 
     void csvValueTexts_data()
     {
+        // clang-format off
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<QString>("text");
         QTest::newRow("double, 15 digits") << QVariant(0.1 + 0.2) << "0.3";
@@ -97,6 +100,7 @@ private slots:
         QTest::newRow("unsigned") << QVariant(4294967295u) << "4294967295";
         QTest::newRow("string") << QVariant(QStringLiteral("n/a")) << "n/a";
         QTest::newRow("large double") << QVariant(1e20) << "1e+20";
+        // clang-format on
     }
 
     void csvValueTexts()
@@ -199,12 +203,14 @@ private slots:
     // it was recorded.
     void rowShowsTheNewestFrames_data()
     {
+        // clang-format off
         QTest::addColumn<int>("samples");
         QTest::addColumn<int>("frames");
         QTest::addColumn<qint64>("maxBytes"); // 0: the default bound
         QTest::newRow("the ring wraps") << 1 << 520 << qint64(0);
         QTest::newRow("4,000 samples a frame") << 4000 << 505 << qint64(0);
         QTest::newRow("over the memory bound") << 1000 << 60 << qint64(1 << 20);
+        // clang-format on
     }
 
     void rowShowsTheNewestFrames()

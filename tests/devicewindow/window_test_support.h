@@ -59,8 +59,7 @@ class CTestWindow : public CQCGPUProfilerDeviceWindow
 public:
     explicit CTestWindow(const char *pszName = "Game", uint32 nId = 7, bool bCapture = false)
         : CQCGPUProfilerDeviceWindow(pszName, nId, bCapture)
-    {
-    }
+    {}
     QString sSaveFileName;
 
 protected:

@@ -53,10 +53,9 @@ inline QString Full(const QAbstractItemModel *pModel)
             QStringList cells;
             for (int c = 0; c < pModel->columnCount(parent); ++c) {
                 const QModelIndex index = pModel->index(r, c, parent);
-                cells << QStringList{index.data(Qt::DisplayRole).toString(), VariantText(index.data(Qt::UserRole)),
-                                     VariantText(index.data(Qt::TextAlignmentRole)),
-                                     VariantText(index.data(Qt::ForegroundRole)),
-                                     VariantText(index.data(Qt::BackgroundRole)), QString::number(int(index.flags()))}
+                cells << QStringList{index.data(Qt::DisplayRole).toString(),         VariantText(index.data(Qt::UserRole)),
+                                     VariantText(index.data(Qt::TextAlignmentRole)), VariantText(index.data(Qt::ForegroundRole)),
+                                     VariantText(index.data(Qt::BackgroundRole)),    QString::number(int(index.flags()))}
                              .join(QLatin1Char(' '));
             }
             lines << QString(nDepth, QLatin1Char(' ')) + cells.join(QStringLiteral(" | "));

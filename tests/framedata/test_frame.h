@@ -41,8 +41,8 @@ public:
         for (int i = 0; i < nSamples; ++i) {
             const int nGroup = i / nPerLayer;
             char szName[96];
-            std::snprintf(szName, sizeof(szName), "#View%d/%s/Draw %s%d", (nGroup / 4) % nViews,
-                          kLayers[nGroup % 4], (next() % 7 == 0) ? "+" : "", int(next() % 40));
+            std::snprintf(szName, sizeof(szName), "#View%d/%s/Draw %s%d", (nGroup / 4) % nViews, kLayers[nGroup % 4],
+                          (next() % 7 == 0) ? "+" : "", int(next() % 40));
             const double flGpuTime = double(next() % 200000) * 1e-9;
             GpuSampleRecord &s = Add(szName, flStart, flGpuTime);
             flStart += flGpuTime;

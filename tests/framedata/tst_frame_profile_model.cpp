@@ -18,8 +18,7 @@ using model_dump::Full;
 using model_dump::Texts;
 using model_dump::VariantText;
 
-constexpr int kName = 0, kIndex = 1, kView = 2, kLayer = 3, kContext = 4, kGpuStart = 5, kGpuTime = 6,
-              kCpuTime = 7, kDraws = 8, kPrims = 9;
+constexpr int kName = 0, kIndex = 1, kView = 2, kLayer = 3, kContext = 4, kGpuStart = 5, kGpuTime = 6, kCpuTime = 7, kDraws = 8, kPrims = 9;
 
 // Samples named by a list "#A/x/1 #A/x/2 ..." (a single '_' stands for the empty name).
 void AddNamed(CTestFrame &frame, const QString &names)
@@ -37,8 +36,7 @@ struct TestedModel
     TestedModel()
         : tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest),
           statsTester(model.frameStatsModel(), QAbstractItemModelTester::FailureReportingMode::QtTest)
-    {
-    }
+    {}
     // Filled with pFrame in one layout, as the window does when a frame is shown.
     TestedModel(GpuFrame *pFrame, bool bHierarchical) : TestedModel()
     {
@@ -65,6 +63,7 @@ class TestFrameProfileModel : public QObject
 private slots:
     void grouping_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("names");
         QTest::addColumn<QString>("tree");
         QTest::newRow("runs of views and layers")
@@ -86,6 +85,7 @@ private slots:
             << "_ # _" << "n/a 0\n n/a 0\n  n/a 0\nn/a 1\n n/a 1\n  n/a 1\nn/a 2\n n/a 2\n  n/a 2";
         QTest::newRow("a plain name n/a counts as no view") << "n/a n/a" << "n/a 0\n n/a 0\n  n/a 0\nn/a 1\n n/a 1\n  n/a 1";
         QTest::newRow("one sample") << "#Main/Opaque/Draw" << "Main 0\n Opaque 0\n  Draw 0";
+        // clang-format on
     }
 
     void grouping()
@@ -173,6 +173,7 @@ private slots:
     // One cell of the second sample of a frame whose first sample starts at 10 s.
     void cells_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("setup");
         QTest::addColumn<int>("column");
         QTest::addColumn<QString>("expected"); // text, raw value, alignment, foreground
@@ -207,6 +208,7 @@ private slots:
         QTest::newRow("context") << "" << 4 << "Draw s:Draw i:129 #000000";
         QTest::newRow("not-a-number time") << "gpuTime=nan" << 6 << "nan d:nan i:130 #ff0000";
         QTest::newRow("huge start") << "gpuStart=1e306" << 5 << "inf d:inf i:130 #000000";
+        // clang-format on
     }
 
     void cells()
@@ -244,8 +246,7 @@ private slots:
         TestedModel t(&frame.frame, false);
         const QModelIndex index = t.model.index(1, column);
         const QString cell = QStringList{index.data().toString(), VariantText(index.data(Qt::UserRole)),
-                                         VariantText(index.data(Qt::TextAlignmentRole)),
-                                         ColorName(index.data(Qt::ForegroundRole))}
+                                         VariantText(index.data(Qt::TextAlignmentRole)), ColorName(index.data(Qt::ForegroundRole))}
                                  .join(QLatin1Char(' '));
         QCOMPARE(cell, expected);
         QVERIFY(!(index.flags() & Qt::ItemIsEditable));
@@ -256,6 +257,7 @@ private slots:
 
     void rowColors_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QString>("color");
         // Expected hash colours worked out from the published MurmurHash2 with seed 1.
@@ -269,6 +271,7 @@ private slots:
         QTest::newRow("plus prefix is grey") << QByteArray("#Main/Opaque/+Batch 3") << "#e6e6e6";
         QTest::newRow("empty name") << QByteArray("") << "#a9b4d4";
         QTest::newRow("empty leaf") << QByteArray("#A/B/") << "#a9b4d4";
+        // clang-format on
     }
 
     void rowColors()
@@ -289,6 +292,7 @@ private slots:
 
     void sortsByRawValue_data()
     {
+        // clang-format off
         QTest::addColumn<int>("column");
         QTest::addColumn<int>("order");
         QTest::addColumn<QString>("indices");
@@ -297,6 +301,7 @@ private slots:
         QTest::newRow("prims ascending") << kPrims << int(Qt::AscendingOrder) << "3 2 1 0";
         QTest::newRow("culled ascending") << 12 << int(Qt::AscendingOrder) << "3 0 2 1";
         QTest::newRow("index descending") << kIndex << int(Qt::DescendingOrder) << "3 2 1 0";
+        // clang-format on
     }
 
     void sortsByRawValue()
@@ -335,6 +340,7 @@ private slots:
 
     void sampleIndexAtTime_data()
     {
+        // clang-format off
         QTest::addColumn<bool>("hierarchical");
         QTest::addColumn<double>("time");
         QTest::addColumn<int>("sample");
@@ -350,6 +356,7 @@ private slots:
             QTest::addRow("%s before the first", pszLayout) << bHierarchical << -0.0001 << -1;
             QTest::addRow("%s not a number", pszLayout) << bHierarchical << std::nan("") << -1;
         }
+        // clang-format on
     }
 
     void sampleIndexAtTime()
@@ -421,6 +428,7 @@ private slots:
 
     void frameStats_data()
     {
+        // clang-format off
         QTest::addColumn<bool>("resources");
         QTest::addColumn<QString>("tail"); // headers and texts of the last columns
         QTest::newRow("without resource statistics") << false << "Prims/Draw 256k+=3";
@@ -433,6 +441,7 @@ private slots:
             sTail += QStringLiteral("|Bound TEX Dim Hist (%1)=%2").arg(1 << i).arg(value);
         }
         QTest::newRow("with resource statistics") << true << sTail;
+        // clang-format on
     }
 
     void frameStats()
@@ -544,7 +553,6 @@ private slots:
             GPUPROF_COMPARE_NO_LEAKS(before);
         }
     }
-
 };
 
 GPUPROF_TEST_MAIN(TestFrameProfileModel)

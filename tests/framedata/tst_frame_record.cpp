@@ -30,8 +30,8 @@ private slots:
     {
         alignas(8) uint8 storage[409] = {};
         uint8 *raw = storage + 1;
-        PutBE(raw + 0, 0x3ff0000000000000ull, 8);  // cpuStartTime 1.0
-        PutBE(raw + 8, 0x4000000000000000ull, 8);  // cpuTime 2.0
+        PutBE(raw + 0, 0x3ff0000000000000ull, 8); // cpuStartTime 1.0
+        PutBE(raw + 8, 0x4000000000000000ull, 8); // cpuTime 2.0
         PutBE(raw + 16, 0xc000000000000000ull, 8); // gpuStartTime -2.0
         PutBE(raw + 24, 0x3fe0000000000000ull, 8); // gpuTime 0.5
         PutBE(raw + 32, 0xfffe, 2);
@@ -68,10 +68,10 @@ private slots:
         std::memset(storage, 0, sizeof(storage));
         PutBE(raw + 4, 0x1122334455667788ull, 8);
         std::memcpy(raw + 12, "Main swap chain", 16);
-        PutBE(raw + 76, 7, 4);     // uniqueBoundVbs
-        PutBE(raw + 108, 9, 4);    // boundTexSize
-        PutBE(raw + 112, 100, 4);  // bin 0
-        PutBE(raw + 172, 115, 4);  // bin 15
+        PutBE(raw + 76, 7, 4); // uniqueBoundVbs
+        PutBE(raw + 108, 9, 4); // boundTexSize
+        PutBE(raw + 112, 100, 4); // bin 0
+        PutBE(raw + 172, 115, 4); // bin 15
         PutBE(raw + 176, 1000, 4); // sampleCount
         raw[184] = 1;
 
@@ -106,6 +106,7 @@ private slots:
 
     void splitSamplePath_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QString>("parts");
         QTest::newRow("full path") << QByteArray("#Main/Opaque/Draw") << "Main | Opaque | Draw (3)";
@@ -121,6 +122,7 @@ private slots:
         QTest::newRow("plain") << QByteArray("Shadow Pass") << "Shadow Pass | Shadow Pass | Shadow Pass (3)";
         QTest::newRow("plain with slashes") << QByteArray("a/b") << "a/b | a/b | a/b (3)";
         QTest::newRow("hash later is plain") << QByteArray("x#A/B") << "x#A/B | x#A/B | x#A/B (3)";
+        // clang-format on
     }
 
     void splitSamplePath()

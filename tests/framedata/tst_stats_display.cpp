@@ -63,6 +63,7 @@ class TestStatsDisplay : public QObject
 private slots:
     void rowsEachPanelShows_data()
     {
+        // clang-format off
         QTest::addColumn<int>("mode");
         QTest::addColumn<bool>("resources");
         QTest::addColumn<QString>("source"); // "stats", "sample" or "layer"
@@ -76,6 +77,7 @@ private slots:
         QTest::newRow("inspector on a layer row") << 0 << false << "layer" << 54 << "Index" << "Prims/Draw 256k+";
         QTest::newRow("inspector on frame stats with resources")
             << 0 << true << "stats" << 79 << "Index" << "Bound TEX Dim Hist (32768)";
+        // clang-format on
     }
 
     void rowsEachPanelShows()
@@ -125,10 +127,11 @@ private slots:
                         .arg(cell.data(Qt::TextAlignmentRole).toInt())
                         .arg(cell.data(Qt::BackgroundRole).isValid() ? "bg" : "-");
         }
-        QCOMPARE(dump.join(QLatin1Char('|')), QString("Index=[0..1] #000000 130 -|Layer=Opaque #000000 129 -|"
-                                                      "Context=<Layer Totals> #000000 129 -|"
-                                                      "GPU Time [ms]=2.100 #ff0000 130 -|Draws=3 #000000 130 -|"
-                                                      "Prims=0 #a0a0a4 130 -"));
+        QCOMPARE(dump.join(QLatin1Char('|')),
+                 QString("Index=[0..1] #000000 130 -|Layer=Opaque #000000 129 -|"
+                         "Context=<Layer Totals> #000000 129 -|"
+                         "GPU Time [ms]=2.100 #ff0000 130 -|Draws=3 #000000 130 -|"
+                         "Prims=0 #a0a0a4 130 -"));
         QCOMPARE(pRows->index(8, 0).data(Qt::UserRole), QVariant(3));
         QVERIFY(src.model.index(0, 8, src.model.index(0, 0)).data(Qt::BackgroundRole).isValid());
         QVERIFY(!pRows->headerData(0, Qt::Horizontal).isValid());

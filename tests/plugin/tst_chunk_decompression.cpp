@@ -112,6 +112,7 @@ private slots:
     // Payloads written out by hand; "fail" means the call returns 0.
     void workedPayloads_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("payloadHex");
         QTest::addColumn<int>("capacityDelta"); // capacity = data size + delta
         QTest::addColumn<QByteArray>("expected");
@@ -142,6 +143,7 @@ private slots:
         // The size word's bit 31 alone decides the form; bits 0 to 30 are the size.
         QTest::newRow("huge announced size")
             << QByteArray("ffffff7f0000") << 0 << QByteArray("fail");
+        // clang-format on
     }
 
     void workedPayloads()
@@ -195,12 +197,15 @@ private slots:
                     nDataSize = uint32(qMax<qint64>(0, qint64(nDataSize) + qint64(rng() % 41) - 20));
                     StoreLittleEndian32(payload.data(), nDataSize);
                     break;
-                case 2: payload.truncate(qsizetype(rng() % uint32(payload.size()))); break;
-                default: break;
+                case 2:
+                    payload.truncate(qsizetype(rng() % uint32(payload.size())));
+                    break;
+                default:
+                    break;
                 }
                 std::vector<uint8> expected;
-                const bool bExpected = ReferenceUnpack(reinterpret_cast<const uint8 *>(payload.constData()),
-                                                       size_t(payload.size()), nDataSize, expected);
+                const bool bExpected =
+                    ReferenceUnpack(reinterpret_cast<const uint8 *>(payload.constData()), size_t(payload.size()), nDataSize, expected);
                 const UnpackResult result = Unpack(payload, nDataSize);
                 QVERIFY(result.bGuardIntact);
                 if (bExpected != (result.nReturned != 0))
@@ -233,6 +238,7 @@ private slots:
 
     void roundTrip_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<CChunkCompressor::Form>("form");
         const QMap<QByteArray, QByteArray> sets = DataSets();
@@ -241,6 +247,7 @@ private slots:
             QTest::addRow("%s, packed", set.key().constData()) << set.value() << CChunkCompressor::Form::Packed;
             QTest::addRow("%s, stored", set.key().constData()) << set.value() << CChunkCompressor::Form::Stored;
         }
+        // clang-format on
     }
 
     void roundTrip()
@@ -251,8 +258,8 @@ private slots:
         QVERIFY(!payload.isEmpty());
         QCOMPARE(ChunkDataSize(payload.constData(), uint32(payload.size())), uint32(data.size()));
         const bool bStored = (LoadLittleEndian32(payload.constData()) & CHUNK_STORED_FLAG) != 0;
-        QCOMPARE(bStored, form == CChunkCompressor::Form::Stored ||
-                              (form == CChunkCompressor::Form::Auto && payload.size() == data.size() + 4));
+        QCOMPARE(bStored,
+                 form == CChunkCompressor::Form::Stored || (form == CChunkCompressor::Form::Auto && payload.size() == data.size() + 4));
         // Auto never makes a payload larger than storing would.
         if (form == CChunkCompressor::Form::Auto)
             QVERIFY(payload.size() <= data.size() + 4);
@@ -264,8 +271,8 @@ private slots:
 
         // Every packed stream is also one the reference reads the same way.
         std::vector<uint8> reference;
-        QVERIFY(ReferenceUnpack(reinterpret_cast<const uint8 *>(payload.constData()), size_t(payload.size()),
-                                size_t(data.size()), reference));
+        QVERIFY(
+            ReferenceUnpack(reinterpret_cast<const uint8 *>(payload.constData()), size_t(payload.size()), size_t(data.size()), reference));
         QVERIFY(QByteArray(reinterpret_cast<const char *>(reference.data()), qsizetype(reference.size())) == data);
 
         // The packer leaves no slack: a payload cut short anywhere fails, and is never read
@@ -280,6 +287,7 @@ private slots:
     // beyond, realistic sample records packed to a fraction.
     void packingPays_data()
     {
+        // clang-format off
         QTest::addColumn<double>("minRatio");
         QTest::addColumn<double>("maxRatio");
         QTest::newRow("incompressible") << 0.0 << 1.0;
@@ -293,6 +301,7 @@ private slots:
         // can be found.
         QTest::newRow("repeat at 4096") << 0.9354 << 8.5;
         QTest::newRow("repeat at 4097") << 0.0 << 0.8897;
+        // clang-format on
     }
 
     void packingPays()
@@ -302,8 +311,7 @@ private slots:
         const QByteArray data = DataSets().value(QTest::currentDataTag());
         const QByteArray packed = Compress(data, CChunkCompressor::Form::Packed);
         const double flRatio = double(data.size()) / double(packed.size());
-        qInfo("%s: %lld -> %lld bytes, ratio %.2f", QTest::currentDataTag(), qlonglong(data.size()),
-              qlonglong(packed.size()), flRatio);
+        qInfo("%s: %lld -> %lld bytes, ratio %.2f", QTest::currentDataTag(), qlonglong(data.size()), qlonglong(packed.size()), flRatio);
         QVERIFY2(flRatio >= minRatio && flRatio <= maxRatio, qPrintable(QString::number(flRatio)));
     }
 };

@@ -58,10 +58,8 @@ QString Dump(const CGPUProfilerConnection *pRecord)
 class CTargetScript
 {
 public:
-    CTargetScript(CFakeCorvidConnection *pConnection, CFakeCorvidConnection *pStranger)
-        : m_pConnection(pConnection), m_pStranger(pStranger)
-    {
-    }
+    CTargetScript(CFakeCorvidConnection *pConnection, CFakeCorvidConnection *pStranger) : m_pConnection(pConnection), m_pStranger(pStranger)
+    {}
 
     void Run(const QString &script)
     {
@@ -184,6 +182,7 @@ private slots:
 
     void assembly_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("expected");
 
@@ -218,6 +217,7 @@ private slots:
         QTest::newRow("frame at the byte bound") << "F657930 D1" << "1/657930 " + Names(1, 0, 1);
         QTest::newRow("frame above the byte bound") << "F657931 D1 S1 C1" << "0/657931 !L1";
         QTest::newRow("frame of 2^32 - 1 samples") << "F4294967295 D1 C1" << "0/4294967295 !L1";
+        // clang-format on
     }
 
     void assembly()
@@ -234,6 +234,7 @@ private slots:
     // after, takes none of the second connection's chunks.
     void finishedFramesAreHandedOverOnce_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("script");
         QTest::addColumn<QList<int>>("handedOver");
         QTest::newRow("zero-sample frame") << "F0" << QList<int>({0});
@@ -243,6 +244,7 @@ private slots:
         QTest::newRow("new header mid-frame") << "F5 D3 F2 D2" << QList<int>({2});
         QTest::newRow("frames back to back") << "F1 D1 F0 F3 C3" << QList<int>({1, 0, 3});
         QTest::newRow("unfinished") << "F4 D3" << QList<int>();
+        // clang-format on
     }
 
     void finishedFramesAreHandedOverOnce()
@@ -280,6 +282,7 @@ private slots:
     // allocated for them.
     void announcedSizesAreCheckedBeforeAllocating_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("sizeWordHex");
         QTest::addColumn<int>("allocations");
         QTest::newRow("2 GiB packed") << QByteArray("ffffff7f") << 0;
@@ -288,6 +291,7 @@ private slots:
         QTest::newRow("not whole records") << QByteArray("99010000") << 0;
         QTest::newRow("exactly what is expected") << QByteArray("f8070000") << 1;          // 2040 = 5 * 408
         QTest::newRow("stored, exactly what is expected") << QByteArray("f8070080") << 0; // taken from the payload
+        // clang-format on
     }
 
     void announcedSizesAreCheckedBeforeAllocating()
@@ -348,11 +352,13 @@ private slots:
     // either form or both by turns; each frame arrives whole and unchanged.
     void realisticStream_data()
     {
+        // clang-format off
         QTest::addColumn<int>("form");
         QTest::addColumn<int>("maxChunk");
         QTest::newRow("packed, 64 KiB") << int(SampleChunkForm::Packed) << 64 * 1024;
         QTest::newRow("packed, one record per chunk") << int(SampleChunkForm::Packed) << 1;
         QTest::newRow("mixed, 8 KiB") << int(SampleChunkForm::Mixed) << 8 * 1024;
+        // clang-format on
     }
 
     void realisticStream()
@@ -374,7 +380,8 @@ private slots:
             QCOMPARE(Record()->assembly.samplesReceived, uint32(frame.samples.size()));
             QVERIFY(std::memcmp(&Record()->assembly.frameHeader, &frame.header, sizeof(GpuFrameHeader)) == 0);
             QVERIFY(frame.samples.empty() ||
-                    std::memcmp(Record()->assembly.samples.Base(), frame.samples.data(), frame.samples.size() * sizeof(GpuSampleRecord)) == 0);
+                    std::memcmp(Record()->assembly.samples.Base(), frame.samples.data(), frame.samples.size() * sizeof(GpuSampleRecord)) ==
+                        0);
         }
     }
 };

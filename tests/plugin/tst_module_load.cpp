@@ -16,11 +16,7 @@ class TestModuleLoad : public QObject
 
     void *m_pModule = nullptr;
 
-    template <typename Fn>
-    Fn Resolve(const char *pszName)
-    {
-        return reinterpret_cast<Fn>(dlsym(m_pModule, pszName));
-    }
+    template <typename Fn> Fn Resolve(const char *pszName) { return reinterpret_cast<Fn>(dlsym(m_pModule, pszName)); }
 
 private slots:
     void initTestCase()
@@ -38,6 +34,7 @@ private slots:
     // The binary properties a host reads before loading anything else.
     void binaryProperties_data()
     {
+        // clang-format off
         QTest::addColumn<int>("id");
         QTest::addColumn<int>("answered");
         QTest::addColumn<int>("type");
@@ -49,6 +46,7 @@ private slots:
         QTest::newRow("8") << 8 << 0 << -1 << "";
         QTest::newRow("-1") << -1 << 0 << -1 << "";
         QTest::newRow("most negative") << int(0x80000000) << 0 << -1 << "";
+        // clang-format on
     }
 
     void binaryProperties()
@@ -65,8 +63,8 @@ private slots:
             return;
         }
         QCOMPARE(int(out.m_nType), type);
-        const QString text = type == 0 ? QString::fromLatin1(reinterpret_cast<const char *>(uintptr_t(out.m_nValue)))
-                                       : QString::number(out.m_nValue);
+        const QString text =
+            type == 0 ? QString::fromLatin1(reinterpret_cast<const char *>(uintptr_t(out.m_nValue))) : QString::number(out.m_nValue);
         QCOMPARE(text, value);
     }
 

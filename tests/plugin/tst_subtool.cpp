@@ -76,9 +76,11 @@ private slots:
     // current one, or with no current connection, changes nothing.
     void connectionStateDecides_data()
     {
+        // clang-format off
         QTest::addColumn<int>("state");
         for (int state : {0, 1, 2, 3, 4, 7, -1, 1000})
             QTest::addRow("state %d", state) << state;
+        // clang-format on
     }
 
     void connectionStateDecides()
@@ -113,9 +115,11 @@ private slots:
     // connection. A window its user closed goes once the event loop runs.
     void windowsOpenAndCloseWithTheirCommands_data()
     {
+        // clang-format off
         QTest::addColumn<bool>("userCloses");
         QTest::newRow("connection closed") << false;
         QTest::newRow("closed by its user") << true;
+        // clang-format on
     }
 
     void windowsOpenAndCloseWithTheirCommands()
@@ -147,12 +151,14 @@ private slots:
 
     void commandsAreTwelveBigEndianBytes_data()
     {
+        // clang-format off
         QTest::addColumn<uint>("code");
         QTest::addColumn<uint>("value");
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("resource request") << 4u << 0u << QByteArray("000000040000000000000000");
         QTest::newRow("flushing on") << 1u << 1u << QByteArray("000000010000000000000001");
         QTest::newRow("wide value") << 0x01020304u << 0xFFFFFFFFu << QByteArray("0102030400000000ffffffff");
+        // clang-format on
     }
 
     void commandsAreTwelveBigEndianBytes()

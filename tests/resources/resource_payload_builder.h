@@ -29,8 +29,8 @@ struct TextureDesc
 };
 
 // A texture whose disk and resident sides agree.
-inline TextureDesc MakeTexture(const std::string &name, uint16 nFlags, uint16 nWidth = 4, uint16 nHeight = 4,
-                               int8 nFormat = 0, uint16 nDepth = 1, uint8 nMips = 1)
+inline TextureDesc MakeTexture(const std::string &name, uint16 nFlags, uint16 nWidth = 4, uint16 nHeight = 4, int8 nFormat = 0,
+                               uint16 nDepth = 1, uint8 nMips = 1)
 {
     TextureDesc t;
     t.name = name;

@@ -14,12 +14,12 @@
 #include "texture_list_widget.h"
 
 #include <QAbstractItemModelTester>
-#include <QRandomGenerator>
 #include <QAction>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QTabWidget>
@@ -103,8 +103,7 @@ private slots:
     void rowsShowTheirRecords()
     {
         Fixture empty;
-        QCOMPARE(DumpHeader(empty.widget.Model()),
-                 QStringLiteral("Name;Type;Size;Capacity;Elem Size;Elem Count;Usage"));
+        QCOMPARE(DumpHeader(empty.widget.Model()), QStringLiteral("Name;Type;Size;Capacity;Elem Size;Elem Count;Usage"));
         QCOMPARE(Status(empty.widget), QStringLiteral("0/0 Buffers, 0.00/0.00 MB Buffer Data"));
         QCOMPARE(QByteArray(empty.widget.SizeBucket(13)->name), QByteArray("<= 4 GB"));
         QCOMPARE(QByteArray(empty.widget.SizeBucket(13)->description), QByteArray("<= 4 GB"));
@@ -117,10 +116,11 @@ private slots:
             {1, 4, 0, 5, 4096, "no capacity"},
             {0, 4, 0, 0, 4096, "empty"},
         });
-        QCOMPARE(DumpRows(f.widget.Model()), QStringLiteral("<unnamed>;IB;0 KB;6000;2;6000;100.0% | "
-                                                            "Terrain VB;VB;3,072 KB;1000;32;250;25.0% | "
-                                                            "empty;VB;4 KB;0;4;0;nan% | "
-                                                            "no capacity;IB;4 KB;0;4;5;inf%"));
+        QCOMPARE(DumpRows(f.widget.Model()),
+                 QStringLiteral("<unnamed>;IB;0 KB;6000;2;6000;100.0% | "
+                                "Terrain VB;VB;3,072 KB;1000;32;250;25.0% | "
+                                "empty;VB;4 KB;0;4;0;nan% | "
+                                "no capacity;IB;4 KB;0;4;5;inf%"));
         // Row 1 shows the first record: sort values keep their types, numbers sort as numbers.
         const QAbstractItemModel *pModel = f.widget.Model();
         auto cell = [&](int nRow, int nCol, int nRole) { return pModel->index(nRow, nCol).data(nRole); };
@@ -146,8 +146,8 @@ private slots:
 
         // Status texts and the size histogram.
         // 10 buffers, 4 MB in all; the 3 named "show" hold exactly 1 MB.
-        std::vector<BufferDesc> buffers = {{0, 1, 1, 1, 524288, "show"}, {0, 1, 1, 1, 262144, "show"},
-                                           {1, 1, 1, 1, 262144, "show"}, {1, 1, 1, 1, 3145728, "hide"}};
+        std::vector<BufferDesc> buffers = {
+            {0, 1, 1, 1, 524288, "show"}, {0, 1, 1, 1, 262144, "show"}, {1, 1, 1, 1, 262144, "show"}, {1, 1, 1, 1, 3145728, "hide"}};
         for (int i = 0; i < 6; ++i)
             buffers.push_back({1, 1, 1, 1, 0, "hide"});
         Fixture st(buffers);
@@ -180,9 +180,14 @@ private slots:
             QCOMPARE(st.widget.SizeBucket(i)->entries[0].category, st.widget.VertexBufferCategory());
         }
         // Each class ends at its limit inclusive, the last one at 4 GB.
-        Update(st.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 256, "a"}, {0, 1, 1, 1, 257, "b"}, {1, 1, 1, 1, 4194305, "c"},
-                                                  {1, 1, 1, 1, 0xffffffffu, "d"}, {0, 1, 1, 1, 4194304, "e"},
-                                                  {0, 1, 1, 1, 1024, "f"}, {1, 1, 1, 1, 1025, "g"}}));
+        Update(st.widget,
+               PayloadBuilder::Buffers({{0, 1, 1, 1, 256, "a"},
+                                        {0, 1, 1, 1, 257, "b"},
+                                        {1, 1, 1, 1, 4194305, "c"},
+                                        {1, 1, 1, 1, 0xffffffffu, "d"},
+                                        {0, 1, 1, 1, 4194304, "e"},
+                                        {0, 1, 1, 1, 1024, "f"},
+                                        {1, 1, 1, 1, 1025, "g"}}));
         QCOMPARE(DumpHistogram(st.widget), QStringLiteral("0:1/0 1:2/0 2:0/1 12:1/0 13:0/2"));
         QCOMPARE(st.widget.SizeBucket(1)->total, 2);
         Update(st.widget, PayloadBuilder());
@@ -191,6 +196,7 @@ private slots:
 
     void filters_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("vbs");
         QTest::addColumn<bool>("ibs");
@@ -203,6 +209,7 @@ private slots:
         QTest::newRow("matches <unnamed>") << "unnamed" << false << false << "<unnamed>";
         QTest::newRow("text and kind") << "data" << false << true << "IndexData";
         QTest::newRow("only the name column") << "VB" << false << false << "";
+        // clang-format on
     }
 
     void filters()
@@ -218,11 +225,12 @@ private slots:
         f.widget.IndexBuffersBox()->setChecked(ibs);
         // Type 33 filters like type 1 (its bit is 1 << (33 % 32)); type 5 shows "IB" but no
         // box selects it, so it never shows.
-        Update(f.widget, PayloadBuilder::Buffers({{0, 1, 1, 1, 1, "MyVertexData"},
-                                                  {1, 1, 1, 1, 1, "IndexData"},
-                                                  {0, 1, 1, 1, 1, ""},
-                                                  {33, 1, 1, 1, 1, "other"},
-                                                  {5, 1, 1, 1, 1, "never"}}));
+        Update(f.widget,
+               PayloadBuilder::Buffers({{0, 1, 1, 1, 1, "MyVertexData"},
+                                        {1, 1, 1, 1, 1, "IndexData"},
+                                        {0, 1, 1, 1, 1, ""},
+                                        {33, 1, 1, 1, 1, "other"},
+                                        {5, 1, 1, 1, 1, "never"}}));
         QCOMPARE(DumpColumn(f.widget.Model(), 0), names);
         // The histogram counts every buffer whatever the filter.
         QCOMPARE(DumpHistogram(f.widget), QStringLiteral("0:2/3"));
@@ -299,8 +307,8 @@ private slots:
         const PayloadBuilder texturePayload = PayloadBuilder::Textures({MakeTexture(longName, 0x0002, 0, 0, 0, 1, 0)});
         window.BufferList()->UpdateBufferList(bufferPayload.Data(), bufferPayload.Size());
         window.TextureList()->UpdateTextureList(texturePayload.Data(), texturePayload.Size());
-        for (CQResourceListWidget *pList : {static_cast<CQResourceListWidget *>(window.BufferList()),
-                                            static_cast<CQResourceListWidget *>(window.TextureList())}) {
+        for (CQResourceListWidget *pList :
+             {static_cast<CQResourceListWidget *>(window.BufferList()), static_cast<CQResourceListWidget *>(window.TextureList())}) {
             QTreeView *pView = pList->View();
             const QString name = pView->model()->index(0, 0).data().toString();
             QVERIFY2(pView->header()->sectionSize(0) > pView->fontMetrics().horizontalAdvance(name),
@@ -320,6 +328,7 @@ private slots:
 
     void cutAndForgedPayloads_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<int>("rows");
         QTest::addColumn<QString>("status");
@@ -331,6 +340,7 @@ private slots:
         QTest::newRow("2^31-1 in 20 bytes") << bytes(PayloadBuilder().Count(0x7fffffff).Zeros(16))
                                             << 1 + kMaxRowsPastPayload
                                             << "1025/1025 Buffers, 0.00/0.00 MB Buffer Data (list cut: 2,147,483,647 announced, 1,025 kept)";
+        // clang-format on
     }
 
     void cutAndForgedPayloads()
@@ -346,8 +356,7 @@ private slots:
             QCOMPARE(Status(f.widget), status);
             if (rows > 1) {
                 // Rows past the end are blank vertex-buffer rows.
-                QCOMPARE(DumpRows(f.widget.Model()).section(QStringLiteral(" | "), 1, 1),
-                         QStringLiteral("<unnamed>;VB;0 KB;0;0;0;nan%"));
+                QCOMPARE(DumpRows(f.widget.Model()).section(QStringLiteral(" | "), 1, 1), QStringLiteral("<unnamed>;VB;0 KB;0;0;0;nan%"));
             }
         }
         GPUPROF_COMPARE_NO_LEAKS(snapshot);
@@ -394,8 +403,8 @@ private slots:
     // its name filter with QString's case-insensitive search.
     void sortingAndFilteringMatchQt()
     {
-        const char *const names[] = {"", "b", "B", "a", "models/props_a/mesh", "models/props_a/mesh2", "models/props_b", "models/p",
-                                     "\xe9t\xe9", "<unnamed>", "z"};
+        const char *const names[] = {
+            "", "b", "B", "a", "models/props_a/mesh", "models/props_a/mesh2", "models/props_b", "models/p", "\xe9t\xe9", "<unnamed>", "z"};
         QRandomGenerator random(77);
         std::vector<BufferDesc> buffers;
         for (int i = 0; i < 400; ++i) {
@@ -424,9 +433,15 @@ private slots:
         }
 
         // The name filter finds what QString::contains(..., Qt::CaseInsensitive) finds in a name.
-        const QByteArray filterNames[] = {"MyVertexData", "\xc9T\xc9 \xb5s", "Stra\xdf" "e", "", "abcABC", "x"};
-        const QString fragments[] = {"vertex", "DATA", "\u00e9t\u00e9", "\u039c", "\u00b5S", "STRASSE", "stra\u00df",
-                                     "cab", "bca", "xx", "", "\u0130"};
+        const QByteArray filterNames[] = {"MyVertexData",
+                                          "\xc9T\xc9 \xb5s",
+                                          "Stra\xdf"
+                                          "e",
+                                          "",
+                                          "abcABC",
+                                          "x"};
+        const QString fragments[] = {"vertex",     "DATA", "\u00e9t\u00e9", "\u039c", "\u00b5S", "STRASSE",
+                                     "stra\u00df", "cab",  "bca",           "xx",     "",        "\u0130"};
         for (const QByteArray &name : filterNames) {
             for (const QString &fragment : fragments) {
                 CNameFilter filter;

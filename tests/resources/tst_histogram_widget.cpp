@@ -14,7 +14,7 @@ namespace {
 bool Near(QColor actual, QColor expected, int nTolerance = 3)
 {
     return qAbs(actual.red() - expected.red()) <= nTolerance && qAbs(actual.green() - expected.green()) <= nTolerance &&
-           qAbs(actual.blue() - expected.blue()) <= nTolerance;
+        qAbs(actual.blue() - expected.blue()) <= nTolerance;
 }
 
 QImage Render(CQHistogramWidget &widget)
@@ -62,6 +62,7 @@ private slots:
 
     void bucketWidth_data()
     {
+        // clang-format off
         QTest::addColumn<int>("buckets");
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("bucketWidth");
@@ -71,6 +72,7 @@ private slots:
         QTest::newRow("2 in 400") << 2 << 400 << 160;
         QTest::newRow("3 in 38") << 3 << 38 << 10;
         QTest::newRow("3 in 50") << 3 << 50 << 14;
+        // clang-format on
     }
 
     void bucketWidth()
@@ -87,9 +89,9 @@ private slots:
         QCOMPARE(widget.BucketLeft(1), 2 + bucketWidth + 2);
         // The margin left of the first bar and the gap right of each bar belong to that bar.
         const int nStep = bucketWidth + 2;
-        const std::pair<int, int> cases[] = {{-nStep - 3, -1}, {0, 0}, {nStep + 1, 0},
-                                             {nStep + 2, buckets > 1 ? 1 : -1}, {1 + buckets * nStep, buckets - 1},
-                                             {2 + buckets * nStep, -1}};
+        const std::pair<int, int> cases[] = {
+            {-nStep - 3, -1},         {0, 0}, {nStep + 1, 0}, {nStep + 2, buckets > 1 ? 1 : -1}, {1 + buckets * nStep, buckets - 1},
+            {2 + buckets * nStep, -1}};
         for (const auto &[nX, nIndex] : cases)
             QVERIFY2(widget.BucketIndexAt(nX) == nIndex, qPrintable(QString::number(nX)));
     }
@@ -244,8 +246,9 @@ private slots:
 
         // Left clicks on a segment report its bucket and category.
         QList<QPair<BucketHandle_t, CategoryHandle_t>> clicked;
-        connect(&f.widget, &CQHistogramWidget::OnBucketCategoryClicked, this,
-                [&](BucketHandle_t hBucket, CategoryHandle_t hCategory) { clicked.append({hBucket, hCategory}); });
+        connect(&f.widget, &CQHistogramWidget::OnBucketCategoryClicked, this, [&](BucketHandle_t hBucket, CategoryHandle_t hCategory) {
+            clicked.append({hBucket, hCategory});
+        });
         const QRect ib = f.widget.SegmentRect(1, f.ib);
         QTest::mouseClick(&f.widget, Qt::RightButton, {}, ib.center());
         QVERIFY(clicked.isEmpty());

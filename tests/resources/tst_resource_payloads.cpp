@@ -41,8 +41,8 @@ QString Dump(const BufferList &list)
 
 QString Dump(const TextureList &list)
 {
-    QStringList parts{
-        Args(QStringLiteral("%1/%2 rows, %3/%4 bytes"), list.entries.Count(), list.announcedCount, list.totalDiskBytes, list.totalResBytes)};
+    QStringList parts{Args(QStringLiteral("%1/%2 rows, %3/%4 bytes"), list.entries.Count(), list.announcedCount, list.totalDiskBytes,
+                           list.totalResBytes)};
     for (int32 i = 0; i < list.entries.Count() && i < 3; ++i) {
         const TextureListEntry &e = list.entries[i];
         const GpuTextureRecord &r = e.record;
@@ -112,6 +112,7 @@ private slots:
 
     void readString_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<int>("capacity");
         QTest::addColumn<QByteArray>("expected");
@@ -127,6 +128,7 @@ private slots:
         QTest::newRow("too long, unterminated") << QByteArray("abcdefgh") << 4 << QByteArray("abc") << 8 << true;
         QTest::newRow("1023 of 1024") << QByteArray(1023, 'n').append('\0') << 1024 << QByteArray(1023, 'n') << 1024 << false;
         QTest::newRow("1024 cut to 1023") << QByteArray(1024, 'n').append('\0') << 1024 << QByteArray(1023, 'n') << 1025 << false;
+        // clang-format on
     }
 
     void readString()
@@ -150,6 +152,7 @@ private slots:
 
     void countBound_data()
     {
+        // clang-format off
         QTest::addColumn<int>("count");
         QTest::addColumn<uint>("size");
         QTest::addColumn<int>("rows");
@@ -165,6 +168,7 @@ private slots:
         QTest::newRow("forged in 4 GB") << 0x7fffffff << 0xffffffffu << kMaxResourceListEntries;
         QTest::newRow("a million and one in 64 MiB") << kMaxResourceListEntries + 1 << (64u << 20) << kMaxResourceListEntries;
         QTest::newRow("a million in 64 MiB") << kMaxResourceListEntries << (64u << 20) << kMaxResourceListEntries;
+        // clang-format on
     }
 
     void countBound()
@@ -179,6 +183,7 @@ private slots:
     // the payload, records past the end are blank rows, and nothing is left allocated.
     void decodes_data()
     {
+        // clang-format off
         QTest::addColumn<bool>("textures");
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<QString>("dump");
@@ -232,6 +237,7 @@ private slots:
             << true << Forged(65536)
             << "4473/2147483647 rows, 67898372/67898372 bytes | 257x257x257/257x257x257 f101 m1/1 fmt1 67898372/67898372 "
                "'\x01\x01\x01\x01...(1023)' | 0x0x0/0x0x0 f0 m0/0 fmt0 0/0 '' | 0x0x0/0x0x0 f0 m0/0 fmt0 0/0 ''";
+        // clang-format on
     }
 
     void decodes()
@@ -259,6 +265,7 @@ private slots:
     // The mip chain times the depth, in 64 bits.
     void textureBytes_data()
     {
+        // clang-format off
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("height");
         QTest::addColumn<int>("depth");
@@ -278,6 +285,7 @@ private slots:
         QTest::newRow("beyond 32 bits") << 16384 << 16384 << 1 << 1 << 29 << 4294967296ull;
         QTest::newRow("2 GB stays positive") << 16384 << 16384 << 2 << 1 << 0 << 2147483648ull;
         QTest::newRow("largest") << 65535 << 65535 << 65535 << 1 << 29 << 16ull * 65535 * 65535 * 65535;
+        // clang-format on
     }
 
     void textureBytes()
@@ -295,28 +303,28 @@ private slots:
     // 4x4 block), and nothing outside -1..91; the labels of the buffer size classes.
     void formatAndSizeClassTables()
     {
-        const QString sDocumented = QStringLiteral(
-            "UNKNOWN 0, RGBA8888 4, ABGR8888 4, RGB888 3, BGR888 3, RGB565 2, I8 1, IA88 2, P8 1, A8 1, "
-            "RGB888_BLUESCREEN 3, BGR888_BLUESCREEN 3, ARGB8888 4, BGRA8888 4, DXT1 b8, DXT3 b16, DXT5 b16, "
-            "BGRX8888 4, BGR565 2, BGRX5551 2, BGRA4444 2, DXT1_ONEBITALPHA b8, BGRA5551 2, UV88 2, UVWQ8888 4, "
-            "RGBA16161616F 8, RGBA16161616 8, UVLX8888 4, R32F 4, RGB323232F 12, RGBA32323232F 16, NV_DST16 2, "
-            "NV_DST24 4, NV_INTZ 4, NV_RAWZ 4, ATI_DST16 2, ATI_DST24 4, ATI2N b16, ATI1N b8, X360_DST16 2, "
-            "X360_DST24 4, X360_DST24F 4, LINEAR_BGRX8888 4, LINEAR_RGBA8888 4, LINEAR_ABGR8888 4, "
-            "LINEAR_ARGB8888 4, LINEAR_BGRA8888 4, LINEAR_RGB888 3, LINEAR_BGR888 3, LINEAR_BGRX5551 2, LINEAR_I8 1, "
-            "LINEAR_RGBA16161616 8, LE_BGRX8888 4, LE_BGRA8888 4, RG1616F 4, RG3232F 8, RGBX8888 4, NV_NULL 4, "
-            "RGBA1010102 4, BGRA1010102 4, R16F 2, D16 2, D15S1 2, D32 4, D24S8 4, LINEAR_D24S8 4, D24X8 4, "
-            "D24X4S4 4, D24FS8 4, D16_SHADOW 2, D24X8_SHADOW 4, RGBA16161616_EDRAM 8, RGBA1010102F_EDRAM 4, "
-            "R16F_EXPAND 2, RG1616F_EXPAND 4, RGBA16161616F_EXPAND 8, RGBA16161616F_EDRAM_RGBA1010102F 8, "
-            "RGBA16161616F_EXPAND_EDRAM_RGBA1010102F 8, RGBA16161616_EDRAM_RGBA16161616 8, DXT5_NM b16, RG1616 4, "
-            "R16 2, RGBA8888_LINEAR 4, BGRA8888_LINEAR 4, BGRX8888_LINEAR 4, RGBX555 2, BC6H b16, BC7 b16, "
-            "R32_UINT 4, R8G8B8_ETC2 b8, R8G8B8A8_ETC2_EAC b16, R11_EAC b8, RG11_EAC b16");
+        const QString sDocumented =
+            QStringLiteral("UNKNOWN 0, RGBA8888 4, ABGR8888 4, RGB888 3, BGR888 3, RGB565 2, I8 1, IA88 2, P8 1, A8 1, "
+                           "RGB888_BLUESCREEN 3, BGR888_BLUESCREEN 3, ARGB8888 4, BGRA8888 4, DXT1 b8, DXT3 b16, DXT5 b16, "
+                           "BGRX8888 4, BGR565 2, BGRX5551 2, BGRA4444 2, DXT1_ONEBITALPHA b8, BGRA5551 2, UV88 2, UVWQ8888 4, "
+                           "RGBA16161616F 8, RGBA16161616 8, UVLX8888 4, R32F 4, RGB323232F 12, RGBA32323232F 16, NV_DST16 2, "
+                           "NV_DST24 4, NV_INTZ 4, NV_RAWZ 4, ATI_DST16 2, ATI_DST24 4, ATI2N b16, ATI1N b8, X360_DST16 2, "
+                           "X360_DST24 4, X360_DST24F 4, LINEAR_BGRX8888 4, LINEAR_RGBA8888 4, LINEAR_ABGR8888 4, "
+                           "LINEAR_ARGB8888 4, LINEAR_BGRA8888 4, LINEAR_RGB888 3, LINEAR_BGR888 3, LINEAR_BGRX5551 2, LINEAR_I8 1, "
+                           "LINEAR_RGBA16161616 8, LE_BGRX8888 4, LE_BGRA8888 4, RG1616F 4, RG3232F 8, RGBX8888 4, NV_NULL 4, "
+                           "RGBA1010102 4, BGRA1010102 4, R16F 2, D16 2, D15S1 2, D32 4, D24S8 4, LINEAR_D24S8 4, D24X8 4, "
+                           "D24X4S4 4, D24FS8 4, D16_SHADOW 2, D24X8_SHADOW 4, RGBA16161616_EDRAM 8, RGBA1010102F_EDRAM 4, "
+                           "R16F_EXPAND 2, RG1616F_EXPAND 4, RGBA16161616F_EXPAND 8, RGBA16161616F_EDRAM_RGBA1010102F 8, "
+                           "RGBA16161616F_EXPAND_EDRAM_RGBA1010102F 8, RGBA16161616_EDRAM_RGBA16161616 8, DXT5_NM b16, RG1616 4, "
+                           "R16 2, RGBA8888_LINEAR 4, BGRA8888_LINEAR 4, BGRX8888_LINEAR 4, RGBX555 2, BC6H b16, BC7 b16, "
+                           "R32_UINT 4, R8G8B8_ETC2 b8, R8G8B8A8_ETC2_EAC b16, R11_EAC b8, RG11_EAC b16");
         QStringList table;
         for (int nFormat = kImageFormatFirst; nFormat <= kImageFormatLast; ++nFormat) {
             const ImageFormatInfo *pInfo = FindImageFormatInfo(nFormat);
             QVERIFY(pInfo && (pInfo->IsBlockCompressed() ? pInfo->bytesPerPixel : pInfo->blockBytes) == 0);
             table << QStringLiteral("%1 %2").arg(QString::fromLatin1(pInfo->name),
-                                                  pInfo->IsBlockCompressed() ? QStringLiteral("b%1").arg(pInfo->blockBytes)
-                                                                             : QString::number(pInfo->bytesPerPixel));
+                                                 pInfo->IsBlockCompressed() ? QStringLiteral("b%1").arg(pInfo->blockBytes)
+                                                                            : QString::number(pInfo->bytesPerPixel));
         }
         QCOMPARE(table, sDocumented.split(QStringLiteral(", ")));
         QVERIFY(!FindImageFormatInfo(-2));
@@ -334,8 +342,7 @@ private slots:
                                 "<= 512 KB, <= 1 MB, <= 2 MB, <= 4 MB, <= 4 GB"));
         // The unit changes exactly at 1024; shifting truncates; there is no unit past GB.
         const std::pair<uint64, const char *> edges[] = {
-            {1023, "<= 1023 B"}, {1024, "<= 1 KB"}, {2047, "<= 1 KB"}, {1048575, "<= 1023 KB"},
-            {uint64(1) << 40, "<= 1024 GB"},
+            {1023, "<= 1023 B"}, {1024, "<= 1 KB"}, {2047, "<= 1 KB"}, {1048575, "<= 1023 KB"}, {uint64(1) << 40, "<= 1024 GB"},
         };
         for (const auto &[nLimit, pszExpected] : edges) {
             FormatSizeClassLabel(nLimit, sz, sizeof(sz));

@@ -62,9 +62,9 @@ private slots:
         t.resDepth = 0;
         t.resMips = 8;
         // A volume shows its depth; a format without an entry its number; sizes past 4 GB whole.
-        Update(f.widget, PayloadBuilder::Textures({t, MakeTexture("plain", 0x0002, 8, 8, -1),
-                                                   MakeTexture("volume", 0x0004, 4, 4, 100, 8),
-                                                   MakeTexture("huge", 0x0002, 16384, 16384, 29, 2)}));
+        Update(f.widget,
+               PayloadBuilder::Textures({t, MakeTexture("plain", 0x0002, 8, 8, -1), MakeTexture("volume", 0x0004, 4, 4, 100, 8),
+                                         MakeTexture("huge", 0x0002, 16384, 16384, 29, 2)}));
         QCOMPARE(DumpRows(f.widget.Model()),
                  QStringLiteral("<unnamed>;DXT5;2D ARRAY;512x256;10;170 KB;128x64;8;0 KB;X;X;X | "
                                 "huge;RGBA32323232F;2D;16384x16384x2;1;8,388,608 KB;16384x16384x2;1;8,388,608 KB;;; | "
@@ -124,11 +124,8 @@ private slots:
             Fixture c;
             // Cut inside the second record: it and the third stay blank, shown as RGBA8888
             // without a kind, so no kind filter lets them through.
-            Update(c.widget, PayloadBuilder()
-                                 .Count(3)
-                                 .Texture(MakeTexture("first", 2))
-                                 .Texture(MakeTexture("second", 2))
-                                 .Truncate(4 + 18 + 6 + 10));
+            Update(c.widget,
+                   PayloadBuilder().Count(3).Texture(MakeTexture("first", 2)).Texture(MakeTexture("second", 2)).Truncate(4 + 18 + 6 + 10));
             QCOMPARE(c.widget.TotalTextureCount(), int64(3));
             QCOMPARE(DumpColumn(c.widget.Model(), 0), QStringLiteral("first"));
             QStringList blank;
@@ -151,6 +148,7 @@ private slots:
 
     void kindTexts_data()
     {
+        // clang-format off
         QTest::addColumn<int>("flags");
         QTest::addColumn<QString>("text");
         QTest::newRow("none") << 0x0000 << "";
@@ -162,6 +160,7 @@ private slots:
         QTest::newRow("array alone") << 0x0010 << " ARRAY";
         QTest::newRow("1D and volume") << 0x0005 << "VOLUME";
         QTest::newRow("other bits") << 0xf8e0 << "";
+        // clang-format on
     }
 
     void kindTexts()
@@ -174,6 +173,7 @@ private slots:
 
     void filters_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("kinds");      // bit 0 "2D", bit 1 "Volume", bit 2 "Cubemap"
         QTest::addColumn<QString>("triStates"); // per box (array, fallback, RT, no lod, auto-gen): p, c, u
@@ -196,6 +196,7 @@ private slots:
         QTest::newRow("text, case-insensitive") << "CUBE" << 0 << "ppppp" << "2d+cube,cube,cube-array,cube-rt";
         QTest::newRow("text and flags") << "cube" << 1 << "ppcpp" << "";
         QTest::newRow("text matches <unnamed>") << "<UN" << 0 << "ppppp" << "";
+        // clang-format on
     }
 
     void filters()
@@ -225,8 +226,8 @@ private slots:
         f.widget.TwoDBox()->setChecked(kinds & 1);
         f.widget.VolumeBox()->setChecked(kinds & 2);
         f.widget.CubemapBox()->setChecked(kinds & 4);
-        CQTriStateCheckBox *boxes[] = {f.widget.TextureArrayBox(), f.widget.FallbackBox(), f.widget.RenderTargetBox(),
-                                       f.widget.NoLodBox(), f.widget.AutoGenMipsBox()};
+        CQTriStateCheckBox *boxes[] = {f.widget.TextureArrayBox(), f.widget.FallbackBox(), f.widget.RenderTargetBox(), f.widget.NoLodBox(),
+                                       f.widget.AutoGenMipsBox()};
         for (int i = 0; i < 5; ++i) {
             const QChar state = triStates.at(i);
             boxes[i]->setCheckState(state == 'c' ? Qt::Checked : state == 'u' ? Qt::Unchecked : Qt::PartiallyChecked);
@@ -257,8 +258,7 @@ private slots:
                 Qt::CheckState state;
                 int required;
                 int excluded;
-            } steps[] = {
-                {Qt::Checked, bit, 0}, {Qt::Unchecked, 0, bit}, {Qt::PartiallyChecked, 0, 0}, {Qt::Checked, bit, 0}};
+            } steps[] = {{Qt::Checked, bit, 0}, {Qt::Unchecked, 0, bit}, {Qt::PartiallyChecked, 0, 0}, {Qt::Checked, bit, 0}};
             for (const auto &step : steps) {
                 QTest::mouseClick(pBox, Qt::LeftButton, {}, pBox->rect().center());
                 QCOMPARE(pBox->checkState(), step.state);

@@ -44,8 +44,7 @@ ICorvidDataReceived *CFakeCorvidConnection::ReceiverFor(uint32 nChunkId) const
     return pFound;
 }
 
-bool CFakeCorvidConnection::Deliver(uint32 nChunkId, const QByteArray &payload, uint16 nVersion,
-                                    ICorvidDataReceived *pReceiver)
+bool CFakeCorvidConnection::Deliver(uint32 nChunkId, const QByteArray &payload, uint16 nVersion, ICorvidDataReceived *pReceiver)
 {
     if (!pReceiver)
         pReceiver = ReceiverFor(nChunkId);

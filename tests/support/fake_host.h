@@ -37,8 +37,7 @@ public:
     // Delivers one chunk the way the host does: a g_pMemAlloc buffer holding 12 bytes of host
     // data and then the payload, handed to the receiver registered for the id (or the given
     // one). The receiver owns the buffer afterwards. Returns false when nobody is registered.
-    bool Deliver(uint32 nChunkId, const QByteArray &payload, uint16 nVersion = 1,
-                 ICorvidDataReceived *pReceiver = nullptr);
+    bool Deliver(uint32 nChunkId, const QByteArray &payload, uint16 nVersion = 1, ICorvidDataReceived *pReceiver = nullptr);
     ICorvidDataReceived *ReceiverFor(uint32 nChunkId) const;
 
     // The 12-byte GPRC commands sent so far as (code, value) pairs; other chunks are skipped.

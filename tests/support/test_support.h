@@ -11,18 +11,17 @@
 // fixed locale so that texts compare the same on every machine.
 void PrepareTestEnvironment();
 
-#define GPUPROF_TEST_MAIN(TestObject)                                                              \
-    int main(int argc, char **argv)                                                                \
-    {                                                                                              \
-        PrepareTestEnvironment();                                                                  \
-        QApplication app(argc, argv);                                                              \
-        TestObject tc;                                                                             \
-        return QTest::qExec(&tc, argc, argv);                                                      \
-    }
+#define GPUPROF_TEST_MAIN(TestObject)                                                                                                      \
+  int main(int argc, char **argv)                                                                                                          \
+  {                                                                                                                                        \
+    PrepareTestEnvironment();                                                                                                              \
+    QApplication app(argc, argv);                                                                                                          \
+    TestObject tc;                                                                                                                         \
+    return QTest::qExec(&tc, argc, argv);                                                                                                  \
+  }
 
 // format.arg(v1).arg(v2)... in one call, so that a long row of values in a dump reads as one row.
-template <typename... Values>
-QString Args(QString format, const Values &...values)
+template <typename... Values> QString Args(QString format, const Values &...values)
 {
     ((format = format.arg(values)), ...);
     return format;
@@ -39,10 +38,7 @@ inline QByteArray Bytes(const void *pData, size_t nSize)
 class AllocationSnapshot
 {
 public:
-    AllocationSnapshot()
-        : m_nBlocks(g_pMemAlloc->GetLiveAllocationCount()), m_nBytes(g_pMemAlloc->GetLiveBytes())
-    {
-    }
+    AllocationSnapshot() : m_nBlocks(g_pMemAlloc->GetLiveAllocationCount()), m_nBytes(g_pMemAlloc->GetLiveBytes()) {}
     int64 LeakedBlocks() const { return g_pMemAlloc->GetLiveAllocationCount() - m_nBlocks; }
     int64 LeakedBytes() const { return g_pMemAlloc->GetLiveBytes() - m_nBytes; }
 
@@ -51,11 +47,11 @@ private:
     int64 m_nBytes;
 };
 
-#define GPUPROF_COMPARE_NO_LEAKS(snapshot)                                                         \
-    do {                                                                                           \
-        QCOMPARE((snapshot).LeakedBlocks(), int64(0));                                             \
-        QCOMPARE((snapshot).LeakedBytes(), int64(0));                                              \
-    } while (0)
+#define GPUPROF_COMPARE_NO_LEAKS(snapshot)                                                                                                 \
+  do {                                                                                                                                     \
+    QCOMPARE((snapshot).LeakedBlocks(), int64(0));                                                                                         \
+    QCOMPARE((snapshot).LeakedBytes(), int64(0));                                                                                          \
+  } while (0)
 
 // The messages of one logging category while it lives, kept instead of printed; every other
 // message goes on to the handler that was installed before.

@@ -50,7 +50,11 @@ private slots:
         sample.SetVbUpload(0xA1B2C3D4); // offset 58: not a multiple of four
         sample.SetTexUpload(0x11223344);
         sample.SetInstHist(11, 0xBEEF);
-        QCOMPARE(Hex(&sample, 0, 32), QByteArray("3ff0000000000000" "4000000000000000" "c000000000000000" "3fe0000000000000"));
+        QCOMPARE(Hex(&sample, 0, 32),
+                 QByteArray("3ff0000000000000"
+                            "4000000000000000"
+                            "c000000000000000"
+                            "3fe0000000000000"));
         QCOMPARE(Hex(&sample, 36, 4), QByteArray("01020304"));
         QCOMPARE(Hex(&sample, 58, 4), QByteArray("a1b2c3d4"));
         QCOMPARE(Hex(&sample, 70, 4), QByteArray("11223344"));
@@ -61,7 +65,9 @@ private slots:
         QCOMPARE(Bytes(sample.name + 17, 238), QByteArray(238, '\0'));
 
         GpuFrameHeader header = MakeFrameHeader(0x1122334455667788ull, "Main Swap Chain", 1000);
-        QCOMPARE(Hex(&header, 0, 12), QByteArray("00000000" "1122334455667788"));
+        QCOMPARE(Hex(&header, 0, 12),
+                 QByteArray("00000000"
+                            "1122334455667788"));
         QCOMPARE(Bytes(header.swapChainName, 16), QByteArray("Main Swap Chain", 16));
         QCOMPARE(Hex(&header, 176, 4), QByteArray("000003e8"));
         QCOMPARE(header.hasResourceStats, uint8(0));
@@ -88,11 +94,13 @@ private slots:
 
     void generatorSampleCounts_data()
     {
+        // clang-format off
         QTest::addColumn<uint>("count");
         QTest::addColumn<uint>("variation"); // in percent
         for (uint count : {0u, 1u, 2u, 5u, 16u, 1000u, 5000u})
             QTest::addRow("%u", count) << count << 0u;
         QTest::newRow("400, varying by 10%") << 400u << 10u;
+        // clang-format on
     }
 
     // Any count gives that many samples, announced in the header, each with a name, "Present"
@@ -168,7 +176,8 @@ private slots:
             nDraws += sample.Draws();
         }
         QCOMPARE(views, (std::set<std::string>{"Main", "Post", "Reflection", "Shadow", "UI"}));
-        for (const char *pszName : {"#Main/Depth Prepass/Clear Depth", "#Post/Bloom/Bright Pass", "#Post/Tonemap/Tonemap", "#Post/AA/Edge Detect"})
+        for (const char *pszName :
+             {"#Main/Depth Prepass/Clear Depth", "#Post/Bloom/Bright Pass", "#Post/Tonemap/Tonemap", "#Post/AA/Edge Detect"})
             QVERIFY2(names.count(pszName), pszName);
         QVERIFY(layers.size() >= 10);
         QVERIFY2(names.size() < 400, qPrintable(QString::number(names.size())));
@@ -178,6 +187,7 @@ private slots:
 
     void pipelineFlushingLengthensFrames_data()
     {
+        // clang-format off
         QTest::addColumn<uint>("samples");
         QTest::addColumn<double>("gpuFrameTime");
         QTest::addColumn<double>("minGrowth");
@@ -187,6 +197,7 @@ private slots:
         // The demo's frames: the bubbles come after the scaling to the wanted length, or they
         // would be scaled away.
         QTest::newRow("scaled to 14 ms") << 400u << 0.014 << 1.10 << 1.35;
+        // clang-format on
     }
 
     // The same seed with flushing on and off: the same samples, only each one later and
@@ -242,6 +253,7 @@ private slots:
 
     void chunking_data()
     {
+        // clang-format off
         QTest::addColumn<int>("form");
         QTest::addColumn<int>("maxChunk");
         QTest::addColumn<uint>("samples");
@@ -256,6 +268,7 @@ private slots:
         QTest::newRow("one sample") << int(SampleChunkForm::Packed) << 65536 << 1u << 160;
         QTest::newRow("mixed, default size") << int(SampleChunkForm::Mixed) << 65536 << 1000u << 160;
         QTest::newRow("mixed, one byte short of two") << int(SampleChunkForm::Mixed) << 819 << 5u << 1;
+        // clang-format on
     }
 
     void chunking()
@@ -297,6 +310,7 @@ private slots:
 
     void commands_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("payloadHex");
         QTest::addColumn<bool>("valid");
         QTest::addColumn<uint>("code");
@@ -308,6 +322,7 @@ private slots:
         QTest::newRow("11 bytes") << QByteArray("0000000400000000000000") << false << 0u << 0ull;
         QTest::newRow("13 bytes") << QByteArray("00000004000000000000000000") << false << 0u << 0ull;
         QTest::newRow("empty") << QByteArray("") << false << 0u << 0ull;
+        // clang-format on
     }
 
     void commands()

@@ -80,8 +80,8 @@ struct Timeline
 void SendWheel(CQTimelineView &view, int nDelta)
 {
     const QPointF pos(view.viewport()->width() / 2, 10);
-    QWheelEvent event(pos, view.viewport()->mapToGlobal(pos), QPoint(), QPoint(0, nDelta), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
+    QWheelEvent event(pos, view.viewport()->mapToGlobal(pos), QPoint(), QPoint(0, nDelta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                      false);
     QApplication::sendEvent(view.viewport(), &event);
 }
 
@@ -115,18 +115,17 @@ private slots:
         const double inf = std::numeric_limits<double>::infinity();
         const double nan = std::numeric_limits<double>::quiet_NaN();
         const double tiny = std::numeric_limits<double>::denorm_min();
-        const double special[] = {0.0, -0.0, 0.0005, 0.0015, 0.0025, 1.25, 0.5, 999.9995, -1.0005, 1e-300, 1e15, 1e300, -1e300,
-                                  inf, -inf, nan, -nan, tiny};
-        const std::string names[] = {"Shadow", "", std::string(80, 'x'), std::string(300, 'y'), "#Main/Opaque/Draw 12",
-                                     "%s%n", "Ombr\xe9"};
+        const double special[] = {0.0,    -0.0, 0.0005, 0.0015, 0.0025, 1.25, 0.5, 999.9995, -1.0005,
+                                  1e-300, 1e15, 1e300,  -1e300, inf,    -inf, nan, -nan,     tiny};
+        const std::string names[] = {"Shadow", "", std::string(80, 'x'), std::string(300, 'y'), "#Main/Opaque/Draw 12", "%s%n", "Ombr\xe9"};
         for (int n = 0; n < 5000; ++n) {
             const double flStart = n < 18 * 18 ? special[n % 18] : (random.generateDouble() - 0.3) * std::pow(10.0, random.bounded(-8, 12));
             const double flLength = n < 18 * 18 ? special[n / 18] : random.generateDouble() * std::pow(10.0, random.bounded(-8, 6));
             const std::string &sName = names[size_t(n) % 7];
             const uint32 nIndex = n % 3 ? uint32(n) : 4294967295u;
             char expected[96];
-            StrFormat(expected, sizeof(expected), "[%u], \"%.*s\", Start: %3.3fms, Len: %3.3fms", nIndex, int(sName.size()),
-                      sName.data(), flStart, flLength);
+            StrFormat(expected, sizeof(expected), "[%u], \"%.*s\", Start: %3.3fms, Len: %3.3fms", nIndex, int(sName.size()), sName.data(),
+                      flStart, flLength);
             char actual[96];
             std::memset(actual, 'Z', sizeof(actual));
             FormatTimelineSampleText(actual, sizeof(actual), nIndex, sName, flStart, flLength);
@@ -153,6 +152,7 @@ private slots:
     // quarters. Aliased one-pixel lines light column floor(x); dotted ones every third pixel.
     void axis_data()
     {
+        // clang-format off
         QTest::addColumn<float>("zoom");
         QTest::addColumn<int>("tick");
         QTest::addColumn<QList<int>>("columns");
@@ -161,6 +161,7 @@ private slots:
         QTest::newRow("150 ms, as built") << 1.0f << 150 << QList<int>{4050, 4056, 4063, 4070} << -15.0;
         QTest::newRow("3 ms at zoom 2") << 2.0f << 3 << QList<int>{162, 175, 189, 202} << -20.0;
         QTest::newRow("1 ms at zoom 0.5") << 0.5f << 1 << QList<int>{13, 16, 20, 23} << -20.0;
+        // clang-format on
     }
     void axis()
     {
@@ -194,6 +195,7 @@ private slots:
     // and thousands of them, many to a pixel, long ones under short ones and the other way round.
     void paintsEverySampleAsAPlainItem_data()
     {
+        // clang-format off
         QTest::addColumn<int>("height");
         QTest::addColumn<float>("zoom");
         QTest::addColumn<int>("count");
@@ -204,6 +206,7 @@ private slots:
         QTest::newRow("thousands at zoom 1") << 200 << 1.0f << 4000 << 1200;
         QTest::newRow("thousands zoomed out") << 200 << 0.3f << 4000 << 400;
         QTest::newRow("thousands zoomed in") << 200 << 9.0f << 4000 << 4000;
+        // clang-format on
     }
     void paintsEverySampleAsAPlainItem()
     {
@@ -283,6 +286,7 @@ private slots:
     // view's width when larger. The band spans the frame.
     void sceneRectangle_data()
     {
+        // clang-format off
         QTest::addColumn<double>("end");
         QTest::addColumn<float>("zoom");
         QTest::addColumn<int>("viewWidth");
@@ -293,6 +297,7 @@ private slots:
         QTest::newRow("exactly 7 ms") << 0.007 << 1.0f << 100 << 209.0 << 189.0;
         QTest::newRow("infinite end") << kInf << 1.0f << 250 << 1e9 << 1e9;
         QTest::newRow("negative end") << -0.5 << 1.0f << 250 << 250.0 << 0.0;
+        // clang-format on
     }
     void sceneRectangle()
     {
@@ -314,6 +319,7 @@ private slots:
     // and 100; SetZoom keeps to the same limits.
     void zoomSteps_data()
     {
+        // clang-format off
         QTest::addColumn<QList<int>>("deltas");
         QTest::addColumn<float>("set");
         QTest::addColumn<float>("zoom");
@@ -324,6 +330,7 @@ private slots:
         QTest::newRow("out from the top") << (QList<int>(200, 120) << -1) << 0.0f << 95.0f;
         QTest::newRow("set NaN") << QList<int>{} << float(kNaN) << 0.01f;
         QTest::newRow("set huge") << QList<int>{} << 1e30f << 100.0f;
+        // clang-format on
     }
     void zoomSteps()
     {
@@ -343,6 +350,7 @@ private slots:
     // hidden, the old time kept. The signal only when asked, negative times included.
     void setCursorTime_data()
     {
+        // clang-format off
         QTest::addColumn<QList<double>>("times");
         QTest::addColumn<bool>("notify");
         QTest::addColumn<QList<double>>("signalled");
@@ -357,6 +365,7 @@ private slots:
                                          << 0.002 << false;
         QTest::newRow("NaN ignored") << QList<double>{0.002, kNaN} << true << QList<double>{0.002} << 0.002 << true;
         QTest::newRow("huge") << QList<double>{1e300} << false << QList<double>{} << 1e300 << true;
+        // clang-format on
     }
     void setCursorTime()
     {
@@ -513,6 +522,7 @@ private slots:
     // coordinates clamped to 1e9.
     void frameLoading_data()
     {
+        // clang-format off
         QTest::addColumn<QList<Bar>>("samples");
         QTest::addColumn<float>("zoom");
         QTest::addColumn<QString>("dump");
@@ -533,6 +543,7 @@ private slots:
                                          << "0+0=covered | 0+inf=0,1e+09 | 0..inf";
         QTest::newRow("huge start") << QList<Bar>{{"A", 0.0, 0.0}, {"B", 1e300, 0.001}} << 1.0f
                                     << "0+0=0,1 | 1e+303+1=1e+09,27 | 0..1e+303";
+        // clang-format on
     }
 
     void frameLoading()
@@ -548,7 +559,7 @@ private slots:
         for (int32 i = 0; i < t.view->SampleCount(); ++i) {
             const TimelineSample &s = t.view->Sample(i);
             parts << QStringLiteral("%1+%2=").arg(ms(s.start), ms(s.length)) +
-                         (s.item ? QStringLiteral("%1,%2").arg(s.item->rect().left()).arg(s.item->rect().width()) : QStringLiteral("covered"));
+                    (s.item ? QStringLiteral("%1,%2").arg(s.item->rect().left()).arg(s.item->rect().width()) : QStringLiteral("covered"));
             QVERIFY(!s.item || (s.item->rect().top() == 24 && s.item->rect().height() == 152));
         }
         parts << ms(t.view->minStart) + QStringLiteral("..") + ms(t.view->maxEnd);
@@ -560,6 +571,7 @@ private slots:
     // independent MurmurHash2); the same name gets the same gradient in every frame.
     void colours_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QRgb>("colour");
         QTest::newRow("Shadow") << QByteArray("Shadow") << qRgb(120, 85, 209);
@@ -568,6 +580,7 @@ private slots:
         QTest::newRow("one byte tail") << QByteArray("a") << qRgb(164, 193, 117);
         QTest::newRow("two byte tail") << QByteArray("ab") << qRgb(241, 117, 231);
         QTest::newRow("three byte tail") << QByteArray("abc") << qRgb(206, 252, 183);
+        // clang-format on
     }
     void colours()
     {

@@ -13,6 +13,7 @@ class TestLayerCounters : public QObject
 private slots:
     void primitivesPerTopology_data()
     {
+        // clang-format off
         QTest::addColumn<int>("topology");
         QTest::addColumn<qulonglong>("vertices");
         QTest::addColumn<qulonglong>("prims");
@@ -26,6 +27,7 @@ private slots:
         QTest::newRow("triangles with adjacency") << int(VK_PRIMITIVE_TOPOLOGY_TRIANGLE_LIST_WITH_ADJACENCY) << 12ull << 2ull;
         QTest::newRow("strip with adjacency") << int(VK_PRIMITIVE_TOPOLOGY_TRIANGLE_STRIP_WITH_ADJACENCY) << 10ull << 3ull;
         QTest::newRow("patches of 4") << int(VK_PRIMITIVE_TOPOLOGY_PATCH_LIST) << 16ull << 4ull;
+        // clang-format on
     }
 
     void primitivesPerTopology()
@@ -38,12 +40,11 @@ private slots:
 
     void histogramBinsAndCounterWidths()
     {
-        const QList<int> instances = {InstanceHistogramBin(0), InstanceHistogramBin(8), InstanceHistogramBin(9),
-                                      InstanceHistogramBin(16), InstanceHistogramBin(17), InstanceHistogramBin(32),
-                                      InstanceHistogramBin(33)};
+        const QList<int> instances = {InstanceHistogramBin(0),  InstanceHistogramBin(8),  InstanceHistogramBin(9), InstanceHistogramBin(16),
+                                      InstanceHistogramBin(17), InstanceHistogramBin(32), InstanceHistogramBin(33)};
         QCOMPARE(instances, QList<int>({0, 8, 9, 9, 10, 10, 11}));
-        const QList<int> prims = {PrimsPerDrawHistogramBin(16), PrimsPerDrawHistogramBin(17), PrimsPerDrawHistogramBin(1024),
-                                  PrimsPerDrawHistogramBin(1025), PrimsPerDrawHistogramBin(65536), PrimsPerDrawHistogramBin(262144),
+        const QList<int> prims = {PrimsPerDrawHistogramBin(16),    PrimsPerDrawHistogramBin(17),    PrimsPerDrawHistogramBin(1024),
+                                  PrimsPerDrawHistogramBin(1025),  PrimsPerDrawHistogramBin(65536), PrimsPerDrawHistogramBin(262144),
                                   PrimsPerDrawHistogramBin(262145)};
         QCOMPARE(prims, QList<int>({0, 1, 4, 5, 9, 10, 11}));
 
@@ -68,6 +69,7 @@ private slots:
     // the labels its primary had open.
     void samplePaths_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("labels");
         QTest::addColumn<int>("renderPass");
         QTest::addColumn<QString>("outer");
@@ -82,6 +84,7 @@ private slots:
         QTest::newRow("secondary outside a pass") << "" << 0 << "Main" << "#Main//vkCmdCopyBuffer";
         QTest::newRow("secondary labels under one") << "Trees|Pines" << 1 << "Main" << "#Main/Trees/Pines";
         QTest::newRow("secondary labels under two") << "Trees|Pines" << 1 << "Main|Opaque" << "#Main/Opaque/Pines";
+        // clang-format on
     }
 
     void samplePaths()
@@ -104,6 +107,7 @@ private slots:
     // record in hex (dimensions, flags, mips, format); the table gives its flags and format.
     void imagesInTheTextureList_data()
     {
+        // clang-format off
         QTest::addColumn<int>("type");
         QTest::addColumn<int>("format");
         QTest::addColumn<int>("layers");
@@ -120,6 +124,7 @@ private slots:
                                                    << QByteArray("0052" "3f");
         QTest::newRow("volume, unknown format") << int(VK_IMAGE_TYPE_3D) << int(VK_FORMAT_R64_SFLOAT) << 1 << 0 << kSampled
                                                 << QByteArray("0004" "ff");
+        // clang-format on
     }
 
     void imagesInTheTextureList()
@@ -144,7 +149,10 @@ private slots:
         const std::vector<uint8> payload = tracker.EncodeTextures();
         const QByteArray dims = type == VK_IMAGE_TYPE_3D ? "010000800020" : "010000800001";
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(payload.data()), int(payload.size())).toHex(),
-                 "01000000" + dims + dims + record.left(4) + "0909" "00" + record.mid(4) + "50726f626500");
+                 "01000000" + dims + dims + record.left(4) +
+                     "0909"
+                     "00" +
+                     record.mid(4) + "50726f626500");
     }
 };
 

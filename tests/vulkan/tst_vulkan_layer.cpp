@@ -60,8 +60,8 @@ void KnownFrame(CSceneRecorder &r)
 QString Dump(const GpuSampleRecord &s, uint32 nCovered = 0, uint32 nEdgePixels = 0)
 {
     const uint32 nPs = s.PsInvokes();
-    const QString sPs = nCovered && nPs >= nCovered && nPs <= nCovered + 4 * nEdgePixels ? QStringLiteral("~%1").arg(nCovered)
-                                                                                         : QString::number(nPs);
+    const QString sPs =
+        nCovered && nPs >= nCovered && nPs <= nCovered + 4 * nEdgePixels ? QStringLiteral("~%1").arg(nCovered) : QString::number(nPs);
     return Args(QStringLiteral("%1 d%2 v%3 p%4 ia%5/%6 vs%7 c%8/%9 ps%10 clr%11 cb%12/%13 inst4:%14"),
                 QString::fromLatin1(s.Name().data(), int(s.Name().size())), s.Draws(), s.Verts(), s.Prims(), s.IaVerts(), s.IaPrims(),
                 s.VsInvokes(), s.CInvokes(), s.CPrims(), sPs, s.Clears(), s.CbUpdates(), s.CbUpload(), s.InstHist(4));
@@ -134,6 +134,7 @@ private slots:
 
     void knownDrawsAreMeasured_data()
     {
+        // clang-format off
         QTest::addColumn<int>("recording");
         QTest::addColumn<bool>("flushing");
         QTest::addColumn<bool>("submit2");
@@ -146,6 +147,7 @@ private slots:
         // The validation layer below provides the extension on lavapipe.
         if (QFile::exists(QString::fromLatin1(kValidationManifest)))
             QTest::newRow("debug markers") << int(SceneRecording::EveryFrame) << false << false << true;
+        // clang-format on
     }
 
     void knownDrawsAreMeasured()
@@ -171,8 +173,7 @@ private slots:
         if (SceneRecording(recording) == SceneRecording::Once) {
             const TargetFrame &whole = session.console.frames.back();
             QCOMPARE(whole.samples.size(), size_t(1));
-            QCOMPARE(Dump(whole.samples[0]),
-                     QStringLiteral("Command Buffer 1 d4 v27 p9 ia0/0 vs0 c0/0 ps0 clr1 cb1/64 inst4:1"));
+            QCOMPARE(Dump(whole.samples[0]), QStringLiteral("Command Buffer 1 d4 v27 p9 ia0/0 vs0 c0/0 ps0 clr1 cb1/64 inst4:1"));
             QVERIFY(whole.samples[0].GpuTime() > 0.0);
         }
         session.scene.Rerecord();
@@ -250,9 +251,8 @@ private slots:
         session.OpenWindow();
         console.Command(GPU_PROFILER_COMMAND_TEXTURE_LIST, 0);
         console.Command(GPU_PROFILER_COMMAND_BUFFER_LIST, 0);
-        QVERIFY(session.RenderUntil(KnownFrame, [&] {
-            return !console.frames.empty() && !console.textures.empty() && !console.buffers.empty();
-        }));
+        QVERIFY(session.RenderUntil(KnownFrame,
+                                    [&] { return !console.frames.empty() && !console.textures.empty() && !console.buffers.empty(); }));
 
         // Texture list: count, then per texture 18 bytes (big-endian dims, flags, mips, format)
         // and its name.
@@ -260,7 +260,12 @@ private slots:
         const uint8 *pTexture = console.textures.data() + 4;
         QCOMPARE(QString::fromLatin1(reinterpret_cast<const char *>(pTexture + 18)), QStringLiteral("Scene Color"));
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(pTexture), 18).toHex(),
-                 QByteArray("004000400001" "004000400001" "0042" "0101" "00" "00"));
+                 QByteArray("004000400001"
+                            "004000400001"
+                            "0042"
+                            "0101"
+                            "00"
+                            "00"));
         QStringList buffers;
         const uint8 *p = console.buffers.data() + 4;
         for (uint32 i = 0; i < LoadLittleEndian32(console.buffers.data()); ++i) {
@@ -269,8 +274,8 @@ private slots:
             p += 15 + sName.size() + 1;
         }
         buffers.sort();
-        QCOMPARE(buffers, QStringList({"Scene Constants type 0 4096 bytes", "Scene Indices type 1 12 bytes",
-                                       "Scene Vertices type 0 80 bytes"}));
+        QCOMPARE(buffers,
+                 QStringList({"Scene Constants type 0 4096 bytes", "Scene Indices type 1 12 bytes", "Scene Vertices type 0 80 bytes"}));
 
         auto unbalanced = [](CSceneRecorder &r) {
             r.BeginPass(0, 0, 0);

@@ -140,8 +140,8 @@ int RunDiff(const DiffOptions &options)
         std::printf("\nno path got slower than %g%%\n", options.flThresholdPercent);
         return GPUCAP_EXIT_DONE;
     }
-    std::printf("\n%zu path%s got slower than %g%%; the largest: %s (%s ms, %s)\n", regressions.size(),
-                regressions.size() == 1 ? "" : "s", options.flThresholdPercent, regressions.front()->sPath.c_str(),
-                Cell(regressions.front()->Change(), "%+.4f").c_str(), Cell(regressions.front()->Percent(), "%+.1f%%").c_str());
+    std::printf("\n%zu path%s got slower than %g%%; the largest: %s (%s ms, %s)\n", regressions.size(), regressions.size() == 1 ? "" : "s",
+                options.flThresholdPercent, regressions.front()->sPath.c_str(), Cell(regressions.front()->Change(), "%+.4f").c_str(),
+                Cell(regressions.front()->Percent(), "%+.1f%%").c_str());
     return GPUCAP_EXIT_REGRESSION;
 }

@@ -64,8 +64,8 @@ int RunFrames(const ExportOptions &options)
         options.sCapture,
         [&](const GpuFrameHeader &header, const GpuSampleRecord *pSamples, size_t nCount) {
             ComputeFrameTotals(pSamples, int32(nCount), &totals);
-            sText += QString::number(nFrame++) + kSeparator + NameField(header.SwapChainName()) + kSeparator +
-                     QStringLiteral("0x") + QString::number(header.SwapChainId(), 16);
+            sText += QString::number(nFrame++) + kSeparator + NameField(header.SwapChainName()) + kSeparator + QStringLiteral("0x") +
+                QString::number(header.SwapChainId(), 16);
             for (int c : kTotalsColumns)
                 sText += kSeparator + CsvValueText(SampleColumnValue(totals, 0, c, 0.0));
             sText += kSeparator + QString::number(nCount);

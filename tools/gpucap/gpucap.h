@@ -10,8 +10,8 @@ enum GpucapExit
 {
     GPUCAP_EXIT_DONE = 0,
     GPUCAP_EXIT_REGRESSION = 1, // diff: a path got slower than the threshold
-    GPUCAP_EXIT_USAGE = 2,      // the command line is wrong
-    GPUCAP_EXIT_FAILED = 3,     // the target could not be reached or went away, a file could not be read or written
+    GPUCAP_EXIT_USAGE = 2, // the command line is wrong
+    GPUCAP_EXIT_FAILED = 3, // the target could not be reached or went away, a file could not be read or written
 };
 
 struct RecordOptions

@@ -21,32 +21,31 @@ void OnSignal(int)
     s_bStop = 1;
 }
 
-const char kUsage[] =
-    "usage: gpucap <command> [options]\n"
-    "\n"
-    "GPU frame captures (.gpucap) from the command line, without a display.\n"
-    "\n"
-    "commands:\n"
-    "  record --connect HOST:PORT --frames N [--swapchain NAME] -o FILE\n"
-    "         [--timeout SECONDS] [--no-pipeline-flushing] [--quiet]\n"
-    "      Connects to a target as the console does, opens a profiler stream, asks once for the\n"
-    "      resource lists, and records N complete frames (of swap chain NAME only, if given) into\n"
-    "      FILE. A target that cannot be reached, goes away, or sends no frame for --timeout\n"
-    "      seconds (10) ends the run with exit code 3; the frames recorded so far stay in FILE.\n"
-    "  frames FILE -o CSV\n"
-    "      One line per frame: its place in the file (from 0), swap chain, GPU and CPU time (ms),\n"
-    "      sample count and the frame's totals (draws, prims and the other counters). -o - writes\n"
-    "      to standard output.\n"
-    "  samples FILE --frame K -o CSV\n"
-    "      The samples of frame K (as numbered by frames), byte for byte what the profiler's\n"
-    "      \"Save as CSV...\" writes for it when the capture is opened in the console.\n"
-    "  diff BASE NEW [--threshold PCT] [--min-ms MS] [--top N]\n"
-    "      Per sample path, the median GPU time in each capture and the change, the largest\n"
-    "      regression first. Exit code 1 when a path's median grew by more than PCT percent (10);\n"
-    "      paths under MS milliseconds (0.05) in both captures never count.\n"
-    "\n"
-    "exit codes: 0 done, 1 regression found (diff), 2 bad command line, 3 failed (target\n"
-    "unreachable or lost, file unreadable or unwritable).\n";
+const char kUsage[] = "usage: gpucap <command> [options]\n"
+                      "\n"
+                      "GPU frame captures (.gpucap) from the command line, without a display.\n"
+                      "\n"
+                      "commands:\n"
+                      "  record --connect HOST:PORT --frames N [--swapchain NAME] -o FILE\n"
+                      "         [--timeout SECONDS] [--no-pipeline-flushing] [--quiet]\n"
+                      "      Connects to a target as the console does, opens a profiler stream, asks once for the\n"
+                      "      resource lists, and records N complete frames (of swap chain NAME only, if given) into\n"
+                      "      FILE. A target that cannot be reached, goes away, or sends no frame for --timeout\n"
+                      "      seconds (10) ends the run with exit code 3; the frames recorded so far stay in FILE.\n"
+                      "  frames FILE -o CSV\n"
+                      "      One line per frame: its place in the file (from 0), swap chain, GPU and CPU time (ms),\n"
+                      "      sample count and the frame's totals (draws, prims and the other counters). -o - writes\n"
+                      "      to standard output.\n"
+                      "  samples FILE --frame K -o CSV\n"
+                      "      The samples of frame K (as numbered by frames), byte for byte what the profiler's\n"
+                      "      \"Save as CSV...\" writes for it when the capture is opened in the console.\n"
+                      "  diff BASE NEW [--threshold PCT] [--min-ms MS] [--top N]\n"
+                      "      Per sample path, the median GPU time in each capture and the change, the largest\n"
+                      "      regression first. Exit code 1 when a path's median grew by more than PCT percent (10);\n"
+                      "      paths under MS milliseconds (0.05) in both captures never count.\n"
+                      "\n"
+                      "exit codes: 0 done, 1 regression found (diff), 2 bad command line, 3 failed (target\n"
+                      "unreachable or lost, file unreadable or unwritable).\n";
 
 int Usage(const char *pszProblem)
 {
@@ -106,8 +105,8 @@ struct Arguments
 };
 
 // Splits argv[2..] by the command's known options; false, with the problem, for anything else.
-bool SplitArguments(int argc, char **argv, const std::vector<std::string> &valueOptions,
-                    const std::vector<std::string> &flagOptions, Arguments *pArgs, std::string *psProblem)
+bool SplitArguments(int argc, char **argv, const std::vector<std::string> &valueOptions, const std::vector<std::string> &flagOptions,
+                    Arguments *pArgs, std::string *psProblem)
 {
     for (int i = 2; i < argc; ++i) {
         const std::string sArg = argv[i];
@@ -229,8 +228,8 @@ int main(int argc, char **argv)
     Arguments args;
     std::string sProblem;
     if (sCommand == "record") {
-        if (!SplitArguments(argc, argv, {"--connect", "--frames", "--swapchain", "-o", "--timeout"},
-                            {"--no-pipeline-flushing", "--quiet"}, &args, &sProblem))
+        if (!SplitArguments(argc, argv, {"--connect", "--frames", "--swapchain", "-o", "--timeout"}, {"--no-pipeline-flushing", "--quiet"},
+                            &args, &sProblem))
             return Usage(sProblem.c_str());
         return Record(args);
     }
@@ -241,8 +240,8 @@ int main(int argc, char **argv)
     }
     if (sCommand == "frames" || sCommand == "samples") {
         const bool bSamples = sCommand == "samples";
-        if (!SplitArguments(argc, argv, bSamples ? std::vector<std::string>{"-o", "--frame"} : std::vector<std::string>{"-o"}, {},
-                            &args, &sProblem))
+        if (!SplitArguments(argc, argv, bSamples ? std::vector<std::string>{"-o", "--frame"} : std::vector<std::string>{"-o"}, {}, &args,
+                            &sProblem))
             return Usage(sProblem.c_str());
         return Export(args, bSamples);
     }

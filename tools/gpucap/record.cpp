@@ -63,8 +63,8 @@ int CRecorder::Fail(const std::string &sWhy)
     if (m_writer.IsOpen()) {
         CloseStream();
         const bool bClosed = m_writer.Close();
-        std::fprintf(stderr, "gpucap: %s keeps the %u complete frames recorded (of %u wanted)%s\n", m_options.sOutput.c_str(),
-                     m_nFrames, m_options.nFrames, bClosed ? "" : (", but: " + m_writer.Error()).c_str());
+        std::fprintf(stderr, "gpucap: %s keeps the %u complete frames recorded (of %u wanted)%s\n", m_options.sOutput.c_str(), m_nFrames,
+                     m_options.nFrames, bClosed ? "" : (", but: " + m_writer.Error()).c_str());
     }
     return GPUCAP_EXIT_FAILED;
 }
@@ -126,10 +126,10 @@ int CRecorder::Run()
     if (!WaitForHello()) {
         if (GpucapStopRequested())
             return Fail("interrupted before the target answered");
-        return Fail(m_link.IsOpen() ? "the target at " + Address() + " did not say hello within " +
-                                          std::to_string(kHelloTimeoutMs / 1000) + " s"
-                                    : "the target at " + Address() + " closed the link before its hello (" + m_link.Error() +
-                                          "); is another console connected to it?");
+        return Fail(m_link.IsOpen()
+                        ? "the target at " + Address() + " did not say hello within " + std::to_string(kHelloTimeoutMs / 1000) + " s"
+                        : "the target at " + Address() + " closed the link before its hello (" + m_link.Error() +
+                            "); is another console connected to it?");
     }
 
     CaptureInfo info;
@@ -162,8 +162,8 @@ int CRecorder::Run()
         if (m_nFrames >= m_options.nFrames)
             break;
         if (!m_link.IsOpen())
-            return Fail("the target \"" + info.sTargetName + "\" went away (" + m_link.Error() + ") after " +
-                        std::to_string(m_nFrames) + " frames");
+            return Fail("the target \"" + info.sTargetName + "\" went away (" + m_link.Error() + ") after " + std::to_string(m_nFrames) +
+                        " frames");
         if (GpucapStopRequested())
             return Fail("interrupted after " + std::to_string(m_nFrames) + " frames");
         if (Clock::now() - m_lastFrame > std::chrono::milliseconds(m_options.nIdleTimeoutMs)) {

@@ -97,7 +97,8 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; i += 2) {
         const char *pszValue = i + 1 < argc ? argv[i + 1] : nullptr;
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::printf("usage: gpuprofiler-vulkan-demo [--fps N (0: unlimited)] [--run-for SECONDS] [--frames N] [--size WxH] [--abandon 1]\n");
+            std::printf(
+                "usage: gpuprofiler-vulkan-demo [--fps N (0: unlimited)] [--run-for SECONDS] [--frames N] [--size WxH] [--abandon 1]\n");
             return 0;
         }
         if (!pszValue) {
@@ -112,8 +113,8 @@ int main(int argc, char **argv)
             nFrames = std::atol(pszValue);
         else if (std::strcmp(argv[i], "--abandon") == 0)
             bAbandon = std::atoi(pszValue) != 0;
-        else if (std::strcmp(argv[i], "--size") != 0 ||
-                 std::sscanf(pszValue, "%ux%u", &options.nWidth, &options.nHeight) != 2 || !options.nWidth || !options.nHeight) {
+        else if (std::strcmp(argv[i], "--size") != 0 || std::sscanf(pszValue, "%ux%u", &options.nWidth, &options.nHeight) != 2 ||
+                 !options.nWidth || !options.nHeight) {
             std::fprintf(stderr, "gpuprofiler-vulkan-demo: bad option %s (--help)\n", argv[i]);
             return 2;
         }

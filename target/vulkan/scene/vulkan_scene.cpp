@@ -14,9 +14,9 @@ const uint32_t kFragmentShader[] =
 // Vertices of the shapes, one after the other: the small triangle, the full-screen triangle,
 // the quad's four corners.
 const float kVertices[] = {
-    -0.5f, -0.5f, 0.5f, -0.5f, 0.0f, 0.5f,  // triangle
+    -0.5f, -0.5f, 0.5f, -0.5f, 0.0f,  0.5f, // triangle
     -1.0f, -1.0f, 3.0f, -1.0f, -1.0f, 3.0f, // full screen
-    -1.0f, -1.0f, 1.0f, -1.0f, 1.0f, 1.0f, -1.0f, 1.0f,
+    -1.0f, -1.0f, 1.0f, -1.0f, 1.0f,  1.0f, -1.0f, 1.0f,
 };
 const uint16_t kIndices[] = {0, 1, 2, 2, 3, 0};
 
@@ -170,8 +170,8 @@ CVulkanScene::~CVulkanScene()
         vkDestroyDevice(m_hDevice, nullptr);
     }
     if (m_hMessenger) {
-        auto pfnDestroy = reinterpret_cast<PFN_vkDestroyDebugUtilsMessengerEXT>(
-            vkGetInstanceProcAddr(m_hInstance, "vkDestroyDebugUtilsMessengerEXT"));
+        auto pfnDestroy =
+            reinterpret_cast<PFN_vkDestroyDebugUtilsMessengerEXT>(vkGetInstanceProcAddr(m_hInstance, "vkDestroyDebugUtilsMessengerEXT"));
         pfnDestroy(m_hInstance, m_hMessenger, nullptr);
     }
     if (m_hInstance)
@@ -237,7 +237,8 @@ bool CVulkanScene::CreateBuffer(VkDeviceSize nSize, VkBufferUsageFlags usage, co
     vkGetBufferMemoryRequirements(m_hDevice, *pBuffer, &requirements);
     VkMemoryAllocateInfo alloc{VK_STRUCTURE_TYPE_MEMORY_ALLOCATE_INFO};
     alloc.allocationSize = requirements.size;
-    alloc.memoryTypeIndex = MemoryType(requirements.memoryTypeBits, VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT);
+    alloc.memoryTypeIndex =
+        MemoryType(requirements.memoryTypeBits, VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT);
     if (vkAllocateMemory(m_hDevice, &alloc, nullptr, pMemory) != VK_SUCCESS)
         return false;
     vkBindBufferMemory(m_hDevice, *pBuffer, *pMemory, 0);
@@ -321,7 +322,8 @@ bool CVulkanScene::Create(const SceneOptions &options, std::string *pError)
     if (result != VK_SUCCESS)
         return Fail(pError, "vkCreateDevice", result);
     vkGetDeviceQueue(m_hDevice, m_nQueueFamily, 0, &m_hQueue);
-    m_pfnBeginLabel = reinterpret_cast<PFN_vkCmdBeginDebugUtilsLabelEXT>(vkGetInstanceProcAddr(m_hInstance, "vkCmdBeginDebugUtilsLabelEXT"));
+    m_pfnBeginLabel =
+        reinterpret_cast<PFN_vkCmdBeginDebugUtilsLabelEXT>(vkGetInstanceProcAddr(m_hInstance, "vkCmdBeginDebugUtilsLabelEXT"));
     m_pfnEndLabel = reinterpret_cast<PFN_vkCmdEndDebugUtilsLabelEXT>(vkGetInstanceProcAddr(m_hInstance, "vkCmdEndDebugUtilsLabelEXT"));
     m_pfnSetName = reinterpret_cast<PFN_vkSetDebugUtilsObjectNameEXT>(vkGetInstanceProcAddr(m_hInstance, "vkSetDebugUtilsObjectNameEXT"));
     if (options.bDebugMarkers) {

@@ -13,16 +13,16 @@
 
 enum class SceneShape
 {
-    Triangle,   // a small triangle: 3 vertices, 1 primitive
+    Triangle, // a small triangle: 3 vertices, 1 primitive
     FullScreen, // one triangle that covers the whole target
-    Quad,       // an indexed quad (6 indices, 2 primitives) over [-1,1]^2 before scaling
+    Quad, // an indexed quad (6 indices, 2 primitives) over [-1,1]^2 before scaling
 };
 
 enum class SceneRecording
 {
     EveryFrame, // the command buffer is recorded again for every frame
-    Once,       // recorded for the first frame, submitted as it is afterwards
-    Secondary,  // recorded every frame; render-pass work in a secondary command buffer
+    Once, // recorded for the first frame, submitted as it is afterwards
+    Secondary, // recorded every frame; render-pass work in a secondary command buffer
 };
 
 struct SceneOptions
